@@ -1,0 +1,76 @@
+/* The registry: predefined roots, access rights, value types and the key and value calls. */
+#ifndef MORVANE_WINREG_H
+#define MORVANE_WINREG_H
+
+#include "wintypes.h"
+#include "winerror.h"
+
+typedef LONG LSTATUS;
+typedef DWORD REGSAM;
+
+/* The predefined roots, sign-extended to pointer width as on 64-bit Windows. */
+#define HKEY_CLASSES_ROOT ((HKEY)(ULONG_PTR)((LONG)0x80000000))
+#define HKEY_CURRENT_USER ((HKEY)(ULONG_PTR)((LONG)0x80000001))
+#define HKEY_LOCAL_MACHINE ((HKEY)(ULONG_PTR)((LONG)0x80000002))
+#define HKEY_USERS ((HKEY)(ULONG_PTR)((LONG)0x80000003))
+#define HKEY_PERFORMANCE_DATA ((HKEY)(ULONG_PTR)((LONG)0x80000004))
+#define HKEY_CURRENT_CONFIG ((HKEY)(ULONG_PTR)((LONG)0x80000005))
+#define HKEY_DYN_DATA ((HKEY)(ULONG_PTR)((LONG)0x80000006))
+
+#define KEY_QUERY_VALUE 0x0001
+#define KEY_SET_VALUE 0x0002
+#define KEY_CREATE_SUB_KEY 0x0004
+#define KEY_ENUMERATE_SUB_KEYS 0x0008
+#define KEY_NOTIFY 0x0010
+#define KEY_CREATE_LINK 0x0020
+#define KEY_WOW64_64KEY 0x0100
+#define KEY_WOW64_32KEY 0x0200
+#define KEY_READ 0x20019
+#define KEY_WRITE 0x20006
+#define KEY_EXECUTE 0x20019
+#define KEY_ALL_ACCESS 0xF003F
+
+#define REG_OPTION_NON_VOLATILE 0x00000000
+#define REG_OPTION_VOLATILE 0x00000001
+#define REG_CREATED_NEW_KEY 0x00000001
+#define REG_OPENED_EXISTING_KEY 0x00000002
+
+#define REG_NONE 0
+#define REG_SZ 1
+#define REG_EXPAND_SZ 2
+#define REG_BINARY 3
+#define REG_DWORD 4
+#define REG_DWORD_BIG_ENDIAN 5
+#define REG_LINK 6
+#define REG_MULTI_SZ 7
+#define REG_QWORD 11
+
+MV_BEGIN_C
+
+MVAPI LSTATUS RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
+                            PHKEY phkResult);
+MVAPI LSTATUS RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass,
+                              DWORD dwOptions, REGSAM samDesired,
+                              const LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
+                              LPDWORD lpdwDisposition);
+MVAPI LSTATUS RegCloseKey(HKEY hKey);
+MVAPI LSTATUS RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
+                             const BYTE *lpData, DWORD cbData);
+MVAPI LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
+                               LPBYTE lpData, LPDWORD lpcbData);
+MVAPI LSTATUS RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);
+MVAPI LSTATUS RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey);
+MVAPI LSTATUS RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName,
+                            LPDWORD lpReserved, LPSTR lpClass, LPDWORD lpcchClass,
+                            PFILETIME lpftLastWriteTime);
+MVAPI LSTATUS RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName,
+                            LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData);
+MVAPI LSTATUS RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpReserved,
+                               LPDWORD lpcSubKeys, LPDWORD lpcbMaxSubKeyLen,
+                               LPDWORD lpcbMaxClassLen, LPDWORD lpcValues,
+                               LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen,
+                               LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime);
+
+MV_END_C
+
+#endif

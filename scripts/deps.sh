@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the demo need, when any is missing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  libsqlite3-dev sqlite3 libffi-dev
+  libopencv-video-dev libopencv-imgproc-dev libopencv-imgcodecs-dev
+  qt6-base-dev xvfb xauth xdotool x11-apps imagemagick
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
