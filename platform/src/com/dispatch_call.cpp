@@ -1,0 +1,240 @@
+// DispCallFunc: calls a member of an object's table (or a plain function) with
+// arguments held in variants, through libffi, in the platform's one C calling
+// convention. Integers, pointers and floating-point values go where the C ABI
+// puts them (registers first, then the stack); a VARIANT by value is a 24-byte
+// structure and travels in memory as the ABI passes such structures.
+#include <windows.h>
+
+#include <ffi.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <new>
+#include <vector>
+
+namespace {
+
+static_assert(sizeof(VARIANT) == 24 && alignof(VARIANT) == 8, "VARIANT layout");
+static_assert(sizeof(ffi_arg) == sizeof(ULONGLONG), "libffi widens results to 64 bits");
+
+// The VARIANT's real layout: the type word, three reserved words, then a 16-byte
+// union whose widest members are two 8-byte fields (record pointer and record info).
+ffi_type *variant_elements[] = {&ffi_type_uint16, &ffi_type_uint16, &ffi_type_uint16,
+                                &ffi_type_uint16, &ffi_type_uint64, &ffi_type_uint64, nullptr};
+// Size and alignment are given here rather than left for libffi to fill in on the
+// first call, so that concurrent first calls do not race on this shared object.
+ffi_type variant_type = {sizeof(VARIANT), alignof(VARIANT), FFI_TYPE_STRUCT, variant_elements};
+
+bool is_pointer_type(VARTYPE vt)
+{
+    if (vt & (VT_BYREF | VT_ARRAY))
+        return true;
+    switch (vt) {
+    case VT_BSTR:
+    case VT_DISPATCH:
+    case VT_UNKNOWN:
+    case VT_PTR:
+    case VT_SAFEARRAY:
+    case VT_LPSTR:
+    case VT_LPWSTR:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The libffi type of a value of variant type vt, or null when it cannot be passed
+// or returned by value here. VT_VARIANT and void are handled by the callers.
+ffi_type *scalar_type(VARTYPE vt)
+{
+    if (is_pointer_type(vt))
+        return &ffi_type_pointer;
+    switch (vt) {
+    case VT_I1:
+        return &ffi_type_sint8;
+    case VT_UI1:
+        return &ffi_type_uint8;
+    case VT_I2:
+    case VT_BOOL:
+        return &ffi_type_sint16;
+    case VT_UI2:
+        return &ffi_type_uint16;
+    case VT_I4:
+    case VT_INT:
+    case VT_ERROR:
+    case VT_HRESULT:
+        return &ffi_type_sint32;
+    case VT_UI4:
+    case VT_UINT:
+        return &ffi_type_uint32;
+    case VT_I8:
+    case VT_CY:
+    case VT_INT_PTR:
+        return &ffi_type_sint64;
+    case VT_UI8:
+    case VT_UINT_PTR:
+        return &ffi_type_uint64;
+    case VT_R4:
+        return &ffi_type_float;
+    case VT_R8:
+    case VT_DATE:
+        return &ffi_type_double;
+    default:
+        return nullptr;
+    }
+}
+
+ffi_type *argument_type(VARTYPE vt)
+{
+    return vt == VT_VARIANT ? &variant_type : scalar_type(vt);
+}
+
+ffi_type *return_type(VARTYPE vt)
+{
+    if (vt == VT_EMPTY || vt == VT_VOID)
+        return &ffi_type_void;
+    return argument_type(vt);
+}
+
+// Where libffi reads an argument's value: the variant itself for VT_VARIANT, else
+// its data field (every member of the data union starts at the same offset, and
+// libffi reads only as many bytes as the argument's type has).
+void *argument_value(VARTYPE vt, VARIANTARG *arg)
+{
+    return vt == VT_VARIANT ? static_cast<void *>(arg) : static_cast<void *>(&arg->llVal);
+}
+
+// libffi hands back integer and pointer results widened to a full register.
+union RawResult {
+    ffi_arg integer;
+    float single;
+    double real;
+};
+
+void store_result(VARTYPE vt, const RawResult &raw, VARIANT *out)
+{
+    out->vt = vt == VT_VOID ? VARTYPE{VT_EMPTY} : vt;
+    out->wReserved1 = out->wReserved2 = out->wReserved3 = 0;
+    out->ullVal = 0;
+    if (vt == VT_EMPTY || vt == VT_VOID)
+        return;
+    if (is_pointer_type(vt)) {
+        out->byref = reinterpret_cast<void *>(static_cast<uintptr_t>(raw.integer));
+        return;
+    }
+    switch (vt) {
+    case VT_I1:
+        out->cVal = static_cast<CHAR>(raw.integer);
+        break;
+    case VT_UI1:
+        out->bVal = static_cast<BYTE>(raw.integer);
+        break;
+    case VT_I2:
+    case VT_BOOL:
+        out->iVal = static_cast<SHORT>(raw.integer);
+        break;
+    case VT_UI2:
+        out->uiVal = static_cast<USHORT>(raw.integer);
+        break;
+    case VT_I4:
+    case VT_INT:
+    case VT_ERROR:
+    case VT_HRESULT:
+        out->lVal = static_cast<LONG>(raw.integer);
+        break;
+    case VT_UI4:
+    case VT_UINT:
+        out->ulVal = static_cast<ULONG>(raw.integer);
+        break;
+    case VT_R4:
+        out->fltVal = raw.single;
+        break;
+    case VT_R8:
+    case VT_DATE:
+        out->dblVal = raw.real;
+        break;
+    default: // the 64-bit integer types
+        out->ullVal = raw.integer;
+        break;
+    }
+}
+
+// The address to call: slot oVft of the instance's table, or oVft itself.
+void *target_function(void *instance, ULONG_PTR offset)
+{
+    if (!instance)
+        return reinterpret_cast<void *>(offset);
+    if (offset % sizeof(void *) != 0)
+        return nullptr;
+    auto *table = *static_cast<char **>(instance);
+    if (!table)
+        return nullptr;
+    return *reinterpret_cast<void **>(table + offset);
+}
+
+} // namespace
+
+EXTERN_C MVAPI HRESULT DispCallFunc(void *pvInstance, ULONG_PTR oVft, CALLCONV cc, VARTYPE vtReturn,
+                                    UINT cActuals, VARTYPE *prgvt, VARIANTARG **prgpvarg,
+                                    VARIANT *pvargResult)
+{
+    // x86-64 has one C calling convention; the Windows spellings of it both mean it.
+    if (cc != CC_STDCALL && cc != CC_CDECL)
+        return E_INVALIDARG;
+    if (cActuals > 0 && (!prgvt || !prgpvarg))
+        return E_INVALIDARG;
+    if (cActuals > 0xFFFF) // far beyond any member's parameter count; keeps the counts in range
+        return E_INVALIDARG;
+
+    ffi_type *result_type = return_type(vtReturn);
+    if (!result_type)
+        return DISP_E_BADVARTYPE;
+    const bool returns_value = result_type != &ffi_type_void;
+    if (returns_value && !pvargResult)
+        return E_INVALIDARG;
+
+    try {
+        const std::size_t self = pvInstance ? 1 : 0;
+        const std::size_t count = self + cActuals;
+        std::vector<ffi_type *> types(count);
+        std::vector<void *> values(count);
+        if (pvInstance) {
+            types[0] = &ffi_type_pointer;
+            values[0] = &pvInstance;
+        }
+        for (UINT i = 0; i < cActuals; ++i) {
+            if (!prgpvarg[i])
+                return E_INVALIDARG;
+            types[self + i] = argument_type(prgvt[i]);
+            if (!types[self + i])
+                return DISP_E_BADVARTYPE;
+            values[self + i] = argument_value(prgvt[i], prgpvarg[i]);
+        }
+
+        void *function = target_function(pvInstance, oVft);
+        if (!function)
+            return E_INVALIDARG;
+
+        ffi_cif cif;
+        if (ffi_prep_cif(&cif, FFI_DEFAULT_ABI, static_cast<unsigned>(count), result_type,
+                         types.data()) != FFI_OK)
+            return E_INVALIDARG;
+
+        if (vtReturn == VT_VARIANT) {
+            // The callee builds the structure in a local first, so that a result
+            // variant that is also one of the arguments is read intact during the call.
+            VARIANT returned;
+            ffi_call(&cif, reinterpret_cast<void (*)()>(function), &returned, values.data());
+            *pvargResult = returned;
+            return S_OK;
+        }
+        RawResult raw{};
+        ffi_call(&cif, reinterpret_cast<void (*)()>(function), returns_value ? &raw : nullptr,
+                 values.data());
+        if (pvargResult)
+            store_result(vtReturn, raw, pvargResult);
+        return S_OK;
+    } catch (const std::bad_alloc &) {
+        return E_OUTOFMEMORY;
+    }
+}

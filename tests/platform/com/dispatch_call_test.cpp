@@ -1,0 +1,378 @@
+// DispCallFunc: members of an interface (and a plain function) called with variant
+// arguments; every value must arrive where the compiled callee expects it, also past
+// the registers, and every result must come back with its type.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+struct ISample {
+    virtual HRESULT STDMETHODCALLTYPE Spread(signed char a, BYTE b, SHORT c, USHORT d, INT e, UINT f,
+                                             LONGLONG g, ULONGLONG h, VARIANT_BOOL i, float j,
+                                             double k, VARIANT l, LONG *m, BSTR n, IUnknown *o,
+                                             float p, double q, float r, double s, float t,
+                                             double u, float v, double w, VARIANT x,
+                                             HRESULT y) = 0;
+    virtual signed char STDMETHODCALLTYPE ReturnI1() = 0;
+    virtual BYTE STDMETHODCALLTYPE ReturnUI1() = 0;
+    virtual SHORT STDMETHODCALLTYPE ReturnI2() = 0;
+    virtual USHORT STDMETHODCALLTYPE ReturnUI2() = 0;
+    virtual VARIANT_BOOL STDMETHODCALLTYPE ReturnBool() = 0;
+    virtual LONG STDMETHODCALLTYPE ReturnI4() = 0;
+    virtual ULONG STDMETHODCALLTYPE ReturnUI4() = 0;
+    virtual LONGLONG STDMETHODCALLTYPE ReturnI8() = 0;
+    virtual ULONGLONG STDMETHODCALLTYPE ReturnUI8() = 0;
+    virtual float STDMETHODCALLTYPE Twice(float x) = 0;
+    virtual double STDMETHODCALLTYPE Sum(double x, INT y) = 0;
+    virtual BSTR STDMETHODCALLTYPE Name() = 0;
+    virtual VARIANT STDMETHODCALLTYPE Next(VARIANT in) = 0;
+    virtual void STDMETHODCALLTYPE Touch(LONG *counter) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Fail() = 0;
+};
+
+constexpr ULONG_PTR slot(int index) { return static_cast<ULONG_PTR>(index) * sizeof(void *); }
+enum Slot { kSpread, kI1, kUI1, kI2, kUI2, kBool, kI4, kUI4, kI8, kUI8, kTwice, kSum, kName, kNext, kTouch, kFail };
+
+OLECHAR name_text[] = u"sample";
+
+// Records what arrived, so the test can compare every parameter.
+struct Received {
+    signed char a;
+    BYTE b;
+    SHORT c;
+    USHORT d;
+    INT e;
+    UINT f;
+    LONGLONG g;
+    ULONGLONG h;
+    VARIANT_BOOL i;
+    float j;
+    double k;
+    VARIANT l;
+    LONG *m;
+    BSTR n;
+    IUnknown *o;
+    float p;
+    double q;
+    float r;
+    double s;
+    float t;
+    double u;
+    float v;
+    double w;
+    VARIANT x;
+    HRESULT y;
+};
+
+struct Sample final : ISample {
+    Received got{};
+    int calls = 0;
+
+    HRESULT STDMETHODCALLTYPE Spread(signed char a, BYTE b, SHORT c, USHORT d, INT e, UINT f,
+                                     LONGLONG g, ULONGLONG h, VARIANT_BOOL i, float j, double k,
+                                     VARIANT l, LONG *m, BSTR n, IUnknown *o, float p, double q,
+                                     float r, double s, float t, double u, float v, double w,
+                                     VARIANT x, HRESULT y) override
+    {
+        ++calls;
+        got = Received{a, b, c, d, e, f, g, h, i, j, k, l, m, n, o, p, q, r, s, t, u, v, w, x, y};
+        *m = 99;
+        return 0x00012345;
+    }
+    signed char STDMETHODCALLTYPE ReturnI1() override { return ++calls, -7; }
+    BYTE STDMETHODCALLTYPE ReturnUI1() override { return ++calls, 0xF0; }
+    SHORT STDMETHODCALLTYPE ReturnI2() override { return ++calls, -300; }
+    USHORT STDMETHODCALLTYPE ReturnUI2() override { return ++calls, 0xFFFE; }
+    VARIANT_BOOL STDMETHODCALLTYPE ReturnBool() override { return ++calls, VARIANT_TRUE; }
+    LONG STDMETHODCALLTYPE ReturnI4() override { return ++calls, -100000; }
+    ULONG STDMETHODCALLTYPE ReturnUI4() override { return ++calls, 0xFFFFFFF0u; }
+    LONGLONG STDMETHODCALLTYPE ReturnI8() override { return ++calls, -(LONGLONG{1} << 40); }
+    ULONGLONG STDMETHODCALLTYPE ReturnUI8() override { return ++calls, 0xFEDCBA9876543210ull; }
+    float STDMETHODCALLTYPE Twice(float x) override { return ++calls, x * 2.0f; }
+    double STDMETHODCALLTYPE Sum(double x, INT y) override { return ++calls, x + y; }
+    BSTR STDMETHODCALLTYPE Name() override { return ++calls, name_text; }
+    VARIANT STDMETHODCALLTYPE Next(VARIANT in) override
+    {
+        ++calls;
+        VARIANT out{};
+        out.vt = VT_I4;
+        out.lVal = in.lVal + 1;
+        return out;
+    }
+    void STDMETHODCALLTYPE Touch(LONG *counter) override { ++calls, ++*counter; }
+    HRESULT STDMETHODCALLTYPE Fail() override { return ++calls, E_FAIL; }
+};
+
+extern "C" double weigh(INT count, double weight, float bonus)
+{
+    return count * weight + bonus;
+}
+
+VARIANT make(VARTYPE vt)
+{
+    VARIANT v{};
+    v.vt = vt;
+    return v;
+}
+
+// Arguments as DispCallFunc takes them: a type array and an array of variant pointers.
+struct Arguments {
+    static constexpr std::size_t kMaximum = 32;
+    std::vector<VARTYPE> types;
+    std::vector<VARIANT> values;
+    std::vector<VARIANTARG *> pointers;
+
+    Arguments() { values.reserve(kMaximum); } // keeps references returned by add() valid
+
+    VARIANT &add(VARTYPE vt)
+    {
+        EXPECT_LT(values.size(), kMaximum);
+        types.push_back(vt);
+        values.push_back(make(vt));
+        return values.back();
+    }
+    VARTYPE *vts() { return types.data(); }
+    VARIANTARG **args()
+    {
+        pointers.clear();
+        for (auto &v : values)
+            pointers.push_back(&v);
+        return pointers.data();
+    }
+    UINT count() const { return static_cast<UINT>(types.size()); }
+};
+
+TEST(DispCallFunc, PassesEveryKindOfArgumentInRegistersAndOnTheStack)
+{
+    Sample sample;
+    IUnknown *unknown = reinterpret_cast<IUnknown *>(&sample);
+    BSTR text = name_text;
+    LONG written = 0;
+
+    Arguments in;
+    in.add(VT_I1).cVal = -100;
+    in.add(VT_UI1).bVal = 200;
+    in.add(VT_I2).iVal = -30000;
+    in.add(VT_UI2).uiVal = 60000;
+    in.add(VT_INT).intVal = -123456789;
+    in.add(VT_UINT).uintVal = 4000000000u;
+    in.add(VT_I8).llVal = -1234567890123ll;
+    in.add(VT_UI8).ullVal = 0xF00DFACECAFEBEEFull;
+    in.add(VT_BOOL).boolVal = VARIANT_TRUE;
+    in.add(VT_R4).fltVal = 1.5f;
+    in.add(VT_R8).dblVal = -2.25;
+    VARIANT &by_value = in.add(VT_VARIANT);
+    by_value.vt = VT_R8; // the variant passed by value carries its own type and value
+    by_value.dblVal = 6.02e23;
+    in.add(VT_BYREF | VT_I4).plVal = &written;
+    in.add(VT_BSTR).bstrVal = text;
+    in.add(VT_UNKNOWN).punkVal = unknown;
+    in.add(VT_R4).fltVal = 3.25f;
+    in.add(VT_R8).dblVal = 4.5;
+    in.add(VT_R4).fltVal = 5.75f;
+    in.add(VT_R8).dblVal = 6.125;
+    in.add(VT_R4).fltVal = 7.0f;
+    in.add(VT_R8).dblVal = 8.5;
+    in.add(VT_R4).fltVal = -9.25f;
+    in.add(VT_R8).dblVal = 1e-300;
+    VARIANT &last_variant = in.add(VT_VARIANT);
+    last_variant.vt = VT_BSTR;
+    last_variant.bstrVal = text;
+    last_variant.pRecInfo = reinterpret_cast<IRecordInfo *>(uintptr_t{0x1122334455667788});
+    in.add(VT_ERROR).scode = DISP_E_PARAMNOTFOUND;
+
+    VARIANT result = make(VT_EMPTY);
+    ASSERT_EQ(DispCallFunc(&sample, slot(kSpread), CC_STDCALL, VT_HRESULT, in.count(), in.vts(),
+                           in.args(), &result),
+              S_OK);
+    EXPECT_EQ(sample.calls, 1);
+    EXPECT_EQ(result.vt, VT_HRESULT);
+    EXPECT_EQ(result.lVal, 0x00012345);
+
+    const Received &got = sample.got;
+    EXPECT_EQ(got.a, -100);
+    EXPECT_EQ(got.b, 200);
+    EXPECT_EQ(got.c, -30000);
+    EXPECT_EQ(got.d, 60000);
+    EXPECT_EQ(got.e, -123456789);
+    EXPECT_EQ(got.f, 4000000000u);
+    EXPECT_EQ(got.g, -1234567890123ll);
+    EXPECT_EQ(got.h, 0xF00DFACECAFEBEEFull);
+    EXPECT_EQ(got.i, VARIANT_TRUE);
+    EXPECT_EQ(got.j, 1.5f);
+    EXPECT_EQ(got.k, -2.25);
+    EXPECT_EQ(got.l.vt, VT_R8);
+    EXPECT_EQ(got.l.dblVal, 6.02e23);
+    EXPECT_EQ(got.m, &written);
+    EXPECT_EQ(written, 99);
+    EXPECT_EQ(got.n, text);
+    EXPECT_EQ(got.o, unknown);
+    EXPECT_EQ(got.p, 3.25f);
+    EXPECT_EQ(got.q, 4.5);
+    EXPECT_EQ(got.r, 5.75f);
+    EXPECT_EQ(got.s, 6.125);
+    EXPECT_EQ(got.t, 7.0f);
+    EXPECT_EQ(got.u, 8.5);
+    EXPECT_EQ(got.v, -9.25f);
+    EXPECT_EQ(got.w, 1e-300);
+    EXPECT_EQ(got.x.vt, VT_BSTR);
+    EXPECT_EQ(got.x.bstrVal, text);
+    EXPECT_EQ(got.x.pRecInfo, reinterpret_cast<IRecordInfo *>(uintptr_t{0x1122334455667788}));
+    EXPECT_EQ(got.y, DISP_E_PARAMNOTFOUND);
+}
+
+// Calls a member without arguments and returns the result variant.
+VARIANT call_returning(Sample &sample, int index, VARTYPE vt)
+{
+    VARIANT result;
+    result.vt = VT_ILLEGAL;
+    result.ullVal = 0xAAAAAAAAAAAAAAAAull; // stale bits must not leak into narrow results
+    EXPECT_EQ(DispCallFunc(&sample, slot(index), CC_CDECL, vt, 0, nullptr, nullptr, &result), S_OK);
+    return result;
+}
+
+TEST(DispCallFunc, ReturnsIntegersOfEveryWidthWithTheirType)
+{
+    Sample sample;
+    VARIANT r = call_returning(sample, kI1, VT_I1);
+    EXPECT_EQ(r.vt, VT_I1);
+    EXPECT_EQ(r.cVal, -7);
+    r = call_returning(sample, kUI1, VT_UI1);
+    EXPECT_EQ(r.vt, VT_UI1);
+    EXPECT_EQ(r.ullVal, 0xF0u);
+    r = call_returning(sample, kI2, VT_I2);
+    EXPECT_EQ(r.vt, VT_I2);
+    EXPECT_EQ(r.iVal, -300);
+    r = call_returning(sample, kUI2, VT_UI2);
+    EXPECT_EQ(r.vt, VT_UI2);
+    EXPECT_EQ(r.ullVal, 0xFFFEu);
+    r = call_returning(sample, kBool, VT_BOOL);
+    EXPECT_EQ(r.vt, VT_BOOL);
+    EXPECT_EQ(r.boolVal, VARIANT_TRUE);
+    r = call_returning(sample, kI4, VT_I4);
+    EXPECT_EQ(r.vt, VT_I4);
+    EXPECT_EQ(r.lVal, -100000);
+    r = call_returning(sample, kUI4, VT_UI4);
+    EXPECT_EQ(r.vt, VT_UI4);
+    EXPECT_EQ(r.ullVal, 0xFFFFFFF0u);
+    r = call_returning(sample, kI8, VT_I8);
+    EXPECT_EQ(r.vt, VT_I8);
+    EXPECT_EQ(r.llVal, -(LONGLONG{1} << 40));
+    r = call_returning(sample, kUI8, VT_UI8);
+    EXPECT_EQ(r.vt, VT_UI8);
+    EXPECT_EQ(r.ullVal, 0xFEDCBA9876543210ull);
+    r = call_returning(sample, kFail, VT_HRESULT);
+    EXPECT_EQ(r.vt, VT_HRESULT);
+    EXPECT_EQ(r.lVal, E_FAIL);
+    r = call_returning(sample, kName, VT_BSTR);
+    EXPECT_EQ(r.vt, VT_BSTR);
+    EXPECT_EQ(r.bstrVal, name_text);
+    EXPECT_EQ(sample.calls, 11);
+}
+
+TEST(DispCallFunc, ReturnsFloatingPointResultsFromTheirRegisters)
+{
+    Sample sample;
+    Arguments in;
+    in.add(VT_R4).fltVal = 1.25f;
+    VARIANT r = make(VT_EMPTY);
+    ASSERT_EQ(DispCallFunc(&sample, slot(kTwice), CC_STDCALL, VT_R4, in.count(), in.vts(), in.args(), &r),
+              S_OK);
+    EXPECT_EQ(r.vt, VT_R4);
+    EXPECT_EQ(r.fltVal, 2.5f);
+
+    Arguments sum;
+    sum.add(VT_R8).dblVal = 0.5;
+    sum.add(VT_I4).lVal = -3;
+    ASSERT_EQ(DispCallFunc(&sample, slot(kSum), CC_STDCALL, VT_R8, sum.count(), sum.vts(), sum.args(), &r),
+              S_OK);
+    EXPECT_EQ(r.vt, VT_R8);
+    EXPECT_EQ(r.dblVal, -2.5);
+}
+
+TEST(DispCallFunc, PassesAndReturnsVariantsByValue)
+{
+    Sample sample;
+    Arguments in;
+    VARIANT &arg = in.add(VT_VARIANT);
+    arg.vt = VT_I4;
+    arg.lVal = 41;
+    // The result variant is also the argument: the argument must be read before it is overwritten.
+    ASSERT_EQ(DispCallFunc(&sample, slot(kNext), CC_STDCALL, VT_VARIANT, 1, in.vts(), in.args(), &arg),
+              S_OK);
+    EXPECT_EQ(arg.vt, VT_I4);
+    EXPECT_EQ(arg.lVal, 42);
+}
+
+TEST(DispCallFunc, VoidMembersLeaveAnEmptyResultOrNone)
+{
+    Sample sample;
+    LONG counter = 5;
+    Arguments in;
+    in.add(VT_BYREF | VT_I4).plVal = &counter;
+    VARIANT r = make(VT_I4);
+    ASSERT_EQ(DispCallFunc(&sample, slot(kTouch), CC_STDCALL, VT_VOID, 1, in.vts(), in.args(), &r), S_OK);
+    EXPECT_EQ(r.vt, VT_EMPTY);
+    ASSERT_EQ(DispCallFunc(&sample, slot(kTouch), CC_STDCALL, VT_EMPTY, 1, in.vts(), in.args(), nullptr),
+              S_OK);
+    EXPECT_EQ(counter, 7);
+}
+
+TEST(DispCallFunc, CallsAPlainFunctionByAddressWithoutAnInstance)
+{
+    Arguments in;
+    in.add(VT_I4).lVal = 3;
+    in.add(VT_R8).dblVal = 1.5;
+    in.add(VT_R4).fltVal = 0.25f;
+    VARIANT r = make(VT_EMPTY);
+    ASSERT_EQ(DispCallFunc(nullptr, reinterpret_cast<ULONG_PTR>(&weigh), CC_CDECL, VT_R8, in.count(),
+                           in.vts(), in.args(), &r),
+              S_OK);
+    EXPECT_EQ(r.vt, VT_R8);
+    EXPECT_EQ(r.dblVal, 4.75);
+}
+
+TEST(DispCallFunc, RejectsBadRequestsWithoutCalling)
+{
+    Sample sample;
+    Arguments in;
+    in.add(VT_R4).fltVal = 1.0f;
+    VARIANT r = make(VT_EMPTY);
+
+    for (CALLCONV cc : {CC_FASTCALL, CC_PASCAL, CC_MACPASCAL, CC_FPFASTCALL, CC_SYSCALL, CC_MAX})
+        EXPECT_EQ(DispCallFunc(&sample, slot(kTwice), cc, VT_R4, 1, in.vts(), in.args(), &r), E_INVALIDARG)
+            << cc;
+    EXPECT_EQ(DispCallFunc(&sample, slot(kTwice), CC_STDCALL, VT_R4, 1, nullptr, in.args(), &r),
+              E_INVALIDARG);
+    EXPECT_EQ(DispCallFunc(&sample, slot(kTwice), CC_STDCALL, VT_R4, 1, in.vts(), nullptr, &r),
+              E_INVALIDARG);
+    VARIANTARG *missing[] = {nullptr};
+    EXPECT_EQ(DispCallFunc(&sample, slot(kTwice), CC_STDCALL, VT_R4, 1, in.vts(), missing, &r),
+              E_INVALIDARG);
+    EXPECT_EQ(DispCallFunc(&sample, slot(kTwice), CC_STDCALL, VT_R4, 1, in.vts(), in.args(), nullptr),
+              E_INVALIDARG);
+    EXPECT_EQ(DispCallFunc(&sample, slot(kTwice) + 4, CC_STDCALL, VT_R4, 1, in.vts(), in.args(), &r),
+              E_INVALIDARG);
+    EXPECT_EQ(DispCallFunc(nullptr, 0, CC_STDCALL, VT_R4, 1, in.vts(), in.args(), &r), E_INVALIDARG);
+
+    for (VARTYPE bad : {VARTYPE{VT_EMPTY}, VARTYPE{VT_NULL}, VARTYPE{VT_RECORD}, VARTYPE{VT_DECIMAL},
+                        VARTYPE{VT_USERDEFINED}, VARTYPE{VT_VOID}, VARTYPE{0x0FFF}}) {
+        VARTYPE types[] = {bad};
+        EXPECT_EQ(DispCallFunc(&sample, slot(kTwice), CC_STDCALL, VT_R4, 1, types, in.args(), &r),
+                  DISP_E_BADVARTYPE)
+            << bad;
+    }
+    for (VARTYPE bad : {VARTYPE{VT_RECORD}, VARTYPE{VT_DECIMAL}, VARTYPE{VT_NULL}})
+        EXPECT_EQ(DispCallFunc(&sample, slot(kTwice), CC_STDCALL, bad, 1, in.vts(), in.args(), &r),
+                  DISP_E_BADVARTYPE)
+            << bad;
+    EXPECT_EQ(sample.calls, 0);
+    EXPECT_EQ(r.vt, VT_EMPTY);
+}
+
+} // namespace
