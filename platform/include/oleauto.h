@@ -11,6 +11,8 @@ MV_BEGIN_C
 /* Length-prefixed UTF-16 strings: a 32-bit byte length precedes the characters. */
 MVAPI BSTR SysAllocString(const OLECHAR *psz);
 MVAPI BSTR SysAllocStringLen(const OLECHAR *strIn, UINT ui);
+/* A string of len bytes (copied from psz when it is not null); the byte length may be odd. */
+MVAPI BSTR SysAllocStringByteLen(LPCSTR psz, UINT len);
 MVAPI void SysFreeString(BSTR bstrString);
 MVAPI UINT SysStringLen(BSTR pbstr);
 MVAPI UINT SysStringByteLen(BSTR bstr);
