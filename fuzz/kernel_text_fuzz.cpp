@@ -1,0 +1,106 @@
+// Arbitrary bytes through the UTF-8 decoder, the code-page conversions and
+// character stepping. Every buffer has its exact size, so any read or write
+// past an end is caught; the conversions must also agree with each other.
+#include "kernel/unicode.h"
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+void require(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+std::vector<WCHAR> widen(const std::vector<char> &bytes, DWORD flags)
+{
+    const int size = static_cast<int>(bytes.size());
+    const int needed = MultiByteToWideChar(CP_UTF8, flags, bytes.data(), size, nullptr, 0);
+    std::vector<WCHAR> wide(static_cast<std::size_t>(needed));
+    if (needed > 0) {
+        require(MultiByteToWideChar(CP_UTF8, flags, bytes.data(), size, wide.data(), needed) == needed);
+        if (needed > 1) {
+            std::vector<WCHAR> short_buffer(static_cast<std::size_t>(needed - 1));
+            require(MultiByteToWideChar(CP_UTF8, flags, bytes.data(), size, short_buffer.data(), needed - 1) == 0);
+            require(GetLastError() == ERROR_INSUFFICIENT_BUFFER);
+        }
+    }
+    return wide;
+}
+
+std::vector<char> narrow(const std::vector<WCHAR> &wide, DWORD flags)
+{
+    const int size = static_cast<int>(wide.size());
+    const int needed = WideCharToMultiByte(CP_UTF8, flags, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    std::vector<char> bytes(static_cast<std::size_t>(needed));
+    if (needed > 0)
+        require(WideCharToMultiByte(CP_UTF8, flags, wide.data(), size, bytes.data(), needed, nullptr, nullptr) ==
+                needed);
+    return bytes;
+}
+
+// The decoder on its own: lengths stay within the input and valid code points
+// are scalar values.
+void decode_all(const std::vector<unsigned char> &bytes)
+{
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        const auto step = morvane::kernel::decode_utf8(bytes.data() + at, bytes.size() - at);
+        require(step.length >= 1 && step.length <= bytes.size() - at);
+        require(!step.valid || step.code <= 0x10FFFF);
+        require(!step.valid || step.code < 0xD800 || step.code > 0xDFFF);
+        require(!step.valid || step.length == morvane::kernel::utf8_length(step.code));
+        at += step.length;
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    if (size == 0 || size > 4096)
+        return 0;
+    const std::vector<unsigned char> raw(data, data + size);
+    const std::vector<char> bytes(data, data + size);
+    decode_all(raw);
+
+    // Replacement always succeeds and yields well-formed UTF-16 that survives
+    // a strict round trip; strict decoding succeeds exactly on valid input,
+    // which then comes back byte for byte.
+    const std::vector<WCHAR> replaced = widen(bytes, 0);
+    require(!replaced.empty());
+    const std::vector<char> again = narrow(replaced, WC_ERR_INVALID_CHARS);
+    require(!again.empty());
+    require(widen(again, MB_ERR_INVALID_CHARS) == replaced);
+    const std::vector<WCHAR> strict = widen(bytes, MB_ERR_INVALID_CHARS);
+    if (!strict.empty()) {
+        require(strict == replaced);
+        require(again == bytes);
+    }
+
+    // The input as UTF-16 units: conversion never fails without the strict flag.
+    std::vector<WCHAR> units(size / 2);
+    for (std::size_t i = 0; i < units.size(); ++i)
+        units[i] = static_cast<WCHAR>(data[2 * i] | (data[2 * i + 1] << 8));
+    if (!units.empty())
+        require(!narrow(units, 0).empty());
+
+    // Stepping through the terminated text stops exactly on its terminator.
+    std::vector<char> text(bytes);
+    text.push_back('\0');
+    const char *p = text.data();
+    while (*p != '\0') {
+        const char *next = CharNextA(p);
+        require(next > p && next - p <= 4);
+        p = next;
+    }
+    require(p <= text.data() + size && CharNextA(p) == p);
+    require(lstrlenA(text.data()) == p - text.data());
+    return 0;
+}
