@@ -1,0 +1,241 @@
+// The generated header's tables, called from C by position, reach the C++ object's
+// members in the contract's order; the identifiers are the contract's.
+#include "slot_calls.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// Records which member ran, with what, and answers with the slot number.
+class RecordingMorvane final : public IMorvane, public _IMorvane {
+public:
+    std::vector<std::string> calls;
+    LONG long_in = 0;
+    FLOAT float_in = 0;
+    std::vector<LONG> variants_in;
+    std::vector<void *> pointers_in;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **out) override
+    {
+        calls.push_back("QueryInterface");
+        *out = static_cast<IMorvane *>(this);
+        return 0;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return record("AddRef", 1); }
+    ULONG STDMETHODCALLTYPE Release() override { return record("Release", 2); }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT *count) override
+    {
+        *count = 3;
+        return record("GetTypeInfoCount", 3);
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo **info) override
+    {
+        long_in = static_cast<LONG>(index);
+        *info = nullptr;
+        return record("GetTypeInfo", 4);
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR *, UINT count, LCID, DISPID *ids) override
+    {
+        long_in = static_cast<LONG>(count);
+        *ids = 5;
+        return record("GetIDsOfNames", 5);
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS *, VARIANT *, EXCEPINFO *,
+                                     UINT *) override
+    {
+        long_in = id;
+        return record("Invoke", 6);
+    }
+    HRESULT STDMETHODCALLTYPE get_lines(LONG *v) override { return get("get_lines", 7, v); }
+    HRESULT STDMETHODCALLTYPE put_lines(LONG v) override { return put("put_lines", 8, v); }
+    HRESULT STDMETHODCALLTYPE get_columns(LONG *v) override { return get("get_columns", 9, v); }
+    HRESULT STDMETHODCALLTYPE put_columns(LONG v) override { return put("put_columns", 10, v); }
+    HRESULT STDMETHODCALLTYPE get_max_features(LONG *v) override { return get("get_max_features", 11, v); }
+    HRESULT STDMETHODCALLTYPE put_max_features(LONG v) override { return put("put_max_features", 12, v); }
+    HRESULT STDMETHODCALLTYPE track_corners(VARIANT a, VARIANT b, VARIANT f, VARIANT *matches) override
+    {
+        variants_in = {a.lVal, b.lVal, f.lVal};
+        *matches = VARIANT{};
+        matches->vt = VT_I4;
+        matches->lVal = 13;
+        return record("track_corners", 13);
+    }
+    HRESULT STDMETHODCALLTYPE create_morvane() override { return record("create_morvane", 14); }
+    HRESULT STDMETHODCALLTYPE destroy_morvane() override { return record("destroy_morvane", 15); }
+    HRESULT STDMETHODCALLTYPE get_stop_iterations(LONG *v) override { return get("get_stop_iterations", 16, v); }
+    HRESULT STDMETHODCALLTYPE put_stop_iterations(LONG v) override { return put("put_stop_iterations", 17, v); }
+    HRESULT STDMETHODCALLTYPE get_stop_epsilon(FLOAT *v) override
+    {
+        *v = 18.25f;
+        return record("get_stop_epsilon", 18);
+    }
+    HRESULT STDMETHODCALLTYPE put_stop_epsilon(FLOAT v) override
+    {
+        float_in = v;
+        return record("put_stop_epsilon", 19);
+    }
+    HRESULT STDMETHODCALLTYPE get_feature_width(LONG *v) override { return get("get_feature_width", 20, v); }
+    HRESULT STDMETHODCALLTYPE put_feature_width(LONG v) override { return put("put_feature_width", 21, v); }
+    HRESULT STDMETHODCALLTYPE get_feature_height(LONG *v) override { return get("get_feature_height", 22, v); }
+    HRESULT STDMETHODCALLTYPE put_feature_height(LONG v) override { return put("put_feature_height", 23, v); }
+    HRESULT STDMETHODCALLTYPE get_pyramid_levels(LONG *v) override { return get("get_pyramid_levels", 24, v); }
+    HRESULT STDMETHODCALLTYPE put_pyramid_levels(LONG v) override { return put("put_pyramid_levels", 25, v); }
+    HRESULT STDMETHODCALLTYPE get_calc_match_residue(LONG *v) override
+    {
+        return get("get_calc_match_residue", 26, v);
+    }
+    HRESULT STDMETHODCALLTYPE put_calc_match_residue(LONG v) override
+    {
+        return put("put_calc_match_residue", 27, v);
+    }
+    HRESULT STDMETHODCALLTYPE get_match_residue(VARIANT *v) override
+    {
+        *v = VARIANT{};
+        v->vt = VT_I4;
+        v->lVal = 28;
+        return record("get_match_residue", 28);
+    }
+    HRESULT STDMETHODCALLTYPE _track_corners(BYTE *imgA, BYTE *imgB, LONG count, FLOAT *featA,
+                                             FLOAT *featB, BYTE *status, FLOAT *residue) override
+    {
+        pointers_in = {imgA, imgB, featA, featB, status, residue};
+        long_in = count;
+        return record("_track_corners", 3);
+    }
+
+private:
+    HRESULT record(const char *member, int result)
+    {
+        calls.push_back(member);
+        return result;
+    }
+    HRESULT get(const char *member, int slot, LONG *v)
+    {
+        *v = slot * 100;
+        return record(member, slot);
+    }
+    HRESULT put(const char *member, int slot, LONG v)
+    {
+        long_in = v;
+        return record(member, slot);
+    }
+};
+
+const char *const kDualMembers[29] = {
+    "QueryInterface",      "AddRef",              "Release",           "GetTypeInfoCount",
+    "GetTypeInfo",         "GetIDsOfNames",       "Invoke",            "get_lines",
+    "put_lines",           "get_columns",         "put_columns",       "get_max_features",
+    "put_max_features",    "track_corners",       "create_morvane",    "destroy_morvane",
+    "get_stop_iterations", "put_stop_iterations", "get_stop_epsilon",  "put_stop_epsilon",
+    "get_feature_width",   "put_feature_width",   "get_feature_height", "put_feature_height",
+    "get_pyramid_levels",  "put_pyramid_levels",  "get_calc_match_residue",
+    "put_calc_match_residue", "get_match_residue"};
+
+bool is_long_reader(int slot)
+{
+    for (int s : {7, 9, 11, 16, 20, 22, 24, 26})
+        if (s == slot)
+            return true;
+    return false;
+}
+bool is_long_writer(int slot)
+{
+    for (int s : {8, 10, 12, 17, 21, 23, 25, 27})
+        if (s == slot)
+            return true;
+    return false;
+}
+
+} // namespace
+
+TEST(GeneratedHeader, EverySlotOfTheDualInterfaceReachesItsMemberFromC)
+{
+    ASSERT_EQ(imorvane_table_slots(), 29);
+    for (int slot = 0; slot < 29; ++slot) {
+        SCOPED_TRACE("slot " + std::to_string(slot));
+        RecordingMorvane object;
+        SlotResult result{};
+        call_imorvane_slot(&object, slot, &result);
+        ASSERT_EQ(object.calls.size(), 1u);
+        EXPECT_EQ(object.calls[0], kDualMembers[slot]);
+        if (slot != 0) {
+            EXPECT_EQ(result.result, slot);
+        }
+        if (is_long_reader(slot)) {
+            EXPECT_EQ(result.long_out, slot * 100);
+        }
+        if (is_long_writer(slot) || slot == 4 || slot == 5 || slot == 6) {
+            EXPECT_EQ(object.long_in, slot * 10);
+        }
+    }
+}
+
+TEST(GeneratedHeader, ArgumentsOfEveryKindCrossTheCTable)
+{
+    RecordingMorvane object;
+    SlotResult result{};
+    call_imorvane_slot(&object, 13, &result);
+    EXPECT_EQ(object.variants_in, (std::vector<LONG>{13, 14, 15}));
+    EXPECT_EQ(result.variant_out.vt, VT_I4);
+    EXPECT_EQ(result.variant_out.lVal, 13);
+
+    call_imorvane_slot(&object, 18, &result);
+    EXPECT_FLOAT_EQ(result.float_out, 18.25f);
+    call_imorvane_slot(&object, 19, &result);
+    EXPECT_FLOAT_EQ(object.float_in, 19.5f);
+    call_imorvane_slot(&object, 28, &result);
+    EXPECT_EQ(result.variant_out.lVal, 28);
+    call_imorvane_slot(&object, 3, &result);
+    EXPECT_EQ(result.long_out, 3);
+    call_imorvane_slot(&object, 0, &result);
+    EXPECT_EQ(result.pointer_out, static_cast<IMorvane *>(&object));
+}
+
+TEST(GeneratedHeader, EverySlotOfTheRawInterfaceReachesItsMemberFromC)
+{
+    ASSERT_EQ(raw_table_slots(), 4);
+    const char *const members[4] = {"QueryInterface", "AddRef", "Release", "_track_corners"};
+    BYTE bytes[3] = {};
+    FLOAT floats[3] = {};
+    for (int slot = 0; slot < 4; ++slot) {
+        SCOPED_TRACE("slot " + std::to_string(slot));
+        RecordingMorvane object;
+        SlotResult result{};
+        call_raw_slot(&object, slot, bytes, floats, &result);
+        ASSERT_EQ(object.calls.size(), 1u);
+        EXPECT_EQ(object.calls[0], members[slot]);
+        if (slot > 0) {
+            EXPECT_EQ(result.result, slot);
+        }
+    }
+    RecordingMorvane object;
+    SlotResult result{};
+    call_raw_slot(&object, 3, bytes, floats, &result);
+    EXPECT_EQ(object.long_in, 30);
+    EXPECT_EQ(object.pointers_in, (std::vector<void *>{bytes, bytes + 1, floats, floats + 1,
+                                                        bytes + 2, floats + 2}));
+}
+
+TEST(GeneratedHeader, CallersBySlotFindTheMethodsWhereTheContractPutsThem)
+{
+    EXPECT_EQ(imorvane_slot_of_track_corners(), 13);
+    EXPECT_EQ(imorvane_slot_of_create_morvane(), 14);
+    EXPECT_EQ(imorvane_slot_of_destroy_morvane(), 15);
+}
+
+TEST(GeneratedHeader, IdentifiersAreTheContractsAndUsableAsReferences)
+{
+    const GUID clsid = {0x0200236D, 0x46C7, 0x4C75, {0xA2, 0xA1, 0x8F, 0xEF, 0xAF, 0x32, 0xB0, 0x81}};
+    const GUID dual = {0xB446F6D3, 0xDFB4, 0x4BD7, {0xAB, 0x15, 0x0E, 0xCA, 0xEE, 0x6F, 0xD3, 0xB1}};
+    const GUID raw = {0x4D861AE9, 0x9CF0, 0x4A2E, {0xAA, 0x67, 0x89, 0xCD, 0x70, 0x63, 0xB5, 0x9A}};
+    const GUID lib = {0xCABD0863, 0xDC3C, 0x4E64, {0xA2, 0x7D, 0xD5, 0xB8, 0x32, 0xE8, 0x94, 0x7B}};
+    EXPECT_TRUE(IsEqualCLSID(CLSID_CoMorvane, clsid));
+    EXPECT_TRUE(IsEqualIID(IID_IMorvane, dual));
+    EXPECT_TRUE(IsEqualIID(IID__IMorvane, raw));
+    EXPECT_TRUE(IsEqualGUID(LIBID_MORVANELib, lib));
+    REFIID reference = IID_IMorvane;
+    EXPECT_FALSE(IsEqualIID(reference, IID__IMorvane));
+}

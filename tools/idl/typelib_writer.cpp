@@ -1,0 +1,278 @@
+#include "typelib_writer.h"
+
+#include "diagnostic.h"
+#include "typelib/tlb_format.h"
+
+#include <map>
+#include <tuple>
+
+namespace idl {
+
+namespace {
+
+// One table: fixed-size little-endian records appended in order.
+class Table {
+public:
+    explicit Table(std::uint32_t record_size) : record_size_(record_size) {}
+
+    std::size_t add()
+    {
+        bytes_.append(record_size_, '\0');
+        return count() - 1;
+    }
+    void u16(std::size_t record, std::size_t field, std::uint32_t value)
+    {
+        put(record, field, value, 2);
+    }
+    void u32(std::size_t record, std::size_t field, std::uint32_t value)
+    {
+        put(record, field, value, 4);
+    }
+    void guid(std::size_t record, std::size_t field, const Guid &guid)
+    {
+        const auto raw = guid.bytes();
+        for (std::size_t i = 0; i < raw.size(); ++i)
+            bytes_[record * record_size_ + field + i] = static_cast<char>(raw[i]);
+    }
+    std::size_t count() const { return bytes_.size() / record_size_; }
+    const std::string &bytes() const { return bytes_; }
+
+private:
+    void put(std::size_t record, std::size_t field, std::uint32_t value, int width)
+    {
+        for (int i = 0; i < width; ++i)
+            bytes_[record * record_size_ + field + static_cast<std::size_t>(i)] =
+                static_cast<char>(value >> (8 * i));
+    }
+
+    std::uint32_t record_size_;
+    std::string bytes_;
+};
+
+std::uint16_t narrow16(std::size_t value, const char *what)
+{
+    if (value > 0xFFFF)
+        throw CompileError({}, std::string("too many ") + what + " for the type library format");
+    return static_cast<std::uint16_t>(value);
+}
+
+class Writer {
+public:
+    explicit Writer(const Module &module)
+        : module_(module), library_(mvtlb::kRecordSize[mvtlb::kLibraryTable]),
+          strings_(mvtlb::kRecordSize[mvtlb::kStringTable]),
+          types_(mvtlb::kRecordSize[mvtlb::kTypeTable]),
+          funcs_(mvtlb::kRecordSize[mvtlb::kFuncTable]),
+          params_(mvtlb::kRecordSize[mvtlb::kParamTable]),
+          typedescs_(mvtlb::kRecordSize[mvtlb::kTypeDescTable]),
+          impls_(mvtlb::kRecordSize[mvtlb::kImplTable]),
+          imports_(mvtlb::kRecordSize[mvtlb::kImportTable])
+    {
+    }
+
+    std::string write()
+    {
+        const Library &lib = *module_.library;
+        namespace f = mvtlb::library;
+        const std::size_t r = library_.add();
+        library_.guid(r, f::guid, lib.libid);
+        library_.u32(r, f::lcid, lib.lcid);
+        library_.u16(r, f::syskind, 3); // SYS_WIN64
+        library_.u16(r, f::major, lib.major);
+        library_.u16(r, f::minor, lib.minor);
+        library_.u16(r, f::flags, lib.flags);
+        library_.u32(r, f::name, string(lib.name));
+        library_.u32(r, f::doc, optional_string(lib.helpstring));
+        library_.u32(r, f::help_context, lib.help_context);
+        library_.u32(r, f::help_file, mvtlb::kNoString);
+
+        for (const LibraryEntry &entry : lib.entries)
+            if (entry.kind == LibraryEntry::Kind::Interface)
+                local_index_[entry.index] = static_cast<std::uint32_t>(&entry - lib.entries.data());
+        for (const LibraryEntry &entry : lib.entries) {
+            if (entry.kind == LibraryEntry::Kind::Interface)
+                interface(module_.interfaces[entry.index]);
+            else
+                coclass(module_.coclasses[entry.index]);
+        }
+        return assemble();
+    }
+
+private:
+    std::uint32_t string(const std::string &text)
+    {
+        const auto [it, inserted] =
+            string_index_.emplace(text, static_cast<std::uint32_t>(strings_.count()));
+        if (inserted) {
+            const std::size_t r = strings_.add();
+            strings_.u32(r, mvtlb::string_ref::offset, static_cast<std::uint32_t>(string_data_.size()));
+            strings_.u32(r, mvtlb::string_ref::length, static_cast<std::uint32_t>(text.size()));
+            string_data_ += text;
+        }
+        return it->second;
+    }
+    std::uint32_t optional_string(const std::string &text)
+    {
+        return text.empty() ? mvtlb::kNoString : string(text);
+    }
+
+    std::uint32_t typedesc(std::uint16_t vt, std::uint32_t ref)
+    {
+        const auto [it, inserted] =
+            typedesc_index_.emplace(std::pair{vt, ref}, static_cast<std::uint32_t>(typedescs_.count()));
+        if (inserted) {
+            const std::size_t r = typedescs_.add();
+            typedescs_.u16(r, mvtlb::typedesc::vt, vt);
+            typedescs_.u32(r, mvtlb::typedesc::ref, ref);
+        }
+        return it->second;
+    }
+    std::uint32_t typedesc(const Type &type)
+    {
+        std::uint32_t index = typedesc(type.vt, 0);
+        for (int i = 0; i < type.pointers; ++i)
+            index = typedesc(mvtlb::kVtPtr, index);
+        return index;
+    }
+
+    // A reference to an interface: its index in the library, or an import of the
+    // standard library for the platform's own interfaces.
+    std::uint32_t reference(int interface)
+    {
+        const Interface &iface = module_.interfaces[interface];
+        if (!iface.builtin)
+            return local_index_.at(interface);
+        const auto [it, inserted] =
+            import_index_.emplace(interface, static_cast<std::uint32_t>(imports_.count()));
+        if (inserted) {
+            namespace f = mvtlb::import;
+            const std::size_t r = imports_.add();
+            Guid stdole;
+            const auto raw = mvtlb::kStdOleLibId;
+            stdole.data1 = static_cast<std::uint32_t>(raw[0] | raw[1] << 8 | raw[2] << 16 | raw[3] << 24);
+            stdole.data2 = static_cast<std::uint16_t>(raw[4] | raw[5] << 8);
+            stdole.data3 = static_cast<std::uint16_t>(raw[6] | raw[7] << 8);
+            for (int i = 0; i < 8; ++i)
+                stdole.data4[static_cast<std::size_t>(i)] = raw[8 + i];
+            imports_.guid(r, f::lib_guid, stdole);
+            imports_.u16(r, f::lib_major, mvtlb::kStdOleMajor);
+            imports_.u16(r, f::lib_minor, mvtlb::kStdOleMinor);
+            imports_.u32(r, f::lib_name, string("stdole2.tlb"));
+            imports_.guid(r, f::type_guid, iface.iid);
+            imports_.u32(r, f::type_name, string(iface.name));
+        }
+        return mvtlb::kImportBit | it->second;
+    }
+
+    std::size_t type_record(const Guid &guid, const std::string &name, const std::string &doc,
+                            std::uint32_t help_context, std::uint16_t kind, std::uint16_t flags)
+    {
+        namespace f = mvtlb::type;
+        const std::size_t r = types_.add();
+        types_.guid(r, f::guid, guid);
+        types_.u32(r, f::name, string(name));
+        types_.u32(r, f::doc, optional_string(doc));
+        types_.u32(r, f::help_context, help_context);
+        types_.u16(r, f::kind, kind);
+        types_.u16(r, f::flags, flags);
+        types_.u32(r, f::first_func, static_cast<std::uint32_t>(funcs_.count()));
+        types_.u32(r, f::first_impl, static_cast<std::uint32_t>(impls_.count()));
+        return r;
+    }
+
+    void impl(std::uint32_t ref, std::uint16_t flags)
+    {
+        const std::size_t r = impls_.add();
+        impls_.u32(r, mvtlb::impl::ref, ref);
+        impls_.u16(r, mvtlb::impl::flags, flags);
+    }
+
+    void interface(const Interface &iface)
+    {
+        namespace f = mvtlb::type;
+        const std::size_t t = type_record(iface.iid, iface.name, iface.helpstring, iface.help_context,
+                                          mvtlb::kKindInterface, iface.type_flags);
+        types_.u32(t, f::func_count, narrow16(iface.methods.size(), "members"));
+        types_.u32(t, f::impl_count, 1);
+        types_.u32(t, f::vft_slots, narrow16(iface.slot_count(), "table slots"));
+        impl(reference(iface.base), 0);
+        for (const Method &m : iface.methods)
+            method(m);
+    }
+
+    void method(const Method &m)
+    {
+        namespace f = mvtlb::func;
+        const std::size_t r = funcs_.add();
+        funcs_.u32(r, f::memid, static_cast<std::uint32_t>(m.memid));
+        funcs_.u32(r, f::name, string(m.name));
+        funcs_.u32(r, f::doc, optional_string(m.helpstring));
+        funcs_.u32(r, f::help_context, m.help_context);
+        funcs_.u16(r, f::invkind, m.invkind);
+        funcs_.u16(r, f::flags, m.func_flags);
+        funcs_.u16(r, f::vft_slot, narrow16(m.slot, "table slots"));
+        funcs_.u32(r, f::return_type, typedesc(m.result));
+        funcs_.u32(r, f::first_param, static_cast<std::uint32_t>(params_.count()));
+        funcs_.u32(r, f::param_count, narrow16(m.params.size(), "parameters"));
+        for (const Param &p : m.params) {
+            const std::size_t q = params_.add();
+            params_.u32(q, mvtlb::param::name, string(p.name));
+            params_.u32(q, mvtlb::param::type, typedesc(p.type));
+            params_.u16(q, mvtlb::param::flags, p.flags);
+        }
+    }
+
+    void coclass(const Coclass &c)
+    {
+        namespace f = mvtlb::type;
+        const std::size_t t = type_record(c.clsid, c.name, c.helpstring, c.help_context,
+                                          mvtlb::kKindCoclass, c.type_flags);
+        types_.u32(t, f::impl_count, narrow16(c.impls.size(), "interfaces"));
+        for (const CoclassImpl &i : c.impls)
+            impl(reference(i.interface), i.flags);
+    }
+
+    std::string assemble() const
+    {
+        const Table *tables[mvtlb::kTableCount] = {&library_, &strings_, nullptr,   &types_,  &funcs_,
+                                                   &params_,  &typedescs_, &impls_, &imports_};
+        std::string out(mvtlb::kHeaderSize, '\0');
+        auto put32 = [&out](std::size_t at, std::uint32_t value) {
+            for (int i = 0; i < 4; ++i)
+                out[at + static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
+        };
+        for (int i = 0; i < 4; ++i)
+            out[static_cast<std::size_t>(i)] = static_cast<char>(mvtlb::kMagic[i]);
+        put32(mvtlb::header::major, mvtlb::kMajorVersion | std::uint32_t{mvtlb::kMinorVersion} << 16);
+        put32(mvtlb::header::table_count, mvtlb::kTableCount);
+        for (std::uint32_t t = 0; t < mvtlb::kTableCount; ++t) {
+            const std::string &bytes = tables[t] ? tables[t]->bytes() : string_data_;
+            const std::size_t count = tables[t] ? tables[t]->count() : string_data_.size();
+            const std::size_t entry = mvtlb::header::directory + t * mvtlb::kDirectoryEntrySize;
+            put32(entry, static_cast<std::uint32_t>(out.size()));
+            put32(entry + 4, static_cast<std::uint32_t>(count));
+            out += bytes;
+        }
+        put32(mvtlb::header::file_size, static_cast<std::uint32_t>(out.size()));
+        return out;
+    }
+
+    const Module &module_;
+    Table library_, strings_, types_, funcs_, params_, typedescs_, impls_, imports_;
+    std::string string_data_;
+    std::map<std::string, std::uint32_t> string_index_;
+    std::map<std::pair<std::uint16_t, std::uint32_t>, std::uint32_t> typedesc_index_;
+    std::map<int, std::uint32_t> import_index_;
+    std::map<int, std::uint32_t> local_index_;
+};
+
+} // namespace
+
+std::string write_typelib(const Module &module)
+{
+    if (!module.library)
+        throw CompileError({}, "a type library needs a library block");
+    return Writer(module).write();
+}
+
+} // namespace idl
