@@ -17,33 +17,36 @@ const SAFEARRAYBOUND *bound_of_dimension(SAFEARRAY *psa, UINT n)
         return nullptr;
     return &bounds_of(psa)[psa->cDims - n];
 }
+// Counts a lock taken (+1) or given back (-1), refusing to pass 0 or the maximum.
+HRESULT change_locks(SAFEARRAY *psa, int step)
+{
+    if (psa == nullptr)
+        return E_INVALIDARG;
+    std::atomic_ref<ULONG> locks(psa->cLocks);
+    ULONG seen = locks.load();
+    do {
+        if (step > 0 ? seen >= max_locks : seen == 0)
+            return E_UNEXPECTED;
+    } while (!locks.compare_exchange_weak(seen, step > 0 ? seen + 1 : seen - 1));
+    return S_OK;
+}
+
+template <typename Read>
+HRESULT read_bound(SAFEARRAY *psa, UINT n, LONG *out, Read read)
+{
+    if (psa == nullptr || out == nullptr)
+        return E_INVALIDARG;
+    const SAFEARRAYBOUND *bound = bound_of_dimension(psa, n);
+    if (bound == nullptr)
+        return DISP_E_BADINDEX;
+    *out = read(*bound);
+    return S_OK;
+}
 } // namespace
 
-EXTERN_C HRESULT SafeArrayLock(SAFEARRAY *psa)
-{
-    if (psa == nullptr)
-        return E_INVALIDARG;
-    std::atomic_ref<ULONG> locks(psa->cLocks);
-    ULONG seen = locks.load();
-    do {
-        if (seen >= max_locks)
-            return E_UNEXPECTED;
-    } while (!locks.compare_exchange_weak(seen, seen + 1));
-    return S_OK;
-}
+EXTERN_C HRESULT SafeArrayLock(SAFEARRAY *psa) { return change_locks(psa, +1); }
 
-EXTERN_C HRESULT SafeArrayUnlock(SAFEARRAY *psa)
-{
-    if (psa == nullptr)
-        return E_INVALIDARG;
-    std::atomic_ref<ULONG> locks(psa->cLocks);
-    ULONG seen = locks.load();
-    do {
-        if (seen == 0)
-            return E_UNEXPECTED;
-    } while (!locks.compare_exchange_weak(seen, seen - 1));
-    return S_OK;
-}
+EXTERN_C HRESULT SafeArrayUnlock(SAFEARRAY *psa) { return change_locks(psa, -1); }
 
 EXTERN_C HRESULT SafeArrayAccessData(SAFEARRAY *psa, void **ppvData)
 {
@@ -62,26 +65,16 @@ EXTERN_C UINT SafeArrayGetElemsize(SAFEARRAY *psa) { return psa == nullptr ? 0 :
 
 EXTERN_C HRESULT SafeArrayGetLBound(SAFEARRAY *psa, UINT nDim, LONG *plLbound)
 {
-    if (psa == nullptr || plLbound == nullptr)
-        return E_INVALIDARG;
-    const SAFEARRAYBOUND *bound = bound_of_dimension(psa, nDim);
-    if (bound == nullptr)
-        return DISP_E_BADINDEX;
-    *plLbound = bound->lLbound;
-    return S_OK;
+    return read_bound(psa, nDim, plLbound, [](const SAFEARRAYBOUND &b) { return b.lLbound; });
 }
 
 EXTERN_C HRESULT SafeArrayGetUBound(SAFEARRAY *psa, UINT nDim, LONG *plUbound)
 {
-    if (psa == nullptr || plUbound == nullptr)
-        return E_INVALIDARG;
-    const SAFEARRAYBOUND *bound = bound_of_dimension(psa, nDim);
-    if (bound == nullptr)
-        return DISP_E_BADINDEX;
     // Arrays made here always have a representable upper bound; a descriptor built
     // elsewhere gets the value wrapped to 32 bits as the system computes it.
-    *plUbound = static_cast<LONG>(std::int64_t{bound->lLbound} + bound->cElements - 1);
-    return S_OK;
+    return read_bound(psa, nDim, plUbound, [](const SAFEARRAYBOUND &b) {
+        return static_cast<LONG>(std::int64_t{b.lLbound} + b.cElements - 1);
+    });
 }
 
 EXTERN_C HRESULT SafeArrayGetVartype(SAFEARRAY *psa, VARTYPE *pvt)

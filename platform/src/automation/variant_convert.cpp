@@ -69,54 +69,48 @@ HRESULT read_value(const VARIANT &src, Value &out)
         std::memcpy(&v, at, sizeof v);
         return v;
     };
+    auto give = [&out](const Value &value) {
+        out = value;
+        return S_OK;
+    };
     switch (vt) {
     case VT_EMPTY:
-        out = Value{};
-        return S_OK;
+        return give(Value{});
     case VT_I1:
-        out = from_signed(read(std::int8_t{}));
-        return S_OK;
+        return give(from_signed(read(std::int8_t{})));
     case VT_UI1:
-        out = from_unsigned(read(std::uint8_t{}));
-        return S_OK;
+        return give(from_unsigned(read(std::uint8_t{})));
     case VT_I2:
-        out = from_signed(read(std::int16_t{}));
-        return S_OK;
+        return give(from_signed(read(std::int16_t{})));
     case VT_UI2:
-        out = from_unsigned(read(std::uint16_t{}));
-        return S_OK;
+        return give(from_unsigned(read(std::uint16_t{})));
     case VT_I4:
     case VT_INT:
-        out = from_signed(read(std::int32_t{}));
-        return S_OK;
+        return give(from_signed(read(std::int32_t{})));
     case VT_UI4:
     case VT_UINT:
-        out = from_unsigned(read(std::uint32_t{}));
-        return S_OK;
+        return give(from_unsigned(read(std::uint32_t{})));
     case VT_I8:
-        out = from_signed(read(std::int64_t{}));
-        return S_OK;
+        return give(from_signed(read(std::int64_t{})));
     case VT_UI8:
-        out = from_unsigned(read(std::uint64_t{}));
-        return S_OK;
+        return give(from_unsigned(read(std::uint64_t{})));
     case VT_R4:
-        out = from_real(read(float{}), true);
-        return S_OK;
+        return give(from_real(read(float{}), true));
     case VT_R8:
-        out = from_real(read(double{}), false);
-        return S_OK;
-    case VT_BOOL:
-        out = Value{};
-        out.kind = Value::Kind::boolean;
-        out.truth = read(VARIANT_BOOL{}) != VARIANT_FALSE;
-        return S_OK;
+        return give(from_real(read(double{}), false));
+    case VT_BOOL: {
+        Value value;
+        value.kind = Value::Kind::boolean;
+        value.truth = read(VARIANT_BOOL{}) != VARIANT_FALSE;
+        return give(value);
+    }
     case VT_BSTR: {
-        const BSTR s = read(BSTR{});
-        out = Value{};
-        out.kind = Value::Kind::text;
-        out.text = s;
-        out.length = SysStringLen(s);
-        return S_OK;
+        Value value;
+        value.kind = Value::Kind::text;
+        const BSTR text = read(BSTR{});
+        value.text = text;
+        value.length = SysStringLen(text);
+        return give(value);
     }
     default:
         return DISP_E_TYPEMISMATCH;

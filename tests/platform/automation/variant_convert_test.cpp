@@ -5,59 +5,27 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <string>
 
 namespace {
-VARIANT of_i4(LONG v)
+// A variant of type vt holding value.
+template <typename T>
+VARIANT scalar(VARTYPE vt, T value)
 {
-    VARIANT r;
-    r.vt = VT_I4;
-    r.lVal = v;
+    VARIANT r{};
+    r.vt = vt;
+    std::memcpy(&r.llVal, &value, sizeof value);
     return r;
 }
-VARIANT of_ui4(ULONG v)
-{
-    VARIANT r;
-    r.vt = VT_UI4;
-    r.ulVal = v;
-    return r;
-}
-VARIANT of_i8(LONGLONG v)
-{
-    VARIANT r;
-    r.vt = VT_I8;
-    r.llVal = v;
-    return r;
-}
-VARIANT of_ui8(ULONGLONG v)
-{
-    VARIANT r;
-    r.vt = VT_UI8;
-    r.ullVal = v;
-    return r;
-}
-VARIANT of_r8(double v)
-{
-    VARIANT r;
-    r.vt = VT_R8;
-    r.dblVal = v;
-    return r;
-}
-VARIANT of_r4(float v)
-{
-    VARIANT r;
-    r.vt = VT_R4;
-    r.fltVal = v;
-    return r;
-}
-VARIANT of_bool(bool v)
-{
-    VARIANT r;
-    r.vt = VT_BOOL;
-    r.boolVal = v ? VARIANT_TRUE : VARIANT_FALSE;
-    return r;
-}
+VARIANT of_i4(LONG v) { return scalar(VT_I4, v); }
+VARIANT of_ui4(ULONG v) { return scalar(VT_UI4, v); }
+VARIANT of_i8(LONGLONG v) { return scalar(VT_I8, v); }
+VARIANT of_ui8(ULONGLONG v) { return scalar(VT_UI8, v); }
+VARIANT of_r8(double v) { return scalar(VT_R8, v); }
+VARIANT of_r4(float v) { return scalar(VT_R4, v); }
+VARIANT of_bool(bool v) { return scalar(VT_BOOL, v ? VARIANT_TRUE : VARIANT_FALSE); }
 
 // Owns a string variant for the length of a test.
 struct TextVariant {
