@@ -29,3 +29,5 @@ endif()
 if(MORVANE_BUILD_BENCH)
   find_package(benchmark REQUIRED)
 endif()
+
+find_package(Qt6 REQUIRED COMPONENTS Widgets)

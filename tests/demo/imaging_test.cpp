@@ -1,0 +1,177 @@
+// Colour copies of grey frames, the marks' boxes, and drawing into a copy's pixels.
+#include "console_display.h"
+#include "images.h"
+#include "marks.h"
+#include "painter_imaging.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <sstream>
+
+namespace trackdemo {
+namespace {
+
+GreyImage gradient(int width, int height)
+{
+    std::vector<std::uint8_t> pixels;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
+            pixels.push_back(static_cast<std::uint8_t>(x + 10 * y));
+    }
+    return GreyImage(width, height, std::move(pixels));
+}
+
+TEST(GreyImage, HoldsExactlyWidthTimesHeightBytesOrNothing)
+{
+    const GreyImage image = gradient(5, 3);
+    EXPECT_EQ(image.rect(), (Rect{0, 0, 5, 3}));
+    EXPECT_EQ(image.at(4, 2), 24);
+    EXPECT_TRUE(GreyImage(5, 3, std::vector<std::uint8_t>(14)).empty());
+    EXPECT_TRUE(GreyImage(0, 3, {}).empty());
+    const GreyImage empty;
+    EXPECT_EQ(empty.pixels(), nullptr);
+    EXPECT_EQ(empty.rect().width(), 0);
+    EXPECT_EQ(empty.rect().height(), 0);
+}
+
+TEST(RgbaCopy, GreyBecomesOpaqueEqualChannels)
+{
+    const GreyImage grey = gradient(7, 4);
+    RgbaImage copy;
+    copy.allocate(grey.rect());
+    copy_grey_to_rgba(grey, copy);
+    ASSERT_EQ(copy.rect(), grey.rect());
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 7; ++x) {
+            const std::uint32_t v = grey.at(x, y);
+            EXPECT_EQ(copy.at(x, y), v << 24 | v << 16 | v << 8 | 0xFF);
+        }
+    }
+}
+
+TEST(RgbaCopy, OnlyTheSharedPartOfDifferentRectanglesIsCopied)
+{
+    const GreyImage small = gradient(3, 2);
+    RgbaImage copy;
+    copy.allocate({0, 0, 5, 4});
+    copy_grey_to_rgba(small, copy);
+    EXPECT_EQ(copy.at(2, 1), 12u << 24 | 12u << 16 | 12u << 8 | 0xFF);
+    EXPECT_EQ(copy.at(3, 1), 0x000000FFu);
+    EXPECT_EQ(copy.at(0, 2), 0x000000FFu);
+
+    const GreyImage large = gradient(6, 6);
+    RgbaImage narrow;
+    narrow.allocate({0, 0, 2, 2});
+    copy_grey_to_rgba(large, narrow);
+    EXPECT_EQ(narrow.at(1, 1), 11u << 24 | 11u << 16 | 11u << 8 | 0xFF);
+}
+
+TEST(RgbaCopy, EmptyRectangleGivesAnImageWithoutPixels)
+{
+    RgbaImage copy;
+    copy.allocate({});
+    EXPECT_TRUE(copy.empty());
+    EXPECT_EQ(copy.pixels(), nullptr);
+    copy_grey_to_rgba(gradient(2, 2), copy);
+    EXPECT_TRUE(copy.empty());
+}
+
+TEST(MarkBox, SidesAreTwoPixelsOffTruncatedTowardZero)
+{
+    EXPECT_EQ(mark_box(18.0f, 197.0f), (Rect{16, 195, 20, 199}));
+    EXPECT_EQ(mark_box(10.9f, 10.9f), (Rect{8, 8, 12, 12}));
+    EXPECT_EQ(mark_box(-0.5f, -0.5f), (Rect{-2, -2, 1, 1}));
+    EXPECT_EQ(mark_box(-3.5f, 1.99f), (Rect{-5, 0, -1, 3}));
+}
+
+TEST(MarkBox, FormsTheSumsInDoublePrecision)
+{
+    // 16777215.0 + 2 is not representable as a float; in double it is exact.
+    EXPECT_EQ(mark_box(16777215.0f, 0.0f)->right, 16777217);
+}
+
+TEST(MarkBox, PointsWithoutARepresentableBoxHaveNone)
+{
+    EXPECT_FALSE(mark_box(std::numeric_limits<float>::quiet_NaN(), 0.0f));
+    EXPECT_FALSE(mark_box(0.0f, std::numeric_limits<float>::infinity()));
+    EXPECT_FALSE(mark_box(-std::numeric_limits<float>::infinity(), 0.0f));
+    EXPECT_FALSE(mark_box(2147483648.0f, 0.0f));
+    EXPECT_FALSE(mark_box(0.0f, -2147483904.0f));
+    EXPECT_TRUE(mark_box(2147483000.0f - 1024.0f, 0.0f));
+}
+
+bool is_red(std::uint32_t rgba)
+{
+    const auto red = rgba >> 24;
+    const auto green = (rgba >> 16) & 0xFF;
+    const auto blue = (rgba >> 8) & 0xFF;
+    return red > 200 && green < 60 && blue < 60;
+}
+
+TEST(PainterImaging, MarksLandInTheCopysPixelsAsRedRings)
+{
+    RgbaImage copy;
+    copy.allocate({0, 0, 40, 30});
+    copy_grey_to_rgba(GreyImage(40, 30, std::vector<std::uint8_t>(1200, 100)), copy);
+    PainterImaging imaging;
+    {
+        const auto context = imaging.drawing_context(copy);
+        ASSERT_NE(context, nullptr);
+        context->select_pen(mark_pen);
+        context->ellipse(*mark_box(20.0f, 15.0f));
+    }
+    int red = 0;
+    for (int y = 0; y < 30; ++y) {
+        for (int x = 0; x < 40; ++x) {
+            if (!is_red(copy.at(x, y)))
+                continue;
+            ++red;
+            EXPECT_LE(std::abs(x - 20), 4) << x << ", " << y;
+            EXPECT_LE(std::abs(y - 15), 4) << x << ", " << y;
+        }
+    }
+    EXPECT_GE(red, 8);
+    EXPECT_EQ(copy.at(0, 0), 0x646464FFu) << "pixels away from the mark are untouched";
+    EXPECT_EQ(copy.at(30, 15), 0x646464FFu);
+}
+
+TEST(PainterImaging, MarksAtTheEdgeAreClipped)
+{
+    RgbaImage copy;
+    copy.allocate({0, 0, 8, 8});
+    PainterImaging imaging;
+    const auto context = imaging.drawing_context(copy);
+    ASSERT_NE(context, nullptr);
+    context->select_pen(mark_pen);
+    context->ellipse(*mark_box(-0.5f, -0.5f));
+    context->ellipse(*mark_box(1e6f, 1e6f));
+}
+
+TEST(PainterImaging, ImageWithoutPixelsHasNoDrawingContext)
+{
+    RgbaImage copy;
+    PainterImaging imaging;
+    EXPECT_EQ(imaging.drawing_context(copy), nullptr);
+}
+
+TEST(ConsoleDisplay, MessageBoxesBecomeLinesAndThePaneStepsDoNothing)
+{
+    std::ostringstream messages;
+    ConsoleDisplay display(messages, "trackdemo");
+    RgbaImage copy;
+    copy.allocate({0, 0, 2, 2});
+    const auto started = std::chrono::steady_clock::now();
+    display.message_box("Done");
+    display.open_pane(copy);
+    display.display(copy);
+    display.sleep(std::chrono::milliseconds(2000));
+    display.close_pane();
+    display.message_box("Could not open image 2\n");
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(500));
+    EXPECT_EQ(messages.str(), "trackdemo: Done\ntrackdemo: Could not open image 2\n\n");
+}
+
+} // namespace
+} // namespace trackdemo

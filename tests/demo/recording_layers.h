@@ -1,0 +1,166 @@
+// Recording stand-ins for the component system, the tracker and the imaging and
+// display layers. Every call lands, in order, in one shared event log.
+#ifndef TRACKDEMO_TESTS_RECORDING_LAYERS_H
+#define TRACKDEMO_TESTS_RECORDING_LAYERS_H
+
+#include "component_system.h"
+#include "layers.h"
+
+#include <array>
+#include <chrono>
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace trackdemo::testing {
+
+struct EventLog {
+    std::vector<std::string> events;
+    void add(std::string event) { events.push_back(std::move(event)); }
+    // The events that start with `prefix`, in order.
+    std::vector<std::string> with_prefix(const std::string &prefix) const;
+    bool contains(const std::string &event) const;
+};
+
+// What the tracker saw of a _track_corners call.
+struct TrackCall {
+    const BYTE *first_frame;
+    const BYTE *second_frame;
+    LONG count;
+    std::vector<float> start_points;
+    bool result_buffers_given;
+    bool residue_given;
+};
+
+// A CoMorvane stand-in: IMorvane on the object itself, _IMorvane on a part of it,
+// so that releases through either interface are told apart.
+class RecordingTracker final : public IMorvane {
+public:
+    explicit RecordingTracker(EventLog &log);
+
+    HRESULT create_result = S_OK;
+    HRESULT query_result = S_OK;
+    HRESULT track_result = S_OK;
+    std::array<float, 12> tracked_points{};
+    std::array<BYTE, 6> tracked_status{1, 1, 1, 1, 1, 1};
+    std::array<float, 6> tracked_residue{};
+
+    std::optional<TrackCall> track_call;
+    LONG references() const { return references_; }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT *) override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo **) override;
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR *, UINT, LCID, DISPID *) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS *, VARIANT *, EXCEPINFO *, UINT *) override;
+    HRESULT STDMETHODCALLTYPE get_lines(LONG *) override;
+    HRESULT STDMETHODCALLTYPE put_lines(LONG value) override;
+    HRESULT STDMETHODCALLTYPE get_columns(LONG *) override;
+    HRESULT STDMETHODCALLTYPE put_columns(LONG value) override;
+    HRESULT STDMETHODCALLTYPE get_max_features(LONG *) override;
+    HRESULT STDMETHODCALLTYPE put_max_features(LONG) override;
+    HRESULT STDMETHODCALLTYPE track_corners(VARIANT, VARIANT, VARIANT, VARIANT *) override;
+    HRESULT STDMETHODCALLTYPE create_morvane() override;
+    HRESULT STDMETHODCALLTYPE destroy_morvane() override;
+    HRESULT STDMETHODCALLTYPE get_stop_iterations(LONG *) override;
+    HRESULT STDMETHODCALLTYPE put_stop_iterations(LONG) override;
+    HRESULT STDMETHODCALLTYPE get_stop_epsilon(FLOAT *) override;
+    HRESULT STDMETHODCALLTYPE put_stop_epsilon(FLOAT) override;
+    HRESULT STDMETHODCALLTYPE get_feature_width(LONG *) override;
+    HRESULT STDMETHODCALLTYPE put_feature_width(LONG) override;
+    HRESULT STDMETHODCALLTYPE get_feature_height(LONG *) override;
+    HRESULT STDMETHODCALLTYPE put_feature_height(LONG) override;
+    HRESULT STDMETHODCALLTYPE get_pyramid_levels(LONG *) override;
+    HRESULT STDMETHODCALLTYPE put_pyramid_levels(LONG) override;
+    HRESULT STDMETHODCALLTYPE get_calc_match_residue(LONG *) override;
+    HRESULT STDMETHODCALLTYPE put_calc_match_residue(LONG) override;
+    HRESULT STDMETHODCALLTYPE get_match_residue(VARIANT *) override;
+
+private:
+    class Direct final : public _IMorvane {
+    public:
+        explicit Direct(RecordingTracker &owner) : owner_(owner) {}
+        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **object) override;
+        ULONG STDMETHODCALLTYPE AddRef() override;
+        ULONG STDMETHODCALLTYPE Release() override;
+        HRESULT STDMETHODCALLTYPE _track_corners(BYTE *imgA, BYTE *imgB, LONG count, FLOAT *featA, FLOAT *featB,
+                                                 BYTE *status, FLOAT *residue) override;
+
+    private:
+        RecordingTracker &owner_;
+    };
+
+    HRESULT unexpected(const char *member);
+
+    EventLog &log_;
+    Direct direct_{*this};
+    LONG references_ = 0;
+};
+
+class RecordingComponentSystem final : public ComponentSystem {
+public:
+    // `tracker` may be null: creation then hands out nothing.
+    RecordingComponentSystem(EventLog &log, RecordingTracker *tracker) : log_(log), tracker_(tracker) {}
+
+    HRESULT initialize_result = S_OK;
+    HRESULT create_result = S_OK;
+
+    HRESULT initialize() override;
+    HRESULT create_tracker(IMorvane **tracker) override;
+    void uninitialize() override;
+
+private:
+    EventLog &log_;
+    RecordingTracker *tracker_;
+};
+
+// Reads frames from a table of prepared images; names missing from it cannot be read.
+class RecordingImaging final : public Imaging {
+public:
+    explicit RecordingImaging(EventLog &log) : log_(log) {}
+
+    std::map<std::string, GreyImage> files;
+    // Drawing-context requests, counted from 1, that get no context.
+    std::vector<int> refused_contexts;
+    // Start of the pixel memory each read image ended up with.
+    std::map<std::string, const std::uint8_t *> read_pixels;
+    // The boxes drawn through each context, in the order the contexts were made.
+    std::deque<std::vector<Rect>> drawn;
+
+    bool read_grey(const std::string &file_name, GreyImage &image) override;
+    std::unique_ptr<DrawingContext> drawing_context(RgbaImage &image) override;
+
+private:
+    EventLog &log_;
+    int context_requests_ = 0;
+};
+
+// Names each shown image after the grey value of its top-left pixel.
+class RecordingDisplay final : public Display {
+public:
+    explicit RecordingDisplay(EventLog &log) : log_(log) {}
+
+    std::map<std::uint8_t, std::string> image_names;
+    std::chrono::milliseconds slept{0};
+    int presentations = 0;
+    std::vector<std::string> messages;
+
+    void message_box(std::string_view text) override;
+    void open_pane(const RgbaImage &image) override;
+    void display(const RgbaImage &image) override;
+    void close_pane() override;
+    void sleep(std::chrono::milliseconds duration) override;
+
+private:
+    std::string name_of(const RgbaImage &image) const;
+
+    EventLog &log_;
+};
+
+} // namespace trackdemo::testing
+
+#endif
