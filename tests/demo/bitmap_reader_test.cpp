@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <unistd.h>
+
 namespace trackdemo::testing {
 namespace {
 
@@ -372,7 +374,7 @@ protected:
     void SetUp() override
     {
         directory_ = std::filesystem::temp_directory_path() /
-                     ("trackdemo-bitmaps-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                     ("trackdemo-bitmaps-" + std::to_string(::getpid()) + "-" +
                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(directory_);
     }

@@ -12,6 +12,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
+
+#include <unistd.h>
 
 namespace trackdemo {
 namespace {
@@ -31,7 +34,8 @@ cv::Mat as_mat(GreyImage &image)
 
 TEST(SampleFrames, AreWhatTheGeneratorWrites)
 {
-    const auto directory = std::filesystem::temp_directory_path() / "trackdemo-sample-frames-test";
+    const auto directory =
+        std::filesystem::temp_directory_path() / ("trackdemo-sample-frames-" + std::to_string(::getpid()));
     std::filesystem::create_directories(directory);
     const std::string command = std::string(TRACKDEMO_SAMPLE_GENERATOR) + " " + directory.string();
     ASSERT_EQ(std::system(command.c_str()), 0);
