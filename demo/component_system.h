@@ -4,7 +4,9 @@
 #ifndef TRACKDEMO_COMPONENT_SYSTEM_H
 #define TRACKDEMO_COMPONENT_SYSTEM_H
 
-#include "tracker_interfaces.h"
+#include <windows.h>
+
+#include <morvane.h>
 
 namespace trackdemo {
 
