@@ -71,6 +71,13 @@ typedef struct _RTL_CRITICAL_SECTION {
 #define MB_ERR_INVALID_CHARS 0x00000008
 #define WC_ERR_INVALID_CHARS 0x00000080
 
+/* LoadLibraryA calls a module's exported entry point
+ *   BOOL DllMain(HINSTANCE module, DWORD reason, LPVOID reserved)
+ * with DLL_PROCESS_ATTACH when it first loads the module (FALSE fails the load with
+ * ERROR_DLL_INIT_FAILED) and with DLL_PROCESS_DETACH before the last FreeLibrary
+ * unloads it. A module handle is the address of the module's ELF header; a handle
+ * from LOAD_LIBRARY_AS_DATAFILE has its low bit set and runs no code of the file.
+ * Resources live in the file's ".mvrsrc" section (cmake/MorvaneResources.cmake). */
 #define DLL_PROCESS_DETACH 0
 #define DLL_PROCESS_ATTACH 1
 #define DLL_THREAD_ATTACH 2
