@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  build-essential cmake ninja-build pkg-config ccache clang libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libsqlite3-dev sqlite3 libffi-dev
   libopencv-video-dev libopencv-imgproc-dev libopencv-imgcodecs-dev
