@@ -1,0 +1,52 @@
+// The tracker's one failure path: a per-thread error record with the message,
+// the class's ProgID as source and the null interface identifier.
+#include "tracker.h"
+
+#include <morvane.h>
+
+namespace morvane {
+
+HRESULT Tracker::fail(HRESULT code, const char *message)
+{
+    report_error(message);
+    return code;
+}
+
+HRESULT Tracker::report_error(const char *message)
+{
+    const int length = lstrlenA(message) + 1;
+    const ModuleArray<WCHAR> description = allocate_module_array<WCHAR>(static_cast<size_t>(length));
+    if (!description)
+        return DISP_E_EXCEPTION;
+    description[0] = 0;
+    MultiByteToWideChar(CP_ACP, 0, message, -1, description.get(), length);
+
+    ICreateErrorInfo *record = nullptr;
+    if (FAILED(CreateErrorInfo(&record)) || !record)
+        return DISP_E_EXCEPTION;
+    record->SetGUID(GUID_NULL);
+    // An unregistered class has no ProgID: the record then goes without a source.
+    LPOLESTR source = nullptr;
+    if (SUCCEEDED(ProgIDFromCLSID(CLSID_CoMorvane, &source))) {
+        if (source)
+            record->SetSource(source);
+        CoTaskMemFree(source);
+    }
+    record->SetDescription(description.get());
+    IErrorInfo *info = nullptr;
+    if (SUCCEEDED(record->QueryInterface(IID_IErrorInfo, reinterpret_cast<void **>(&info))) && info) {
+        SetErrorInfo(0, info);
+        info->Release();
+    }
+    record->Release();
+    return DISP_E_EXCEPTION;
+}
+
+HRESULT Tracker::InterfaceSupportsErrorInfo(REFIID riid)
+{
+    if (IsEqualIID(riid, IID_IMorvane) || IsEqualIID(riid, IID__IMorvane))
+        return S_OK;
+    return S_FALSE;
+}
+
+} // namespace morvane

@@ -1,0 +1,354 @@
+// The direct call: accuracy on frames with a known motion, agreement with the
+// library's own call, pointer checks, untouched memory, the released state,
+// and the refusals that keep bad settings and library failures inside.
+#include "test_support.h"
+#include "tracker_messages.h"
+
+#include <opencv2/video/tracking.hpp>
+
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <limits>
+
+namespace morvane::test {
+namespace {
+
+using Runner = std::function<TrackResult(Tracker &, const cv::Mat &, const cv::Mat &,
+                                         const std::vector<cv::Point2f> &)>;
+
+TrackResult direct(Tracker &tracker, const cv::Mat &a, const cv::Mat &b,
+                   const std::vector<cv::Point2f> &points)
+{
+    return track_direct(tracker, a, b, points);
+}
+
+struct AccuracyCase {
+    const char *name;
+    LONG half_window;
+    LONG levels;
+    double dx, dy;      // true motion of the second frame
+    LONG iterations;
+    FLOAT epsilon;
+    double tolerance;   // pixels
+    bool matrix_call;
+};
+
+class TrackingAccuracy : public ::testing::TestWithParam<AccuracyCase> {};
+
+TEST_P(TrackingAccuracy, PointsLandOnTheTrueMotion)
+{
+    const AccuracyCase &c = GetParam();
+    Tracker tracker;
+    configure(tracker, Settings{192, 144, c.half_window, c.levels, c.iterations, c.epsilon});
+    ASSERT_EQ(tracker.create_morvane(), S_OK);
+    const cv::Mat a = textured_frame(192, 144);
+    const cv::Mat b = textured_frame(192, 144, c.dx, c.dy);
+    const auto points = grid_points(192, 144, 24, 12);
+    const TrackResult r = c.matrix_call ? track_matrix(tracker, a, b, points)
+                                        : track_direct(tracker, a, b, points);
+    ASSERT_EQ(r.result, S_OK);
+    ASSERT_EQ(r.points.size(), points.size());
+    double worst = 0.0;
+    for (size_t i = 0; i < points.size(); ++i) {
+        EXPECT_EQ(r.status[i], 1) << i;
+        const double ex = r.points[i].x - (points[i].x + c.dx);
+        const double ey = r.points[i].y - (points[i].y + c.dy);
+        worst = std::max(worst, std::hypot(ex, ey));
+    }
+    EXPECT_LE(worst, c.tolerance);
+    RecordProperty("worst_error", std::to_string(worst));
+}
+
+// A sub-pixel motion is found on the full frame alone; a motion of several
+// pixels is beyond the window there and needs the pyramid. The tight cases
+// use a 15 × 15 window: the 5 × 5 default has an error floor near 0.1 px of
+// its own on any texture, whatever the stop rule.
+const AccuracyCase accuracy_cases[] = {
+    {"level0_tight_direct", 7, 0, 0.37, -0.61, 30, 0.001f, 0.05, false},
+    {"level0_tight_matrix", 7, 0, 0.37, -0.61, 30, 0.001f, 0.05, true},
+    {"level0_default_direct", 2, 0, 0.37, -0.61, 5, 0.1f, 0.25, false},
+    {"level0_default_matrix", 2, 0, 0.37, -0.61, 5, 0.1f, 0.25, true},
+    {"level3_tight_direct", 7, 3, 6.3, -4.2, 30, 0.001f, 0.05, false},
+    {"level3_tight_matrix", 7, 3, 6.3, -4.2, 30, 0.001f, 0.05, true},
+    {"level3_default_direct", 2, 3, 6.3, -4.2, 5, 0.1f, 0.25, false},
+    {"level3_default_matrix", 2, 3, 6.3, -4.2, 5, 0.1f, 0.25, true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Motion, TrackingAccuracy, ::testing::ValuesIn(accuracy_cases),
+                         [](const auto &c) { return std::string(c.param.name); });
+
+TEST(DirectTracking, StartPointsOutsideTheFrameAreNotFound)
+{
+    Tracker tracker;
+    ASSERT_EQ(tracker.create_morvane(), S_OK);
+    const cv::Mat a = textured_frame(192, 144);
+    const cv::Mat b = textured_frame(192, 144, 0.5, 0.5);
+    const std::vector<cv::Point2f> points = {{96.0f, 72.0f}, {-40.0f, 70.0f}, {100.0f, 500.0f},
+                                             {250.0f, -30.0f}, {60.0f, 60.0f}};
+    for (const Runner &run : {Runner(direct), Runner(track_matrix)}) {
+        ASSERT_EQ(tracker.put_calc_match_residue(1), S_OK);
+        const TrackResult r = run(tracker, a, b, points);
+        ASSERT_EQ(r.result, S_OK);
+        EXPECT_EQ(r.status, (std::vector<unsigned char>{1, 0, 0, 0, 1}));
+    }
+}
+
+TEST(DirectTracking, AgreesWithTheLibrarysOwnCall)
+{
+    // An uneven window (7 × 3) and two levels: any mix-up of width and height,
+    // half and full size, level count or stop rule shows as a difference.
+    const cv::Mat a = textured_frame(192, 144, 0.0, 0.0, 11);
+    const cv::Mat b = textured_frame(192, 144, 1.7, -0.9, 11);
+    const auto points = grid_points(192, 144, 8, 9);
+    std::vector<cv::Point2f> expected_points;
+    std::vector<unsigned char> expected_status;
+    std::vector<float> expected_residue;
+    cv::calcOpticalFlowPyrLK(a, b, points, expected_points, expected_status, expected_residue,
+                             cv::Size(7, 3), 2,
+                             cv::TermCriteria(cv::TermCriteria::COUNT + cv::TermCriteria::EPS, 10,
+                                              static_cast<double>(0.01f)),
+                             0);
+    for (bool allocate : {true, false}) {
+        Tracker tracker;
+        configure(tracker, Settings{192, 144, 1, 2, 10, 0.01f});
+        ASSERT_EQ(tracker.put_feature_width(3), S_OK);
+        if (allocate) {
+            ASSERT_EQ(tracker.create_morvane(), S_OK);
+        }
+        for (int run = 0; run < 2; ++run) {
+            const TrackResult r = track_direct(tracker, a, b, points);
+            ASSERT_EQ(r.result, S_OK);
+            EXPECT_EQ(r.status, expected_status);
+            ASSERT_EQ(r.points.size(), expected_points.size());
+            for (size_t i = 0; i < points.size(); ++i) {
+                EXPECT_EQ(r.points[i], expected_points[i]) << i;
+                if (expected_status[i]) {
+                    EXPECT_EQ(r.residue[i], expected_residue[i]) << i;
+                }
+            }
+        }
+    }
+}
+
+// Caller arrays with room past count, filled with values no run writes.
+struct CallerArrays {
+    static constexpr size_t room = 6;
+    explicit CallerArrays(const std::vector<cv::Point2f> &points)
+        : from(points), to(points.size() + room, cv::Point2f(-77.0f, -77.0f)),
+          status(points.size() + room, 0xAB), residue(points.size() + room, -55.0f)
+    {
+    }
+    FLOAT *from_data() { return reinterpret_cast<FLOAT *>(from.data()); }
+    FLOAT *to_data() { return reinterpret_cast<FLOAT *>(to.data()); }
+    bool untouched_from(size_t first) const
+    {
+        for (size_t i = first; i < to.size(); ++i)
+            if (to[i] != cv::Point2f(-77.0f, -77.0f) || status[i] != 0xAB || residue[i] != -55.0f)
+                return false;
+        return true;
+    }
+    std::vector<cv::Point2f> from, to;
+    std::vector<unsigned char> status;
+    std::vector<float> residue;
+};
+
+TEST(DirectTracking, NullPointersAreRefusedBeforeTracking)
+{
+    Tracker tracker;
+    ASSERT_EQ(tracker.create_morvane(), S_OK);
+    cv::Mat a = textured_frame(192, 144);
+    cv::Mat b = a.clone();
+    CallerArrays arrays(grid_points(192, 144, 20, 40));
+    const auto n = static_cast<LONG>(arrays.from.size());
+    BYTE *frames[] = {a.data, b.data};
+    for (int missing = 0; missing < 5; ++missing) {
+        const HRESULT result = tracker._track_corners(
+            missing == 0 ? nullptr : frames[0], missing == 1 ? nullptr : frames[1], n,
+            missing == 2 ? nullptr : arrays.from_data(), missing == 3 ? nullptr : arrays.to_data(),
+            missing == 4 ? nullptr : arrays.status.data(), arrays.residue.data());
+        EXPECT_TRUE(failed_with(result, E_POINTER, messages::null_pointer)) << missing;
+        EXPECT_TRUE(arrays.untouched_from(0)) << missing;
+    }
+}
+
+TEST(DirectTracking, WritesOnlyTheFirstCountEntries)
+{
+    Tracker tracker;
+    ASSERT_EQ(tracker.create_morvane(), S_OK);
+    cv::Mat a = textured_frame(192, 144);
+    cv::Mat b = textured_frame(192, 144, 0.3, 0.2);
+    CallerArrays arrays(grid_points(192, 144, 20, 30));
+    const auto n = static_cast<LONG>(arrays.from.size());
+    ASSERT_EQ(tracker._track_corners(a.data, b.data, n, arrays.from_data(), arrays.to_data(),
+                                     arrays.status.data(), arrays.residue.data()),
+              S_OK);
+    EXPECT_TRUE(arrays.untouched_from(static_cast<size_t>(n)));
+    for (LONG i = 0; i < n; ++i) {
+        EXPECT_EQ(arrays.status[static_cast<size_t>(i)], 1);
+        EXPECT_GE(arrays.residue[static_cast<size_t>(i)], 0.0f);
+    }
+
+    // No residue array: the same points, no residues anywhere.
+    CallerArrays plain(arrays.from);
+    ASSERT_EQ(tracker._track_corners(a.data, b.data, n, plain.from_data(), plain.to_data(),
+                                     plain.status.data(), nullptr),
+              S_OK);
+    for (size_t i = 0; i < static_cast<size_t>(n); ++i) {
+        EXPECT_EQ(plain.to[i], arrays.to[i]);
+        EXPECT_EQ(plain.residue[i], -55.0f);
+    }
+
+    // No points: nothing is written at all.
+    CallerArrays none(arrays.from);
+    EXPECT_EQ(tracker._track_corners(a.data, b.data, 0, none.from_data(), none.to_data(),
+                                     none.status.data(), none.residue.data()),
+              S_OK);
+    EXPECT_TRUE(none.untouched_from(0));
+}
+
+TEST(DirectTracking, NegativeCountIsRefused)
+{
+    Tracker tracker;
+    cv::Mat a = textured_frame(192, 144);
+    CallerArrays arrays(grid_points(192, 144, 20, 40));
+    for (LONG count : {-1, std::numeric_limits<LONG>::min()}) {
+        EXPECT_TRUE(failed_with(tracker._track_corners(a.data, a.data, count, arrays.from_data(),
+                                                       arrays.to_data(), arrays.status.data(),
+                                                       arrays.residue.data()),
+                                E_INVALIDARG, messages::negative_count));
+        EXPECT_TRUE(arrays.untouched_from(0));
+    }
+}
+
+TEST(DirectTracking, WorksWithoutTheObjectsBuffers)
+{
+    const cv::Mat a = textured_frame(192, 144);
+    const cv::Mat b = textured_frame(192, 144, -0.8, 0.6);
+    const auto points = grid_points(192, 144, 20, 20);
+    Tracker allocated;
+    ASSERT_EQ(allocated.create_morvane(), S_OK);
+    const TrackResult expected = track_direct(allocated, a, b, points);
+    ASSERT_EQ(expected.result, S_OK);
+
+    Tracker tracker;  // never allocated
+    const TrackResult before = track_direct(tracker, a, b, points);
+    ASSERT_EQ(tracker.create_morvane(), S_OK);
+    ASSERT_EQ(tracker.destroy_morvane(), S_OK);
+    const TrackResult after = track_direct(tracker, a, b, points);
+    for (const TrackResult *r : {&before, &after}) {
+        ASSERT_EQ(r->result, S_OK);
+        EXPECT_EQ(r->points, expected.points);
+        EXPECT_EQ(r->status, expected.status);
+        EXPECT_EQ(r->residue, expected.residue);
+    }
+    EXPECT_EQ(tracker.pyramid_a(), nullptr);
+}
+
+TEST(DirectTracking, ReadsTheFrameSizeOfTheMoment)
+{
+    // The direct call follows the current size even when it differs from the
+    // one the buffers were made for.
+    Tracker tracker;
+    configure(tracker, Settings{192, 144, 7, 0, 30, 0.001f});
+    ASSERT_EQ(tracker.create_morvane(), S_OK);
+    for (const cv::Size size : {cv::Size(96, 64), cv::Size(320, 200), cv::Size(192, 144)}) {
+        ASSERT_EQ(tracker.put_columns(size.width), S_OK);
+        ASSERT_EQ(tracker.put_lines(size.height), S_OK);
+        const cv::Mat a = textured_frame(size.width, size.height, 0.0, 0.0, 3);
+        const cv::Mat b = textured_frame(size.width, size.height, 0.4, -0.2, 3);
+        const auto points = grid_points(size.width, size.height, 20, 16);
+        const TrackResult r = track_direct(tracker, a, b, points);
+        ASSERT_EQ(r.result, S_OK) << size;
+        for (size_t i = 0; i < points.size(); ++i) {
+            EXPECT_EQ(r.status[i], 1) << size << i;
+            EXPECT_NEAR(r.points[i].x, points[i].x + 0.4, 0.05) << size << i;
+            EXPECT_NEAR(r.points[i].y, points[i].y - 0.2, 0.05) << size << i;
+        }
+    }
+}
+
+TEST(DirectTracking, AnyLevelCountIsSafe)
+{
+    // Levels beyond what the frame allows end where the library stops
+    // building, as in its own call; no count overflows on the way.
+    const cv::Mat a = textured_frame(192, 144);
+    const cv::Mat b = textured_frame(192, 144, 6.3, -4.2);
+    const auto points = grid_points(192, 144, 24, 24);
+    std::vector<cv::Point2f> expected;
+    std::vector<unsigned char> expected_status;
+    cv::calcOpticalFlowPyrLK(a, b, points, expected, expected_status, cv::noArray(),
+                             cv::Size(5, 5), 1000,
+                             cv::TermCriteria(cv::TermCriteria::COUNT + cv::TermCriteria::EPS, 5,
+                                              static_cast<double>(0.1f)),
+                             0);
+    Tracker tracker;
+    ASSERT_EQ(tracker.create_morvane(), S_OK);
+    for (LONG levels : {31, 1000, std::numeric_limits<LONG>::max()}) {
+        ASSERT_EQ(tracker.put_pyramid_levels(levels), S_OK);
+        const TrackResult r = track_direct(tracker, a, b, points);
+        ASSERT_EQ(r.result, S_OK) << levels;
+        EXPECT_EQ(r.points, expected) << levels;
+        EXPECT_EQ(r.status, expected_status) << levels;
+    }
+}
+
+TEST(DirectTracking, WindowsBeyondTheLibrarysLimitsAreRefused)
+{
+    struct Window {
+        LONG half_width, half_height;
+    };
+    const LONG int_max = std::numeric_limits<LONG>::max();
+    const Window refused[] = {
+        {int_max, 2},                   // 2·n+1 does not fit in 32 bits
+        {2, int_max / 2 + 1},           // nor here
+        {int_max / 2, 2},               // fits, but the padded frame does not
+        {20000, 20000},                 // the window's pixels overflow the library's count
+    };
+    Tracker tracker;
+    ASSERT_EQ(tracker.create_morvane(), S_OK);
+    cv::Mat a = textured_frame(192, 144);
+    CallerArrays arrays(grid_points(192, 144, 20, 40));
+    const auto n = static_cast<LONG>(arrays.from.size());
+    for (const Window &w : refused) {
+        ASSERT_EQ(tracker.put_feature_width(w.half_width), S_OK);
+        ASSERT_EQ(tracker.put_feature_height(w.half_height), S_OK);
+        EXPECT_TRUE(failed_with(tracker._track_corners(a.data, a.data, n, arrays.from_data(),
+                                                       arrays.to_data(), arrays.status.data(),
+                                                       arrays.residue.data()),
+                                E_INVALIDARG, messages::window_too_large))
+            << w.half_width << " x " << w.half_height;
+        EXPECT_TRUE(arrays.untouched_from(0));
+    }
+    // A window larger than the frame is still the library's to handle.
+    ASSERT_EQ(tracker.put_feature_width(150), S_OK);
+    ASSERT_EQ(tracker.put_feature_height(100), S_OK);
+    EXPECT_EQ(tracker._track_corners(a.data, a.data, n, arrays.from_data(), arrays.to_data(),
+                                     arrays.status.data(), arrays.residue.data()),
+              S_OK);
+}
+
+TEST(DirectTracking, LibraryFailuresBecomeResultCodes)
+{
+    // Frames of 2^24 × 2^24 pixels: the pyramid cannot be allocated, and the
+    // library's exception must not leave the call.
+    for (bool allocate : {false, true}) {
+        Tracker tracker;
+        if (allocate) {
+            ASSERT_EQ(tracker.create_morvane(), S_OK);
+        }
+        ASSERT_EQ(tracker.put_lines(1 << 24), S_OK);
+        ASSERT_EQ(tracker.put_columns(1 << 24), S_OK);
+        cv::Mat a = textured_frame(192, 144);
+        CallerArrays arrays(grid_points(192, 144, 20, 40));
+        EXPECT_TRUE(failed_with(tracker._track_corners(a.data, a.data,
+                                                       static_cast<LONG>(arrays.from.size()),
+                                                       arrays.from_data(), arrays.to_data(),
+                                                       arrays.status.data(), arrays.residue.data()),
+                                E_FAIL, messages::tracking_failed));
+        EXPECT_TRUE(arrays.untouched_from(0));
+    }
+}
+
+} // namespace
+} // namespace morvane::test

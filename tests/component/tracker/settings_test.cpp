@@ -1,0 +1,144 @@
+// Properties: defaults, accepted and refused writes with their messages, and
+// null result locations.
+#include "test_support.h"
+#include "tracker_messages.h"
+
+#include <cmath>
+#include <limits>
+
+namespace morvane::test {
+namespace {
+
+TEST(TrackerSettings, FreshObjectReadsTheDefaults)
+{
+    Tracker tracker;
+    LONG value = -99;
+    FLOAT epsilon = -1.0f;
+    EXPECT_EQ(tracker.get_lines(&value), S_OK);
+    EXPECT_EQ(value, 144);
+    EXPECT_EQ(tracker.get_columns(&value), S_OK);
+    EXPECT_EQ(value, 192);
+    EXPECT_EQ(tracker.get_max_features(&value), S_OK);
+    EXPECT_EQ(value, 400);
+    EXPECT_EQ(tracker.get_stop_iterations(&value), S_OK);
+    EXPECT_EQ(value, 5);
+    EXPECT_EQ(tracker.get_stop_epsilon(&epsilon), S_OK);
+    EXPECT_EQ(epsilon, 0.1f);
+    EXPECT_EQ(tracker.get_feature_width(&value), S_OK);
+    EXPECT_EQ(value, 2);
+    EXPECT_EQ(tracker.get_feature_height(&value), S_OK);
+    EXPECT_EQ(value, 2);
+    EXPECT_EQ(tracker.get_pyramid_levels(&value), S_OK);
+    EXPECT_EQ(value, 0);
+    EXPECT_EQ(tracker.get_calc_match_residue(&value), S_OK);
+    EXPECT_EQ(value, 0);
+    EXPECT_FALSE(tracker.allocated());
+}
+
+struct IntegerProperty {
+    const char *name;
+    HRESULT (Tracker::*get)(LONG *);
+    HRESULT (Tracker::*put)(LONG);
+    LONG lowest_accepted;
+    const char *message;
+};
+
+const IntegerProperty integer_properties[] = {
+    {"lines", &Tracker::get_lines, &Tracker::put_lines, 1, messages::lines},
+    {"columns", &Tracker::get_columns, &Tracker::put_columns, 1, messages::columns},
+    {"max_features", &Tracker::get_max_features, &Tracker::put_max_features, 1, messages::max_features},
+    {"stop_iterations", &Tracker::get_stop_iterations, &Tracker::put_stop_iterations, 1,
+     messages::stop_iterations},
+    {"feature_width", &Tracker::get_feature_width, &Tracker::put_feature_width, 1,
+     messages::feature_width},
+    {"feature_height", &Tracker::get_feature_height, &Tracker::put_feature_height, 1,
+     messages::feature_height},
+    {"pyramid_levels", &Tracker::get_pyramid_levels, &Tracker::put_pyramid_levels, 0,
+     messages::pyramid_levels},
+};
+
+class IntegerPropertyTest : public ::testing::TestWithParam<IntegerProperty> {};
+
+TEST_P(IntegerPropertyTest, RefusedWritesKeepTheValueAndReportTheMessage)
+{
+    const IntegerProperty &p = GetParam();
+    Tracker tracker;
+    LONG before = 0;
+    ASSERT_EQ((tracker.*p.get)(&before), S_OK);
+    for (LONG bad : {p.lowest_accepted - 1, p.lowest_accepted - 2, -1000,
+                     std::numeric_limits<LONG>::min()}) {
+        EXPECT_TRUE(failed_with((tracker.*p.put)(bad), E_INVALIDARG, p.message)) << bad;
+        LONG after = 0;
+        ASSERT_EQ((tracker.*p.get)(&after), S_OK);
+        EXPECT_EQ(after, before) << bad;
+    }
+}
+
+TEST_P(IntegerPropertyTest, AcceptedWritesReadBackAndLeaveNoRecord)
+{
+    const IntegerProperty &p = GetParam();
+    Tracker tracker;
+    clear_error_record();
+    for (LONG good : {p.lowest_accepted, p.lowest_accepted + 1, 12345, std::numeric_limits<LONG>::max()}) {
+        EXPECT_EQ((tracker.*p.put)(good), S_OK);
+        LONG after = 0;
+        ASSERT_EQ((tracker.*p.get)(&after), S_OK);
+        EXPECT_EQ(after, good);
+    }
+    EXPECT_FALSE(take_error_record());
+}
+
+TEST_P(IntegerPropertyTest, NullResultLocationIsRefused)
+{
+    Tracker tracker;
+    EXPECT_TRUE(failed_with((tracker.*GetParam().get)(nullptr), E_POINTER, messages::null_pointer));
+}
+
+INSTANTIATE_TEST_SUITE_P(Each, IntegerPropertyTest, ::testing::ValuesIn(integer_properties),
+                         [](const auto &property) { return std::string(property.param.name); });
+
+TEST(TrackerSettings, EpsilonAcceptsOnlyPositiveNumbers)
+{
+    Tracker tracker;
+    const float refused[] = {0.0f, -0.0f, -0.5f, -std::numeric_limits<float>::infinity(),
+                             std::numeric_limits<float>::quiet_NaN(),
+                             -std::numeric_limits<float>::quiet_NaN()};
+    for (float bad : refused) {
+        EXPECT_TRUE(failed_with(tracker.put_stop_epsilon(bad), E_INVALIDARG, messages::stop_epsilon))
+            << bad;
+        FLOAT after = 0.0f;
+        ASSERT_EQ(tracker.get_stop_epsilon(&after), S_OK);
+        EXPECT_EQ(after, 0.1f) << bad;
+    }
+    const float accepted[] = {std::numeric_limits<float>::denorm_min(), 0.001f, 7.5f,
+                              std::numeric_limits<float>::infinity()};
+    for (float good : accepted) {
+        EXPECT_EQ(tracker.put_stop_epsilon(good), S_OK);
+        FLOAT after = 0.0f;
+        ASSERT_EQ(tracker.get_stop_epsilon(&after), S_OK);
+        EXPECT_EQ(after, good);
+    }
+    EXPECT_TRUE(failed_with(tracker.get_stop_epsilon(nullptr), E_POINTER, messages::null_pointer));
+}
+
+TEST(TrackerSettings, ResidueSwitchTakesAnyValue)
+{
+    Tracker tracker;
+    for (LONG value : {-7, 1, 0, std::numeric_limits<LONG>::min()}) {
+        EXPECT_EQ(tracker.put_calc_match_residue(value), S_OK);
+        LONG after = 1;
+        ASSERT_EQ(tracker.get_calc_match_residue(&after), S_OK);
+        EXPECT_EQ(after, value);
+    }
+    EXPECT_TRUE(failed_with(tracker.get_calc_match_residue(nullptr), E_POINTER, messages::null_pointer));
+}
+
+TEST(TrackerSettings, ResidueReadOutRefusesNullLocation)
+{
+    Tracker tracker;
+    ASSERT_EQ(tracker.create_morvane(), S_OK);
+    EXPECT_TRUE(failed_with(tracker.get_match_residue(nullptr), E_POINTER, messages::null_pointer));
+}
+
+} // namespace
+} // namespace morvane::test
