@@ -1,0 +1,97 @@
+// The error record of a failing member: its fields, that it belongs to the
+// failing thread only, and which interfaces announce such records.
+#include "test_support.h"
+#include "tracker_messages.h"
+
+#include <morvane.h>
+
+#include <thread>
+
+namespace morvane::test {
+namespace {
+
+TEST(TrackerErrorRecord, FailingMemberLeavesItsMessage)
+{
+    Tracker tracker;
+    clear_error_record();
+    EXPECT_EQ(tracker.put_lines(0), E_INVALIDARG);
+    const auto record = take_error_record();
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->description, messages::lines);
+    EXPECT_TRUE(IsEqualGUID(record->guid, GUID_NULL));
+}
+
+TEST(TrackerErrorRecord, ReportErrorPublishesAndAnswersDispatchException)
+{
+    Tracker tracker;
+    EXPECT_EQ(tracker.report_error("Any text at all"), DISP_E_EXCEPTION);
+    const auto record = take_error_record();
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->description, "Any text at all");
+    // A later failure replaces the record.
+    tracker.report_error("first");
+    tracker.report_error("second");
+    EXPECT_EQ(take_error_record()->description, "second");
+    EXPECT_EQ(tracker.report_error(""), DISP_E_EXCEPTION);
+    EXPECT_EQ(take_error_record()->description, "");
+}
+
+TEST(TrackerErrorRecord, SuccessLeavesTheRecordAsItWas)
+{
+    Tracker tracker;
+    tracker.report_error("earlier failure");
+    LONG value = 0;
+    ASSERT_EQ(tracker.get_lines(&value), S_OK);
+    ASSERT_EQ(tracker.put_lines(48), S_OK);
+    ASSERT_EQ(tracker.put_columns(64), S_OK);
+    ASSERT_EQ(tracker.create_morvane(), S_OK);
+    ASSERT_EQ(tracker.destroy_morvane(), S_OK);
+    const auto record = take_error_record();
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->description, "earlier failure");
+}
+
+TEST(TrackerErrorRecord, BelongsToTheFailingThreadOnly)
+{
+    Tracker tracker;
+    clear_error_record();
+    tracker.report_error("main thread's own");
+
+    std::optional<ErrorRecord> on_failing_thread;
+    std::optional<ErrorRecord> on_other_thread = ErrorRecord{"not read", std::nullopt, {}};
+    std::thread failing([&] {
+        tracker.put_stop_iterations(-3);
+        on_failing_thread = take_error_record();
+    });
+    failing.join();
+    std::thread other([&] { on_other_thread = take_error_record(); });
+    other.join();
+
+    ASSERT_TRUE(on_failing_thread);
+    EXPECT_EQ(on_failing_thread->description, messages::stop_iterations);
+    EXPECT_TRUE(IsEqualGUID(on_failing_thread->guid, GUID_NULL));
+    EXPECT_FALSE(on_other_thread);
+    const auto own = take_error_record();
+    ASSERT_TRUE(own);
+    EXPECT_EQ(own->description, "main thread's own");
+}
+
+TEST(TrackerErrorRecord, BothCustomInterfacesAnnounceRecords)
+{
+    Tracker tracker;
+    EXPECT_EQ(tracker.InterfaceSupportsErrorInfo(IID_IMorvane), S_OK);
+    EXPECT_EQ(tracker.InterfaceSupportsErrorInfo(IID__IMorvane), S_OK);
+    for (const IID &other : {IID_IUnknown, IID_IDispatch, IID_ISupportErrorInfo, GUID_NULL,
+                             static_cast<const IID &>(CLSID_CoMorvane)}) {
+        EXPECT_EQ(tracker.InterfaceSupportsErrorInfo(other), S_FALSE);
+    }
+    // All sixteen bytes count: one differing byte is another identifier.
+    for (size_t byte = 0; byte < sizeof(IID); ++byte) {
+        IID near = IID_IMorvane;
+        reinterpret_cast<unsigned char *>(&near)[byte] ^= 0x01;
+        EXPECT_EQ(tracker.InterfaceSupportsErrorInfo(near), S_FALSE) << byte;
+    }
+}
+
+} // namespace
+} // namespace morvane::test
