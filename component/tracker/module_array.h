@@ -2,7 +2,7 @@
 // given back to them when the holder goes.
 #pragma once
 
-#include "module_heap.h"
+#include "server/module_heap.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -25,8 +25,7 @@ ModuleArray<T> allocate_module_array(std::size_t count)
 {
     if (count == 0 || count > std::numeric_limits<std::uint32_t>::max() / sizeof(T))
         return nullptr;
-    return ModuleArray<T>(static_cast<T *>(
-        module_alloc_n(static_cast<std::uint32_t>(count), static_cast<std::uint32_t>(sizeof(T)))));
+    return ModuleArray<T>(static_cast<T *>(module_alloc_n(count, sizeof(T))));
 }
 
 } // namespace morvane

@@ -1,6 +1,6 @@
 // Every test of the tracker runs with the module heaps set up, as the
 // component's load step sets them up before any object exists.
-#include "module_heap.h"
+#include "server/module_heap.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@ namespace {
 
 class ModuleHeapEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override { module_heap_setup(); }
+    void SetUp() override { ASSERT_TRUE(module_heap_setup()); }
     void TearDown() override { module_heap_teardown(); }
 };
 

@@ -3,6 +3,7 @@
 // one runner per tracking call with a common result shape.
 #pragma once
 
+#include "textured_frame.h"
 #include "tracker.h"
 
 #include <opencv2/core.hpp>
@@ -13,11 +14,6 @@
 #include <vector>
 
 namespace morvane::test {
-
-// A smooth texture of columns × lines bytes, moved by (dx, dy): what lies at p
-// in the frame without motion lies at p + (dx, dy) in this one. The same seed
-// gives the same texture.
-cv::Mat textured_frame(int columns, int lines, double dx = 0.0, double dy = 0.0, unsigned seed = 7);
 
 // Points on a regular grid, at least margin pixels inside every border.
 std::vector<cv::Point2f> grid_points(int columns, int lines, int margin, int step);
