@@ -3,61 +3,45 @@
 #include "test_support.h"
 #include "tracker_messages.h"
 
-#include <cmath>
 #include <limits>
 
 namespace morvane::test {
 namespace {
 
-TEST(TrackerSettings, FreshObjectReadsTheDefaults)
-{
-    Tracker tracker;
-    LONG value = -99;
-    FLOAT epsilon = -1.0f;
-    EXPECT_EQ(tracker.get_lines(&value), S_OK);
-    EXPECT_EQ(value, 144);
-    EXPECT_EQ(tracker.get_columns(&value), S_OK);
-    EXPECT_EQ(value, 192);
-    EXPECT_EQ(tracker.get_max_features(&value), S_OK);
-    EXPECT_EQ(value, 400);
-    EXPECT_EQ(tracker.get_stop_iterations(&value), S_OK);
-    EXPECT_EQ(value, 5);
-    EXPECT_EQ(tracker.get_stop_epsilon(&epsilon), S_OK);
-    EXPECT_EQ(epsilon, 0.1f);
-    EXPECT_EQ(tracker.get_feature_width(&value), S_OK);
-    EXPECT_EQ(value, 2);
-    EXPECT_EQ(tracker.get_feature_height(&value), S_OK);
-    EXPECT_EQ(value, 2);
-    EXPECT_EQ(tracker.get_pyramid_levels(&value), S_OK);
-    EXPECT_EQ(value, 0);
-    EXPECT_EQ(tracker.get_calc_match_residue(&value), S_OK);
-    EXPECT_EQ(value, 0);
-    EXPECT_FALSE(tracker.allocated());
-}
-
 struct IntegerProperty {
     const char *name;
     HRESULT (Tracker::*get)(LONG *);
     HRESULT (Tracker::*put)(LONG);
+    LONG default_value;
     LONG lowest_accepted;
     const char *message;
 };
 
 const IntegerProperty integer_properties[] = {
-    {"lines", &Tracker::get_lines, &Tracker::put_lines, 1, messages::lines},
-    {"columns", &Tracker::get_columns, &Tracker::put_columns, 1, messages::columns},
-    {"max_features", &Tracker::get_max_features, &Tracker::put_max_features, 1, messages::max_features},
-    {"stop_iterations", &Tracker::get_stop_iterations, &Tracker::put_stop_iterations, 1,
+    {"lines", &Tracker::get_lines, &Tracker::put_lines, 144, 1, messages::lines},
+    {"columns", &Tracker::get_columns, &Tracker::put_columns, 192, 1, messages::columns},
+    {"max_features", &Tracker::get_max_features, &Tracker::put_max_features, 400, 1,
+     messages::max_features},
+    {"stop_iterations", &Tracker::get_stop_iterations, &Tracker::put_stop_iterations, 5, 1,
      messages::stop_iterations},
-    {"feature_width", &Tracker::get_feature_width, &Tracker::put_feature_width, 1,
+    {"feature_width", &Tracker::get_feature_width, &Tracker::put_feature_width, 2, 1,
      messages::feature_width},
-    {"feature_height", &Tracker::get_feature_height, &Tracker::put_feature_height, 1,
+    {"feature_height", &Tracker::get_feature_height, &Tracker::put_feature_height, 2, 1,
      messages::feature_height},
-    {"pyramid_levels", &Tracker::get_pyramid_levels, &Tracker::put_pyramid_levels, 0,
+    {"pyramid_levels", &Tracker::get_pyramid_levels, &Tracker::put_pyramid_levels, 0, 0,
      messages::pyramid_levels},
 };
 
 class IntegerPropertyTest : public ::testing::TestWithParam<IntegerProperty> {};
+
+TEST_P(IntegerPropertyTest, FreshObjectReadsTheDefault)
+{
+    Tracker tracker;
+    LONG value = -99;
+    EXPECT_EQ((tracker.*GetParam().get)(&value), S_OK);
+    EXPECT_EQ(value, GetParam().default_value);
+    EXPECT_FALSE(tracker.allocated());
+}
 
 TEST_P(IntegerPropertyTest, RefusedWritesKeepTheValueAndReportTheMessage)
 {
@@ -100,6 +84,9 @@ INSTANTIATE_TEST_SUITE_P(Each, IntegerPropertyTest, ::testing::ValuesIn(integer_
 TEST(TrackerSettings, EpsilonAcceptsOnlyPositiveNumbers)
 {
     Tracker tracker;
+    FLOAT initial = 0.0f;
+    ASSERT_EQ(tracker.get_stop_epsilon(&initial), S_OK);
+    EXPECT_EQ(initial, 0.1f);
     const float refused[] = {0.0f, -0.0f, -0.5f, -std::numeric_limits<float>::infinity(),
                              std::numeric_limits<float>::quiet_NaN(),
                              -std::numeric_limits<float>::quiet_NaN()};
@@ -124,6 +111,9 @@ TEST(TrackerSettings, EpsilonAcceptsOnlyPositiveNumbers)
 TEST(TrackerSettings, ResidueSwitchTakesAnyValue)
 {
     Tracker tracker;
+    LONG initial = 1;
+    ASSERT_EQ(tracker.get_calc_match_residue(&initial), S_OK);
+    EXPECT_EQ(initial, 0);
     for (LONG value : {-7, 1, 0, std::numeric_limits<LONG>::min()}) {
         EXPECT_EQ(tracker.put_calc_match_residue(value), S_OK);
         LONG after = 1;
