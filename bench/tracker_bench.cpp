@@ -3,7 +3,9 @@
 //
 //   tracker_bench --benchmark_repetitions=10 --benchmark_report_aggregates_only=true
 //
-// Arguments of every case: pyramid levels, half window (2 → 5 × 5, 10 → 21 × 21).
+// Arguments of every case: pyramid levels, half window (2 → 5 × 5, 10 → 21 × 21),
+// and the library's threads (0: its default; 1: one thread, whose CPU time
+// is the work itself and holds steady on a busy machine).
 #include "server/module_heap.h"
 #include "textured_frame.h"
 #include "tracker.h"
@@ -53,8 +55,12 @@ struct Outputs {
     std::vector<float> residue;
 };
 
+// Applies the case's thread setting to the library.
+void use_threads(const benchmark::State &state) { cv::setNumThreads(state.range(2) == 1 ? 1 : -1); }
+
 void configure(Tracker &tracker, const benchmark::State &state)
 {
+    use_threads(state);
     tracker.put_columns(columns);
     tracker.put_lines(lines);
     tracker.put_pyramid_levels(static_cast<LONG>(state.range(0)));
@@ -68,6 +74,7 @@ void configure(Tracker &tracker, const benchmark::State &state)
 
 void plain_library_call(benchmark::State &state)
 {
+    use_threads(state);
     const Scene &s = scene();
     const int window = 2 * static_cast<int>(state.range(1)) + 1;
     const cv::TermCriteria stop(cv::TermCriteria::COUNT + cv::TermCriteria::EPS, iterations,
@@ -139,10 +146,11 @@ void matrix_call(benchmark::State &state)
 
 void cases(benchmark::internal::Benchmark *b)
 {
-    b->ArgNames({"levels", "half_window"});
-    for (int levels : {0, 3})
-        for (int half_window : {2, 10})
-            b->Args({levels, half_window});
+    b->ArgNames({"levels", "half_window", "threads"});
+    for (int threads : {0, 1})
+        for (int levels : {0, 3})
+            for (int half_window : {2, 10})
+                b->Args({levels, half_window, threads});
     b->Unit(benchmark::kMicrosecond);
 }
 

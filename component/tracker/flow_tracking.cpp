@@ -14,17 +14,9 @@ constexpr std::int64_t int_limit = std::numeric_limits<int>::max();
 // Values the tracker keeps per window pixel: the patch and its two gradients.
 constexpr std::int64_t values_per_window_pixel = 3;
 
-// Pyramid levels are built without border padding of their own; the library
-// pads every level by the window with a reflected border, gradients with zeros.
+// Every level is padded by the window on each side, with a reflected border,
+// as the library pads the pyramids it builds for itself.
 constexpr int level_border = cv::BORDER_REFLECT_101;
-constexpr int gradient_border = cv::BORDER_CONSTANT;
-constexpr int gradient_type = CV_16SC2;
-
-cv::Mat padded_interior(cv::Size frame, cv::Size window, int type)
-{
-    cv::Mat padded(frame.height + 2 * window.height, frame.width + 2 * window.width, type);
-    return padded(cv::Rect(window.width, window.height, frame.width, frame.height));
-}
 
 } // namespace
 
@@ -46,18 +38,16 @@ std::optional<cv::Size> flow_window(std::int64_t columns, std::int64_t lines,
 
 void FlowPyramid::reserve(cv::Size frame, cv::Size window)
 {
-    levels_.assign(with_gradients_ ? 2 : 1, cv::Mat());
-    levels_[0] = padded_interior(frame, window, CV_8UC1);
-    if (with_gradients_)
-        levels_[1] = padded_interior(frame, window, gradient_type);
+    const cv::Mat padded(frame.height + 2 * window.height, frame.width + 2 * window.width, CV_8UC1);
+    levels_.assign(1, padded(cv::Rect(window.width, window.height, frame.width, frame.height)));
 }
 
 int FlowPyramid::build(const cv::Mat &frame, cv::Size window, int max_level)
 {
     // The caller's frame is never a view into a padded buffer, so the base
     // level is always copied into the kept storage, never aliased.
-    return cv::buildOpticalFlowPyramid(frame, levels_, window, max_level, with_gradients_,
-                                       level_border, gradient_border, false);
+    return cv::buildOpticalFlowPyramid(frame, levels_, window, max_level, false, level_border,
+                                       cv::BORDER_CONSTANT, false);
 }
 
 void track_flow(const FlowSettings &settings, const FlowBuffers &buffers, FlowPyramid &pyramid_a,

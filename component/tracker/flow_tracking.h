@@ -21,14 +21,14 @@ std::optional<cv::Size> flow_window(std::int64_t columns, std::int64_t lines,
                                     std::int64_t half_width, std::int64_t half_height);
 
 // The pyramid of one frame: levels, each an interior view of a buffer padded by
-// the window on every side, optionally interleaved with their gradients. The
-// buffers are kept and reused as long as frame size, window and depth stay.
+// the window on every side. The buffers are kept and reused as long as frame
+// size, window and depth stay. Gradients are left to the tracking call, which
+// computes each level's just before it tracks on that level: the same work as
+// storing them with the pyramid, and kinder to the cache.
 class FlowPyramid {
 public:
-    explicit FlowPyramid(bool with_gradients) : with_gradients_(with_gradients) {}
-
-    // Allocates the padded base level (and its gradient) for frames of this
-    // size and window, so that even the first run finds its largest buffers.
+    // Allocates the padded base level for frames of this size and window, so
+    // that even the first run finds its largest buffer.
     void reserve(cv::Size frame, cv::Size window);
 
     // Rebuilds the pyramid of frame into the kept buffers; returns the number
@@ -39,7 +39,6 @@ public:
     const std::vector<cv::Mat> &levels() const { return levels_; }
 
 private:
-    bool with_gradients_;
     std::vector<cv::Mat> levels_;
 };
 

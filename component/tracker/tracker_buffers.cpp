@@ -52,9 +52,8 @@ HRESULT Tracker::create_morvane()
 HRESULT Tracker::allocate_buffers()
 {
     try {
-        // The first frame's pyramid keeps its gradients, the second needs none.
-        pyramid_a_ = std::make_unique<FlowPyramid>(true);
-        pyramid_b_ = std::make_unique<FlowPyramid>(false);
+        pyramid_a_ = std::make_unique<FlowPyramid>();
+        pyramid_b_ = std::make_unique<FlowPyramid>();
         // Base levels sized and padded for the current window, so that tracking
         // with unchanged settings reuses them; a window the tracking call would
         // refuse gets plain frame-sized images.

@@ -24,8 +24,8 @@ HRESULT Tracker::_track_corners(BYTE *imgA, BYTE *imgB, LONG count, FLOAT *featA
             track_flow(settings, buffers, *pyramid_a_, *pyramid_b_);
         } else {
             // Released object: pyramid storage for this call only.
-            FlowPyramid pyramid_a(true);
-            FlowPyramid pyramid_b(false);
+            FlowPyramid pyramid_a;
+            FlowPyramid pyramid_b;
             track_flow(settings, buffers, pyramid_a, pyramid_b);
         }
     } catch (...) {
