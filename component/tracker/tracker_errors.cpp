@@ -25,13 +25,9 @@ HRESULT Tracker::report_error(const char *message)
     if (FAILED(CreateErrorInfo(&record)) || !record)
         return DISP_E_EXCEPTION;
     record->SetGUID(GUID_NULL);
-    // An unregistered class has no ProgID: the record then goes without a source.
-    LPOLESTR source = nullptr;
-    if (SUCCEEDED(ProgIDFromCLSID(CLSID_CoMorvane, &source))) {
-        if (source)
-            record->SetSource(source);
-        CoTaskMemFree(source);
-    }
+    // The source, the class's registered ProgID, is left unset until the
+    // component system can name it; a record without a source is what an
+    // unregistered class gives as well.
     record->SetDescription(description.get());
     IErrorInfo *info = nullptr;
     if (SUCCEEDED(record->QueryInterface(IID_IErrorInfo, reinterpret_cast<void **>(&info))) && info) {

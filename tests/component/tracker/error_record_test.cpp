@@ -19,6 +19,8 @@ TEST(TrackerErrorRecord, FailingMemberLeavesItsMessage)
     ASSERT_TRUE(record);
     EXPECT_EQ(record->description, messages::lines);
     EXPECT_TRUE(IsEqualGUID(record->guid, GUID_NULL));
+    // The class is not registered here: the record goes without a source.
+    EXPECT_FALSE(record->source);
 }
 
 TEST(TrackerErrorRecord, ReportErrorPublishesAndAnswersDispatchException)
