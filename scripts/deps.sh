@@ -7,7 +7,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libsqlite3-dev sqlite3 libffi-dev
   libopencv-video-dev libopencv-imgproc-dev libopencv-imgcodecs-dev
-  qt6-base-dev xvfb xauth xdotool x11-apps imagemagick
+  qt6-base-dev xvfb xauth xdotool x11-apps x11-utils imagemagick
 )
 
 missing=()
