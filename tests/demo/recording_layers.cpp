@@ -59,32 +59,17 @@ ULONG RecordingTracker::Release()
     return static_cast<ULONG>(--references_);
 }
 
-HRESULT RecordingTracker::GetTypeInfoCount(UINT *) { return unexpected("GetTypeInfoCount"); }
-HRESULT RecordingTracker::GetTypeInfo(UINT, LCID, ITypeInfo **) { return unexpected("GetTypeInfo"); }
-HRESULT RecordingTracker::GetIDsOfNames(REFIID, LPOLESTR *, UINT, LCID, DISPID *) { return unexpected("GetIDsOfNames"); }
-HRESULT RecordingTracker::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS *, VARIANT *, EXCEPINFO *, UINT *)
-{
-    return unexpected("Invoke");
-}
-HRESULT RecordingTracker::get_lines(LONG *) { return unexpected("get_lines"); }
-
 HRESULT RecordingTracker::put_lines(LONG value)
 {
     log_.add("tracker: put_lines " + std::to_string(value));
     return S_OK;
 }
 
-HRESULT RecordingTracker::get_columns(LONG *) { return unexpected("get_columns"); }
-
 HRESULT RecordingTracker::put_columns(LONG value)
 {
     log_.add("tracker: put_columns " + std::to_string(value));
     return S_OK;
 }
-
-HRESULT RecordingTracker::get_max_features(LONG *) { return unexpected("get_max_features"); }
-HRESULT RecordingTracker::put_max_features(LONG) { return unexpected("put_max_features"); }
-HRESULT RecordingTracker::track_corners(VARIANT, VARIANT, VARIANT, VARIANT *) { return unexpected("track_corners"); }
 
 HRESULT RecordingTracker::create_morvane()
 {
@@ -97,20 +82,6 @@ HRESULT RecordingTracker::destroy_morvane()
     log_.add("tracker: destroy_morvane");
     return S_OK;
 }
-
-HRESULT RecordingTracker::get_stop_iterations(LONG *) { return unexpected("get_stop_iterations"); }
-HRESULT RecordingTracker::put_stop_iterations(LONG) { return unexpected("put_stop_iterations"); }
-HRESULT RecordingTracker::get_stop_epsilon(FLOAT *) { return unexpected("get_stop_epsilon"); }
-HRESULT RecordingTracker::put_stop_epsilon(FLOAT) { return unexpected("put_stop_epsilon"); }
-HRESULT RecordingTracker::get_feature_width(LONG *) { return unexpected("get_feature_width"); }
-HRESULT RecordingTracker::put_feature_width(LONG) { return unexpected("put_feature_width"); }
-HRESULT RecordingTracker::get_feature_height(LONG *) { return unexpected("get_feature_height"); }
-HRESULT RecordingTracker::put_feature_height(LONG) { return unexpected("put_feature_height"); }
-HRESULT RecordingTracker::get_pyramid_levels(LONG *) { return unexpected("get_pyramid_levels"); }
-HRESULT RecordingTracker::put_pyramid_levels(LONG) { return unexpected("put_pyramid_levels"); }
-HRESULT RecordingTracker::get_calc_match_residue(LONG *) { return unexpected("get_calc_match_residue"); }
-HRESULT RecordingTracker::put_calc_match_residue(LONG) { return unexpected("put_calc_match_residue"); }
-HRESULT RecordingTracker::get_match_residue(VARIANT *) { return unexpected("get_match_residue"); }
 
 HRESULT RecordingTracker::Direct::QueryInterface(REFIID riid, void **object)
 {

@@ -5,6 +5,7 @@
 
 #include "component_system.h"
 #include "layers.h"
+#include "tracker_stub.h"
 
 #include <array>
 #include <chrono>
@@ -36,7 +37,7 @@ struct TrackCall {
 
 // A CoMorvane stand-in: IMorvane on the object itself, _IMorvane on a part of it,
 // so that releases through either interface are told apart.
-class RecordingTracker final : public IMorvane {
+class RecordingTracker final : public TrackerStub {
 public:
     explicit RecordingTracker(EventLog &log);
 
@@ -53,32 +54,10 @@ public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **object) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
     ULONG STDMETHODCALLTYPE Release() override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT *) override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo **) override;
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR *, UINT, LCID, DISPID *) override;
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS *, VARIANT *, EXCEPINFO *, UINT *) override;
-    HRESULT STDMETHODCALLTYPE get_lines(LONG *) override;
     HRESULT STDMETHODCALLTYPE put_lines(LONG value) override;
-    HRESULT STDMETHODCALLTYPE get_columns(LONG *) override;
     HRESULT STDMETHODCALLTYPE put_columns(LONG value) override;
-    HRESULT STDMETHODCALLTYPE get_max_features(LONG *) override;
-    HRESULT STDMETHODCALLTYPE put_max_features(LONG) override;
-    HRESULT STDMETHODCALLTYPE track_corners(VARIANT, VARIANT, VARIANT, VARIANT *) override;
     HRESULT STDMETHODCALLTYPE create_morvane() override;
     HRESULT STDMETHODCALLTYPE destroy_morvane() override;
-    HRESULT STDMETHODCALLTYPE get_stop_iterations(LONG *) override;
-    HRESULT STDMETHODCALLTYPE put_stop_iterations(LONG) override;
-    HRESULT STDMETHODCALLTYPE get_stop_epsilon(FLOAT *) override;
-    HRESULT STDMETHODCALLTYPE put_stop_epsilon(FLOAT) override;
-    HRESULT STDMETHODCALLTYPE get_feature_width(LONG *) override;
-    HRESULT STDMETHODCALLTYPE put_feature_width(LONG) override;
-    HRESULT STDMETHODCALLTYPE get_feature_height(LONG *) override;
-    HRESULT STDMETHODCALLTYPE put_feature_height(LONG) override;
-    HRESULT STDMETHODCALLTYPE get_pyramid_levels(LONG *) override;
-    HRESULT STDMETHODCALLTYPE put_pyramid_levels(LONG) override;
-    HRESULT STDMETHODCALLTYPE get_calc_match_residue(LONG *) override;
-    HRESULT STDMETHODCALLTYPE put_calc_match_residue(LONG) override;
-    HRESULT STDMETHODCALLTYPE get_match_residue(VARIANT *) override;
 
 private:
     class Direct final : public _IMorvane {
@@ -94,7 +73,7 @@ private:
         RecordingTracker &owner_;
     };
 
-    HRESULT unexpected(const char *member);
+    HRESULT unexpected(const char *member) override;
 
     EventLog &log_;
     Direct direct_{*this};

@@ -1,0 +1,123 @@
+#include "child_process.h"
+
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace trackdemo::testing {
+
+namespace {
+
+std::vector<std::string> child_environment(const ChildRun &run)
+{
+    std::vector<std::string> entries;
+    for (char **entry = environ; *entry != nullptr; ++entry) {
+        const std::string text(*entry);
+        const std::string name = text.substr(0, text.find('='));
+        if (run.environment.find(name) == run.environment.end())
+            entries.push_back(text);
+    }
+    for (const auto &[name, value] : run.environment) {
+        if (value)
+            entries.push_back(name + "=" + *value);
+    }
+    return entries;
+}
+
+std::vector<char *> pointers(std::vector<std::string> &texts)
+{
+    std::vector<char *> result;
+    for (auto &text : texts)
+        result.push_back(text.data());
+    result.push_back(nullptr);
+    return result;
+}
+
+} // namespace
+
+ChildResult run_child(const ChildRun &run)
+{
+    ChildResult result;
+    int out_pipe[2];
+    int err_pipe[2];
+    if (pipe2(out_pipe, O_CLOEXEC) != 0)
+        return result;
+    if (pipe2(err_pipe, O_CLOEXEC) != 0) {
+        close(out_pipe[0]);
+        close(out_pipe[1]);
+        return result;
+    }
+    // Everything the child needs is prepared before forking.
+    std::vector<std::string> arguments = run.arguments;
+    std::vector<std::string> environment = child_environment(run);
+    const auto argv = pointers(arguments);
+    const auto envp = pointers(environment);
+
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(out_pipe[1], STDOUT_FILENO);
+        dup2(err_pipe[1], STDERR_FILENO);
+        const int null_input = open("/dev/null", O_RDONLY);
+        if (null_input >= 0)
+            dup2(null_input, STDIN_FILENO);
+        if (!run.directory.empty() && chdir(run.directory.c_str()) != 0)
+            _exit(126);
+        execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    close(out_pipe[1]);
+    close(err_pipe[1]);
+    if (pid < 0) {
+        close(out_pipe[0]);
+        close(err_pipe[0]);
+        return result;
+    }
+
+    const auto deadline = std::chrono::steady_clock::now() + run.timeout;
+    std::array<pollfd, 2> streams{{{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}}};
+    std::array<std::string *, 2> sinks{&result.out, &result.err};
+    int open_streams = 2;
+    while (open_streams > 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            result.timed_out = true;
+            kill(pid, SIGKILL);
+            break;
+        }
+        if (poll(streams.data(), streams.size(), static_cast<int>(left.count())) < 0 && errno != EINTR)
+            break;
+        for (std::size_t i = 0; i < streams.size(); ++i) {
+            if (streams[i].fd < 0 || streams[i].revents == 0)
+                continue;
+            char buffer[4096];
+            const ssize_t count = read(streams[i].fd, buffer, sizeof buffer);
+            if (count > 0) {
+                sinks[i]->append(buffer, static_cast<std::size_t>(count));
+            } else if (count == 0 || errno != EINTR) {
+                close(streams[i].fd);
+                streams[i].fd = -1;
+                --open_streams;
+            }
+        }
+    }
+    for (const auto &stream : streams) {
+        if (stream.fd >= 0)
+            close(stream.fd);
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(status))
+        result.exit_status = WEXITSTATUS(status);
+    return result;
+}
+
+} // namespace trackdemo::testing

@@ -1,0 +1,190 @@
+// trackdemo on an X display (a virtual one): the message boxes are dismissed as a
+// user would, and screenshots taken while the window is up must show copy 2 with
+// red marks at the tracked points and copy 1 with red marks at the start points.
+#include "bitmap_reader.h"
+#include "child_process.h"
+#include "demonstration.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <unistd.h>
+
+namespace trackdemo::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Point {
+    double x;
+    double y;
+};
+
+std::string contents(const fs::path &path)
+{
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool on_path(const std::string &program)
+{
+    const char *path = std::getenv("PATH");
+    std::istringstream folders(path != nullptr ? path : "");
+    std::string folder;
+    while (std::getline(folders, folder, ':')) {
+        if (!folder.empty() && ::access((fs::path(folder) / program).c_str(), X_OK) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool is_red(QRgb pixel)
+{
+    return qRed(pixel) > 200 && qGreen(pixel) < 60 && qBlue(pixel) < 60;
+}
+
+bool is_grey(QRgb pixel)
+{
+    return qRed(pixel) == qGreen(pixel) && qGreen(pixel) == qBlue(pixel);
+}
+
+// Which frame a screenshot's window area shows: 1 or 2 when every unmarked pixel
+// but a handful equals that frame's, 0 when neither.
+int frame_shown(const QImage &shot, const GreyImage &first, const GreyImage &second)
+{
+    if (shot.width() < first.width() || shot.height() < first.height())
+        return 0;
+    long grey = 0;
+    long off_first = 0;
+    long off_second = 0;
+    for (int y = 0; y < first.height(); ++y) {
+        for (int x = 0; x < first.width(); ++x) {
+            const QRgb pixel = shot.pixel(x, y);
+            if (!is_grey(pixel))
+                continue;
+            ++grey;
+            off_first += qRed(pixel) != first.at(x, y);
+            off_second += qRed(pixel) != second.at(x, y);
+        }
+    }
+    const long tolerance = grey / 200;
+    if (grey < first.width() * first.height() / 2)
+        return 0;
+    if (off_first <= tolerance && off_second > tolerance)
+        return 1;
+    if (off_second <= tolerance && off_first > tolerance)
+        return 2;
+    return 0;
+}
+
+// Every point has red within `reach` pixels, and every red pixel lies within
+// `reach` of a point.
+void expect_marks_at(const QImage &shot, const std::vector<Point> &points, int width, int height, const char *what)
+{
+    constexpr double reach = 4.5;
+    std::vector<bool> marked(points.size(), false);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            if (!is_red(shot.pixel(x, y)))
+                continue;
+            bool near_a_point = false;
+            for (std::size_t i = 0; i < points.size(); ++i) {
+                if (std::hypot(x - points[i].x, y - points[i].y) <= reach) {
+                    near_a_point = true;
+                    marked[i] = true;
+                }
+            }
+            EXPECT_TRUE(near_a_point) << what << ": red at (" << x << ", " << y << ") away from every point";
+        }
+    }
+    for (std::size_t i = 0; i < points.size(); ++i)
+        EXPECT_TRUE(marked[i]) << what << ": no red mark at point " << i << " (" << points[i].x << ", " << points[i].y << ")";
+}
+
+TEST(Desktop, WindowAlternatesCopiesMarkedAtTheStartAndTrackedPoints)
+{
+    if (!on_path("xvfb-run") || !on_path("Xvfb"))
+        GTEST_SKIP() << "Xvfb cannot start here: xvfb-run or Xvfb is not installed";
+    for (const char *tool : {"xdotool", "xprop", "import"})
+        ASSERT_TRUE(on_path(tool)) << tool << " is needed to watch the program";
+
+    const fs::path scratch = fs::temp_directory_path() / ("trackdemo-desktop-" + std::to_string(::getpid()));
+    fs::remove_all(scratch);
+    const fs::path work = scratch / "work";
+    const fs::path out = scratch / "out";
+    fs::create_directories(work);
+    fs::create_directories(out);
+    const std::string registry = (scratch / "registry.db").string();
+    for (const char *name : {first_frame_file, second_frame_file})
+        fs::copy_file(fs::path(TRACKDEMO_SAMPLES_DIR) / name, work / name);
+    const auto registered = run_child({{REGSVR_PROGRAM, MORVANE_MODULE}, "", {{"MORVANE_REGISTRY", registry}}});
+    ASSERT_EQ(registered.exit_status, 0) << registered.err;
+
+    ChildRun session{{"/bin/sh", "-c",
+                      "exec xvfb-run -a -s '-screen 0 1024x768x24 -nolisten tcp' bash \"$0\" \"$1\" \"$2\" \"$3\"",
+                      DESKTOP_SESSION_SCRIPT, TRACKDEMO_PROGRAM, work.string(), out.string()},
+                     "",
+                     {{"MORVANE_REGISTRY", registry}, {"WAYLAND_DISPLAY", std::nullopt}},
+                     std::chrono::seconds(120)};
+    const auto watched = run_child(session);
+    if (!fs::exists(out / "started")) {
+        fs::remove_all(scratch);
+        GTEST_SKIP() << "Xvfb cannot start here: " << watched.err;
+    }
+    ASSERT_FALSE(watched.timed_out);
+    EXPECT_EQ(contents(out / "status"), "0\n") << contents(out / "stderr");
+    EXPECT_EQ(contents(out / "boxes"), "2\n") << "the two message boxes, each dismissed once";
+
+    std::vector<Point> start;
+    for (int i = 0; i < feature_count; ++i)
+        start.push_back({feature_table[2 * i], feature_table[2 * i + 1]});
+    std::vector<Point> tracked;
+    std::istringstream lines(contents(out / "stdout"));
+    std::string line;
+    while (std::getline(lines, line)) {
+        int index = 0;
+        int status = 0;
+        double x = 0;
+        double y = 0;
+        double residue = 0;
+        if (std::sscanf(line.c_str(), "tracked point %d: x %lf y %lf status %d residue %lf", &index, &x, &y, &status,
+                        &residue) == 5 &&
+            status != 0)
+            tracked.push_back({x, y});
+    }
+    ASSERT_EQ(tracked.size(), 6u) << contents(out / "stdout");
+
+    GreyImage first;
+    GreyImage second;
+    ASSERT_TRUE(read_grey_bitmap((work / first_frame_file).string(), first));
+    ASSERT_TRUE(read_grey_bitmap((work / second_frame_file).string(), second));
+    int copies_seen[3] = {0, 0, 0};
+    for (const auto &entry : fs::directory_iterator(out)) {
+        if (entry.path().extension() != ".png")
+            continue;
+        QImage shot(QString::fromStdString(entry.path().string()));
+        shot = shot.convertToFormat(QImage::Format_RGB32);
+        const int shown = frame_shown(shot, first, second);
+        ++copies_seen[shown];
+        if (shown == 1)
+            expect_marks_at(shot, start, first.width(), first.height(), "copy 1");
+        else if (shown == 2)
+            expect_marks_at(shot, tracked, first.width(), first.height(), "copy 2");
+    }
+    EXPECT_GT(copies_seen[2], 0) << "no screenshot caught copy 2";
+    EXPECT_GT(copies_seen[1], 0) << "no screenshot caught copy 1";
+    if (!HasFailure())
+        fs::remove_all(scratch);
+}
+
+} // namespace
+} // namespace trackdemo::testing
