@@ -53,6 +53,8 @@ TrackDemoApp::TrackDemoApp(int &argc, char **argv)
         return;
     allow_offscreen_fallback();
     application_ = std::make_unique<QApplication>(argc, argv);
+    // Closing the pane must not end the message box that may be open meanwhile.
+    QApplication::setQuitOnLastWindowClosed(false);
     desktop_ = shows_windows(QGuiApplication::platformName());
 }
 
