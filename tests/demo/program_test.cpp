@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
@@ -47,8 +48,9 @@ class Program : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        scratch_ = fs::temp_directory_path() / ("trackdemo-program-" + std::to_string(::getpid()) + "-" +
-                                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(name.begin(), name.end(), '/', '-');
+        scratch_ = fs::temp_directory_path() / ("trackdemo-program-" + std::to_string(::getpid()) + "-" + name);
         fs::remove_all(scratch_);
         fs::create_directories(work());
     }
@@ -177,26 +179,25 @@ TEST_F(Program, SecondFrameOfAnotherSizeIsRefused)
     expect_failure(run_trackdemo(), "Tracking function failed");
 }
 
-TEST_F(Program, RefusedBuffersFail)
+struct Refusal {
+    const char *step;
+    const char *message;
+};
+
+class RefusingComponent : public Program, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(RefusingComponent, FailsWithTheStepsMessage)
 {
     register_module(REFUSING_MODULE);
     copy_samples();
-    expect_failure(run_trackdemo("create_morvane"), "Unable to Allocate Internal Object Resources");
+    expect_failure(run_trackdemo(GetParam().step), GetParam().message);
 }
 
-TEST_F(Program, MissingDirectInterfaceFails)
-{
-    register_module(REFUSING_MODULE);
-    copy_samples();
-    expect_failure(run_trackdemo("direct_interface"), "Unable to obtain direct interface");
-}
-
-TEST_F(Program, RefusedTrackingFails)
-{
-    register_module(REFUSING_MODULE);
-    copy_samples();
-    expect_failure(run_trackdemo("tracking"), "Tracking function failed");
-}
+INSTANTIATE_TEST_SUITE_P(Steps, RefusingComponent,
+                         ::testing::Values(Refusal{"create_morvane", "Unable to Allocate Internal Object Resources"},
+                                           Refusal{"direct_interface", "Unable to obtain direct interface"},
+                                           Refusal{"tracking", "Tracking function failed"}),
+                         [](const ::testing::TestParamInfo<Refusal> &step) { return std::string(step.param.step); });
 
 TEST_F(Program, TestComponentLetsACompleteRunThrough)
 {
