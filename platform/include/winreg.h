@@ -60,6 +60,7 @@ MVAPI LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved
                                LPBYTE lpData, LPDWORD lpcbData);
 MVAPI LSTATUS RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);
 MVAPI LSTATUS RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey);
+MVAPI LSTATUS RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey);
 MVAPI LSTATUS RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName,
                             LPDWORD lpReserved, LPSTR lpClass, LPDWORD lpcchClass,
                             PFILETIME lpftLastWriteTime);
@@ -70,6 +71,13 @@ MVAPI LSTATUS RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPD
                                LPDWORD lpcbMaxClassLen, LPDWORD lpcValues,
                                LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen,
                                LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime);
+
+/* Not a Windows call. The registry is one database file per process, read
+ * from MORVANE_REGISTRY (or the default place) when the first call connects.
+ * This closes the connection and invalidates every open key handle, so that
+ * the next call connects again and reads MORVANE_REGISTRY anew: for tests that
+ * switch registry files within one process. */
+MVAPI void MorvaneRegistryReset(void);
 
 MV_END_C
 

@@ -1,0 +1,150 @@
+// Opening, creating, closing and deleting keys.
+#include "registry/key_names.h"
+#include "registry/registry_session.h"
+
+using namespace morvane::registry;
+
+namespace {
+
+// Rows 1 to 7 are the predefined roots, which cannot be deleted.
+bool is_root(KeyId key) { return key >= 1 && key <= 7; }
+
+} // namespace
+
+extern "C" {
+
+LSTATUS RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired, PHKEY phkResult)
+{
+    return registry_call([&]() -> LSTATUS {
+        if (phkResult == nullptr)
+            return ERROR_INVALID_PARAMETER;
+        *phkResult = nullptr;
+        std::vector<std::string_view> levels;
+        if (LSTATUS status = split_key_path(lpSubKey, levels); status != ERROR_SUCCESS)
+            return status;
+        Session session;
+        const OpenKey parent = session.key(hKey, 0);
+        Transaction transaction(session.db(), Transaction::Kind::read);
+        session.store().require(parent.key);
+        auto found = session.store().find_path(parent.key, levels);
+        if (!found)
+            return ERROR_FILE_NOT_FOUND;
+        transaction.commit();
+        *phkResult = session.handles().add({*found, granted_access(samDesired)});
+        return ERROR_SUCCESS;
+    });
+}
+
+LSTATUS RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, REGSAM samDesired,
+                        const LPSECURITY_ATTRIBUTES, PHKEY phkResult, LPDWORD lpdwDisposition)
+{
+    // Volatile keys are kept like the others; classes and security
+    // descriptors are not stored.
+    return registry_call([&]() -> LSTATUS {
+        if (phkResult == nullptr || lpSubKey == nullptr)
+            return ERROR_INVALID_PARAMETER;
+        *phkResult = nullptr;
+        std::vector<std::string_view> levels;
+        if (LSTATUS status = split_key_path(lpSubKey, levels); status != ERROR_SUCCESS)
+            return status;
+        Session session;
+        const OpenKey parent = session.key(hKey, 0);
+        Transaction transaction(session.db(), Transaction::Kind::write);
+        KeyStore &store = session.store();
+        store.require(parent.key);
+        KeyId key = parent.key;
+        bool created = false;
+        for (std::string_view level : levels) {
+            if (auto existing = store.find_subkey(key, level)) {
+                key = *existing;
+                continue;
+            }
+            if ((parent.access & KEY_CREATE_SUB_KEY) == 0)
+                return ERROR_ACCESS_DENIED;
+            key = store.create_subkey(key, level);
+            created = true;
+        }
+        transaction.commit();
+        *phkResult = session.handles().add({key, granted_access(samDesired)});
+        if (lpdwDisposition != nullptr)
+            *lpdwDisposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+        return ERROR_SUCCESS;
+    });
+}
+
+LSTATUS RegCloseKey(HKEY hKey)
+{
+    return registry_call([&]() -> LSTATUS {
+        Session session(Session::Uses::handles);
+        if (predefined_root(hKey))
+            return ERROR_SUCCESS;
+        return session.handles().remove(hKey) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+    });
+}
+
+LSTATUS RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
+{
+    // As on Windows, deleting needs no right on the handle given: the right
+    // to delete belongs to the key deleted. An empty name deletes the key of
+    // the handle itself.
+    return registry_call([&]() -> LSTATUS {
+        if (lpSubKey == nullptr)
+            return ERROR_INVALID_PARAMETER;
+        std::vector<std::string_view> levels;
+        if (LSTATUS status = split_key_path(lpSubKey, levels); status != ERROR_SUCCESS)
+            return status;
+        Session session;
+        const OpenKey start = session.key(hKey, 0);
+        Transaction transaction(session.db(), Transaction::Kind::write);
+        KeyStore &store = session.store();
+        store.require(start.key);
+        KeyId parent = 0;
+        auto target = store.find_path(start.key, levels, &parent);
+        if (!target)
+            return ERROR_FILE_NOT_FOUND;
+        if (levels.empty())
+            parent = store.parent_of(*target).value_or(0);
+        if (is_root(*target) || store.has_subkeys(*target))
+            return ERROR_ACCESS_DENIED;
+        store.remove_key(*target, parent);
+        transaction.commit();
+        return ERROR_SUCCESS;
+    });
+}
+
+LSTATUS RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey)
+{
+    return registry_call([&]() -> LSTATUS {
+        std::vector<std::string_view> levels;
+        if (LSTATUS status = split_key_path(lpSubKey, levels); status != ERROR_SUCCESS)
+            return status;
+        Session session;
+        // Without a subkey the handle's own values go, which takes the right to set them.
+        const OpenKey start = session.key(hKey, levels.empty() ? KEY_SET_VALUE : 0);
+        Transaction transaction(session.db(), Transaction::Kind::write);
+        KeyStore &store = session.store();
+        store.require(start.key);
+        KeyId parent = 0;
+        auto target = store.find_path(start.key, levels, &parent);
+        if (!target)
+            return ERROR_FILE_NOT_FOUND;
+        store.remove_subtree(*target);
+        if (levels.empty())
+            store.remove_values(*target);
+        else
+            store.remove_key(*target, parent);
+        transaction.commit();
+        return ERROR_SUCCESS;
+    });
+}
+
+void MorvaneRegistryReset(void)
+{
+    try {
+        Session::reset();
+    } catch (...) {
+        // Only a failing lock can throw here; the registry stays as it was.
+    }
+}
+
+} // extern "C"

@@ -1,0 +1,307 @@
+#include "registry/database.h"
+
+#include "registry/database_file.h"
+
+#include <unistd.h>
+
+namespace morvane::registry {
+namespace {
+
+// Marks a database file as a registry ("MvRg") and gives its table layout.
+constexpr std::int64_t application_id = 0x4D765267;
+constexpr std::int64_t schema_version = 1;
+
+// Keys form a tree through parent; the seven predefined roots are the rows
+// 1 to 7 with parent 0. Names compare through their folded form. Identifiers
+// are never reused, so a handle to a deleted key cannot reach a newer one.
+// Values enumerate in the order they were first set, as on Windows.
+constexpr const char *create_schema = R"sql(
+CREATE TABLE keys(
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    parent INTEGER NOT NULL,
+    name BLOB NOT NULL,
+    fold BLOB NOT NULL,
+    written INTEGER NOT NULL,
+    UNIQUE(parent, fold));
+CREATE TABLE vals(
+    seq INTEGER PRIMARY KEY AUTOINCREMENT,
+    key INTEGER NOT NULL,
+    name BLOB NOT NULL,
+    fold BLOB NOT NULL,
+    type INTEGER NOT NULL,
+    data BLOB NOT NULL,
+    UNIQUE(key, fold));
+INSERT INTO keys(id, parent, name, fold, written) VALUES
+    (1, 0, 'HKEY_CLASSES_ROOT', 'HKEY_CLASSES_ROOT', 0),
+    (2, 0, 'HKEY_CURRENT_USER', 'HKEY_CURRENT_USER', 0),
+    (3, 0, 'HKEY_LOCAL_MACHINE', 'HKEY_LOCAL_MACHINE', 0),
+    (4, 0, 'HKEY_USERS', 'HKEY_USERS', 0),
+    (5, 0, 'HKEY_PERFORMANCE_DATA', 'HKEY_PERFORMANCE_DATA', 0),
+    (6, 0, 'HKEY_CURRENT_CONFIG', 'HKEY_CURRENT_CONFIG', 0),
+    (7, 0, 'HKEY_DYN_DATA', 'HKEY_DYN_DATA', 0);
+PRAGMA application_id = 1299599975;
+PRAGMA user_version = 1;
+)sql";
+
+static_assert(application_id == 1299599975);
+
+// How long a call waits for another process's write before giving up.
+constexpr int busy_timeout_ms = 10000;
+
+struct SchemaState {
+    std::int64_t application = 0;
+    std::int64_t version = 0;
+    std::int64_t objects = 0;
+    bool ours() const { return application == application_id && version == schema_version; }
+    bool empty() const { return application == 0 && version == 0 && objects == 0; }
+};
+
+int read_schema_state(sqlite3 *db, SchemaState &state)
+{
+    sqlite3_stmt *stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db,
+                                "SELECT (SELECT application_id FROM pragma_application_id),"
+                                " (SELECT user_version FROM pragma_user_version),"
+                                " (SELECT count(*) FROM sqlite_schema)",
+                                -1, &stmt, nullptr);
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_step(stmt);
+        if (rc == SQLITE_ROW) {
+            state.application = sqlite3_column_int64(stmt, 0);
+            state.version = sqlite3_column_int64(stmt, 1);
+            state.objects = sqlite3_column_int64(stmt, 2);
+            rc = SQLITE_OK;
+        }
+    }
+    sqlite3_finalize(stmt);
+    return rc;
+}
+
+} // namespace
+
+LSTATUS status_from_sqlite(int result)
+{
+    switch (result & 0xFF) {
+    case SQLITE_OK:
+    case SQLITE_ROW:
+    case SQLITE_DONE:
+        return ERROR_SUCCESS;
+    case SQLITE_NOTADB:
+        return ERROR_BADDB;
+    case SQLITE_CORRUPT:
+        return ERROR_REGISTRY_CORRUPT;
+    case SQLITE_CANTOPEN:
+        return ERROR_CANTOPEN;
+    case SQLITE_PERM:
+    case SQLITE_READONLY:
+    case SQLITE_AUTH:
+        return ERROR_ACCESS_DENIED;
+    case SQLITE_NOMEM:
+        return ERROR_OUTOFMEMORY;
+    case SQLITE_TOOBIG:
+        return ERROR_INVALID_PARAMETER;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+    case SQLITE_IOERR:
+    case SQLITE_FULL:
+    case SQLITE_PROTOCOL:
+        return ERROR_REGISTRY_IO_FAILED;
+    default:
+        // Anything else means the file does not hold the tables we expect.
+        return ERROR_BADDB;
+    }
+}
+
+Database::~Database() { close(); }
+
+LSTATUS Database::ensure_open()
+{
+    if (db_ != nullptr && owner_ == getpid())
+        return ERROR_SUCCESS;
+    if (db_ != nullptr)
+        abandon();
+    const std::string path = registry_file_path();
+    if (LSTATUS status = prepare_registry_file(path); status != ERROR_SUCCESS)
+        return status;
+    const int rc = sqlite3_open_v2(path.c_str(), &db_,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE |
+                                       SQLITE_OPEN_NOMUTEX,
+                                   nullptr);
+    owner_ = getpid();
+    LSTATUS status = rc == SQLITE_OK ? configure() : status_from_sqlite(rc);
+    if (status == ERROR_SUCCESS)
+        status = check_schema();
+    if (status != ERROR_SUCCESS)
+        close();
+    return status;
+}
+
+LSTATUS Database::configure()
+{
+    sqlite3_busy_timeout(db_, busy_timeout_ms);
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    return ERROR_SUCCESS;
+}
+
+LSTATUS Database::use_write_ahead_log()
+{
+    // Write-ahead logging lets readers in other processes go on during a
+    // write and never see it half done; FULL makes each commit durable.
+    int rc = sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(db_, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+    return status_from_sqlite(rc);
+}
+
+LSTATUS Database::check_schema()
+{
+    // Judged before anything is written, so that a file that is not a
+    // registry is left exactly as it was.
+    SchemaState state;
+    if (int rc = read_schema_state(db_, state); rc != SQLITE_OK)
+        return status_from_sqlite(rc);
+    if (!state.ours() && !state.empty())
+        return ERROR_BADDB;
+    if (LSTATUS status = use_write_ahead_log(); status != ERROR_SUCCESS)
+        return status;
+    if (state.ours())
+        return ERROR_SUCCESS;
+    // A new file: make the tables under the write lock, unless another
+    // process made them meanwhile.
+    int rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK) {
+        rc = read_schema_state(db_, state);
+        if (rc == SQLITE_OK && state.empty())
+            rc = sqlite3_exec(db_, create_schema, nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK)
+            rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+        else
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    if (rc == SQLITE_OK)
+        rc = read_schema_state(db_, state);
+    if (rc != SQLITE_OK)
+        return status_from_sqlite(rc);
+    return state.ours() ? ERROR_SUCCESS : ERROR_BADDB;
+}
+
+void Database::close()
+{
+    for (auto &entry : statements_)
+        sqlite3_finalize(entry.second);
+    statements_.clear();
+    if (db_ != nullptr)
+        sqlite3_close_v2(db_);
+    db_ = nullptr;
+}
+
+void Database::abandon()
+{
+    // Kept reachable on purpose: closing would act on the parent's state.
+    abandoned_.push_back(db_);
+    statements_.clear();
+    db_ = nullptr;
+}
+
+sqlite3_stmt *Database::statement(const char *sql)
+{
+    if (db_ == nullptr)
+        fail(ERROR_CANTOPEN);
+    auto found = statements_.find(sql);
+    if (found != statements_.end())
+        return found->second;
+    sqlite3_stmt *stmt = nullptr;
+    const int rc = sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        fail(status_from_sqlite(rc));
+    }
+    try {
+        statements_.emplace(sql, stmt);
+    } catch (...) {
+        sqlite3_finalize(stmt);
+        throw;
+    }
+    return stmt;
+}
+
+void Database::exec(const char *sql) { Statement(*this, sql).run(); }
+
+Statement::~Statement()
+{
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+}
+
+Statement &Statement::bind(int index, std::int64_t value)
+{
+    if (int rc = sqlite3_bind_int64(stmt_, index, value); rc != SQLITE_OK)
+        fail(status_from_sqlite(rc));
+    return *this;
+}
+
+Statement &Statement::bind(int index, std::string_view bytes)
+{
+    return bind_blob(index, bytes.data(), bytes.size());
+}
+
+Statement &Statement::bind_blob(int index, const void *data, std::size_t size)
+{
+    // A zero-length blob, not NULL, for empty names and empty data.
+    const int rc = size == 0 ? sqlite3_bind_zeroblob(stmt_, index, 0)
+                             : sqlite3_bind_blob64(stmt_, index, data, size, SQLITE_TRANSIENT);
+    if (rc != SQLITE_OK)
+        fail(status_from_sqlite(rc));
+    return *this;
+}
+
+bool Statement::step()
+{
+    const int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    fail(status_from_sqlite(rc));
+}
+
+std::int64_t Statement::integer(int column) const { return sqlite3_column_int64(stmt_, column); }
+
+std::string Statement::text(int column) const
+{
+    const auto *bytes = static_cast<const char *>(sqlite3_column_blob(stmt_, column));
+    const int size = sqlite3_column_bytes(stmt_, column);
+    return bytes == nullptr ? std::string() : std::string(bytes, static_cast<std::size_t>(size));
+}
+
+std::vector<BYTE> Statement::blob(int column) const
+{
+    const auto *bytes = static_cast<const BYTE *>(sqlite3_column_blob(stmt_, column));
+    const int size = sqlite3_column_bytes(stmt_, column);
+    return bytes == nullptr ? std::vector<BYTE>() : std::vector<BYTE>(bytes, bytes + size);
+}
+
+Transaction::Transaction(Database &db, Kind kind) : db_(db), open_(false)
+{
+    db_.exec(kind == Kind::write ? "BEGIN IMMEDIATE" : "BEGIN");
+    open_ = true;
+}
+
+Transaction::~Transaction()
+{
+    if (open_) {
+        // Nothing to report from here: the call already fails.
+        try {
+            db_.exec("ROLLBACK");
+        } catch (...) {
+        }
+    }
+}
+
+void Transaction::commit()
+{
+    db_.exec("COMMIT");
+    open_ = false;
+}
+
+} // namespace morvane::registry

@@ -1,0 +1,61 @@
+#include "registry/handle_table.h"
+
+namespace morvane::registry {
+namespace {
+
+constexpr REGSAM generic_read = 0x80000000u;
+constexpr REGSAM generic_write = 0x40000000u;
+constexpr REGSAM generic_execute = 0x20000000u;
+constexpr REGSAM generic_all = 0x10000000u;
+constexpr REGSAM maximum_allowed = 0x02000000u;
+
+} // namespace
+
+std::optional<KeyId> predefined_root(HKEY handle)
+{
+    const auto value = reinterpret_cast<std::uintptr_t>(handle);
+    const std::uintptr_t high = value >> 32;
+    const std::uintptr_t low = value & 0xFFFFFFFFu;
+    if ((high != 0 && high != 0xFFFFFFFFu) || low < 0x80000000u || low > 0x80000006u)
+        return std::nullopt;
+    return static_cast<KeyId>(low - 0x80000000u + 1);
+}
+
+REGSAM granted_access(REGSAM desired)
+{
+    if (desired & (generic_all | maximum_allowed))
+        return KEY_ALL_ACCESS;
+    REGSAM access = desired & KEY_ALL_ACCESS;
+    if (desired & generic_read)
+        access |= KEY_READ;
+    if (desired & generic_write)
+        access |= KEY_WRITE;
+    if (desired & generic_execute)
+        access |= KEY_EXECUTE;
+    return access;
+}
+
+HKEY HandleTable::add(OpenKey key)
+{
+    const std::uintptr_t value = next_;
+    open_.emplace(value, key);
+    next_ += 4;
+    return reinterpret_cast<HKEY>(value);
+}
+
+std::optional<OpenKey> HandleTable::find(HKEY handle) const
+{
+    if (auto root = predefined_root(handle))
+        return OpenKey{*root, KEY_ALL_ACCESS};
+    auto found = open_.find(reinterpret_cast<std::uintptr_t>(handle));
+    if (found == open_.end())
+        return std::nullopt;
+    return found->second;
+}
+
+bool HandleTable::remove(HKEY handle)
+{
+    return open_.erase(reinterpret_cast<std::uintptr_t>(handle)) != 0;
+}
+
+} // namespace morvane::registry

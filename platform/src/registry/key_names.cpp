@@ -1,0 +1,47 @@
+#include "registry/key_names.h"
+
+#include <cstring>
+
+namespace morvane::registry {
+
+std::string fold_name(std::string_view name)
+{
+    std::string folded(name);
+    for (char &c : folded) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    }
+    return folded;
+}
+
+LSTATUS split_key_path(const char *path, std::vector<std::string_view> &levels)
+{
+    levels.clear();
+    if (path == nullptr || *path == '\0')
+        return ERROR_SUCCESS;
+    std::string_view rest(path);
+    if (rest.front() == '\\')
+        return ERROR_BAD_PATHNAME;
+    if (rest.back() == '\\')
+        rest.remove_suffix(1);
+    while (true) {
+        const std::size_t cut = rest.find('\\');
+        const std::string_view level = rest.substr(0, cut);
+        if (level.empty())
+            return ERROR_BAD_PATHNAME;
+        if (level.size() > max_key_name)
+            return ERROR_INVALID_PARAMETER;
+        levels.push_back(level);
+        if (cut == std::string_view::npos)
+            return ERROR_SUCCESS;
+        rest.remove_prefix(cut + 1);
+    }
+}
+
+LSTATUS value_name(const char *name, std::string_view &out)
+{
+    out = name == nullptr ? std::string_view() : std::string_view(name, std::strlen(name));
+    return out.size() > max_value_name ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
+}
+
+} // namespace morvane::registry

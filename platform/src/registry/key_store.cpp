@@ -1,0 +1,190 @@
+#include "registry/key_store.h"
+
+#include "registry/key_names.h"
+
+#include <chrono>
+
+namespace morvane::registry {
+
+std::int64_t filetime_now()
+{
+    // 1601-01-01 to 1970-01-01 in 100 ns steps.
+    constexpr std::int64_t unix_epoch = 116444736000000000;
+    const auto since_1970 = std::chrono::system_clock::now().time_since_epoch();
+    return unix_epoch + std::chrono::duration_cast<std::chrono::nanoseconds>(since_1970).count() / 100;
+}
+
+bool KeyStore::exists(KeyId key)
+{
+    return Statement(db_, "SELECT 1 FROM keys WHERE id = ?1").bind(1, key).step();
+}
+
+void KeyStore::require(KeyId key)
+{
+    if (!exists(key))
+        fail(ERROR_KEY_DELETED);
+}
+
+std::optional<KeyId> KeyStore::find_subkey(KeyId parent, std::string_view name)
+{
+    Statement find(db_, "SELECT id FROM keys WHERE parent = ?1 AND fold = ?2");
+    if (!find.bind(1, parent).bind(2, fold_name(name)).step())
+        return std::nullopt;
+    return find.integer(0);
+}
+
+std::optional<KeyId> KeyStore::find_path(KeyId from, const std::vector<std::string_view> &levels,
+                                         KeyId *parent)
+{
+    KeyId key = from;
+    for (std::string_view level : levels) {
+        auto next = find_subkey(key, level);
+        if (!next)
+            return std::nullopt;
+        if (parent != nullptr)
+            *parent = key;
+        key = *next;
+    }
+    return key;
+}
+
+KeyId KeyStore::create_subkey(KeyId parent, std::string_view name)
+{
+    const std::int64_t now = filetime_now();
+    Statement insert(db_, "INSERT INTO keys(parent, name, fold, written) VALUES (?1, ?2, ?3, ?4)"
+                          " RETURNING id");
+    insert.bind(1, parent).bind(2, name).bind(3, fold_name(name)).bind(4, now);
+    if (!insert.step())
+        fail(ERROR_REGISTRY_IO_FAILED);
+    const KeyId key = insert.integer(0);
+    insert.step();
+    touch(parent);
+    return key;
+}
+
+bool KeyStore::has_subkeys(KeyId key)
+{
+    return Statement(db_, "SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1").bind(1, key).step();
+}
+
+void KeyStore::remove_key(KeyId key, KeyId parent)
+{
+    remove_values(key);
+    Statement(db_, "DELETE FROM keys WHERE id = ?1").bind(1, key).run();
+    touch(parent);
+}
+
+void KeyStore::remove_subtree(KeyId key)
+{
+    Statement(db_, "WITH RECURSIVE below(id) AS ("
+                   " SELECT id FROM keys WHERE parent = ?1"
+                   " UNION ALL SELECT keys.id FROM keys JOIN below ON keys.parent = below.id)"
+                   " DELETE FROM vals WHERE key IN (SELECT id FROM below)")
+        .bind(1, key)
+        .run();
+    Statement(db_, "WITH RECURSIVE below(id) AS ("
+                   " SELECT id FROM keys WHERE parent = ?1"
+                   " UNION ALL SELECT keys.id FROM keys JOIN below ON keys.parent = below.id)"
+                   " DELETE FROM keys WHERE id IN (SELECT id FROM below)")
+        .bind(1, key)
+        .run();
+    touch(key);
+}
+
+void KeyStore::remove_values(KeyId key)
+{
+    Statement(db_, "DELETE FROM vals WHERE key = ?1").bind(1, key).run();
+}
+
+std::optional<KeyId> KeyStore::parent_of(KeyId key)
+{
+    Statement find(db_, "SELECT parent FROM keys WHERE id = ?1");
+    if (!find.bind(1, key).step())
+        return std::nullopt;
+    return find.integer(0);
+}
+
+std::optional<ValueEntry> KeyStore::value(KeyId key, std::string_view name)
+{
+    Statement find(db_, "SELECT name, type, data FROM vals WHERE key = ?1 AND fold = ?2");
+    if (!find.bind(1, key).bind(2, fold_name(name)).step())
+        return std::nullopt;
+    return ValueEntry{find.text(0), static_cast<DWORD>(find.integer(1)), find.blob(2)};
+}
+
+void KeyStore::set_value(KeyId key, std::string_view name, DWORD type, const BYTE *data,
+                         DWORD size)
+{
+    // An existing value keeps its name's case and its place in the order.
+    Statement(db_, "INSERT INTO vals(key, name, fold, type, data) VALUES (?1, ?2, ?3, ?4, ?5)"
+                   " ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type,"
+                   " data = excluded.data")
+        .bind(1, key)
+        .bind(2, name)
+        .bind(3, fold_name(name))
+        .bind(4, static_cast<std::int64_t>(type))
+        .bind_blob(5, data, size)
+        .run();
+    touch(key);
+}
+
+bool KeyStore::remove_value(KeyId key, std::string_view name)
+{
+    Statement remove(db_, "DELETE FROM vals WHERE key = ?1 AND fold = ?2 RETURNING seq");
+    const bool removed = remove.bind(1, key).bind(2, fold_name(name)).step();
+    if (removed) {
+        remove.step();
+        touch(key);
+    }
+    return removed;
+}
+
+std::optional<SubkeyEntry> KeyStore::subkey_at(KeyId key, DWORD index)
+{
+    Statement find(db_, "SELECT name, written FROM keys WHERE parent = ?1"
+                        " ORDER BY fold LIMIT 1 OFFSET ?2");
+    if (!find.bind(1, key).bind(2, static_cast<std::int64_t>(index)).step())
+        return std::nullopt;
+    return SubkeyEntry{find.text(0), find.integer(1)};
+}
+
+std::optional<ValueEntry> KeyStore::value_at(KeyId key, DWORD index)
+{
+    Statement find(db_, "SELECT name, type, data FROM vals WHERE key = ?1"
+                        " ORDER BY seq LIMIT 1 OFFSET ?2");
+    if (!find.bind(1, key).bind(2, static_cast<std::int64_t>(index)).step())
+        return std::nullopt;
+    return ValueEntry{find.text(0), static_cast<DWORD>(find.integer(1)), find.blob(2)};
+}
+
+KeyInfo KeyStore::info(KeyId key)
+{
+    KeyInfo info;
+    Statement subkeys(db_, "SELECT count(*), coalesce(max(length(name)), 0) FROM keys"
+                           " WHERE parent = ?1");
+    if (subkeys.bind(1, key).step()) {
+        info.subkeys = static_cast<DWORD>(subkeys.integer(0));
+        info.max_subkey_name = static_cast<DWORD>(subkeys.integer(1));
+    }
+    Statement values(db_, "SELECT count(*), coalesce(max(length(name)), 0),"
+                          " coalesce(max(length(data)), 0) FROM vals WHERE key = ?1");
+    if (values.bind(1, key).step()) {
+        info.values = static_cast<DWORD>(values.integer(0));
+        info.max_value_name = static_cast<DWORD>(values.integer(1));
+        info.max_value_data = static_cast<DWORD>(values.integer(2));
+    }
+    Statement written(db_, "SELECT written FROM keys WHERE id = ?1");
+    if (written.bind(1, key).step())
+        info.written = written.integer(0);
+    return info;
+}
+
+void KeyStore::touch(KeyId key)
+{
+    Statement(db_, "UPDATE keys SET written = ?2 WHERE id = ?1")
+        .bind(1, key)
+        .bind(2, filetime_now())
+        .run();
+}
+
+} // namespace morvane::registry

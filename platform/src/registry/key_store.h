@@ -1,0 +1,84 @@
+// The registry tree as rows: keys by identifier, their subkeys and values.
+// Every operation runs inside the caller's transaction and throws
+// RegistryError when the database fails.
+#ifndef MORVANE_REGISTRY_KEY_STORE_H
+#define MORVANE_REGISTRY_KEY_STORE_H
+
+#include "registry/database.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace morvane::registry {
+
+using KeyId = std::int64_t;
+
+struct SubkeyEntry {
+    std::string name;
+    std::int64_t written;
+};
+
+struct ValueEntry {
+    std::string name;
+    DWORD type;
+    std::vector<BYTE> data;
+};
+
+struct KeyInfo {
+    DWORD subkeys = 0;
+    DWORD max_subkey_name = 0;
+    DWORD values = 0;
+    DWORD max_value_name = 0;
+    DWORD max_value_data = 0;
+    std::int64_t written = 0;
+};
+
+// The time now as a FILETIME count (100 ns steps since 1601).
+std::int64_t filetime_now();
+
+class KeyStore {
+public:
+    explicit KeyStore(Database &db) : db_(db) {}
+
+    bool exists(KeyId key);
+    // ERROR_KEY_DELETED unless the key is still there.
+    void require(KeyId key);
+
+    std::optional<KeyId> find_subkey(KeyId parent, std::string_view name);
+    // The key that a path of levels leads to from a key (the key itself for
+    // no level), none when a level is missing. *parent receives the key one
+    // level above the one found, when there is a level.
+    std::optional<KeyId> find_path(KeyId from, const std::vector<std::string_view> &levels,
+                                   KeyId *parent = nullptr);
+    KeyId create_subkey(KeyId parent, std::string_view name);
+    bool has_subkeys(KeyId key);
+    // Removes one key and its values; the caller has checked it has no subkeys.
+    void remove_key(KeyId key, KeyId parent);
+    // Removes every subkey of the key, at any depth, with their values.
+    void remove_subtree(KeyId key);
+    void remove_values(KeyId key);
+    std::optional<KeyId> parent_of(KeyId key);
+
+    std::optional<ValueEntry> value(KeyId key, std::string_view name);
+    void set_value(KeyId key, std::string_view name, DWORD type, const BYTE *data, DWORD size);
+    bool remove_value(KeyId key, std::string_view name);
+
+    // The index-th subkey in name order, or the index-th value in the order
+    // values were first set; none past the end.
+    std::optional<SubkeyEntry> subkey_at(KeyId key, DWORD index);
+    std::optional<ValueEntry> value_at(KeyId key, DWORD index);
+    KeyInfo info(KeyId key);
+
+    // Records a change of the key's own values or subkeys.
+    void touch(KeyId key);
+
+private:
+    Database &db_;
+};
+
+} // namespace morvane::registry
+
+#endif

@@ -1,0 +1,52 @@
+#include "registry/registry_session.h"
+
+namespace morvane::registry {
+namespace {
+
+// One connection and one handle table per process, behind one lock.
+struct ProcessRegistry {
+    std::mutex lock;
+    Database database;
+    HandleTable handles;
+};
+
+ProcessRegistry &process_registry()
+{
+    static ProcessRegistry registry;
+    return registry;
+}
+
+} // namespace
+
+Session::Session(Uses uses)
+    : lock_(process_registry().lock), store_(process_registry().database)
+{
+    if (uses == Uses::database) {
+        if (LSTATUS status = db().ensure_open(); status != ERROR_SUCCESS)
+            fail(status);
+    }
+}
+
+Database &Session::db() { return process_registry().database; }
+
+HandleTable &Session::handles() { return process_registry().handles; }
+
+OpenKey Session::key(HKEY handle, REGSAM needed)
+{
+    auto open = handles().find(handle);
+    if (!open)
+        fail(ERROR_INVALID_HANDLE);
+    if ((open->access & needed) != needed)
+        fail(ERROR_ACCESS_DENIED);
+    return *open;
+}
+
+void Session::reset()
+{
+    ProcessRegistry &registry = process_registry();
+    std::lock_guard<std::mutex> guard(registry.lock);
+    registry.database.close();
+    registry.handles.clear();
+}
+
+} // namespace morvane::registry

@@ -1,0 +1,58 @@
+// One registry call: it holds the process's registry lock while it runs and
+// reaches the connection and the handle table through it.
+#ifndef MORVANE_REGISTRY_REGISTRY_SESSION_H
+#define MORVANE_REGISTRY_REGISTRY_SESSION_H
+
+#include "registry/database.h"
+#include "registry/handle_table.h"
+#include "registry/key_store.h"
+
+#include <mutex>
+#include <new>
+
+namespace morvane::registry {
+
+class Session {
+public:
+    // Whether the call needs the database or only the handle table.
+    enum class Uses { database, handles };
+
+    // Takes the lock and opens the database when the call needs it; throws
+    // RegistryError with the reason when it cannot be opened.
+    explicit Session(Uses uses = Uses::database);
+
+    Database &db();
+    KeyStore &store() { return store_; }
+    HandleTable &handles();
+
+    // The key a handle names: ERROR_INVALID_HANDLE for an unknown handle,
+    // ERROR_ACCESS_DENIED when it was not opened with every right in needed.
+    OpenKey key(HKEY handle, REGSAM needed);
+
+    // Closes the connection and forgets every handle.
+    static void reset();
+
+private:
+    std::unique_lock<std::mutex> lock_;
+    KeyStore store_;
+};
+
+// Runs the body of a registry call and turns its failures into the call's
+// system error code, so that nothing is thrown out of the library.
+template <typename Body>
+LSTATUS registry_call(Body &&body) noexcept
+{
+    try {
+        return body();
+    } catch (const RegistryError &error) {
+        return error.code;
+    } catch (const std::bad_alloc &) {
+        return ERROR_OUTOFMEMORY;
+    } catch (...) {
+        return ERROR_REGISTRY_IO_FAILED;
+    }
+}
+
+} // namespace morvane::registry
+
+#endif

@@ -1,0 +1,176 @@
+// A registry of the test's own: a fresh database file in a temporary folder,
+// named through MORVANE_REGISTRY, and small helpers for keys and values.
+#ifndef MORVANE_TESTS_REGISTRY_FIXTURE_H
+#define MORVANE_TESTS_REGISTRY_FIXTURE_H
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Closes the handle it holds when it goes.
+class Key {
+public:
+    Key() = default;
+    explicit Key(HKEY handle) : handle_(handle) {}
+    Key(const Key &) = delete;
+    Key &operator=(const Key &) = delete;
+    ~Key() { reset(); }
+    void reset()
+    {
+        if (handle_ != nullptr)
+            RegCloseKey(handle_);
+        handle_ = nullptr;
+    }
+    HKEY get() const { return handle_; }
+    HKEY release()
+    {
+        HKEY handle = handle_;
+        handle_ = nullptr;
+        return handle;
+    }
+    operator HKEY() const { return handle_; }
+    PHKEY out()
+    {
+        reset();
+        return &handle_;
+    }
+
+private:
+    HKEY handle_ = nullptr;
+};
+
+class RegistryTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "mvreg-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        folder_ = pattern;
+        file_ = folder_ / "registry.db";
+        use_file(file_);
+    }
+
+    void TearDown() override
+    {
+        MorvaneRegistryReset();
+        unsetenv("MORVANE_REGISTRY");
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
+
+    // Switches this process to another registry file.
+    static void use_file(const std::filesystem::path &file)
+    {
+        setenv("MORVANE_REGISTRY", file.c_str(), 1);
+        MorvaneRegistryReset();
+    }
+
+    static HKEY create(HKEY parent, const char *path, REGSAM access = KEY_ALL_ACCESS)
+    {
+        HKEY key = nullptr;
+        EXPECT_EQ(RegCreateKeyExA(parent, path, 0, nullptr, 0, access, nullptr, &key, nullptr),
+                  ERROR_SUCCESS)
+            << path;
+        return key;
+    }
+
+    // stem followed by the number, for families of names.
+    static std::string numbered(const char *stem, int number)
+    {
+        std::string name(stem);
+        name.append(std::to_string(number));
+        return name;
+    }
+
+    // Creates a key and closes it again.
+    static void make(HKEY parent, const char *path) { RegCloseKey(create(parent, path)); }
+
+    static LSTATUS open(HKEY parent, const char *path, Key &key, REGSAM access = KEY_ALL_ACCESS)
+    {
+        return RegOpenKeyExA(parent, path, 0, access, key.out());
+    }
+
+    static bool exists(HKEY parent, const char *path)
+    {
+        Key key;
+        return open(parent, path, key, KEY_READ) == ERROR_SUCCESS;
+    }
+
+    // Sets a REG_SZ with its terminator, as callers usually do.
+    static LSTATUS set_string(HKEY key, const char *name, std::string_view text)
+    {
+        const std::string copy(text);
+        return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(copy.c_str()),
+                              static_cast<DWORD>(copy.size() + 1));
+    }
+
+    // The value's bytes, or an empty vector with the status in *status.
+    static std::vector<BYTE> query(HKEY key, const char *name, DWORD *type = nullptr,
+                                   LSTATUS *status = nullptr)
+    {
+        DWORD size = 0;
+        LSTATUS rc = RegQueryValueExA(key, name, nullptr, type, nullptr, &size);
+        std::vector<BYTE> data(size);
+        if (rc == ERROR_SUCCESS)
+            rc = RegQueryValueExA(key, name, nullptr, type, data.data(), &size);
+        if (status != nullptr)
+            *status = rc;
+        if (rc != ERROR_SUCCESS)
+            return {};
+        data.resize(size);
+        return data;
+    }
+
+    // A REG_SZ read back without its terminator.
+    static std::string query_string(HKEY key, const char *name)
+    {
+        std::vector<BYTE> data = query(key, name);
+        std::string text(data.begin(), data.end());
+        if (!text.empty() && text.back() == '\0')
+            text.pop_back();
+        return text;
+    }
+
+    static std::vector<std::string> subkeys(HKEY key)
+    {
+        std::vector<std::string> names;
+        char name[256];
+        for (DWORD index = 0;; ++index) {
+            DWORD size = sizeof name;
+            LSTATUS rc =
+                RegEnumKeyExA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr);
+            if (rc != ERROR_SUCCESS) {
+                EXPECT_EQ(rc, ERROR_NO_MORE_ITEMS);
+                return names;
+            }
+            names.emplace_back(name, size);
+        }
+    }
+
+    static std::vector<std::string> value_names(HKEY key)
+    {
+        std::vector<std::string> names;
+        char name[1024];
+        for (DWORD index = 0;; ++index) {
+            DWORD size = sizeof name;
+            LSTATUS rc =
+                RegEnumValueA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr);
+            if (rc != ERROR_SUCCESS) {
+                EXPECT_EQ(rc, ERROR_NO_MORE_ITEMS);
+                return names;
+            }
+            names.emplace_back(name, size);
+        }
+    }
+
+    std::filesystem::path folder_;
+    std::filesystem::path file_;
+};
+
+#endif
