@@ -64,6 +64,7 @@ protected:
         std::filesystem::remove_all(folder_, ignored);
     }
 
+public:
     // Switches this process to another registry file.
     static void use_file(const std::filesystem::path &file)
     {
@@ -169,6 +170,7 @@ protected:
         }
     }
 
+protected:
     std::filesystem::path folder_;
     std::filesystem::path file_;
 };
