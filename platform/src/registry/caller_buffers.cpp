@@ -27,7 +27,8 @@ LSTATUS copy_name(std::string_view name, LPSTR buffer, LPDWORD count)
         return ERROR_INVALID_PARAMETER;
     if (name.size() + 1 > *count)
         return ERROR_MORE_DATA;
-    std::memcpy(buffer, name.data(), name.size());
+    if (!name.empty())
+        std::memcpy(buffer, name.data(), name.size());
     buffer[name.size()] = '\0';
     *count = static_cast<DWORD>(name.size());
     return ERROR_SUCCESS;
