@@ -17,12 +17,9 @@ LSTATUS RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName,
         if (lpName == nullptr || lpcchName == nullptr || lpReserved != nullptr ||
             (lpClass != nullptr && lpcchClass == nullptr))
             return ERROR_INVALID_PARAMETER;
-        Session session;
-        const OpenKey key = session.key(hKey, KEY_ENUMERATE_SUB_KEYS);
-        Transaction transaction(session.db(), Transaction::Kind::read);
-        session.store().require(key.key);
-        auto entry = session.store().subkey_at(key.key, dwIndex);
-        transaction.commit();
+        KeyCall call(hKey, KEY_ENUMERATE_SUB_KEYS, Transaction::Kind::read);
+        auto entry = call.store().subkey_at(call.key(), dwIndex);
+        call.commit();
         if (!entry)
             return ERROR_NO_MORE_ITEMS;
         if (LSTATUS status = copy_name(entry->name, lpName, lpcchName); status != ERROR_SUCCESS)
@@ -45,12 +42,9 @@ LSTATUS RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcch
         if (lpValueName == nullptr || lpcchValueName == nullptr || lpReserved != nullptr ||
             (lpData != nullptr && lpcbData == nullptr))
             return ERROR_INVALID_PARAMETER;
-        Session session;
-        const OpenKey key = session.key(hKey, KEY_QUERY_VALUE);
-        Transaction transaction(session.db(), Transaction::Kind::read);
-        session.store().require(key.key);
-        auto entry = session.store().value_at(key.key, dwIndex);
-        transaction.commit();
+        KeyCall call(hKey, KEY_QUERY_VALUE, Transaction::Kind::read);
+        auto entry = call.store().value_at(call.key(), dwIndex);
+        call.commit();
         if (!entry)
             return ERROR_NO_MORE_ITEMS;
         if (LSTATUS status = copy_name(entry->name, lpValueName, lpcchValueName);
@@ -71,12 +65,9 @@ LSTATUS RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD l
     return registry_call([&]() -> LSTATUS {
         if (lpReserved != nullptr || (lpClass != nullptr && lpcchClass == nullptr))
             return ERROR_INVALID_PARAMETER;
-        Session session;
-        const OpenKey key = session.key(hKey, KEY_QUERY_VALUE);
-        Transaction transaction(session.db(), Transaction::Kind::read);
-        session.store().require(key.key);
-        const KeyInfo info = session.store().info(key.key);
-        transaction.commit();
+        KeyCall call(hKey, KEY_QUERY_VALUE, Transaction::Kind::read);
+        const KeyInfo info = call.store().info(call.key());
+        call.commit();
         if (lpClass != nullptr) {
             if (LSTATUS status = copy_name({}, lpClass, lpcchClass); status != ERROR_SUCCESS)
                 return status;

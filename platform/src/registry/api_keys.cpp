@@ -22,15 +22,12 @@ LSTATUS RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired, PHKE
         std::vector<std::string_view> levels;
         if (LSTATUS status = split_key_path(lpSubKey, levels); status != ERROR_SUCCESS)
             return status;
-        Session session;
-        const OpenKey parent = session.key(hKey, 0);
-        Transaction transaction(session.db(), Transaction::Kind::read);
-        session.store().require(parent.key);
-        auto found = session.store().find_path(parent.key, levels);
+        KeyCall call(hKey, 0, Transaction::Kind::read);
+        auto found = call.store().find_path(call.key(), levels);
         if (!found)
             return ERROR_FILE_NOT_FOUND;
-        transaction.commit();
-        *phkResult = session.handles().add({*found, granted_access(samDesired)});
+        call.commit();
+        *phkResult = call.handles().add({*found, granted_access(samDesired)});
         return ERROR_SUCCESS;
     });
 }
@@ -47,25 +44,21 @@ LSTATUS RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, REGSAM 
         std::vector<std::string_view> levels;
         if (LSTATUS status = split_key_path(lpSubKey, levels); status != ERROR_SUCCESS)
             return status;
-        Session session;
-        const OpenKey parent = session.key(hKey, 0);
-        Transaction transaction(session.db(), Transaction::Kind::write);
-        KeyStore &store = session.store();
-        store.require(parent.key);
-        KeyId key = parent.key;
+        KeyCall call(hKey, 0, Transaction::Kind::write);
+        KeyId key = call.key();
         bool created = false;
         for (std::string_view level : levels) {
-            if (auto existing = store.find_subkey(key, level)) {
+            if (auto existing = call.store().find_subkey(key, level)) {
                 key = *existing;
                 continue;
             }
-            if ((parent.access & KEY_CREATE_SUB_KEY) == 0)
+            if ((call.access() & KEY_CREATE_SUB_KEY) == 0)
                 return ERROR_ACCESS_DENIED;
-            key = store.create_subkey(key, level);
+            key = call.store().create_subkey(key, level);
             created = true;
         }
-        transaction.commit();
-        *phkResult = session.handles().add({key, granted_access(samDesired)});
+        call.commit();
+        *phkResult = call.handles().add({key, granted_access(samDesired)});
         if (lpdwDisposition != nullptr)
             *lpdwDisposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
         return ERROR_SUCCESS;
@@ -93,13 +86,10 @@ LSTATUS RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
         std::vector<std::string_view> levels;
         if (LSTATUS status = split_key_path(lpSubKey, levels); status != ERROR_SUCCESS)
             return status;
-        Session session;
-        const OpenKey start = session.key(hKey, 0);
-        Transaction transaction(session.db(), Transaction::Kind::write);
-        KeyStore &store = session.store();
-        store.require(start.key);
+        KeyCall call(hKey, 0, Transaction::Kind::write);
+        KeyStore &store = call.store();
         KeyId parent = 0;
-        auto target = store.find_path(start.key, levels, &parent);
+        auto target = store.find_path(call.key(), levels, &parent);
         if (!target)
             return ERROR_FILE_NOT_FOUND;
         if (levels.empty())
@@ -107,7 +97,7 @@ LSTATUS RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
         if (is_root(*target) || store.has_subkeys(*target))
             return ERROR_ACCESS_DENIED;
         store.remove_key(*target, parent);
-        transaction.commit();
+        call.commit();
         return ERROR_SUCCESS;
     });
 }
@@ -118,14 +108,11 @@ LSTATUS RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey)
         std::vector<std::string_view> levels;
         if (LSTATUS status = split_key_path(lpSubKey, levels); status != ERROR_SUCCESS)
             return status;
-        Session session;
         // Without a subkey the handle's own values go, which takes the right to set them.
-        const OpenKey start = session.key(hKey, levels.empty() ? KEY_SET_VALUE : 0);
-        Transaction transaction(session.db(), Transaction::Kind::write);
-        KeyStore &store = session.store();
-        store.require(start.key);
+        KeyCall call(hKey, levels.empty() ? KEY_SET_VALUE : 0, Transaction::Kind::write);
+        KeyStore &store = call.store();
         KeyId parent = 0;
-        auto target = store.find_path(start.key, levels, &parent);
+        auto target = store.find_path(call.key(), levels, &parent);
         if (!target)
             return ERROR_FILE_NOT_FOUND;
         store.remove_subtree(*target);
@@ -133,7 +120,7 @@ LSTATUS RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey)
             store.remove_values(*target);
         else
             store.remove_key(*target, parent);
-        transaction.commit();
+        call.commit();
         return ERROR_SUCCESS;
     });
 }

@@ -18,12 +18,9 @@ LSTATUS RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const
         std::string_view name;
         if (LSTATUS status = value_name(lpValueName, name); status != ERROR_SUCCESS)
             return status;
-        Session session;
-        const OpenKey key = session.key(hKey, KEY_SET_VALUE);
-        Transaction transaction(session.db(), Transaction::Kind::write);
-        session.store().require(key.key);
-        session.store().set_value(key.key, name, dwType, lpData, cbData);
-        transaction.commit();
+        KeyCall call(hKey, KEY_SET_VALUE, Transaction::Kind::write);
+        call.store().set_value(call.key(), name, dwType, lpData, cbData);
+        call.commit();
         return ERROR_SUCCESS;
     });
 }
@@ -37,12 +34,9 @@ LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDW
         std::string_view name;
         if (LSTATUS status = value_name(lpValueName, name); status != ERROR_SUCCESS)
             return status;
-        Session session;
-        const OpenKey key = session.key(hKey, KEY_QUERY_VALUE);
-        Transaction transaction(session.db(), Transaction::Kind::read);
-        session.store().require(key.key);
-        auto value = session.store().value(key.key, name);
-        transaction.commit();
+        KeyCall call(hKey, KEY_QUERY_VALUE, Transaction::Kind::read);
+        auto value = call.store().value(call.key(), name);
+        call.commit();
         if (!value)
             return ERROR_FILE_NOT_FOUND;
         if (lpType != nullptr)
@@ -57,13 +51,10 @@ LSTATUS RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
         std::string_view name;
         if (LSTATUS status = value_name(lpValueName, name); status != ERROR_SUCCESS)
             return status;
-        Session session;
-        const OpenKey key = session.key(hKey, KEY_SET_VALUE);
-        Transaction transaction(session.db(), Transaction::Kind::write);
-        session.store().require(key.key);
-        if (!session.store().remove_value(key.key, name))
+        KeyCall call(hKey, KEY_SET_VALUE, Transaction::Kind::write);
+        if (!call.store().remove_value(call.key(), name))
             return ERROR_FILE_NOT_FOUND;
-        transaction.commit();
+        call.commit();
         return ERROR_SUCCESS;
     });
 }

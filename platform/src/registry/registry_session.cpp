@@ -41,6 +41,12 @@ OpenKey Session::key(HKEY handle, REGSAM needed)
     return *open;
 }
 
+KeyCall::KeyCall(HKEY handle, REGSAM needed, Transaction::Kind kind)
+    : open_(session_.key(handle, needed)), transaction_(session_.db(), kind)
+{
+    session_.store().require(open_.key);
+}
+
 void Session::reset()
 {
     ProcessRegistry &registry = process_registry();

@@ -37,6 +37,25 @@ private:
     KeyStore store_;
 };
 
+// A call on the key of one handle: the session, the handle checked for the
+// rights the call needs, a transaction, and the key known to be still there
+// (ERROR_KEY_DELETED otherwise).
+class KeyCall {
+public:
+    KeyCall(HKEY handle, REGSAM needed, Transaction::Kind kind);
+
+    KeyId key() const { return open_.key; }
+    REGSAM access() const { return open_.access; }
+    KeyStore &store() { return session_.store(); }
+    HandleTable &handles() { return session_.handles(); }
+    void commit() { transaction_.commit(); }
+
+private:
+    Session session_;
+    OpenKey open_;
+    Transaction transaction_;
+};
+
 // Runs the body of a registry call and turns its failures into the call's
 // system error code, so that nothing is thrown out of the library.
 template <typename Body>

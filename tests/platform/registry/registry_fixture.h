@@ -140,28 +140,28 @@ public:
 
     static std::vector<std::string> subkeys(HKEY key)
     {
-        std::vector<std::string> names;
-        char name[256];
-        for (DWORD index = 0;; ++index) {
-            DWORD size = sizeof name;
-            LSTATUS rc =
-                RegEnumKeyExA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr);
-            if (rc != ERROR_SUCCESS) {
-                EXPECT_EQ(rc, ERROR_NO_MORE_ITEMS);
-                return names;
-            }
-            names.emplace_back(name, size);
-        }
+        return names([key](DWORD index, char *name, DWORD *size) {
+            return RegEnumKeyExA(key, index, name, size, nullptr, nullptr, nullptr, nullptr);
+        });
     }
 
     static std::vector<std::string> value_names(HKEY key)
+    {
+        return names([key](DWORD index, char *name, DWORD *size) {
+            return RegEnumValueA(key, index, name, size, nullptr, nullptr, nullptr, nullptr);
+        });
+    }
+
+private:
+    // Every name an enumeration call gives, from index 0 to its end.
+    template <typename EnumerateOne>
+    static std::vector<std::string> names(EnumerateOne enumerate_one)
     {
         std::vector<std::string> names;
         char name[1024];
         for (DWORD index = 0;; ++index) {
             DWORD size = sizeof name;
-            LSTATUS rc =
-                RegEnumValueA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr);
+            const LSTATUS rc = enumerate_one(index, name, &size);
             if (rc != ERROR_SUCCESS) {
                 EXPECT_EQ(rc, ERROR_NO_MORE_ITEMS);
                 return names;
