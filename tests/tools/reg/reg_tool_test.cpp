@@ -1,0 +1,187 @@
+// The reg command: what query prints, what delete removes, and the exit
+// status and message of each failure.
+#include "registry_fixture.h"
+
+#include <fstream>
+#include <iterator>
+#include <sys/wait.h>
+
+namespace {
+
+struct RegRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+class RegTool : public RegistryTest {
+protected:
+    // Runs reg with the arguments (each quoted for the shell) and the text on
+    // its standard input; the registry is the test's own, through the
+    // inherited MORVANE_REGISTRY.
+    RegRun reg(const std::vector<std::string> &args, const std::string &input = "")
+    {
+        const auto in = folder_ / "in", out = folder_ / "out", err = folder_ / "err";
+        std::ofstream(in) << input;
+        std::string command = "'" REG_TOOL "'";
+        for (const std::string &arg : args)
+            command += " '" + arg + "'";
+        command += " <'" + in.string() + "' >'" + out.string() + "' 2>'" + err.string() + "'";
+        const int status = std::system(command.c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read(out), read(err)};
+    }
+
+    static std::string read(const std::filesystem::path &path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    // A class key much like a component's registration writes.
+    void register_class()
+    {
+        Key cls(create(HKEY_CLASSES_ROOT, "CLSID\\{0200236D-46C7-4C75-A2A1-8FEFAF32B081}"));
+        ASSERT_EQ(set_string(cls, nullptr, "CoMorvane Class"), ERROR_SUCCESS);
+        Key server(create(cls, "InprocServer32"));
+        ASSERT_EQ(set_string(server, nullptr, "/opt/morvane/lib/Morvane.so"), ERROR_SUCCESS);
+        ASSERT_EQ(set_string(server, "ThreadingModel", "Both"), ERROR_SUCCESS);
+        Key progid(create(cls, "ProgID"));
+        ASSERT_EQ(set_string(progid, nullptr, "Morvane.CoMorvane.1"), ERROR_SUCCESS);
+        make(cls, "Programmable");
+        make(HKEY_CLASSES_ROOT, "CLSID\\{00000000-0000-0000-0000-000000000001}");
+    }
+};
+
+TEST_F(RegTool, QueryListsValuesWithTheirTypesThenTheSubkeys)
+{
+    Key key(create(HKEY_CURRENT_USER, "Software\\Sample"));
+    ASSERT_EQ(set_string(key, nullptr, "default text"), ERROR_SUCCESS);
+    const DWORD number = 0x2A;
+    ASSERT_EQ(RegSetValueExA(key, "Number", 0, REG_DWORD, reinterpret_cast<const BYTE *>(&number),
+                             4),
+              ERROR_SUCCESS);
+    const BYTE bytes[] = {0x0A, 0xFF, 0x00};
+    ASSERT_EQ(RegSetValueExA(key, "Bytes", 0, REG_BINARY, bytes, 3), ERROR_SUCCESS);
+    const char list[] = "one\0two\0";
+    ASSERT_EQ(RegSetValueExA(key, "List", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE *>(list),
+                             sizeof list),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(key, "Bare", 0, REG_SZ, reinterpret_cast<const BYTE *>("abc"), 3),
+              ERROR_SUCCESS);
+    make(key, "Second");
+    make(key, "first");
+
+    const RegRun run = reg({"query", "HKCU\\Software\\Sample"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out, "\n"
+                       "HKEY_CURRENT_USER\\Software\\Sample\n"
+                       "    (Default)    REG_SZ    default text\n"
+                       "    Number    REG_DWORD    0x2a\n"
+                       "    Bytes    REG_BINARY    0AFF00\n"
+                       "    List    REG_MULTI_SZ    one\\0two\n"
+                       "    Bare    REG_SZ    abc\n"
+                       "\n"
+                       "HKEY_CURRENT_USER\\Software\\Sample\\first\n"
+                       "HKEY_CURRENT_USER\\Software\\Sample\\Second\n");
+}
+
+TEST_F(RegTool, QueryWithSListsTheWholeSubtreeUnderEitherRootName)
+{
+    register_class();
+    const std::string expected = "\n"
+                                 "HKEY_CLASSES_ROOT\\CLSID\\{0200236D-46C7-4C75-A2A1-8FEFAF32B081}\n"
+                                 "    (Default)    REG_SZ    CoMorvane Class\n"
+                                 "\n"
+                                 "HKEY_CLASSES_ROOT\\CLSID\\{0200236D-46C7-4C75-A2A1-8FEFAF32B081}"
+                                 "\\InprocServer32\n"
+                                 "    (Default)    REG_SZ    /opt/morvane/lib/Morvane.so\n"
+                                 "    ThreadingModel    REG_SZ    Both\n"
+                                 "\n"
+                                 "HKEY_CLASSES_ROOT\\CLSID\\{0200236D-46C7-4C75-A2A1-8FEFAF32B081}"
+                                 "\\ProgID\n"
+                                 "    (Default)    REG_SZ    Morvane.CoMorvane.1\n"
+                                 "\n"
+                                 "HKEY_CLASSES_ROOT\\CLSID\\{0200236D-46C7-4C75-A2A1-8FEFAF32B081}"
+                                 "\\Programmable\n";
+    const RegRun short_root = reg({"query", "HKCR\\CLSID\\{0200236D-46C7-4C75-A2A1-8FEFAF32B081}", "/s"});
+    EXPECT_EQ(short_root.status, 0);
+    EXPECT_EQ(short_root.out, expected);
+    const RegRun long_root = reg(
+        {"query", "hkey_classes_root\\CLSID\\{0200236D-46C7-4C75-A2A1-8FEFAF32B081}\\", "/S"});
+    EXPECT_EQ(long_root.status, 0);
+    EXPECT_EQ(long_root.out, expected);
+}
+
+TEST_F(RegTool, QueryOfAMissingKeyNamesItAndFails)
+{
+    const RegRun run = reg({"query", "HKCR\\CLSID\\{missing}"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "reg: HKEY_CLASSES_ROOT\\CLSID\\{missing}: the key does not exist (error 2)\n");
+}
+
+TEST_F(RegTool, DeleteWithFRemovesTheSubtreeAndNothingElse)
+{
+    register_class();
+    const RegRun run = reg({"delete", "HKCR\\CLSID\\{0200236D-46C7-4C75-A2A1-8FEFAF32B081}", "/f"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "The operation completed successfully.\n");
+    EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, "CLSID\\{0200236D-46C7-4C75-A2A1-8FEFAF32B081}"));
+    EXPECT_TRUE(exists(HKEY_CLASSES_ROOT, "CLSID\\{00000000-0000-0000-0000-000000000001}"));
+
+    const RegRun again = reg({"delete", "HKCR\\CLSID\\{0200236D-46C7-4C75-A2A1-8FEFAF32B081}", "/f"});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_EQ(again.err, "reg: HKEY_CLASSES_ROOT\\CLSID\\{0200236D-46C7-4C75-A2A1-8FEFAF32B081}: "
+                         "the key does not exist (error 2)\n");
+}
+
+TEST_F(RegTool, DeleteWithoutFAsksFirst)
+{
+    register_class();
+    const RegRun declined = reg({"delete", "HKCR\\CLSID"}, "n\n");
+    EXPECT_EQ(declined.status, 1);
+    EXPECT_EQ(declined.err, "reg: HKEY_CLASSES_ROOT\\CLSID: not deleted\n");
+    EXPECT_TRUE(exists(HKEY_CLASSES_ROOT, "CLSID\\{0200236D-46C7-4C75-A2A1-8FEFAF32B081}"));
+    // No answer at all is no consent either.
+    EXPECT_EQ(reg({"delete", "HKCR\\CLSID"}).status, 1);
+    EXPECT_TRUE(exists(HKEY_CLASSES_ROOT, "CLSID"));
+
+    const RegRun accepted = reg({"delete", "HKCR\\CLSID"}, "Yes\n");
+    EXPECT_EQ(accepted.status, 0);
+    EXPECT_EQ(accepted.out, "Permanently delete the registry key HKEY_CLASSES_ROOT\\CLSID "
+                            "(Yes/No)? The operation completed successfully.\n");
+    EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, "CLSID"));
+}
+
+TEST_F(RegTool, RootsAreNeverDeleted)
+{
+    register_class();
+    const RegRun run = reg({"delete", "HKCR", "/f"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "reg: HKEY_CLASSES_ROOT: a root key cannot be deleted\n");
+    EXPECT_TRUE(exists(HKEY_CLASSES_ROOT, "CLSID"));
+}
+
+TEST_F(RegTool, WrongUsageAndUnknownRootsAreRefused)
+{
+    EXPECT_EQ(reg({}).status, 2);
+    EXPECT_EQ(reg({"query"}).status, 2);
+    EXPECT_EQ(reg({"list", "HKCR"}).status, 2);
+    EXPECT_EQ(reg({"query", "HKCR", "/f"}).status, 2);
+    EXPECT_EQ(reg({"delete", "HKCR\\X", "/s"}).status, 2);
+    const RegRun unknown = reg({"query", "HKXX\\CLSID"});
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_NE(unknown.err.find("HKXX\\CLSID: unknown root key"), std::string::npos) << unknown.err;
+}
+
+TEST_F(RegTool, AnUnusableDatabaseIsReportedWithTheKey)
+{
+    std::filesystem::create_directory(file_);
+    const RegRun run = reg({"query", "HKCU\\Software"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "reg: HKEY_CURRENT_USER\\Software: the registry database cannot be "
+                       "opened (error 1011)\n");
+}
+
+} // namespace

@@ -1,0 +1,20 @@
+// How reg shows a value's type and data.
+#ifndef MORVANE_TOOLS_REG_VALUE_TEXT_H
+#define MORVANE_TOOLS_REG_VALUE_TEXT_H
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// REG_SZ, REG_DWORD, ... or the number in hexadecimal for a type without a name.
+std::string type_name(DWORD type);
+
+// Strings without their terminator (the parts of a REG_MULTI_SZ joined by
+// "\0"), numbers in hexadecimal, anything else as hexadecimal bytes.
+std::string data_text(DWORD type, const std::vector<BYTE> &data);
+
+// The reason for a registry error code, in words.
+std::string status_text(LSTATUS status);
+
+#endif
