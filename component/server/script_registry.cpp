@@ -1,0 +1,55 @@
+#include "server/script_registry.h"
+
+#include "server/script_limits.h"
+
+bool has_subkeys(HKEY key)
+{
+    DWORD subkeys = 0;
+    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
+                         nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        return false;
+    return subkeys > 0;
+}
+
+bool has_named_values(HKEY key)
+{
+    DWORD values = 0;
+    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
+                         nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        return false;
+    if (values == 0)
+        return false;
+    if (values > 1)
+        return true;
+    char name[script_value_name_probe_size];
+    DWORD length = sizeof name;
+    return RegEnumValueA(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+           name[0] != '\0';
+}
+
+LSTATUS delete_key_tree(HKEY parent, LPCSTR name)
+{
+    HKEY key = nullptr;
+    if (const LSTATUS opened = RegOpenKeyExA(parent, name, 0, KEY_READ | KEY_WRITE, &key);
+        opened != ERROR_SUCCESS)
+        return opened;
+    char subkey[script_subkey_name_size];
+    DWORD length = sizeof subkey;
+    // Always index 0: each deletion moves the next subkey to the front.
+    while (RegEnumKeyExA(key, 0, subkey, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
+        if (const LSTATUS deleted = delete_key_tree(key, subkey); deleted != ERROR_SUCCESS) {
+            RegCloseKey(key);
+            return deleted;
+        }
+        length = sizeof subkey;
+    }
+    RegCloseKey(key);
+    return RegDeleteKeyA(parent, name);
+}
+
+LSTATUS ScopedKey::replace(HKEY key)
+{
+    const HKEY previous = key_;
+    key_ = key;
+    return previous != nullptr ? RegCloseKey(previous) : ERROR_SUCCESS;
+}
