@@ -1,0 +1,84 @@
+// Runs arbitrary scripts through expansion, the installing pass and the removing
+// pass on a scratch registry. The first byte chooses the order of the passes; the
+// rest is the script text. The registry is emptied after every input.
+#include "server/module_heap.h"
+#include "server/registry_script.h"
+#include "server/script_parser.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+const HKEY roots[] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS,
+                      HKEY_PERFORMANCE_DATA, HKEY_CURRENT_CONFIG, HKEY_DYN_DATA};
+
+std::string scratch_directory;
+
+void remove_scratch_directory()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(scratch_directory, ignored);
+}
+
+void empty_registry()
+{
+    for (HKEY root : roots) {
+        char name[256];
+        DWORD length = sizeof name;
+        while (RegEnumKeyExA(root, 0, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
+            if (RegDeleteTreeA(root, name) != ERROR_SUCCESS)
+                std::abort();
+            length = sizeof name;
+        }
+    }
+}
+
+HRESULT run_pass(const std::string &text, bool install)
+{
+    RegistryScript script;
+    script.set_variable(u"Module", u"/opt/o''brien/Morvane.so");
+    script.set_variable(u"Name", u"\u00e9t\u00e9 \U0001F600");
+    ScriptParser parser(script);
+    LPSTR expanded = nullptr;
+    HRESULT result = parser.expand_variables(text.c_str(), &expanded);
+    if (SUCCEEDED(result))
+        result = parser.run_script(expanded, install);
+    return result;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    const char *base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+    std::string pattern = std::string(base) + "/registry_script_fuzz.XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr)
+        std::abort();
+    scratch_directory = pattern;
+    std::atexit(remove_scratch_directory);
+    setenv("MORVANE_REGISTRY", (scratch_directory + "/registry.db").c_str(), 1);
+    if (!module_heap_setup())
+        std::abort();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size == 0)
+        return 0;
+    const bool remove_first = (data[0] & 1) != 0;
+    // The script text ends at its first zero byte, as a resource's text does.
+    const auto *text = reinterpret_cast<const char *>(data + 1);
+    const std::string script(text, strnlen(text, size - 1));
+    run_pass(script, !remove_first);
+    run_pass(script, remove_first);
+    empty_registry();
+    return 0;
+}
