@@ -46,20 +46,8 @@ MVAPI HRESULT CreateErrorInfo(ICreateErrorInfo **pperrinfo);
 MVAPI HRESULT SetErrorInfo(ULONG dwReserved, IErrorInfo *perrinfo);
 MVAPI HRESULT GetErrorInfo(ULONG dwReserved, IErrorInfo **pperrinfo);
 
-/* Calls a member of an object's table by slot offset, arguments as variants. */
-typedef enum tagCALLCONV {
-    CC_FASTCALL = 0,
-    CC_CDECL = 1,
-    CC_MSCPASCAL = 2,
-    CC_PASCAL = 2,
-    CC_MACPASCAL = 3,
-    CC_STDCALL = 4,
-    CC_FPFASTCALL = 5,
-    CC_SYSCALL = 6,
-    CC_MPWCDECL = 7,
-    CC_MPWPASCAL = 8,
-    CC_MAX = 9
-} CALLCONV;
+/* Calls a member of an object's table by slot offset, arguments as variants
+ * (CALLCONV is declared with the function descriptions in oatypelib.h). */
 MVAPI HRESULT DispCallFunc(void *pvInstance, ULONG_PTR oVft, CALLCONV cc, VARTYPE vtReturn,
                            UINT cActuals, VARTYPE *prgvt, VARIANTARG **prgpvarg,
                            VARIANT *pvargResult);
