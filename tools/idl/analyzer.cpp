@@ -305,7 +305,7 @@ private:
                 lib.entries.push_back({LibraryEntry::Kind::Coclass,
                                        static_cast<int>(module_.coclasses.size() - 1)});
                 for (const CoclassImpl &impl : module_.coclasses.back().impls)
-                    add_interface_entry(lib, impl.interface);
+                    add_interface_entry(lib, impl.iface);
                 continue;
             }
             const ast::Interface &ref = file_.interfaces[item.index];
@@ -358,11 +358,11 @@ private:
             if (index < 0)
                 throw CompileError(member.where, "unknown interface '" + member.name + "'");
             for (const CoclassImpl &impl : c.impls)
-                if (impl.interface == index)
+                if (impl.iface == index)
                     throw CompileError(member.where, "interface '" + member.name +
                                                          "' is listed twice");
             CoclassImpl impl;
-            impl.interface = index;
+            impl.iface = index;
             const bool source = member_attrs.has("source");
             impl.flags = static_cast<std::uint16_t>((member_attrs.has("default") ? kImplDefault : 0) |
                                                     (source ? kImplSource : 0) |

@@ -75,7 +75,7 @@ struct Interface {
 };
 
 struct CoclassImpl {
-    int interface = 0;
+    int iface = 0; // index into Module::interfaces
     std::uint16_t flags = 0;
 };
 

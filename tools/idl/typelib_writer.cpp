@@ -91,7 +91,7 @@ public:
                 local_index_[entry.index] = static_cast<std::uint32_t>(&entry - lib.entries.data());
         for (const LibraryEntry &entry : lib.entries) {
             if (entry.kind == LibraryEntry::Kind::Interface)
-                interface(module_.interfaces[entry.index]);
+                write_interface(module_.interfaces[entry.index]);
             else
                 coclass(module_.coclasses[entry.index]);
         }
@@ -137,13 +137,13 @@ private:
 
     // A reference to an interface: its index in the library, or an import of the
     // standard library for the platform's own interfaces.
-    std::uint32_t reference(int interface)
+    std::uint32_t reference(int index)
     {
-        const Interface &iface = module_.interfaces[interface];
+        const Interface &iface = module_.interfaces[index];
         if (!iface.builtin)
-            return local_index_.at(interface);
+            return local_index_.at(index);
         const auto [it, inserted] =
-            import_index_.emplace(interface, static_cast<std::uint32_t>(imports_.count()));
+            import_index_.emplace(index, static_cast<std::uint32_t>(imports_.count()));
         if (inserted) {
             namespace f = mvtlb::import;
             const std::size_t r = imports_.add();
@@ -187,7 +187,7 @@ private:
         impls_.u16(r, mvtlb::impl::flags, flags);
     }
 
-    void interface(const Interface &iface)
+    void write_interface(const Interface &iface)
     {
         namespace f = mvtlb::type;
         const std::size_t t = type_record(iface.iid, iface.name, iface.helpstring, iface.help_context,
@@ -229,7 +229,7 @@ private:
                                           mvtlb::kKindCoclass, c.type_flags);
         types_.u32(t, f::impl_count, narrow16(c.impls.size(), "interfaces"));
         for (const CoclassImpl &i : c.impls)
-            impl(reference(i.interface), i.flags);
+            impl(reference(i.iface), i.flags);
     }
 
     std::string assemble() const

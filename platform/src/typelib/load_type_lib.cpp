@@ -1,0 +1,139 @@
+// LoadTypeLib: a type library file of this runtime's format, or a module file that
+// carries one as its resource "TYPELIB" 1.
+#include "typelib/load_type_lib.h"
+
+#include "typelib/reader.h"
+#include "typelib/type_library.h"
+
+#include <oleauto.h>
+#include <winbase.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+namespace mvtl {
+
+namespace {
+
+// Larger files are not type libraries of any use to a process.
+constexpr off_t kMaxFileSize = 64 * 1024 * 1024;
+
+class File {
+public:
+    explicit File(const char *path) : fd_(::open(path, O_RDONLY | O_CLOEXEC)) {}
+    ~File()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    File(const File &) = delete;
+    File &operator=(const File &) = delete;
+
+    bool is_open() const { return fd_ >= 0; }
+
+    // Reads exactly `size` bytes from the current position.
+    bool read(std::uint8_t *data, std::size_t size)
+    {
+        while (size > 0) {
+            const ssize_t got = ::read(fd_, data, size);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                return false;
+            data += got;
+            size -= static_cast<std::size_t>(got);
+        }
+        return true;
+    }
+    bool regular_size(off_t &size) const
+    {
+        struct stat info;
+        if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode))
+            return false;
+        size = info.st_size;
+        return true;
+    }
+
+private:
+    int fd_;
+};
+
+bool utf8_path(LPCOLESTR file, std::string &path)
+{
+    const int needed = WideCharToMultiByte(CP_UTF8, 0, file, -1, nullptr, 0, nullptr, nullptr);
+    if (needed <= 1)
+        return false;
+    path.assign(static_cast<std::size_t>(needed), '\0');
+    if (WideCharToMultiByte(CP_UTF8, 0, file, -1, path.data(), needed, nullptr, nullptr) != needed)
+        return false;
+    path.pop_back(); // the terminating zero
+    return path.find('\0') == std::string::npos;
+}
+
+constexpr std::uint8_t kElfMagic[4] = {0x7F, 'E', 'L', 'F'};
+
+} // namespace
+
+HRESULT load_from_bytes(const std::uint8_t *data, std::size_t size, ITypeLib **out)
+{
+    *out = nullptr;
+    std::unique_ptr<LibraryModel> model;
+    const HRESULT hr = read_typelib(data, size, model);
+    if (FAILED(hr))
+        return hr;
+    return TypeLibrary::create(std::move(model), out);
+}
+
+HRESULT load_from_file(const char *path, ITypeLib **out)
+{
+    *out = nullptr;
+    File file(path);
+    off_t size = 0;
+    if (!file.is_open() || !file.regular_size(size))
+        return TYPE_E_CANTLOADLIBRARY;
+    std::uint8_t magic[4] = {};
+    if (size < static_cast<off_t>(sizeof magic) || !file.read(magic, sizeof magic))
+        return TYPE_E_CANTLOADLIBRARY;
+    if (std::memcmp(magic, kElfMagic, sizeof magic) == 0)
+        return load_from_module(path, out);
+    if (!has_typelib_magic(magic, sizeof magic))
+        return TYPE_E_CANTLOADLIBRARY;
+    if (size > kMaxFileSize)
+        return TYPE_E_INVDATAREAD;
+    std::vector<std::uint8_t> bytes;
+    try {
+        bytes.resize(static_cast<std::size_t>(size));
+    } catch (const std::bad_alloc &) {
+        return E_OUTOFMEMORY;
+    }
+    std::memcpy(bytes.data(), magic, sizeof magic);
+    if (!file.read(bytes.data() + sizeof magic, bytes.size() - sizeof magic))
+        return TYPE_E_INVDATAREAD;
+    return load_from_bytes(bytes.data(), bytes.size(), out);
+}
+
+} // namespace mvtl
+
+EXTERN_C MVAPI HRESULT LoadTypeLib(LPCOLESTR szFile, ITypeLib **pptlib)
+{
+    if (!pptlib)
+        return E_INVALIDARG;
+    *pptlib = nullptr;
+    if (!szFile)
+        return E_INVALIDARG;
+    try {
+        std::string path;
+        if (!mvtl::utf8_path(szFile, path))
+            return TYPE_E_CANTLOADLIBRARY;
+        return mvtl::load_from_file(path.c_str(), pptlib);
+    } catch (const std::bad_alloc &) {
+        return E_OUTOFMEMORY;
+    }
+}

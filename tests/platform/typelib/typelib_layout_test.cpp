@@ -1,0 +1,34 @@
+// The C and C++ views of the type library declarations are the same binary interface.
+#include "typelib_files.h"
+
+#include <morvane.h>
+
+#include <gtest/gtest.h>
+
+extern "C" UINT typelib_c_count_and_kind(ITypeLib *library, TYPEKIND *first_kind);
+extern "C" int typelib_c_member_count(ITypeInfo *info);
+
+TEST(TypeLibLayout, CppStructuresMatchTheCView)
+{
+    static_assert(sizeof(TYPEATTR) == 96);
+    static_assert(sizeof(FUNCDESC) == 88);
+    static_assert(sizeof(ELEMDESC) == 32);
+    static_assert(sizeof(TLIBATTR) == 32);
+    static_assert(offsetof(FUNCDESC, oVft) == 40);
+    SUCCEED();
+}
+
+TEST(TypeLibLayout, ACClientReadsALibraryThroughItsTables)
+{
+    typelib_test::ScratchFolder folder;
+    ITypeLib *library = nullptr;
+    ASSERT_EQ(typelib_test::load(folder.write("m.tlb", typelib_test::component_typelib()), &library), S_OK);
+    TYPEKIND kind = TKIND_MAX;
+    EXPECT_EQ(typelib_c_count_and_kind(library, &kind), 3u);
+    EXPECT_EQ(kind, TKIND_COCLASS);
+    ITypeInfo *info = nullptr;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IMorvane, &info), S_OK);
+    EXPECT_EQ(typelib_c_member_count(info), 22);
+    info->Release();
+    library->Release();
+}

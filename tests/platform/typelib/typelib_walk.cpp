@@ -1,0 +1,152 @@
+#include "typelib_walk.h"
+
+#include <oleauto.h>
+
+#include <string>
+#include <sys/mman.h>
+#include <unistd.h>
+
+namespace typelib_test {
+
+HRESULT load_memory(const std::vector<std::uint8_t> &bytes, ITypeLib **library)
+{
+    const int fd = ::memfd_create("typelib", MFD_CLOEXEC);
+    if (fd < 0)
+        return E_FAIL;
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n <= 0) {
+            ::close(fd);
+            return E_FAIL;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    const std::string path = "/proc/self/fd/" + std::to_string(fd);
+    const std::u16string wide_path(path.begin(), path.end());
+    const HRESULT hr = LoadTypeLib(wide_path.c_str(), library);
+    ::close(fd);
+    return hr;
+}
+
+namespace {
+
+void walk_names(ITypeInfo *info, MEMBERID memid)
+{
+    BSTR names[8] = {};
+    UINT count = 0;
+    if (SUCCEEDED(info->GetNames(memid, names, 8, &count))) {
+        if (count > 0) {
+            // Resolve the member by its own names, as a dispatch caller would.
+            LPOLESTR request[8];
+            MEMBERID ids[8];
+            for (UINT i = 0; i < count; ++i)
+                request[i] = names[i] ? names[i] : const_cast<LPOLESTR>(u"");
+            info->GetIDsOfNames(request, count, ids);
+        }
+        for (UINT i = 0; i < count; ++i)
+            SysFreeString(names[i]);
+    }
+    BSTR name = nullptr, doc = nullptr, file = nullptr;
+    DWORD context = 0;
+    if (SUCCEEDED(info->GetDocumentation(memid, &name, &doc, &context, &file))) {
+        SysFreeString(name);
+        SysFreeString(doc);
+        SysFreeString(file);
+    }
+}
+
+std::size_t walk_info(ITypeInfo *info, int depth)
+{
+    std::size_t members = 0;
+    TYPEATTR *attr = nullptr;
+    if (FAILED(info->GetTypeAttr(&attr)))
+        return 0;
+    for (UINT f = 0; f < attr->cFuncs; ++f) {
+        FUNCDESC *desc = nullptr;
+        if (FAILED(info->GetFuncDesc(f, &desc)))
+            continue;
+        ++members;
+        // Touch every node of every type the description holds.
+        auto touch = [](const TYPEDESC *t) {
+            VARTYPE sum = 0;
+            while (t->vt == VT_PTR || t->vt == VT_SAFEARRAY) {
+                sum = static_cast<VARTYPE>(sum + t->vt);
+                t = t->lptdesc;
+            }
+            return static_cast<VARTYPE>(sum + t->vt);
+        };
+        touch(&desc->elemdescFunc.tdesc);
+        for (SHORT p = 0; p < desc->cParams; ++p)
+            touch(&desc->lprgelemdescParam[p].tdesc);
+        walk_names(info, desc->memid);
+        ITypeInfo2 *info2 = nullptr;
+        if (SUCCEEDED(info->QueryInterface(IID_ITypeInfo2, reinterpret_cast<void **>(&info2)))) {
+            UINT index = 0;
+            info2->GetFuncIndexOfMemId(desc->memid, desc->invkind, &index);
+            info2->Release();
+        }
+        info->ReleaseFuncDesc(desc);
+    }
+    walk_names(info, MEMBERID_NIL);
+    for (int i = -1; i < static_cast<int>(attr->cImplTypes); ++i) {
+        HREFTYPE ref = 0;
+        INT flags = 0;
+        info->GetImplTypeFlags(static_cast<UINT>(i), &flags);
+        if (FAILED(info->GetRefTypeOfImplType(static_cast<UINT>(i), &ref)))
+            continue;
+        ITypeInfo *other = nullptr;
+        if (SUCCEEDED(info->GetRefTypeInfo(ref, &other))) {
+            if (depth < 3)
+                members += walk_info(other, depth + 1);
+            other->Release();
+        }
+    }
+    ITypeLib *container = nullptr;
+    UINT index = 0;
+    if (SUCCEEDED(info->GetContainingTypeLib(&container, &index)))
+        container->Release();
+    info->ReleaseTypeAttr(attr);
+    return members;
+}
+
+} // namespace
+
+std::size_t walk(ITypeLib *library)
+{
+    std::size_t members = 0;
+    TLIBATTR *attr = nullptr;
+    if (SUCCEEDED(library->GetLibAttr(&attr)))
+        library->ReleaseTLibAttr(attr);
+    BSTR name = nullptr, doc = nullptr, file = nullptr;
+    DWORD context = 0;
+    if (SUCCEEDED(library->GetDocumentation(-1, &name, &doc, &context, &file))) {
+        if (name) {
+            std::u16string buffer(name, SysStringLen(name));
+            BOOL found = FALSE;
+            library->IsName(buffer.data(), 0, &found);
+            ITypeInfo *infos[4] = {};
+            MEMBERID ids[4] = {};
+            USHORT count = 4;
+            if (SUCCEEDED(library->FindName(buffer.data(), 0, infos, ids, &count)))
+                for (USHORT i = 0; i < count; ++i)
+                    infos[i]->Release();
+        }
+        SysFreeString(name);
+        SysFreeString(doc);
+        SysFreeString(file);
+    }
+    const UINT count = library->GetTypeInfoCount();
+    for (UINT i = 0; i < count; ++i) {
+        TYPEKIND kind;
+        library->GetTypeInfoType(i, &kind);
+        ITypeInfo *info = nullptr;
+        if (FAILED(library->GetTypeInfo(i, &info)))
+            continue;
+        members += walk_info(info, 0);
+        info->Release();
+    }
+    return members;
+}
+
+} // namespace typelib_test
