@@ -121,6 +121,29 @@ TEST_F(SharedRegistry, AKeyDeletedByAnotherProcessIsReportedOnOpenHandles)
     EXPECT_FALSE(exists(HKEY_CURRENT_USER, "Remote"));
 }
 
+TEST_F(SharedRegistry, AChildForkedWithoutExecUsesAConnectionOfItsOwn)
+{
+    // The parent's connection is open and has handles when the child starts.
+    Key key(create(HKEY_CURRENT_USER, "Forked"));
+    ASSERT_EQ(set_string(key, "parent", "before"), ERROR_SUCCESS);
+    const pid_t child = fork();
+    if (child == 0) {
+        // Inherited handles still name their keys; the child's writes are its own commits.
+        const bool ok = set_string(key, "child", "written") == ERROR_SUCCESS &&
+                        query_string(key, "parent") == "before";
+        _exit(ok ? 0 : 1);
+    }
+    ASSERT_GT(child, 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(query_string(key, "child"), "written");
+    ASSERT_EQ(set_string(key, "parent", "after"), ERROR_SUCCESS);
+    EXPECT_EQ(query_string(key, "parent"), "after");
+    EXPECT_EQ(integrity_of(file_), "ok");
+}
+
 TEST_F(SharedRegistry, ThreadsOfOneProcessShareTheConnectionSafely)
 {
     std::atomic<int> failures{0};
