@@ -66,4 +66,47 @@ LSTATUS write_string(HKEY key, const char *name, const std::string &text)
                           static_cast<DWORD>(text.size() + 1));
 }
 
+LSTATUS write_string_at(HKEY parent, const std::string &path, const char *name,
+                        const std::string &text)
+{
+    HKEY key = nullptr;
+    LSTATUS status = RegCreateKeyExA(parent, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                     &key, nullptr);
+    if (status != ERROR_SUCCESS)
+        return status;
+    status = write_string(key, name, text);
+    RegCloseKey(key);
+    return status;
+}
+
+std::vector<std::string> subkey_names(HKEY parent, const std::string &path)
+{
+    std::vector<std::string> names;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(parent, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return names;
+    char name[256];
+    DWORD size = sizeof name;
+    for (DWORD index = 0;
+         RegEnumKeyExA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr) ==
+         ERROR_SUCCESS;
+         ++index, size = sizeof name)
+        names.emplace_back(name, size);
+    RegCloseKey(key);
+    return names;
+}
+
+bool is_empty_key(HKEY parent, const std::string &path)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(parent, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    DWORD subkeys = 1;
+    DWORD values = 1;
+    const LSTATUS status = RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr,
+                                            nullptr, &values, nullptr, nullptr, nullptr, nullptr);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS && subkeys == 0 && values == 0;
+}
+
 } // namespace morvane::registry

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace morvane::registry {
 
@@ -25,6 +26,27 @@ LSTATUS read_string(HKEY parent, const std::string &path, const char *name, std:
 
 // Sets a REG_SZ value with its terminator.
 LSTATUS write_string(HKEY key, const char *name, const std::string &text);
+
+// Sets a REG_SZ value of the key at path below parent, creating the key.
+LSTATUS write_string_at(HKEY parent, const std::string &path, const char *name,
+                        const std::string &text);
+
+// The names of the subkeys of the key at path below parent, in enumeration
+// order; none when it cannot be opened.
+std::vector<std::string> subkey_names(HKEY parent, const std::string &path);
+
+// Whether the key at path below parent has neither subkeys nor values.
+bool is_empty_key(HKEY parent, const std::string &path);
+
+// Frees the automation string it holds when it goes.
+struct OwnedBstr {
+    BSTR text = nullptr;
+    OwnedBstr() = default;
+    OwnedBstr(const OwnedBstr &) = delete;
+    OwnedBstr &operator=(const OwnedBstr &) = delete;
+    ~OwnedBstr() { SysFreeString(text); }
+    std::string ansi() const { return text != nullptr ? narrow(text) : std::string(); }
+};
 
 } // namespace morvane::registry
 
