@@ -206,7 +206,7 @@ ast::Method Parser::method(ast::Attributes attrs)
 
 void Parser::interface_or_reference(ast::Attributes attrs, ast::File &file, bool in_library)
 {
-    const Token keyword = take(); // 'interface'
+    take(); // 'interface'
     const Token name = expect_identifier("an interface name");
     ast::Interface iface;
     iface.attrs = std::move(attrs);
@@ -232,7 +232,6 @@ void Parser::interface_or_reference(ast::Attributes attrs, ast::File &file, bool
         take();
         optional_semicolon();
     }
-    (void)keyword;
     file.interfaces.push_back(std::move(iface));
     if (in_library)
         file.library->items.push_back({ast::LibraryItem::Kind::Interface, file.interfaces.size() - 1});

@@ -30,8 +30,12 @@ public:
     }
     void guid(std::size_t record, std::size_t field, const Guid &guid)
     {
-        const auto raw = guid.bytes();
-        for (std::size_t i = 0; i < raw.size(); ++i)
+        raw_guid(record, field, guid.bytes().data());
+    }
+    // The 16 bytes of an identifier in memory order.
+    void raw_guid(std::size_t record, std::size_t field, const std::uint8_t *raw)
+    {
+        for (std::size_t i = 0; i < 16; ++i)
             bytes_[record * record_size_ + field + i] = static_cast<char>(raw[i]);
     }
     std::size_t count() const { return bytes_.size() / record_size_; }
@@ -147,14 +151,7 @@ private:
         if (inserted) {
             namespace f = mvtlb::import;
             const std::size_t r = imports_.add();
-            Guid stdole;
-            const auto raw = mvtlb::kStdOleLibId;
-            stdole.data1 = static_cast<std::uint32_t>(raw[0] | raw[1] << 8 | raw[2] << 16 | raw[3] << 24);
-            stdole.data2 = static_cast<std::uint16_t>(raw[4] | raw[5] << 8);
-            stdole.data3 = static_cast<std::uint16_t>(raw[6] | raw[7] << 8);
-            for (int i = 0; i < 8; ++i)
-                stdole.data4[static_cast<std::size_t>(i)] = raw[8 + i];
-            imports_.guid(r, f::lib_guid, stdole);
+            imports_.raw_guid(r, f::lib_guid, mvtlb::kStdOleLibId);
             imports_.u16(r, f::lib_major, mvtlb::kStdOleMajor);
             imports_.u16(r, f::lib_minor, mvtlb::kStdOleMinor);
             imports_.u32(r, f::lib_name, string("stdole2.tlb"));

@@ -27,7 +27,9 @@ constexpr off_t kMaxFileSize = 64 * 1024 * 1024;
 
 class File {
 public:
-    explicit File(const char *path) : fd_(::open(path, O_RDONLY | O_CLOEXEC)) {}
+    // Non-blocking, so that naming a pipe cannot hang the caller; it is then refused
+    // as not a regular file.
+    explicit File(const char *path) : fd_(::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {}
     ~File()
     {
         if (fd_ >= 0)

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace typelib_test;
 
 namespace {
@@ -218,6 +220,9 @@ TEST_F(CorruptTypeLib, FilesThatAreNoTypeLibraryCannotBeLoaded)
     EXPECT_EQ(load(folder_.path() / "missing.tlb", &library), TYPE_E_CANTLOADLIBRARY);
     EXPECT_EQ(library, nullptr);
     EXPECT_EQ(load(folder_.path(), &library), TYPE_E_CANTLOADLIBRARY);
+    const auto pipe = folder_.path() / "pipe.tlb";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_EQ(load(pipe, &library), TYPE_E_CANTLOADLIBRARY); // refused, not waited on
     EXPECT_EQ(load_bytes({}), TYPE_E_CANTLOADLIBRARY);
     const std::string text = "library MORVANELib {}";
     EXPECT_EQ(load_bytes(std::vector<std::uint8_t>(text.begin(), text.end())), TYPE_E_CANTLOADLIBRARY);
