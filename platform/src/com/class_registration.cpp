@@ -1,0 +1,86 @@
+// Reads a class's InprocServer32 entry from the classes root.
+#include "com/class_registration.h"
+
+#include <algorithm>
+#include <new>
+#include <vector>
+
+namespace {
+
+// Closes a registry key when it goes out of scope.
+class KeyHolder {
+public:
+    KeyHolder() = default;
+    KeyHolder(const KeyHolder &) = delete;
+    KeyHolder &operator=(const KeyHolder &) = delete;
+    ~KeyHolder()
+    {
+        if (key_)
+            RegCloseKey(key_);
+    }
+    HKEY *out() { return &key_; }
+    HKEY get() const { return key_; }
+
+private:
+    HKEY key_ = nullptr;
+};
+
+std::string server_key_name(REFCLSID clsid)
+{
+    OLECHAR wide[CHARS_IN_GUID];
+    const int length = StringFromGUID2(clsid, wide, CHARS_IN_GUID);
+    std::string name = "CLSID\\";
+    // The braced form is plain ASCII: hexadecimal digits, braces and hyphens.
+    for (int i = 0; i + 1 < length; ++i)
+        name += static_cast<char>(wide[i]);
+    name += "\\InprocServer32";
+    return name;
+}
+
+HRESULT read_failure(LSTATUS status)
+{
+    return status == ERROR_FILE_NOT_FOUND ? REGDB_E_CLASSNOTREG : REGDB_E_READREGDB;
+}
+
+} // namespace
+
+namespace morvane::com {
+
+HRESULT inproc_server_path(REFCLSID clsid, std::string &path)
+{
+    try {
+        KeyHolder key;
+        LSTATUS status =
+            RegOpenKeyExA(HKEY_CLASSES_ROOT, server_key_name(clsid).c_str(), 0, KEY_QUERY_VALUE, key.out());
+        if (status != ERROR_SUCCESS)
+            return read_failure(status);
+
+        // The value may grow between asking its size and reading it: ask again then.
+        std::vector<char> text;
+        DWORD type = REG_NONE;
+        DWORD size = 0;
+        status = RegQueryValueExA(key.get(), nullptr, nullptr, &type, nullptr, &size);
+        while (status == ERROR_SUCCESS) {
+            text.resize(size + 1);
+            DWORD capacity = static_cast<DWORD>(text.size());
+            status = RegQueryValueExA(key.get(), nullptr, nullptr, &type,
+                                      reinterpret_cast<BYTE *>(text.data()), &capacity);
+            size = capacity;
+            if (status != ERROR_MORE_DATA)
+                break;
+            status = ERROR_SUCCESS;
+        }
+        if (status != ERROR_SUCCESS)
+            return read_failure(status);
+        if (type != REG_SZ)
+            return REGDB_E_CLASSNOTREG;
+        // The stored text ends at its first zero, whether or not one was stored.
+        path.assign(text.data(), size);
+        path.resize(std::min(path.size(), path.find('\0')));
+        return path.empty() ? REGDB_E_CLASSNOTREG : S_OK;
+    } catch (const std::bad_alloc &) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+} // namespace morvane::com

@@ -1,0 +1,100 @@
+// A minimal in-process server: one class, a class object that locks the module
+// while clients hold it, and a module lock count behind DllCanUnloadNow.
+#include "test_server.h"
+
+#include <atomic>
+#include <new>
+
+namespace {
+
+std::atomic<long> module_locks{0};
+
+class Thing final : public ITestThing {
+public:
+    Thing() { ++module_locks; }
+    ~Thing() { --module_locks; }
+    Thing(const Thing &) = delete;
+    Thing &operator=(const Thing &) = delete;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) override
+    {
+        if (!ppv)
+            return E_POINTER;
+        if (riid != IID_IUnknown && riid != kTestThingInterface) {
+            *ppv = nullptr;
+            return E_NOINTERFACE;
+        }
+        *ppv = static_cast<ITestThing *>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++count_; }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        const ULONG count = --count_;
+        if (count == 0)
+            delete this;
+        return count;
+    }
+    LONG STDMETHODCALLTYPE Value() override { return 42; }
+
+private:
+    std::atomic<ULONG> count_{1};
+};
+
+class Factory final : public IClassFactory {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) override
+    {
+        if (!ppv)
+            return E_POINTER;
+        if (riid != IID_IUnknown && riid != IID_IClassFactory) {
+            *ppv = nullptr;
+            return E_NOINTERFACE;
+        }
+        *ppv = static_cast<IClassFactory *>(this);
+        AddRef();
+        return S_OK;
+    }
+    // A static object: each client reference is a module lock.
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++module_locks) + 1; }
+    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--module_locks) + 1; }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown *outer, REFIID riid, void **ppv) override
+    {
+        if (!ppv)
+            return E_POINTER;
+        *ppv = nullptr;
+        if (outer)
+            return CLASS_E_NOAGGREGATION;
+        auto *thing = new (std::nothrow) Thing;
+        if (!thing)
+            return E_OUTOFMEMORY;
+        const HRESULT hr = thing->QueryInterface(riid, ppv);
+        thing->Release();
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override
+    {
+        lock ? ++module_locks : --module_locks;
+        return S_OK;
+    }
+};
+
+Factory factory;
+
+} // namespace
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID *ppv)
+{
+    if (!ppv)
+        return E_POINTER;
+    *ppv = nullptr;
+    if (clsid != kTestThingClass)
+        return CLASS_E_CLASSNOTAVAILABLE;
+    return factory.QueryInterface(riid, ppv);
+}
+
+STDAPI DllCanUnloadNow(void)
+{
+    return module_locks == 0 ? S_OK : S_FALSE;
+}
