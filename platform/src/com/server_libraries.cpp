@@ -5,8 +5,6 @@
 // unloaded meanwhile.
 #include "com/server_libraries.h"
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <mutex>
 #include <new>
@@ -17,25 +15,28 @@ namespace {
 using GetClassObjectFunction = HRESULT(STDAPICALLTYPE *)(REFCLSID, REFIID, LPVOID *);
 using CanUnloadNowFunction = HRESULT(STDAPICALLTYPE *)(void);
 
-// The loader operations activation needs.
-void *open_library(const std::string &path)
+// Libraries are loaded through the runtime's own loader, which runs their entry
+// point and keeps the system's reason for a failure as the thread's last error.
+HMODULE open_library(const std::string &path)
 {
-    return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    return LoadLibraryA(path.c_str());
 }
 
-void *find_export(void *library, const char *name)
+template <typename Function>
+Function find_export(HMODULE library, const char *name)
 {
-    return dlsym(library, name);
+    // Through the generic function pointer type, as an exported address has no type.
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
 }
 
-void close_library(void *library)
+void close_library(HMODULE library)
 {
-    dlclose(library);
+    FreeLibrary(library);
 }
 
 struct Library {
     std::string path;
-    void *handle;
+    HMODULE handle;
     GetClassObjectFunction get_class_object;
     CanUnloadNowFunction can_unload_now; // null: the library stays loaded
     int busy;                            // class-object requests in progress
@@ -62,17 +63,15 @@ HRESULT acquire_library(const std::string &path, Library *&entry)
 {
     entry = find_library(path);
     if (!entry) {
-        void *handle = open_library(path);
+        HMODULE handle = open_library(path);
         if (!handle)
             return CO_E_DLLNOTFOUND;
-        auto get_class_object = reinterpret_cast<GetClassObjectFunction>(
-            find_export(handle, "DllGetClassObject"));
+        auto get_class_object = find_export<GetClassObjectFunction>(handle, "DllGetClassObject");
         if (!get_class_object) {
             close_library(handle);
             return CO_E_ERRORINDLL;
         }
-        auto can_unload_now =
-            reinterpret_cast<CanUnloadNowFunction>(find_export(handle, "DllCanUnloadNow"));
+        auto can_unload_now = find_export<CanUnloadNowFunction>(handle, "DllCanUnloadNow");
         try {
             table().push_back(Library{path, handle, get_class_object, can_unload_now, 0});
         } catch (const std::bad_alloc &) {
@@ -112,7 +111,7 @@ HRESULT server_class_object(const std::string &path, REFCLSID clsid, REFIID riid
 
 void free_unused_server_libraries()
 {
-    std::vector<void *> unloading;
+    std::vector<HMODULE> unloading;
     {
         std::lock_guard<std::mutex> hold(table_lock);
         auto &libraries = table();
@@ -129,7 +128,7 @@ void free_unused_server_libraries()
         libraries.erase(keep, libraries.end());
     }
     // Unloading runs the libraries' own clean-up, which must not find the table locked.
-    for (void *handle : unloading)
+    for (HMODULE handle : unloading)
         close_library(handle);
 }
 

@@ -153,22 +153,27 @@ TEST_F(Activation, ReportsWhyAClassCannotBeActivated)
     struct Case {
         const CLSID *clsid;
         HRESULT expected;
+        DWORD loader_reason; // the last error the loader leaves, 0 where it is not asked
         const char *what;
     };
     const Case cases[] = {
-        {&kUnregisteredClass, REGDB_E_CLASSNOTREG, "no class key"},
-        {&kNoServerKeyClass, REGDB_E_CLASSNOTREG, "no InprocServer32 key"},
-        {&kNoPathClass, REGDB_E_CLASSNOTREG, "no server path"},
-        {&kMissingFileClass, CO_E_DLLNOTFOUND, "the file is missing"},
-        {&kNotALibraryClass, CO_E_DLLNOTFOUND, "the file is no library"},
-        {&kNoExportClass, CO_E_ERRORINDLL, "no DllGetClassObject"},
-        {&kStrangerClass, CLASS_E_CLASSNOTAVAILABLE, "the server does not know the class"},
+        {&kUnregisteredClass, REGDB_E_CLASSNOTREG, 0, "no class key"},
+        {&kNoServerKeyClass, REGDB_E_CLASSNOTREG, 0, "no InprocServer32 key"},
+        {&kNoPathClass, REGDB_E_CLASSNOTREG, 0, "no server path"},
+        {&kMissingFileClass, CO_E_DLLNOTFOUND, ERROR_MOD_NOT_FOUND, "the file is missing"},
+        {&kNotALibraryClass, CO_E_DLLNOTFOUND, ERROR_BAD_FORMAT, "the file is no library"},
+        {&kNoExportClass, CO_E_ERRORINDLL, ERROR_PROC_NOT_FOUND, "no DllGetClassObject"},
+        {&kStrangerClass, CLASS_E_CLASSNOTAVAILABLE, 0, "the server does not know the class"},
     };
     for (const Case &c : cases) {
         void *pv = &pv;
+        SetLastError(0);
         EXPECT_EQ(CoCreateInstance(*c.clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &pv), c.expected)
             << c.what;
         EXPECT_EQ(pv, nullptr) << c.what;
+        if (c.loader_reason) {
+            EXPECT_EQ(GetLastError(), c.loader_reason) << c.what;
+        }
         pv = &pv;
         EXPECT_EQ(CoGetClassObject(*c.clsid, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, &pv), c.expected)
             << c.what;
