@@ -25,9 +25,12 @@ HRESULT Tracker::report_error(const char *message)
     if (FAILED(CreateErrorInfo(&record)) || !record)
         return DISP_E_EXCEPTION;
     record->SetGUID(GUID_NULL);
-    // The source, the class's registered ProgID, is left unset until the
-    // component system can name it; a record without a source is what an
-    // unregistered class gives as well.
+    // The source is the class's registered ProgID; an unregistered class
+    // leaves the record without one.
+    LPOLESTR prog_id = nullptr;
+    if (SUCCEEDED(ProgIDFromCLSID(CLSID_CoMorvane, &prog_id)) && prog_id)
+        record->SetSource(prog_id);
+    CoTaskMemFree(prog_id);
     record->SetDescription(description.get());
     IErrorInfo *info = nullptr;
     if (SUCCEEDED(record->QueryInterface(IID_IErrorInfo, reinterpret_cast<void **>(&info))) && info) {

@@ -1,0 +1,77 @@
+// regsvr [-u] [-s] FILE: registers a component file by calling its exported
+// DllRegisterServer (DllUnregisterServer with -u). -s prints nothing.
+#include "result_names.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr int exit_usage = 2;
+constexpr int exit_not_loadable = 3;
+constexpr int exit_no_export = 4;
+constexpr int exit_failed = 5;
+
+int usage()
+{
+    std::fprintf(stderr, "usage: regsvr [-u] [-s] FILE\n"
+                         "  registers the component FILE (-u: unregisters it; -s: silent)\n");
+    return exit_usage;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    bool unregister = false;
+    bool silent = false;
+    const char *file = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-u") == 0 || std::strcmp(argv[i], "/u") == 0)
+            unregister = true;
+        else if (std::strcmp(argv[i], "-s") == 0 || std::strcmp(argv[i], "/s") == 0)
+            silent = true;
+        else if (!file && argv[i][0] != '-')
+            file = argv[i];
+        else
+            return usage();
+    }
+    if (!file)
+        return usage();
+
+    const char *entry = unregister ? "DllUnregisterServer" : "DllRegisterServer";
+    HMODULE module = LoadLibraryA(file);
+    if (!module) {
+        const DWORD error = GetLastError();
+        if (!silent)
+            std::fprintf(stderr, "regsvr: %s could not be loaded (system error %u%s)\n", file,
+                         static_cast<unsigned>(error),
+                         error == ERROR_MOD_NOT_FOUND ? ": no such file or not a loadable library" : "");
+        return exit_not_loadable;
+    }
+    FARPROC found = GetProcAddress(module, entry);
+    if (!found) {
+        if (!silent)
+            std::fprintf(stderr, "regsvr: %s was loaded, but it has no entry point %s\n", file, entry);
+        FreeLibrary(module);
+        return exit_no_export;
+    }
+    using entry_point = HRESULT (*)();
+    entry_point call;
+    std::memcpy(&call, &found, sizeof call);
+
+    HRESULT result = call();
+    FreeLibrary(module);
+    if (FAILED(result)) {
+        if (!silent)
+            std::fprintf(stderr, "regsvr: %s in %s failed: %s\n", entry, file,
+                         regsvr::describe_result(result).c_str());
+        return exit_failed;
+    }
+    if (!silent)
+        std::printf("%s in %s succeeded.\n", entry, file);
+    return 0;
+}
