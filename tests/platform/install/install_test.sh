@@ -10,6 +10,10 @@ client_flags=("$@")
 # Files every installation holds; extend the list as deliverables are added.
 expected=(
   lib/libmorvane-platform.so
+  lib/Morvane.so
+  bin/regsvr
+  bin/reg
+  include/morvane.h
   lib/pkgconfig/morvane.pc
   include/windows.h
   include/wintypes.h
@@ -52,3 +56,12 @@ case $(realpath "$resolved") in
   *) echo "client resolves the runtime to '$resolved', not to the installation" >&2; exit 1 ;;
 esac
 env -u LD_LIBRARY_PATH "$scratch/client"
+
+# Installed programs find the installed runtime through their run path too.
+for program in regsvr reg; do
+  resolved=$(env -u LD_LIBRARY_PATH ldd "$prefix/bin/$program" | awk '/libmorvane-platform/ { print ($3 == "not" ? "nothing" : $3) }')
+  case $(realpath "$resolved") in
+    "$(realpath "$prefix")"/lib/*) ;;
+    *) echo "$program resolves the runtime to '$resolved', not to the installation" >&2; exit 1 ;;
+  esac
+done
