@@ -9,7 +9,7 @@
 
 namespace morvane {
 
-class co_morvane : public ISupportErrorInfo, public IMorvane, public _IMorvane {
+class co_morvane final : public ISupportErrorInfo, public IMorvane, public _IMorvane {
 public:
     // outer: the controlling unknown when aggregated, null when standalone.
     explicit co_morvane(IUnknown *outer);
