@@ -112,4 +112,41 @@ TEST_F(Registration, APathWithAnApostropheIsRegisteredAsItIs)
     expect_unregistered();
 }
 
+TEST_F(Registration, WithoutItsOwnTypeLibraryTheFileBesideItServes)
+{
+    const std::filesystem::path module_path = registry.folder() / "tracker.component.so";
+    std::filesystem::copy_file(SCRIPT_ONLY_MODULE, module_path);
+    loaded_module module(module_path.c_str());
+
+    // Neither the module nor a file beside it holds a type library: the script's
+    // entries stay and the loading failure is returned.
+    const HRESULT missing = module.register_server();
+    EXPECT_TRUE(FAILED(missing));
+    EXPECT_EQ(value("Morvane.CoMorvane.1"), class_name);
+    EXPECT_FALSE(type_library_registered());
+
+    // "tracker.component.tlb": the last "." of the path starts the extension.
+    std::filesystem::copy_file(TYPE_LIBRARY_FILE, registry.folder() / "tracker.component.tlb");
+    ASSERT_EQ(module.register_server(), S_OK);
+    EXPECT_TRUE(type_library_registered());
+    EXPECT_EQ(module.unregister_server(), S_OK);
+    expect_unregistered();
+}
+
+TEST_F(Registration, AFailingScriptIsRolledBackAndRegistersNoTypeLibrary)
+{
+    {
+        loaded_module module;
+        ASSERT_EQ(module.register_server(), S_OK);
+    }
+    // Forget the type library so that the failing run's effect on it shows.
+    ASSERT_EQ(UnRegisterTypeLib(LIBID_MORVANELib, 1, 0, 0x0409, SYS_WIN64), S_OK);
+
+    loaded_module failing(FAILING_SCRIPT_MODULE);
+    EXPECT_EQ(failing.register_server(), DISP_E_EXCEPTION);
+    // The roll-back removes the block's keys, whichever run wrote them.
+    EXPECT_FALSE(exists("Morvane.CoMorvane.1"));
+    EXPECT_FALSE(type_library_registered());
+}
+
 } // namespace
