@@ -10,6 +10,34 @@
 namespace morvane::test {
 namespace {
 
+constexpr char class_key[] = "CLSID\\{0200236D-46C7-4C75-A2A1-8FEFAF32B081}";
+constexpr char progid_key[] = "CLSID\\{0200236D-46C7-4C75-A2A1-8FEFAF32B081}\\ProgID";
+constexpr char progid[] = "Morvane.CoMorvane.1";
+
+// The entry of a registration that names the class's ProgID, for the life of
+// the object.
+class RegisteredClass {
+public:
+    RegisteredClass()
+    {
+        HKEY key = nullptr;
+        EXPECT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, progid_key, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE *>(progid),
+                                 sizeof progid),
+                  ERROR_SUCCESS);
+        RegCloseKey(key);
+    }
+    ~RegisteredClass()
+    {
+        RegDeleteKeyA(HKEY_CLASSES_ROOT, progid_key);
+        RegDeleteKeyA(HKEY_CLASSES_ROOT, class_key);
+    }
+    RegisteredClass(const RegisteredClass &) = delete;
+    RegisteredClass &operator=(const RegisteredClass &) = delete;
+};
+
 TEST(TrackerErrorRecord, FailingMemberLeavesItsMessage)
 {
     Tracker tracker;
@@ -21,6 +49,21 @@ TEST(TrackerErrorRecord, FailingMemberLeavesItsMessage)
     EXPECT_TRUE(IsEqualGUID(record->guid, GUID_NULL));
     // The class is not registered here: the record goes without a source.
     EXPECT_FALSE(record->source);
+}
+
+TEST(TrackerErrorRecord, RegisteredClassNamesItsProgIDAsSource)
+{
+    Tracker tracker;
+    {
+        const RegisteredClass registered;
+        EXPECT_EQ(tracker.put_feature_width(0), E_INVALIDARG);
+        const auto record = take_error_record();
+        ASSERT_TRUE(record);
+        EXPECT_EQ(record->source, std::optional<std::string>(progid));
+        EXPECT_EQ(record->description, messages::feature_width);
+    }
+    EXPECT_EQ(tracker.put_feature_width(0), E_INVALIDARG);
+    EXPECT_FALSE(take_error_record()->source);
 }
 
 TEST(TrackerErrorRecord, ReportErrorPublishesAndAnswersDispatchException)
@@ -55,6 +98,7 @@ TEST(TrackerErrorRecord, SuccessLeavesTheRecordAsItWas)
 
 TEST(TrackerErrorRecord, BelongsToTheFailingThreadOnly)
 {
+    const RegisteredClass registered;
     Tracker tracker;
     clear_error_record();
     tracker.report_error("main thread's own");
@@ -72,6 +116,7 @@ TEST(TrackerErrorRecord, BelongsToTheFailingThreadOnly)
     ASSERT_TRUE(on_failing_thread);
     EXPECT_EQ(on_failing_thread->description, messages::stop_iterations);
     EXPECT_TRUE(IsEqualGUID(on_failing_thread->guid, GUID_NULL));
+    EXPECT_EQ(on_failing_thread->source, std::optional<std::string>(progid));
     EXPECT_FALSE(on_other_thread);
     const auto own = take_error_record();
     ASSERT_TRUE(own);
