@@ -11,13 +11,6 @@ cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build/release -j "$(nproc)"
 cmake --install build/release --prefix "$root/stage"
 
-for part in stage/lib/Morvane.so stage/bin/regsvr stage/bin/trackdemo; do
-  if [ ! -e "$root/$part" ]; then
-    echo "$part is not built yet: the build and the installation passed."
-    exit 0
-  fi
-done
-
 # A registry of the checkout's own: registration touches nothing outside it.
 export MORVANE_REGISTRY="$root/.registry/registry.db"
 mkdir -p "$(dirname "$MORVANE_REGISTRY")"
