@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite twice: an optimised build, and a clang build
 # with AddressSanitizer and UndefinedBehaviorSanitizer (plus the fuzz targets), in
-# which any sanitizer report fails the run.
+# which any sanitizer report fails the run. A third, ThreadSanitizer build runs only
+# the concurrent-use test of the registered component.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -23,3 +24,12 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 CC=clang CXX=clang++ run_suite build/asan -DCMAKE_BUILD_TYPE=Debug \
   -DMORVANE_SANITIZE=address,undefined -DMORVANE_BUILD_FUZZ=ON
+
+echo "== thread sanitizer build (concurrent use of the component) =="
+# Only what the test needs is built; any report fails the run. OpenCV is not built
+# with the sanitizer, so its own worker threads are kept out of the picture.
+CC=clang CXX=clang++ cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DMORVANE_SANITIZE=thread
+cmake --build build/tsan -j "$jobs" --target integration_concurrent_use Morvane
+TSAN_OPTIONS=halt_on_error=1:exitcode=66:second_deadlock_stack=1 OPENCV_FOR_THREADS_NUM=1 \
+  ctest --test-dir build/tsan -R '^ConcurrentUseTest\.' --no-tests=error --output-on-failure

@@ -1,0 +1,206 @@
+// Late-bound calls through IDispatch::Invoke against the same calls through the
+// table of IMorvane, on a tracker created through the component system from a
+// module registered in a scratch registry:
+//   - track_corners on two 640 × 480 frames with 400 points (byte and double
+//     matrices in variants), by table and by Invoke;
+//   - the lines property read, by table and by Invoke;
+//   - name resolution of "lines" through GetIDsOfNames.
+//
+//   dispatch_bench --benchmark_repetitions=10 --benchmark_report_aggregates_only=true
+#include "registered_module.h"
+#include "textured_frame.h"
+
+#include <morvane.h>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr int kColumns = 640;
+constexpr int kLines = 480;
+constexpr int kGrid = 20; // 20 × 20 = 400 points
+constexpr LCID kLocale = 0x0409;
+
+VARIANT matrix(VARTYPE type, ULONG dimension1, ULONG dimension2, const void *elements, size_t size)
+{
+    SAFEARRAYBOUND bounds[2] = {{dimension1, 0}, {dimension2, 0}};
+    VARIANT v;
+    VariantInit(&v);
+    v.parray = SafeArrayCreate(type, 2, bounds);
+    void *data = nullptr;
+    if (v.parray && SafeArrayAccessData(v.parray, &data) == S_OK) {
+        std::memcpy(data, elements, size);
+        SafeArrayUnaccessData(v.parray);
+        v.vt = static_cast<VARTYPE>(VT_ARRAY | type);
+    }
+    return v;
+}
+
+// A configured tracker and the three input matrices of track_corners.
+class Session {
+public:
+    Session()
+    {
+        const cv::Mat a = morvane::test::textured_frame(kColumns, kLines);
+        const cv::Mat b = morvane::test::textured_frame(kColumns, kLines, 2.6, -1.7);
+        std::vector<double> points(2 * kGrid * kGrid);
+        const size_t n = kGrid * kGrid;
+        for (size_t i = 0; i < n; ++i) {
+            points[i] = 40.0 + 28.0 * static_cast<double>(i % kGrid) + 0.3;
+            points[n + i] = 30.0 + 21.0 * static_cast<double>(i / kGrid) + 0.6;
+        }
+        inputs_[0] = matrix(VT_UI1, kColumns, kLines, a.data, a.total());
+        inputs_[1] = matrix(VT_UI1, kColumns, kLines, b.data, b.total());
+        inputs_[2] = matrix(VT_R8, static_cast<ULONG>(n), 2, points.data(), points.size() * sizeof(double));
+        // Invoke takes its arguments last first.
+        arguments_[0] = inputs_[2];
+        arguments_[1] = inputs_[1];
+        arguments_[2] = inputs_[0];
+
+        if (CoCreateInstance(CLSID_CoMorvane, nullptr, CLSCTX_INPROC_SERVER, IID_IMorvane,
+                             reinterpret_cast<void **>(&tracker_)) != S_OK)
+            return;
+        ready_ = tracker_->put_columns(kColumns) == S_OK && tracker_->put_lines(kLines) == S_OK &&
+                 tracker_->put_max_features(static_cast<LONG>(n)) == S_OK &&
+                 tracker_->create_morvane() == S_OK && inputs_[2].vt == (VT_ARRAY | VT_R8);
+    }
+    ~Session()
+    {
+        if (tracker_)
+            tracker_->Release();
+        for (VARIANT &v : inputs_)
+            VariantClear(&v);
+    }
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+
+    bool ready() const { return ready_; }
+    IMorvane *tracker() const { return tracker_; }
+    const VARIANT &input(int i) const { return inputs_[i]; }
+    // The three matrices as Invoke's argument block (the variants are shared, not copied).
+    DISPPARAMS track_arguments() { return DISPPARAMS{arguments_, nullptr, 3, 0}; }
+
+private:
+    VARIANT inputs_[3]{};
+    VARIANT arguments_[3]{};
+    IMorvane *tracker_ = nullptr;
+    bool ready_ = false;
+};
+
+Session *session = nullptr;
+
+void TrackCornersByTable(benchmark::State &state)
+{
+    IMorvane *tracker = session->tracker();
+    for (auto _ : state) {
+        VARIANT matches;
+        VariantInit(&matches);
+        const HRESULT hr = tracker->track_corners(session->input(0), session->input(1), session->input(2),
+                                                  &matches);
+        VariantClear(&matches);
+        if (hr != S_OK) {
+            state.SkipWithError("track_corners failed");
+            break;
+        }
+    }
+}
+BENCHMARK(TrackCornersByTable)->Unit(benchmark::kMicrosecond);
+
+void TrackCornersByInvoke(benchmark::State &state)
+{
+    IMorvane *tracker = session->tracker();
+    DISPPARAMS arguments = session->track_arguments();
+    for (auto _ : state) {
+        VARIANT matches;
+        VariantInit(&matches);
+        const HRESULT hr =
+            tracker->Invoke(4, IID_NULL, kLocale, DISPATCH_METHOD, &arguments, &matches, nullptr, nullptr);
+        VariantClear(&matches);
+        if (hr != S_OK) {
+            state.SkipWithError("Invoke of track_corners failed");
+            break;
+        }
+    }
+}
+BENCHMARK(TrackCornersByInvoke)->Unit(benchmark::kMicrosecond);
+
+void PropertyGetByTable(benchmark::State &state)
+{
+    IMorvane *tracker = session->tracker();
+    for (auto _ : state) {
+        LONG lines = 0;
+        tracker->get_lines(&lines);
+        benchmark::DoNotOptimize(lines);
+    }
+}
+BENCHMARK(PropertyGetByTable);
+
+void PropertyGetByInvoke(benchmark::State &state)
+{
+    IMorvane *tracker = session->tracker();
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    for (auto _ : state) {
+        VARIANT lines;
+        VariantInit(&lines);
+        if (tracker->Invoke(1, IID_NULL, kLocale, DISPATCH_PROPERTYGET, &none, &lines, nullptr, nullptr) !=
+                S_OK ||
+            lines.vt != VT_I4) {
+            state.SkipWithError("Invoke reading lines failed");
+            break;
+        }
+        benchmark::DoNotOptimize(lines.lVal);
+    }
+}
+BENCHMARK(PropertyGetByInvoke);
+
+void NameResolution(benchmark::State &state)
+{
+    IMorvane *tracker = session->tracker();
+    char16_t name[] = u"lines";
+    LPOLESTR names[] = {name};
+    for (auto _ : state) {
+        DISPID id = -1;
+        if (tracker->GetIDsOfNames(IID_NULL, names, 1, kLocale, &id) != S_OK) {
+            state.SkipWithError("GetIDsOfNames failed");
+            break;
+        }
+        benchmark::DoNotOptimize(id);
+    }
+}
+BENCHMARK(NameResolution);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    morvane::test::RegisteredModule module(MORVANE_MODULE_PATH);
+    if (module.registration() != S_OK) {
+        std::fprintf(stderr, "registering %s failed: 0x%08X\n", MORVANE_MODULE_PATH,
+                     static_cast<unsigned>(module.registration()));
+        return 1;
+    }
+    if (CoInitializeEx(nullptr, COINIT_MULTITHREADED) != S_OK)
+        return 1;
+    int status = 0;
+    {
+        Session s;
+        if (s.ready()) {
+            session = &s;
+            benchmark::RunSpecifiedBenchmarks();
+            session = nullptr;
+        } else {
+            std::fputs("the tracker could not be created and configured\n", stderr);
+            status = 1;
+        }
+    }
+    CoUninitialize();
+    benchmark::Shutdown();
+    return status;
+}

@@ -1,0 +1,22 @@
+/* A tracker used as a compiled client uses it: members called by slot through
+ * the C tables, and by name through IDispatch. */
+#ifndef MORVANE_CLIENT_TRACKER_USE_H
+#define MORVANE_CLIENT_TRACKER_USE_H
+
+#include <morvane.h>
+
+/* A fresh object reads back the documented defaults; written values read back. */
+void check_properties(IMorvane *tracker);
+
+/* A refused write leaves the thread an error record with the message, the
+ * component's ProgID as source and the null interface identifier. */
+void check_error_record(IMorvane *tracker);
+
+/* Tracks a grid of points between two frames moved by a known amount through
+ * _IMorvane, then through the matrix call, and compares both with the motion. */
+void check_tracking(IMorvane *tracker);
+
+/* Names resolve to their dispatch IDs; a property read and a refused write by Invoke. */
+void check_late_binding(IMorvane *tracker);
+
+#endif

@@ -1,0 +1,258 @@
+// Many threads use the registered component at once through the component system:
+// they create and release trackers, configure and run them, fetch the class object,
+// and make their first late-bound call together, so that the lazy class-object
+// creation, the once-only type-information load, reference and lock counting and
+// the per-thread error records all meet concurrent callers. Afterwards the module
+// must be unloadable again.
+#include "registered_module.h"
+#include "textured_frame.h"
+
+#include <morvane.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <latch>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int kThreads = 8;
+constexpr int kRounds = 10;
+constexpr int kColumns = 64;
+constexpr int kLines = 48;
+constexpr int kPoints = 12;
+constexpr double kMotionX = 1.4;
+constexpr double kMotionY = -0.8;
+
+// Frames and points shared read-only by every thread.
+struct Scene {
+    Scene()
+        : first(morvane::test::textured_frame(kColumns, kLines)),
+          second(morvane::test::textured_frame(kColumns, kLines, kMotionX, kMotionY))
+    {
+        for (int i = 0; i < kPoints; ++i) {
+            points.push_back(14.0f + 9.0f * static_cast<float>(i % 4) + 0.25f);
+            points.push_back(12.0f + 10.0f * static_cast<float>(i / 4) + 0.5f);
+        }
+    }
+    cv::Mat first, second;
+    std::vector<float> points;
+};
+
+// One refused write per thread, so that each thread expects its own message.
+struct RefusedWrite {
+    HRESULT (STDMETHODCALLTYPE IMorvane::*put)(LONG);
+    const char *message;
+};
+const RefusedWrite kRefusedWrites[] = {
+    {&IMorvane::put_lines, "Number of lines must be a positive integer"},
+    {&IMorvane::put_columns, "Number of columns must be a positive integer"},
+    {&IMorvane::put_max_features, "Number of maximum features must be a positive integer"},
+    {&IMorvane::put_feature_width, "Feature window width must be a positive integer"},
+};
+
+std::u16string to_utf16(const char *ascii)
+{
+    std::u16string text;
+    for (; *ascii; ++ascii)
+        text.push_back(static_cast<char16_t>(*ascii));
+    return text;
+}
+
+// Collects what went wrong on one thread, reported by the main thread afterwards.
+class Faults {
+public:
+    explicit Faults(int thread) : thread_(thread) {}
+    bool expect(bool ok, const std::string &what)
+    {
+        if (!ok)
+            out_ << "thread " << thread_ << ": " << what << '\n';
+        return ok;
+    }
+    bool expect_hr(HRESULT got, HRESULT want, const std::string &what)
+    {
+        std::ostringstream text;
+        text << what << " returned 0x" << std::hex << static_cast<unsigned>(got) << ", expected 0x"
+             << static_cast<unsigned>(want);
+        return expect(got == want, text.str());
+    }
+    std::string text() const { return out_.str(); }
+
+private:
+    int thread_;
+    std::ostringstream out_;
+};
+
+class ConcurrentUse {
+public:
+    ConcurrentUse(int index, const Scene &scene, std::latch &started, std::latch &created)
+        : index_(index), scene_(scene), started_(started), created_(created), faults_(index)
+    {
+    }
+
+    void run()
+    {
+        const bool initialised = faults_.expect_hr(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK,
+                                                   "CoInitializeEx");
+        // The first creations meet in the lazy creation of the class object, the
+        // first dispatch calls in the load of the type information.
+        started_.arrive_and_wait();
+        IMorvane *tracker = initialised ? create() : nullptr;
+        created_.arrive_and_wait();
+        if (tracker)
+            first_late_bound_call(tracker);
+        for (int round = 0; tracker; ++round) {
+            use(tracker);
+            faults_.expect(tracker->Release() == 0, "the last Release left references");
+            fetch_class_object();
+            tracker = round + 1 < kRounds ? create() : nullptr;
+        }
+        if (initialised)
+            CoUninitialize();
+    }
+
+    std::string faults() const { return faults_.text(); }
+
+private:
+    IMorvane *create()
+    {
+        IMorvane *tracker = nullptr;
+        faults_.expect_hr(CoCreateInstance(CLSID_CoMorvane, nullptr, CLSCTX_INPROC_SERVER, IID_IMorvane,
+                                           reinterpret_cast<void **>(&tracker)),
+                          S_OK, "CoCreateInstance");
+        return tracker;
+    }
+
+    void first_late_bound_call(IMorvane *tracker)
+    {
+        char16_t name[] = u"lines";
+        LPOLESTR names[] = {name};
+        DISPID id = -1;
+        faults_.expect_hr(tracker->GetIDsOfNames(IID_NULL, names, 1, 0x0409, &id), S_OK, "GetIDsOfNames");
+        faults_.expect(id == 1, "\"lines\" resolved to dispatch ID " + std::to_string(id));
+    }
+
+    void use(IMorvane *tracker)
+    {
+        faults_.expect_hr(tracker->put_columns(kColumns), S_OK, "writing columns");
+        faults_.expect_hr(tracker->put_lines(kLines), S_OK, "writing lines");
+        faults_.expect_hr(tracker->put_max_features(kPoints), S_OK, "writing max_features");
+        faults_.expect_hr(tracker->put_feature_width(3), S_OK, "writing feature_width");
+        faults_.expect_hr(tracker->put_feature_height(3), S_OK, "writing feature_height");
+        faults_.expect_hr(tracker->put_pyramid_levels(1), S_OK, "writing pyramid_levels");
+        faults_.expect_hr(tracker->put_stop_iterations(20), S_OK, "writing stop_iterations");
+        faults_.expect_hr(tracker->put_stop_epsilon(0.01f), S_OK, "writing stop_epsilon");
+        LONG columns = 0, lines = 0;
+        tracker->get_columns(&columns);
+        tracker->get_lines(&lines);
+        faults_.expect(columns == kColumns && lines == kLines, "the frame size did not read back");
+        faults_.expect_hr(tracker->create_morvane(), S_OK, "create_morvane");
+        refuse_write(tracker);
+        track(tracker);
+    }
+
+    // Each thread's refused write leaves that thread's own record.
+    void refuse_write(IMorvane *tracker)
+    {
+        const RefusedWrite &write = kRefusedWrites[index_ % std::size(kRefusedWrites)];
+        faults_.expect_hr((tracker->*write.put)(0), E_INVALIDARG, "a refused write");
+        IErrorInfo *record = nullptr;
+        if (!faults_.expect_hr(GetErrorInfo(0, &record), S_OK, "GetErrorInfo") || !record)
+            return;
+        BSTR description = nullptr;
+        record->GetDescription(&description);
+        faults_.expect(description && std::u16string(description) == to_utf16(write.message),
+                       std::string("the error record does not say \"") + write.message + "\"");
+        SysFreeString(description);
+        record->Release();
+    }
+
+    void track(IMorvane *tracker)
+    {
+        _IMorvane *raw = nullptr;
+        if (!faults_.expect_hr(tracker->QueryInterface(IID__IMorvane, reinterpret_cast<void **>(&raw)),
+                               S_OK, "querying _IMorvane"))
+            return;
+        std::vector<float> found(scene_.points.size());
+        std::vector<BYTE> status(kPoints);
+        faults_.expect_hr(raw->_track_corners(scene_.first.data, scene_.second.data, kPoints,
+                                              const_cast<float *>(scene_.points.data()), found.data(),
+                                              status.data(), nullptr),
+                          S_OK, "_track_corners");
+        for (int i = 0; i < kPoints; ++i) {
+            const double dx = found[2 * i] - scene_.points[2 * i] - kMotionX;
+            const double dy = found[2 * i + 1] - scene_.points[2 * i + 1] - kMotionY;
+            faults_.expect(status[i] == 1 && std::hypot(dx, dy) < 0.2,
+                           "point " + std::to_string(i) + " was not tracked with the frames' motion");
+        }
+        raw->Release();
+    }
+
+    void fetch_class_object()
+    {
+        IClassFactory *factory = nullptr;
+        if (faults_.expect_hr(CoGetClassObject(CLSID_CoMorvane, CLSCTX_INPROC_SERVER, nullptr,
+                                               IID_IClassFactory, reinterpret_cast<void **>(&factory)),
+                              S_OK, "CoGetClassObject") &&
+            factory)
+            factory->Release();
+    }
+
+    int index_;
+    const Scene &scene_;
+    std::latch &started_;
+    std::latch &created_;
+    Faults faults_;
+};
+
+class ConcurrentUseTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { module_ = new morvane::test::RegisteredModule(MORVANE_MODULE_PATH); }
+    static void TearDownTestSuite()
+    {
+        delete module_;
+        module_ = nullptr;
+    }
+    void SetUp() override { ASSERT_EQ(module_->registration(), S_OK) << "registering " MORVANE_MODULE_PATH; }
+
+    static morvane::test::RegisteredModule *module_;
+};
+
+morvane::test::RegisteredModule *ConcurrentUseTest::module_ = nullptr;
+
+TEST_F(ConcurrentUseTest, ThreadsCreateUseAndReleaseTrackersTogether)
+{
+    const Scene scene;
+    std::latch started(kThreads), created(kThreads);
+    std::vector<ConcurrentUse> users;
+    users.reserve(kThreads);
+    for (int i = 0; i < kThreads; ++i)
+        users.emplace_back(i, scene, started, created);
+    {
+        std::vector<std::jthread> threads;
+        for (ConcurrentUse &user : users)
+            threads.emplace_back([&user] { user.run(); });
+    }
+    for (const ConcurrentUse &user : users)
+        EXPECT_EQ(user.faults(), "");
+
+    // Every object, class-object hold and lock is given back.
+    EXPECT_EQ(module_->can_unload_now(), S_OK);
+
+    // ... and the answer still follows the objects that live.
+    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+    IMorvane *tracker = nullptr;
+    ASSERT_EQ(CoCreateInstance(CLSID_CoMorvane, nullptr, CLSCTX_INPROC_SERVER, IID_IMorvane,
+                               reinterpret_cast<void **>(&tracker)),
+              S_OK);
+    EXPECT_EQ(module_->can_unload_now(), S_FALSE);
+    tracker->Release();
+    EXPECT_EQ(module_->can_unload_now(), S_OK);
+    CoUninitialize();
+}
+
+} // namespace
