@@ -37,12 +37,12 @@ run() { env -u LD_LIBRARY_PATH "$@"; }
 
 run "$scratch/client" prepare || fail "preparing the registry failed"
 # Registering twice gives the entries of one registration.
-run "$regsvr" -s "$module" || fail "regsvr $module failed ($?)"
-run "$regsvr" -s "$module" || fail "registering a second time failed ($?)"
+run "$regsvr" "$module" || fail "regsvr $module failed ($?)"
+run "$regsvr" "$module" || fail "registering a second time failed ($?)"
 run "$scratch/client" registered "$module" || fail "the client failed against the registered component"
-run "$regsvr" -u -s "$module" || fail "regsvr -u $module failed ($?)"
+run "$regsvr" -u "$module" || fail "regsvr -u $module failed ($?)"
 run "$scratch/client" unregistered || fail "unregistration left entries behind"
 # Unregistering what is not registered succeeds and changes nothing.
-run "$regsvr" -u -s "$module" || fail "a second unregistration failed ($?)"
+run "$regsvr" -u "$module" || fail "a second unregistration failed ($?)"
 run "$scratch/client" unregistered || fail "a second unregistration changed the registry"
 echo "client test: ok"
