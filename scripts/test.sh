@@ -26,10 +26,9 @@ CC=clang CXX=clang++ run_suite build/asan -DCMAKE_BUILD_TYPE=Debug \
   -DMORVANE_SANITIZE=address,undefined -DMORVANE_BUILD_FUZZ=ON
 
 echo "== thread sanitizer build (concurrent use of the component) =="
-# Only what the test needs is built; any report fails the run. OpenCV is not built
-# with the sanitizer, so its own worker threads are kept out of the picture.
+# Only what the test needs is built; any report fails the run.
 CC=clang CXX=clang++ cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DMORVANE_SANITIZE=thread
 cmake --build build/tsan -j "$jobs" --target integration_concurrent_use Morvane
-TSAN_OPTIONS=halt_on_error=1:exitcode=66:second_deadlock_stack=1 OPENCV_FOR_THREADS_NUM=1 \
+TSAN_OPTIONS=halt_on_error=1:exitcode=66:second_deadlock_stack=1 \
   ctest --test-dir build/tsan -R '^ConcurrentUseTest\.' --no-tests=error --output-on-failure

@@ -21,7 +21,7 @@
 namespace {
 
 constexpr int kThreads = 8;
-constexpr int kRounds = 40;
+constexpr int kRounds = 100;
 constexpr int kColumns = 64;
 constexpr int kLines = 48;
 constexpr int kPoints = 12;

@@ -292,7 +292,7 @@ void check_late_binding(IMorvane *t)
     check(FAILED(hr), "GetIDsOfNames found a member that does not exist");
 
     t->lpVtbl->get_lines(t, &lines);
-    VariantInit(&result);
+    memset(&result, 0, sizeof result);
     hr = d->lpVtbl->Invoke(d, 1, &IID_NULL, 0x0409, DISPATCH_PROPERTYGET, &none, &result, NULL, NULL);
     check(hr == S_OK && result.vt == VT_I4 && result.lVal == lines,
           "Invoke reading lines gave 0x%08X, type %u, value %ld; expected %ld", (unsigned)hr, result.vt,
