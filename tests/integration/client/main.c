@@ -97,7 +97,7 @@ static void use_registered_component(const char *module_path)
         check_identity(tracker);
         check_error_record(tracker);
         check_tracking(tracker);
-        check_late_binding(tracker);
+        check_name_resolution(tracker);
         release_last(tracker, "the tracking tracker");
     }
     CoUninitialize();

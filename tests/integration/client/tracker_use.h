@@ -16,7 +16,8 @@ void check_error_record(IMorvane *tracker);
  * _IMorvane, then through the matrix call, and compares both with the motion. */
 void check_tracking(IMorvane *tracker);
 
-/* Names resolve to their dispatch IDs; a property read and a refused write by Invoke. */
-void check_late_binding(IMorvane *tracker);
+/* Member names resolve to their dispatch IDs through IDispatch, exactly spelled
+ * or in other letter case; unknown names are refused. */
+void check_name_resolution(IMorvane *tracker);
 
 #endif
