@@ -6,3 +6,17 @@ function(morvane_test name)
   morvane_warnings(${name})
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 endfunction()
+
+# morvane_installed_client_flags(OUT): compiler flags for a C client that a test
+# builds against an installation. A sanitizer build's client needs the same
+# sanitizer runtime as the installed libraries, including its C++ part.
+function(morvane_installed_client_flags out)
+  set(flags)
+  if(MORVANE_SANITIZE)
+    list(APPEND flags -fsanitize=${MORVANE_SANITIZE} -fno-omit-frame-pointer)
+    if(CMAKE_C_COMPILER_ID MATCHES "Clang")
+      list(APPEND flags -fsanitize-link-c++-runtime -lstdc++)
+    endif()
+  endif()
+  set(${out} ${flags} PARENT_SCOPE)
+endfunction()

@@ -12,53 +12,61 @@ static const double motion_x = 2.6, motion_y = -1.7;
 /* Sub-pixel accuracy a 15 × 15 window reaches on smooth 8-bit texture. */
 static const double tolerance = 0.1;
 
-static void expect_long(IMorvane *t, HRESULT(STDMETHODCALLTYPE *get)(IMorvane *, LONG *), LONG want,
-                        const char *name)
+static void put_ok(HRESULT hr, const char *what) { check_hr(hr, S_OK, what); }
+
+typedef HRESULT(STDMETHODCALLTYPE *LongRead)(IMorvane *, LONG *);
+typedef HRESULT(STDMETHODCALLTYPE *LongWrite)(IMorvane *, LONG);
+
+struct LongProperty {
+    const char *name;
+    LongRead read;
+    LongWrite write;
+    LONG initial;
+    LONG written;
+};
+
+static void expect_long(IMorvane *t, const struct LongProperty *p, LONG want)
 {
     LONG value = -12345;
-    HRESULT hr = get(t, &value);
-    check(hr == S_OK && value == want, "reading %s gave 0x%08X and %ld, expected %ld", name, (unsigned)hr,
+    HRESULT hr = p->read(t, &value);
+    check(hr == S_OK && value == want, "reading %s gave 0x%08X and %ld, expected %ld", p->name, (unsigned)hr,
           (long)value, (long)want);
 }
 
-static void put_ok(HRESULT hr, const char *what) { check_hr(hr, S_OK, what); }
+static void expect_epsilon(IMorvane *t, FLOAT want)
+{
+    FLOAT epsilon = 0.0f;
+    check(t->lpVtbl->get_stop_epsilon(t, &epsilon) == S_OK && epsilon == want,
+          "stop_epsilon reads %g, expected %g", (double)epsilon, (double)want);
+}
 
 void check_properties(IMorvane *t)
 {
     const IMorvaneVtbl *v = t->lpVtbl;
-    FLOAT epsilon = 0.0f;
+    /* Distinct written values, so that a write reaching another setting shows. */
+    const struct LongProperty properties[] = {
+        {"lines", v->get_lines, v->put_lines, 144, 11},
+        {"columns", v->get_columns, v->put_columns, 192, 12},
+        {"max_features", v->get_max_features, v->put_max_features, 400, 13},
+        {"stop_iterations", v->get_stop_iterations, v->put_stop_iterations, 5, 14},
+        {"feature_width", v->get_feature_width, v->put_feature_width, 2, 16},
+        {"feature_height", v->get_feature_height, v->put_feature_height, 2, 17},
+        {"pyramid_levels", v->get_pyramid_levels, v->put_pyramid_levels, 0, 18},
+        {"calc_match_residue", v->get_calc_match_residue, v->put_calc_match_residue, 0, -7},
+    };
+    const size_t count = sizeof properties / sizeof properties[0];
 
-    expect_long(t, v->get_lines, 144, "lines");
-    expect_long(t, v->get_columns, 192, "columns");
-    expect_long(t, v->get_max_features, 400, "max_features");
-    expect_long(t, v->get_stop_iterations, 5, "stop_iterations");
-    expect_long(t, v->get_feature_width, 2, "feature_width");
-    expect_long(t, v->get_feature_height, 2, "feature_height");
-    expect_long(t, v->get_pyramid_levels, 0, "pyramid_levels");
-    expect_long(t, v->get_calc_match_residue, 0, "calc_match_residue");
-    check(v->get_stop_epsilon(t, &epsilon) == S_OK && epsilon == 0.1f, "stop_epsilon reads %g, expected 0.1",
-          (double)epsilon);
+    for (size_t i = 0; i < count; ++i)
+        expect_long(t, &properties[i], properties[i].initial);
+    expect_epsilon(t, 0.1f);
 
-    /* Every write reaches its own setting: distinct values, then all read back. */
-    put_ok(v->put_lines(t, 11), "writing lines");
-    put_ok(v->put_columns(t, 12), "writing columns");
-    put_ok(v->put_max_features(t, 13), "writing max_features");
-    put_ok(v->put_stop_iterations(t, 14), "writing stop_iterations");
+    for (size_t i = 0; i < count; ++i)
+        check(properties[i].write(t, properties[i].written) == S_OK, "writing %ld to %s failed",
+              (long)properties[i].written, properties[i].name);
     put_ok(v->put_stop_epsilon(t, 1.5f), "writing stop_epsilon");
-    put_ok(v->put_feature_width(t, 16), "writing feature_width");
-    put_ok(v->put_feature_height(t, 17), "writing feature_height");
-    put_ok(v->put_pyramid_levels(t, 18), "writing pyramid_levels");
-    put_ok(v->put_calc_match_residue(t, -7), "writing calc_match_residue");
-    expect_long(t, v->get_lines, 11, "lines");
-    expect_long(t, v->get_columns, 12, "columns");
-    expect_long(t, v->get_max_features, 13, "max_features");
-    expect_long(t, v->get_stop_iterations, 14, "stop_iterations");
-    expect_long(t, v->get_feature_width, 16, "feature_width");
-    expect_long(t, v->get_feature_height, 17, "feature_height");
-    expect_long(t, v->get_pyramid_levels, 18, "pyramid_levels");
-    expect_long(t, v->get_calc_match_residue, -7, "calc_match_residue");
-    check(v->get_stop_epsilon(t, &epsilon) == S_OK && epsilon == 1.5f, "stop_epsilon reads %g, expected 1.5",
-          (double)epsilon);
+    for (size_t i = 0; i < count; ++i)
+        expect_long(t, &properties[i], properties[i].written);
+    expect_epsilon(t, 1.5f);
 
     /* 2^18 divides neither 11 nor 12. */
     check_hr(v->create_morvane(t), E_FAIL, "create_morvane with 18 pyramid levels");
