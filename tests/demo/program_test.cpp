@@ -77,11 +77,11 @@ protected:
         copy_sample(second_frame_file, second_frame_file);
     }
 
-    // Runs trackdemo in the work folder without a display.
-    ChildResult run_trackdemo(const char *refuse = nullptr)
+    // Runs trackdemo in the work folder, by default without a display.
+    ChildResult run_trackdemo(const char *refuse = nullptr, std::optional<std::string> display = std::nullopt)
     {
         ChildRun run{{TRACKDEMO_PROGRAM}, work().string(), {}, std::chrono::seconds(60)};
-        run.environment = {{"DISPLAY", std::nullopt},
+        run.environment = {{"DISPLAY", display},
                            {"WAYLAND_DISPLAY", std::nullopt},
                            {"MORVANE_REGISTRY", registry()},
                            {"TRACKDEMO_REFUSE", refuse ? std::optional<std::string>(refuse) : std::nullopt}};
@@ -119,6 +119,17 @@ TEST_F(Program, TracksTheSampleFramesToTheirKnownMotion)
         EXPECT_GE(p.residue, 0.0) << "point " << i;
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(work()), fs::directory_iterator()), 2) << "the program writes no files";
+}
+
+TEST_F(Program, DisplayThatCannotBeOpenedMeansARunWithoutOne)
+{
+    register_module(MORVANE_MODULE);
+    copy_samples();
+    const auto result = run_trackdemo(nullptr, ":424242");
+    ASSERT_EQ(result.exit_status, 0) << result.err;
+    EXPECT_NE(result.err.find("trackdemo: Displaying tracked corners on images\ntrackdemo: Done\n"), std::string::npos)
+        << result.err;
+    EXPECT_EQ(tracked_points(result.out).size(), 6u);
 }
 
 TEST_F(Program, FramesOfAnOddWidthAreTrackedToo)
