@@ -1,13 +1,117 @@
-// Late-bound calls through a type description. Not provided yet: callers get
-// E_NOTIMPL and nothing is written.
+// Late-bound calls through a type description: the member is chosen by its
+// identifier and kind, the caller's variants are converted to the declared
+// parameter types, and the member is called through its slot in the instance's
+// table. A failing member's own result code comes back, as through the table.
+#include "typelib/invoke_arguments.h"
 #include "typelib/type_information.h"
+
+#include <oleauto.h>
+
+#include <new>
 
 namespace mvtl {
 
-HRESULT STDMETHODCALLTYPE TypeInformation::Invoke(PVOID, MEMBERID, WORD, DISPPARAMS *, VARIANT *,
-                                                  EXCEPINFO *, UINT *)
+namespace {
+
+// Only interfaces meant for automation can be called by name: a dual interface
+// (either view) or one marked for automation.
+bool reachable_by_name(const TypeView &view)
 {
-    return E_NOTIMPL;
+    if (view.is_dispatch())
+        return true;
+    return view.kind() == TKIND_INTERFACE &&
+           (view.flags() & (TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION)) != 0;
+}
+
+// The member that the dispatch flags ask for, or -1. A call may read a property
+// when no method has the identifier; a write never reaches anything but a write.
+long find_member(const TypeView &view, MEMBERID memid, WORD flags)
+{
+    long found = -1;
+    if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
+        if (flags & DISPATCH_PROPERTYPUT)
+            found = view.find_func(memid, INVOKE_PROPERTYPUT);
+        if (found < 0 && (flags & DISPATCH_PROPERTYPUTREF))
+            found = view.find_func(memid, INVOKE_PROPERTYPUTREF);
+        return found;
+    }
+    if (flags & DISPATCH_METHOD)
+        found = view.find_func(memid, INVOKE_FUNC);
+    if (found < 0 && (flags & DISPATCH_PROPERTYGET))
+        found = view.find_func(memid, INVOKE_PROPERTYGET);
+    return found;
+}
+
+// Fills the caller's exception information from the thread's error record, which
+// stays in place for the caller to read with GetErrorInfo as well.
+void fill_exception(EXCEPINFO &info, HRESULT failure)
+{
+    info = EXCEPINFO{};
+    info.scode = failure;
+    IErrorInfo *record = nullptr;
+    if (GetErrorInfo(0, &record) != S_OK || !record)
+        return;
+    record->GetSource(&info.bstrSource);
+    record->GetDescription(&info.bstrDescription);
+    record->GetHelpFile(&info.bstrHelpFile);
+    record->GetHelpContext(&info.dwHelpContext);
+    SetErrorInfo(0, record);
+    record->Release();
+}
+
+} // namespace
+
+HRESULT STDMETHODCALLTYPE TypeInformation::Invoke(PVOID pvInstance, MEMBERID memid, WORD wFlags,
+                                                  DISPPARAMS *pDispParams, VARIANT *pVarResult,
+                                                  EXCEPINFO *pExcepInfo, UINT *puArgErr)
+{
+    if (!pvInstance || !pDispParams)
+        return E_INVALIDARG;
+    const DISPPARAMS &params = *pDispParams;
+    if (params.cNamedArgs > params.cArgs || (params.cArgs > 0 && !params.rgvarg) ||
+        (params.cNamedArgs > 0 && !params.rgdispidNamedArgs))
+        return E_INVALIDARG;
+
+    const TypeView v = view();
+    if (!reachable_by_name(v))
+        return DISP_E_MEMBERNOTFOUND;
+    const long index = find_member(v, memid, wFlags);
+    if (index < 0)
+        return DISP_E_MEMBERNOTFOUND;
+    const FuncModel &func = v.func(static_cast<std::uint32_t>(index));
+    const VARTYPE returns = v.library().nodes[func.result].vt;
+    if (returns != VT_HRESULT && returns != VT_VOID && !is_returnable_type(returns))
+        return DISP_E_BADVARTYPE;
+
+    try {
+        BoundArguments args;
+        if (const HRESULT hr = args.bind(v, func, params, puArgErr); FAILED(hr))
+            return hr;
+        VARIANT returned;
+        VariantInit(&returned);
+        const HRESULT called = DispCallFunc(pvInstance, func.vft_slot * sizeof(void *), CC_STDCALL,
+                                            returns, args.count(), args.types(), args.values(),
+                                            &returned);
+        if (FAILED(called))
+            return called;
+        if (returns == VT_HRESULT) {
+            if (FAILED(returned.scode)) {
+                if (pExcepInfo)
+                    fill_exception(*pExcepInfo, returned.scode);
+                return returned.scode;
+            }
+        } else if (returns != VT_VOID) {
+            // A member that returns its value directly rather than through a parameter.
+            if (pVarResult)
+                *pVarResult = returned;
+            else
+                VariantClear(&returned);
+        }
+        args.take_result(pVarResult);
+        return S_OK;
+    } catch (const std::bad_alloc &) {
+        return E_OUTOFMEMORY;
+    }
 }
 
 } // namespace mvtl

@@ -512,13 +512,6 @@ TEST_F(ComponentTypeLib, DescriptionsKeepTheirLibraryAliveAndAreTheSameObjects)
     first->Release();
 }
 
-TEST_F(ComponentTypeLib, LateBoundCallsAreNotProvidedYet)
-{
-    const auto info = info_of(IID_IMorvane);
-    DISPPARAMS none = {nullptr, nullptr, 0, 0};
-    EXPECT_EQ(info->Invoke(nullptr, 5, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), E_NOTIMPL);
-}
-
 TEST_F(ComponentTypeLib, AWalkOverEverythingSeesEveryMember)
 {
     // 22 + 1 own members, and IDispatch (4) and IUnknown (3) reached as bases.
