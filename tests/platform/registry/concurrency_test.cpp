@@ -93,12 +93,14 @@ TEST_F(SharedRegistry, AWriterKilledMidWriteLeavesTheOldOrTheNewValue)
         std::this_thread::sleep_for(delay);
         writer.kill_now();
 
-        // Either the write in progress or the one before it, whole.
+        // A whole value of this writer, from the write before the announced one or
+        // later: how
+        // many more writes it finishes before the kill lands depends on the
+        // machine's speed, so only the lower end is fixed.
         const auto stamp = stamp_of("Killed");
         ASSERT_TRUE(stamp.has_value()) << "attempt " << attempt;
         EXPECT_EQ(stamp->seed, attempt);
         EXPECT_GE(stamp->round + 1, target);
-        EXPECT_LE(stamp->round, target + 2);
 
         // The database is sound and takes writes again.
         EXPECT_EQ(integrity_of(file_), "ok");
