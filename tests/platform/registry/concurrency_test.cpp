@@ -93,10 +93,9 @@ TEST_F(SharedRegistry, AWriterKilledMidWriteLeavesTheOldOrTheNewValue)
         std::this_thread::sleep_for(delay);
         writer.kill_now();
 
-        // A whole value of this writer, from the write before the announced one or
-        // later: how
-        // many more writes it finishes before the kill lands depends on the
-        // machine's speed, so only the lower end is fixed.
+        // A whole value of this writer, from the write before the announced one
+        // or later: how many more writes it finishes before the kill lands
+        // depends on the machine's speed, so only the lower end is fixed.
         const auto stamp = stamp_of("Killed");
         ASSERT_TRUE(stamp.has_value()) << "attempt " << attempt;
         EXPECT_EQ(stamp->seed, attempt);
