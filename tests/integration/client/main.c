@@ -98,6 +98,7 @@ static void use_registered_component(const char *module_path)
         check_error_record(tracker);
         check_tracking(tracker);
         check_name_resolution(tracker);
+        check_invoke(tracker);
         release_last(tracker, "the tracking tracker");
     }
     CoUninitialize();

@@ -296,3 +296,43 @@ void check_name_resolution(IMorvane *t)
 
     d->lpVtbl->Release(d);
 }
+
+void check_invoke(IMorvane *t)
+{
+    IDispatch *d = NULL;
+    DISPPARAMS none = {NULL, NULL, 0, 0};
+    VARIANT result, argument;
+    DISPID put_id = DISPID_PROPERTYPUT;
+    DISPPARAMS put = {&argument, &put_id, 1, 1};
+    LONG lines = 0;
+    HRESULT hr;
+
+    if (!check_hr(t->lpVtbl->QueryInterface(t, &IID_IDispatch, (void **)&d), S_OK, "querying IDispatch"))
+        return;
+    t->lpVtbl->get_lines(t, &lines);
+    memset(&result, 0, sizeof result);
+    hr = d->lpVtbl->Invoke(d, 1, &IID_NULL, 0x0409, DISPATCH_PROPERTYGET, &none, &result, NULL, NULL);
+    check(hr == S_OK && result.vt == VT_I4 && result.lVal == lines,
+          "Invoke reading lines gave 0x%08X, type %u, value %ld; expected %ld", (unsigned)hr, result.vt,
+          (long)result.lVal, (long)lines);
+    VariantClear(&result);
+
+    /* A write by name reaches the same setting as the table's. */
+    VariantInit(&argument);
+    argument.vt = VT_I4;
+    argument.lVal = lines + 4;
+    check_hr(d->lpVtbl->Invoke(d, 1, &IID_NULL, 0x0409, DISPATCH_PROPERTYPUT, &put, NULL, NULL, NULL), S_OK,
+             "Invoke writing lines");
+    check(t->lpVtbl->get_lines(t, &lines) == S_OK && lines == argument.lVal,
+          "a write by Invoke reads back as %ld", (long)lines);
+    check_hr(d->lpVtbl->Invoke(d, 5, &IID_NULL, 0x0409, DISPATCH_METHOD, &none, NULL, NULL, NULL), S_OK,
+             "Invoke of create_morvane");
+
+    /* A refused write fails by name as by the table, with the same record. */
+    SetErrorInfo(0, NULL);
+    argument.lVal = 0;
+    hr = d->lpVtbl->Invoke(d, 1, &IID_NULL, 0x0409, DISPATCH_PROPERTYPUT, &put, NULL, NULL, NULL);
+    if (check(FAILED(hr), "Invoke writing 0 to lines succeeded"))
+        expect_record("Number of lines must be a positive integer", "Invoke writing 0 to lines");
+    d->lpVtbl->Release(d);
+}

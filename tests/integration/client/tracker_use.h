@@ -20,4 +20,8 @@ void check_tracking(IMorvane *tracker);
  * or in other letter case; unknown names are refused. */
 void check_name_resolution(IMorvane *tracker);
 
+/* Members called by dispatch ID: a property read and write, a method, and a
+ * refused write that leaves the same error record as through the table. */
+void check_invoke(IMorvane *tracker);
+
 #endif
