@@ -3,7 +3,6 @@
 #include <opencv2/video/tracking.hpp>
 
 #include <algorithm>
-#include <exception>
 #include <limits>
 
 namespace morvane {
@@ -18,30 +17,6 @@ constexpr std::int64_t values_per_window_pixel = 3;
 // Every level is padded by the window on each side, with a reflected border,
 // as the library pads the pyramids it builds for itself.
 constexpr int level_border = cv::BORDER_REFLECT_101;
-
-// Builds the two pyramids side by side when the library has a thread to spare
-// (one after the other when it has not). A failure on either side is handed
-// to the caller's thread, never left in a worker.
-void build_pyramids(const cv::Mat &frame_a, const cv::Mat &frame_b, cv::Size window, int max_level,
-                    FlowPyramid &pyramid_a, FlowPyramid &pyramid_b)
-{
-    std::exception_ptr failure[2];
-    cv::parallel_for_(cv::Range(0, 2), [&](const cv::Range &range) {
-        for (int side = range.start; side < range.end; ++side) {
-            try {
-                if (side == 0)
-                    pyramid_a.build(frame_a, window, max_level);
-                else
-                    pyramid_b.build(frame_b, window, max_level);
-            } catch (...) {
-                failure[side] = std::current_exception();
-            }
-        }
-    });
-    for (const std::exception_ptr &f : failure)
-        if (f)
-            std::rethrow_exception(f);
-}
 
 } // namespace
 
@@ -90,7 +65,8 @@ void track_flow(const FlowSettings &settings, const FlowBuffers &buffers, FlowPy
                           const_cast<std::uint8_t *>(buffers.frame_a), stride);
     const cv::Mat frame_b(settings.lines, settings.columns, CV_8UC1,
                           const_cast<std::uint8_t *>(buffers.frame_b), stride);
-    build_pyramids(frame_a, frame_b, settings.window, max_level, pyramid_a, pyramid_b);
+    pyramid_a.build(frame_a, settings.window, max_level);
+    pyramid_b.build(frame_b, settings.window, max_level);
 
     // Results are written in place: headers of exactly the size and type the
     // library asks for, passed const so that it may not reallocate them.
