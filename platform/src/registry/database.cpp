@@ -147,7 +147,14 @@ LSTATUS Database::use_write_ahead_log()
 {
     // Write-ahead logging lets readers in other processes go on during a
     // write and never see it half done; FULL makes each commit durable.
+    // Switching a new file's journal takes a lock that the busy handler does
+    // not wait for, so processes opening the file together retry here.
     int rc = sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+    for (int waited_ms = 0; (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) && waited_ms < busy_timeout_ms;
+         waited_ms += 2) {
+        usleep(2000);
+        rc = sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+    }
     if (rc == SQLITE_OK)
         rc = sqlite3_exec(db_, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
     return status_from_sqlite(rc);
