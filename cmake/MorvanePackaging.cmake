@@ -18,7 +18,7 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
   "kernel, registry, component-system and automation services. With the programs\n"
   "regsvr, reg and trackdemo, headers, pkg-config and CMake files for clients, and\n"
   "manual pages.")
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+# The DEB generator installs under /usr by default.
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
@@ -26,4 +26,6 @@ get_property(extra_depends GLOBAL PROPERTY MORVANE_PACKAGE_DEPENDS)
 if(extra_depends)
   list(JOIN extra_depends ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 endif()
+# `--target package_source` packs the checkout without build trees and local state.
+set(CPACK_SOURCE_IGNORE_FILES "/\\.git/" "/build/" "/stage/" "/\\.registry/")
 include(CPack)
