@@ -1,6 +1,7 @@
 // regsvr [-u] [-s] FILE: registers a component file by calling its exported
 // DllRegisterServer (DllUnregisterServer with -u). -s prints nothing.
 #include "result_names.h"
+#include "standard_options.h"
 
 #include <windows.h>
 
@@ -15,10 +16,20 @@ constexpr int exit_not_loadable = 3;
 constexpr int exit_no_export = 4;
 constexpr int exit_failed = 5;
 
+// The manual page regsvr.1 says the same at length.
+constexpr char usage_text[] =
+    "usage: regsvr [-u] [-s] FILE\n"
+    "       regsvr -h | --help | --version\n"
+    "Registers the component module FILE by calling its DllRegisterServer.\n"
+    "  -u, /u     unregister: call DllUnregisterServer instead\n"
+    "  -s, /s     silent: print nothing\n"
+    "  -h, --help print this usage; --version: the version\n"
+    "Exit status: 0 done, 2 wrong usage, 3 FILE not loadable, 4 no such entry point,\n"
+    "5 the entry point failed. MORVANE_REGISTRY names the registry database.\n";
+
 int usage()
 {
-    std::fprintf(stderr, "usage: regsvr [-u] [-s] FILE\n"
-                         "  registers the component FILE (-u: unregisters it; -s: silent)\n");
+    std::fputs(usage_text, stderr);
     return exit_usage;
 }
 
@@ -26,6 +37,8 @@ int usage()
 
 int main(int argc, char **argv)
 {
+    if (const auto answered = morvane::answer_standard_option(argc, argv, "regsvr", usage_text))
+        return *answered;
     bool unregister = false;
     bool silent = false;
     const char *file = nullptr;
