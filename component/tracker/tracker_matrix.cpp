@@ -36,6 +36,7 @@ SAFEARRAY *matches_matrix(ULONG count, const FLOAT *points, const BYTE *status)
 
 HRESULT Tracker::track_corners(VARIANT imgA, VARIANT imgB, VARIANT features, VARIANT *matches)
 {
+    const StateGuard guard(state_lock_);
     if (!matches)
         return fail(E_POINTER, messages::null_pointer);
     if (!allocated())
@@ -79,7 +80,7 @@ HRESULT Tracker::track_corners(VARIANT imgA, VARIANT imgB, VARIANT features, VAR
         const LockedData frame_b(imgB.parray);
         if (!frame_a.get<BYTE>() || !frame_b.get<BYTE>())
             return fail(E_INVALIDARG, messages::null_matrix);
-        result = _track_corners(frame_a.get<BYTE>(), frame_b.get<BYTE>(), static_cast<LONG>(count),
+        result = track_frames(frame_a.get<BYTE>(), frame_b.get<BYTE>(), static_cast<LONG>(count),
                                 feat_a_.get(), feat_b_.get(), status_buf_.get(), residue);
     }
     if (FAILED(result))
@@ -102,6 +103,7 @@ HRESULT Tracker::track_corners(VARIANT imgA, VARIANT imgB, VARIANT features, VAR
 
 HRESULT Tracker::get_match_residue(VARIANT *value)
 {
+    const StateGuard guard(state_lock_);
     if (!value)
         return fail(E_POINTER, messages::null_pointer);
     if (!residue_buf_)
