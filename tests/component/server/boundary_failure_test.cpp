@@ -16,15 +16,20 @@
 
 namespace {
 
-// Allocations of the C++ library still to succeed before one is refused; negative: none is.
-std::atomic<long> allocations_before_failure{-1};
-std::atomic<bool> allocation_refused{false};
 // Heap creations refused while set.
 std::atomic<bool> refuse_heaps{false};
 
 } // namespace
 
 #ifdef INJECT_ALLOCATION_FAILURES
+namespace {
+
+// Allocations of the C++ library still to succeed before one is refused; negative: none is.
+std::atomic<long> allocations_before_failure{-1};
+std::atomic<bool> allocation_refused{false};
+
+} // namespace
+
 void *operator new(std::size_t size)
 {
     if (allocations_before_failure.load() >= 0 && allocations_before_failure.fetch_sub(1) == 0) {
@@ -47,6 +52,7 @@ extern "C" HANDLE HeapCreate(DWORD options, SIZE_T initial_size, SIZE_T maximum_
 
 namespace {
 
+#ifdef INJECT_ALLOCATION_FAILURES
 // Runs `step` with the n-th allocation refused, for n = 0, 1, ... until a run
 // refuses none; each run must return, with a result code, not throw.
 void refuse_each_allocation_of(const char *what, const std::function<HRESULT()> &step)
@@ -70,6 +76,7 @@ void refuse_each_allocation_of(const char *what, const std::function<HRESULT()> 
     }
     ADD_FAILURE() << what << " never ran without a refused allocation";
 }
+#endif
 
 TEST(BoundaryFailures, RefusedAllocationsBecomeResultCodes)
 {
