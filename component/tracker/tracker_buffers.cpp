@@ -25,7 +25,7 @@ bool fits_decimation(LONG columns, LONG lines, LONG levels)
 
 Tracker::Tracker() = default;
 
-Tracker::~Tracker() { destroy_morvane(); }
+Tracker::~Tracker() { release_buffers(); }
 
 bool Tracker::allocated() const
 {
@@ -34,12 +34,13 @@ bool Tracker::allocated() const
 
 HRESULT Tracker::create_morvane()
 {
+    const StateGuard guard(state_lock_);
     if (pyramid_a_ || pyramid_b_ || feat_a_ || feat_b_ || status_buf_ || residue_buf_)
-        destroy_morvane();
+        release_buffers();
     if (!fits_decimation(columns_, lines_, pyramid_levels_))
         return fail(E_FAIL, messages::decimation);
     if (FAILED(allocate_buffers())) {
-        destroy_morvane();
+        release_buffers();
         return fail(E_OUTOFMEMORY, messages::out_of_memory);
     }
     capacity_ = max_features_;
@@ -76,6 +77,12 @@ HRESULT Tracker::allocate_buffers()
 }
 
 HRESULT Tracker::destroy_morvane()
+{
+    const StateGuard guard(state_lock_);
+    return release_buffers();
+}
+
+HRESULT Tracker::release_buffers()
 {
     pyramid_a_.reset();
     pyramid_b_.reset();

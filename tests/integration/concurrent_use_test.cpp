@@ -3,7 +3,8 @@
 // and make their first late-bound call together, so that the lazy class-object
 // creation, the once-only type-information load, reference and lock counting and
 // the per-thread error records all meet concurrent callers. Afterwards the module
-// must be unloadable again.
+// must be unloadable again. Threads also share one tracker, whose calls must
+// then run one after the other.
 #include "registered_module.h"
 #include "textured_frame.h"
 
@@ -252,6 +253,72 @@ TEST_F(ConcurrentUseTest, ThreadsCreateUseAndReleaseTrackersTogether)
     EXPECT_EQ(module_->can_unload_now(), S_FALSE);
     tracker->Release();
     EXPECT_EQ(module_->can_unload_now(), S_OK);
+    CoUninitialize();
+}
+
+// Several threads call one tracker at once: each tracking call tracks the
+// frames' motion, while one thread keeps releasing and rebuilding the buffers.
+TEST_F(ConcurrentUseTest, ThreadsShareOneTracker)
+{
+    const Scene scene;
+    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+    IMorvane *tracker = nullptr;
+    ASSERT_EQ(CoCreateInstance(CLSID_CoMorvane, nullptr, CLSCTX_INPROC_SERVER, IID_IMorvane,
+                               reinterpret_cast<void **>(&tracker)),
+              S_OK);
+    _IMorvane *raw = nullptr;
+    ASSERT_EQ(tracker->QueryInterface(IID__IMorvane, reinterpret_cast<void **>(&raw)), S_OK);
+    tracker->put_columns(kColumns);
+    tracker->put_lines(kLines);
+    tracker->put_max_features(kPoints);
+    tracker->put_calc_match_residue(1);
+    ASSERT_EQ(tracker->create_morvane(), S_OK);
+
+    std::latch started(kThreads);
+    std::vector<Faults> faults;
+    for (int i = 0; i < kThreads; ++i)
+        faults.emplace_back(i);
+    {
+        std::vector<std::jthread> threads;
+        for (int i = 0; i < kThreads; ++i) {
+            threads.emplace_back([&, i] {
+                Faults &fault = faults[static_cast<std::size_t>(i)];
+                CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+                started.arrive_and_wait();
+                for (int round = 0; round < kRounds; ++round) {
+                    if (i == 0) {
+                        fault.expect_hr(tracker->destroy_morvane(), S_OK, "destroy_morvane");
+                        fault.expect_hr(tracker->create_morvane(), S_OK, "create_morvane");
+                        continue;
+                    }
+                    if (i % 2 == 1) {
+                        VARIANT residue;
+                        VariantInit(&residue);
+                        const HRESULT read = tracker->get_match_residue(&residue);
+                        fault.expect(read == S_OK || read == E_FAIL, "reading match_residue");
+                        VariantClear(&residue);
+                    }
+                    std::vector<float> found(scene.points.size());
+                    std::vector<BYTE> status(kPoints);
+                    fault.expect_hr(raw->_track_corners(scene.first.data, scene.second.data, kPoints,
+                                                        const_cast<float *>(scene.points.data()),
+                                                        found.data(), status.data(), nullptr),
+                                    S_OK, "_track_corners");
+                    for (int p = 0; p < kPoints; ++p) {
+                        const double dx = found[2 * p] - scene.points[2 * p] - kMotionX;
+                        const double dy = found[2 * p + 1] - scene.points[2 * p + 1] - kMotionY;
+                        fault.expect(status[p] == 1 && std::hypot(dx, dy) < 0.2,
+                                     "point " + std::to_string(p) + " was not tracked with the frames' motion");
+                    }
+                }
+                CoUninitialize();
+            });
+        }
+    }
+    for (const Faults &fault : faults)
+        EXPECT_EQ(fault.text(), "");
+    raw->Release();
+    EXPECT_EQ(tracker->Release(), 0u);
     CoUninitialize();
 }
 

@@ -132,10 +132,9 @@ TEST_F(Install, ABlockAfterDeleteOrValIsRefused)
     make_key(HKEY_CLASSES_ROOT, "Old");
     EXPECT_EQ(install("HKCR { K Delete Old { Sub } }"), DISP_E_EXCEPTION);
     EXPECT_EQ(snapshot(HKEY_CLASSES_ROOT), (Tree{{"", {}}}));
-    // The roll-back stops where the installation stopped: K's value is removed, but
-    // K, whose block it cannot finish reading, stays.
+    // The roll-back stops where the installation stopped and removes K as well.
     EXPECT_EQ(install("HKCR { K { val V = s 'x' { Sub } } }"), DISP_E_EXCEPTION);
-    EXPECT_EQ(snapshot(HKEY_CLASSES_ROOT), (Tree{{"", {}}, {"K", {}}}));
+    EXPECT_EQ(snapshot(HKEY_CLASSES_ROOT), (Tree{{"", {}}}));
 }
 
 TEST_F(Install, AKeyThatCanNeitherBeOpenedNorCreatedFailsTheRun)
