@@ -81,6 +81,8 @@ ChildResult run_child(const ChildRun &run)
         return result;
     }
 
+    if (run.started)
+        run.started(pid);
     const auto deadline = std::chrono::steady_clock::now() + run.timeout;
     std::array<pollfd, 2> streams{{{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}}};
     std::array<std::string *, 2> sinks{&result.out, &result.err};

@@ -4,6 +4,7 @@
 #define TRACKDEMO_TESTS_CHILD_PROCESS_H
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -17,6 +18,9 @@ struct ChildRun {
     // Variables to set; a variable mapped to nothing is removed.
     std::map<std::string, std::optional<std::string>> environment;
     std::chrono::seconds timeout{60};
+    // Called with the child's process id as soon as it runs, while its output
+    // is collected; for tests that act on the child during its run.
+    std::function<void(int)> started;
 };
 
 struct ChildResult {
