@@ -18,9 +18,6 @@ struct ChildRun {
     // Variables to set; a variable mapped to nothing is removed.
     std::map<std::string, std::optional<std::string>> environment;
     std::chrono::seconds timeout{60};
-    // Called with the child's process id as soon as it runs, while its output
-    // is collected; for tests that act on the child during its run.
-    std::function<void(int)> started;
 };
 
 struct ChildResult {
@@ -31,6 +28,9 @@ struct ChildResult {
 };
 
 ChildResult run_child(const ChildRun &run);
+// The same, calling started with the child's process id as soon as it runs,
+// while its output is collected: for tests that act on the child mid-run.
+ChildResult run_child(const ChildRun &run, const std::function<void(int)> &started);
 
 } // namespace trackdemo::testing
 

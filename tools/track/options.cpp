@@ -122,7 +122,7 @@ Command parse_options(int argc, const char *const *argv)
             return ShowHelp{};
         if (arg == "--version")
             return ShowVersion{};
-        if (arg == "--quiet" || arg == "-q") {
+        if (arg == "--quiet") {
             options.quiet = true;
             continue;
         }
@@ -176,7 +176,7 @@ const char *usage_text()
            "  --epsilon E            stop_epsilon (default 0.01)\n"
            "  --fb-max PX            forward-backward limit, 0 for none (default 1.0)\n"
            "  --residue-max R        end tracks whose match residue exceeds R\n"
-           "  -q, --quiet            no progress on standard error\n"
+           "  --quiet                no progress on standard error\n"
            "  -h, --help             this text\n"
            "  --version              the program's version\n";
 }

@@ -161,7 +161,9 @@ protected:
     ChildRun track_run(std::vector<std::string> arguments) const
     {
         arguments.insert(arguments.begin(), TRACK_PROGRAM);
-        return ChildRun{arguments, scratch_.string(), {{"MORVANE_REGISTRY", path("reg.db")}}, std::chrono::seconds(120)};
+        ChildRun run{arguments, scratch_.string(), {}, std::chrono::seconds(120)};
+        run.environment = {{"MORVANE_REGISTRY", path("reg.db")}};
+        return run;
     }
 
     ChildResult track(std::vector<std::string> arguments) const { return run_child(track_run(std::move(arguments))); }
@@ -284,9 +286,9 @@ TEST_F(TrackProgram, FailuresGiveTheirStatusAndMessage)
          "morvane-track: the component refused the frame size 198x146: Image dimension is incompatible with "
          "pyramid decimation.",
          -1},
-        {{"resized", "-q"}, true, 1, "morvane-track: frame 3 (resized/3.png) is 100x80, not 198x146 as the first frame",
+        {{"resized", "--quiet"}, true, 1, "morvane-track: frame 3 (resized/3.png) is 100x80, not 198x146 as the first frame",
          3},
-        {{"damaged", "-q"}, true, 1,
+        {{"damaged", "--quiet"}, true, 1,
          "morvane-track: cannot read frame 3 (damaged/3.png): not an image that can be decoded", 3},
     };
     for (const Failure &failure : failures) {
@@ -327,8 +329,7 @@ TEST_F(TrackProgram, InterruptEndsAfterTheCurrentFrameWithCompleteOutput)
         return bytes;
     }();
     std::thread feeder;
-    ChildRun run = track_run({"scene/%d.png", "--format", "jsonl"});
-    run.started = [&](int pid) {
+    const auto started = [&](int pid) {
         feeder = std::thread([&, pid] {
             // Opening blocks until the program opens the frame to read it.
             const int fd = open(pipe.c_str(), O_WRONLY);
@@ -339,7 +340,7 @@ TEST_F(TrackProgram, InterruptEndsAfterTheCurrentFrameWithCompleteOutput)
             }
         });
     };
-    const auto result = run_child(run);
+    const auto result = run_child(track_run({"scene/%d.png", "--format", "jsonl"}), started);
     feeder.join();
     EXPECT_EQ(result.exit_status, 130) << result.err;
     EXPECT_NE(result.err.find("morvane-track: interrupted after frame 5\nmorvane-track: 6 frames, "),
