@@ -249,6 +249,39 @@ TEST_F(TrackProgram, CsvAndJsonLinesFromFoldersPatternsAndVideosAgree)
     EXPECT_GT(video_motion.checked, 1000);
 }
 
+TEST_F(TrackProgram, StartPointsAndLimitsDecideWhereTracksEnd)
+{
+    register_component();
+    write_scene_images(scene_, path("scene"));
+    // One point clear of the occluder, one that it covers from frame 12.
+    std::ofstream(path("points.csv")) << "x,y\n60.5,100.25\n150,40\n";
+    struct Case {
+        std::vector<std::string> limits;
+        long last_frame_0, last_frame_1;
+        std::string ended; // the summary's counts by reason
+    };
+    const Case cases[] = {
+        {{}, 23, 11, "ended: 0 lost, 1 forward-backward, 0 residue, 0 left the frame"},
+        {{"--fb-max", "0"}, 23, 23, "ended: 0 lost, 0 forward-backward, 0 residue, 0 left the frame"},
+        {{"--residue-max", "0"}, 0, 0, "ended: 0 lost, 0 forward-backward, 2 residue, 0 left the frame"},
+    };
+    for (const Case &c : cases) {
+        std::vector<std::string> arguments = {"scene", "--points", "points.csv", "--quiet"};
+        arguments.insert(arguments.end(), c.limits.begin(), c.limits.end());
+        const auto run = track(arguments);
+        const std::string name = c.limits.empty() ? "(defaults)" : c.limits.front();
+        ASSERT_EQ(run.exit_status, 0) << name << ": " << run.err;
+        EXPECT_NE(run.err.find("2 tracks started; " + c.ended), std::string::npos) << name << ": " << run.err;
+        const auto tracks = by_track(parse_csv(run.out));
+        ASSERT_EQ(tracks.size(), 2u) << name;
+        EXPECT_EQ(tracks.at(0).back().frame, c.last_frame_0) << name;
+        EXPECT_EQ(tracks.at(1).back().frame, c.last_frame_1) << name;
+        EXPECT_EQ(tracks.at(0).front().x, 60.5) << name;
+        const bool checked = c.limits.empty() || c.limits.front() != "--fb-max";
+        EXPECT_EQ(tracks.at(0).back().fb_error.has_value(), checked && c.last_frame_0 > 0) << name;
+    }
+}
+
 TEST_F(TrackProgram, FailuresGiveTheirStatusAndMessage)
 {
     write_scene_images(scene_, path("scene"));
@@ -261,6 +294,7 @@ TEST_F(TrackProgram, FailuresGiveTheirStatusAndMessage)
     }
     cv::imwrite(path("resized/3.png"), scene_.frame(3)(cv::Rect(0, 0, 100, 80)));
     std::ofstream(path("damaged/3.png")) << "not a picture";
+    std::ofstream(path("bad.csv")) << "x,y\n1,2\n3;4\n";
 
     struct Failure {
         std::vector<std::string> arguments;
@@ -274,6 +308,10 @@ TEST_F(TrackProgram, FailuresGiveTheirStatusAndMessage)
         {{"scene", "--levels"}, true, 2, "morvane-track: option --levels needs an argument", -1},
         {{"scene", "--levels", "two"}, true, 2, "morvane-track: invalid value 'two' for --levels", -1},
         {{}, true, 2, "morvane-track: no input given", -1},
+        {{"scene", "--points", "none.csv"}, true, 1,
+         "morvane-track: cannot read the points file none.csv: No such file or directory", -1},
+        {{"scene", "--points", "bad.csv"}, true, 1, "morvane-track: the points file bad.csv has no x,y pair on line 3",
+         -1},
         {{"missing"}, true, 1, "morvane-track: cannot open the input missing: no such file or folder", -1},
         {{"scene"}, false, 1, "morvane-track: the component Morvane.CoMorvane is not registered (0x80040154)", -1},
         {{"scene", "--iterations", "0"}, true, 1,
