@@ -152,9 +152,9 @@ protected:
 
     std::string path(const std::string &name) const { return (scratch_ / name).string(); }
 
-    void register_component()
+    void register_component(const std::string &module = MORVANE_MODULE)
     {
-        const auto result = run_child({{REGSVR_PROGRAM, MORVANE_MODULE}, "", {{"MORVANE_REGISTRY", path("reg.db")}}});
+        const auto result = run_child({{REGSVR_PROGRAM, module}, "", {{"MORVANE_REGISTRY", path("reg.db")}}});
         ASSERT_EQ(result.exit_status, 0) << result.out << result.err;
     }
 
@@ -296,44 +296,52 @@ TEST_F(TrackProgram, FailuresGiveTheirStatusAndMessage)
     std::ofstream(path("damaged/3.png")) << "not a picture";
     std::ofstream(path("bad.csv")) << "x,y\n1,2\n3;4\n";
 
+    // How the component is registered for a row.
+    enum Registration { none, registered, file_removed };
     struct Failure {
         std::vector<std::string> arguments;
-        bool registered;
+        Registration registration;
         int status;
         std::string message; // the first line on standard error
         long frames_written; // frames with rows on standard output; -1 for none at all
     };
     const Failure failures[] = {
-        {{"scene", "--bogus"}, true, 2, "morvane-track: unknown option --bogus", -1},
-        {{"scene", "--levels"}, true, 2, "morvane-track: option --levels needs an argument", -1},
-        {{"scene", "--levels", "two"}, true, 2, "morvane-track: invalid value 'two' for --levels", -1},
-        {{}, true, 2, "morvane-track: no input given", -1},
-        {{"scene", "--points", "none.csv"}, true, 1,
+        {{"scene", "--bogus"}, registered, 2, "morvane-track: unknown option --bogus", -1},
+        {{"scene", "--levels"}, registered, 2, "morvane-track: option --levels needs an argument", -1},
+        {{"scene", "--levels", "two"}, registered, 2, "morvane-track: invalid value 'two' for --levels", -1},
+        {{}, registered, 2, "morvane-track: no input given", -1},
+        {{"scene", "--points", "none.csv"}, registered, 1,
          "morvane-track: cannot read the points file none.csv: No such file or directory", -1},
-        {{"scene", "--points", "bad.csv"}, true, 1, "morvane-track: the points file bad.csv has no x,y pair on line 3",
+        {{"scene", "--points", "bad.csv"}, registered, 1, "morvane-track: the points file bad.csv has no x,y pair on line 3",
          -1},
-        {{"missing"}, true, 1, "morvane-track: cannot open the input missing: no such file or folder", -1},
-        {{"scene"}, false, 1, "morvane-track: the component Morvane.CoMorvane is not registered (0x80040154)", -1},
-        {{"scene", "--iterations", "0"}, true, 1,
+        {{"missing"}, registered, 1, "morvane-track: cannot open the input missing: no such file or folder", -1},
+        {{"scene"}, none, 1, "morvane-track: the component Morvane.CoMorvane is not registered (0x80040154)", -1},
+        {{"scene"}, file_removed, 1, "morvane-track: cannot create the component Morvane.CoMorvane (0x800401F8)", -1},
+        {{"scene", "--iterations", "0"}, registered, 1,
          "morvane-track: the component refused stop_iterations = 0: Number of iterations must be a positive integer",
          -1},
-        {{"scene", "--half-window", "4x-1"}, true, 1,
+        {{"scene", "--half-window", "4x-1"}, registered, 1,
          "morvane-track: the component refused feature_height = -1: Feature window height must be a positive integer",
          -1},
-        {{"scene", "--levels", "31"}, true, 1,
+        {{"scene", "--levels", "31"}, registered, 1,
          "morvane-track: the component refused the frame size 198x146: Image dimension is incompatible with "
          "pyramid decimation.",
          -1},
-        {{"resized", "--quiet"}, true, 1, "morvane-track: frame 3 (resized/3.png) is 100x80, not 198x146 as the first frame",
+        {{"resized", "--quiet"}, registered, 1, "morvane-track: frame 3 (resized/3.png) is 100x80, not 198x146 as the first frame",
          3},
-        {{"damaged", "--quiet"}, true, 1,
+        {{"damaged", "--quiet"}, registered, 1,
          "morvane-track: cannot read frame 3 (damaged/3.png): not an image that can be decoded", 3},
     };
     for (const Failure &failure : failures) {
         const std::string name = failure.arguments.empty() ? "(none)" : failure.arguments.back();
         fs::remove(path("reg.db"));
-        if (failure.registered) {
+        if (failure.registration == registered) {
             register_component();
+        } else if (failure.registration == file_removed) {
+            // Registered, then gone: the component system finds the entries but cannot load the file.
+            fs::copy_file(MORVANE_MODULE, path("Morvane.so"), fs::copy_options::overwrite_existing);
+            register_component(path("Morvane.so"));
+            fs::remove(path("Morvane.so"));
         }
         const auto run = track(failure.arguments);
         EXPECT_EQ(run.exit_status, failure.status) << name << ": " << run.err;
