@@ -7,7 +7,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libsqlite3-dev sqlite3 libffi-dev
   dpkg-dev file
-  libopencv-video-dev libopencv-imgproc-dev libopencv-imgcodecs-dev
+  libopencv-video-dev libopencv-imgproc-dev libopencv-imgcodecs-dev libopencv-videoio-dev
   qt6-base-dev xvfb xauth xdotool x11-apps x11-utils imagemagick
 )
 

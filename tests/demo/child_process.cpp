@@ -43,7 +43,9 @@ std::vector<char *> pointers(std::vector<std::string> &texts)
 
 } // namespace
 
-ChildResult run_child(const ChildRun &run)
+ChildResult run_child(const ChildRun &run) { return run_child(run, {}); }
+
+ChildResult run_child(const ChildRun &run, const std::function<void(int)> &started)
 {
     ChildResult result;
     int out_pipe[2];
@@ -81,6 +83,8 @@ ChildResult run_child(const ChildRun &run)
         return result;
     }
 
+    if (started)
+        started(pid);
     const auto deadline = std::chrono::steady_clock::now() + run.timeout;
     std::array<pollfd, 2> streams{{{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}}};
     std::array<std::string *, 2> sinks{&result.out, &result.err};

@@ -4,6 +4,7 @@
 #define TRACKDEMO_TESTS_CHILD_PROCESS_H
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -27,6 +28,9 @@ struct ChildResult {
 };
 
 ChildResult run_child(const ChildRun &run);
+// The same, calling started with the child's process id as soon as it runs,
+// while its output is collected: for tests that act on the child mid-run.
+ChildResult run_child(const ChildRun &run, const std::function<void(int)> &started);
 
 } // namespace trackdemo::testing
 

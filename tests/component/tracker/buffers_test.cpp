@@ -154,8 +154,9 @@ TEST(TrackerBuffers, PyramidStorageIsReusedByEveryRun)
         ASSERT_EQ(track_direct(tracker, a, b, points).result, S_OK);
         const auto warm_a = level_buffers(*tracker.pyramid_a());
         const auto warm_b = level_buffers(*tracker.pyramid_b());
-        ASSERT_EQ(warm_a.size(), static_cast<size_t>(levels + 1));
-        ASSERT_EQ(warm_b.size(), static_cast<size_t>(levels + 1));
+        // Each level's image and its gradients.
+        ASSERT_EQ(warm_a.size(), static_cast<size_t>(2 * (levels + 1)));
+        ASSERT_EQ(warm_b.size(), static_cast<size_t>(2 * (levels + 1)));
         EXPECT_EQ(warm_a[0], base_a[0]);
         EXPECT_EQ(warm_b[0], base_b[0]);
 

@@ -131,6 +131,48 @@ TEST(DirectTracking, AgreesWithTheLibrarysOwnCall)
     }
 }
 
+TEST(DirectTracking, KeptPyramidsFollowTheBytesNotTheBuffers)
+{
+    // Two caller buffers refilled between runs, as a video reader does: every
+    // run agrees with the library's own call on the content of the moment,
+    // whether a kept pyramid is reused, reused in the other role, or stale.
+    const std::vector<cv::Mat> frames = {textured_frame(192, 144, 0.0, 0.0, 5),
+                                         textured_frame(192, 144, 0.6, 0.3, 5),
+                                         textured_frame(192, 144, 1.3, -0.4, 5)};
+    struct Step {
+        int in_first, in_second; // frames held by the two buffers
+        bool backward;           // tracks from the second buffer to the first
+    };
+    const Step steps[] = {{0, 1, false}, {0, 1, true}, {2, 1, false}, {2, 1, true},
+                          {2, 0, false}, {1, 0, true}, {1, 1, false}};
+    const auto points = grid_points(192, 144, 10, 13);
+    const cv::TermCriteria stop(cv::TermCriteria::COUNT + cv::TermCriteria::EPS, 10,
+                                static_cast<double>(0.01f));
+    Tracker tracker;
+    configure(tracker, Settings{192, 144, 2, 2, 10, 0.01f});
+    ASSERT_EQ(tracker.put_feature_width(3), S_OK);
+    ASSERT_EQ(tracker.create_morvane(), S_OK);
+    cv::Mat first(144, 192, CV_8UC1);
+    cv::Mat second(144, 192, CV_8UC1);
+    for (const Step &step : steps) {
+        frames[static_cast<size_t>(step.in_first)].copyTo(first);
+        frames[static_cast<size_t>(step.in_second)].copyTo(second);
+        const cv::Mat &from = step.backward ? second : first;
+        const cv::Mat &to = step.backward ? first : second;
+        std::vector<cv::Point2f> expected_points;
+        std::vector<unsigned char> expected_status;
+        std::vector<float> expected_residue;
+        cv::calcOpticalFlowPyrLK(from.clone(), to.clone(), points, expected_points, expected_status,
+                                 expected_residue, cv::Size(7, 5), 2, stop, 0);
+        const TrackResult r = track_direct(tracker, from, to, points);
+        const std::string where = "frames " + std::to_string(step.in_first) + ", " +
+                                  std::to_string(step.in_second) + (step.backward ? " back" : "");
+        ASSERT_EQ(r.result, S_OK) << where;
+        EXPECT_EQ(r.status, expected_status) << where;
+        EXPECT_EQ(r.points, expected_points) << where;
+    }
+}
+
 // Caller arrays with room past count, filled with values no run writes.
 struct CallerArrays {
     static constexpr size_t room = 6;
