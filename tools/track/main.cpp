@@ -3,7 +3,7 @@
 #include "options.h"
 #include "track_run.h"
 
-#include <morvane_version.h>
+#include <standard_options.h>
 
 #include <cstdio>
 #include <new>
@@ -18,14 +18,10 @@ int main(int argc, char **argv)
 {
     using namespace morvane::track;
     const Command command = parse_options(argc, argv);
-    if (std::holds_alternative<ShowHelp>(command)) {
-        std::fputs(usage_text(), stdout);
-        return 0;
-    }
-    if (std::holds_alternative<ShowVersion>(command)) {
-        std::printf("morvane-track %s\n", MORVANE_VERSION);
-        return 0;
-    }
+    if (std::holds_alternative<ShowHelp>(command))
+        return morvane::answer(morvane::StandardOption::help, "morvane-track", usage_text());
+    if (std::holds_alternative<ShowVersion>(command))
+        return morvane::answer(morvane::StandardOption::version, "morvane-track", usage_text());
     if (const auto *error = std::get_if<UsageError>(&command)) {
         std::fprintf(stderr, "morvane-track: %s\n%s", error->message.c_str(), usage_text());
         return usage_status;
