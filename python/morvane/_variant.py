@@ -1,0 +1,163 @@
+"""Python values to variants and back.
+
+Scalars: int (32-bit), float, bool, str, None. Arrays: numpy arrays of 1 or 2
+dimensions of uint8, int32, float32 or float64 become safe arrays of the same
+element type whose element (i, j) is the array's: dimension 1 is numpy axis 0,
+so the column-major element block is the array in Fortran order.
+"""
+
+from __future__ import annotations
+
+import ctypes
+from ctypes import c_void_p
+
+import numpy as np
+
+from . import _types as t
+from ._platform import platform
+from ._strings import bstr_from, text_of
+
+_ELEMENT_TYPES = {
+    np.dtype(np.uint8): t.VT_UI1,
+    np.dtype(np.int32): t.VT_I4,
+    np.dtype(np.float32): t.VT_R4,
+    np.dtype(np.float64): t.VT_R8,
+}
+_DTYPES = {vt: dtype for dtype, vt in _ELEMENT_TYPES.items()}
+
+# Scalars read straight from the value field.
+_SCALARS = {
+    t.VT_I1: ctypes.c_int8,
+    t.VT_UI1: ctypes.c_uint8,
+    t.VT_I2: ctypes.c_int16,
+    t.VT_UI2: ctypes.c_uint16,
+    t.VT_I4: ctypes.c_int32,
+    t.VT_UI4: ctypes.c_uint32,
+    t.VT_INT: ctypes.c_int32,
+    t.VT_UINT: ctypes.c_uint32,
+    t.VT_I8: ctypes.c_int64,
+    t.VT_UI8: ctypes.c_uint64,
+    t.VT_R4: ctypes.c_float,
+    t.VT_R8: ctypes.c_double,
+    t.VT_ERROR: ctypes.c_int32,
+}
+_VALUE_OFFSET = t.VARIANT.value.offset
+_BOUNDS_OFFSET = t.SAFEARRAY.rgsabound.offset
+_INT32_RANGE = range(-(2**31), 2**31)
+
+
+def check_array(array: np.ndarray, name: str) -> int:
+    """The element type for array, or TypeError naming the argument."""
+    element = _ELEMENT_TYPES.get(array.dtype)
+    if element is None:
+        raise TypeError(f"{name}: arrays of {array.dtype} cannot be passed (uint8, int32, float32 or float64)")
+    if array.ndim not in (1, 2):
+        raise TypeError(f"{name}: arrays of {array.ndim} dimensions cannot be passed (1 or 2)")
+    return element
+
+
+def check_value(value: object, name: str) -> object:
+    """value as it will be passed, or TypeError or OverflowError naming the argument."""
+    if isinstance(value, np.generic):
+        value = value.item()
+    if value is None or isinstance(value, (bool, float, str)):
+        return value
+    if isinstance(value, int):
+        if value not in _INT32_RANGE:
+            raise OverflowError(f"{name}: {value} is outside the 32-bit range")
+        return value
+    if isinstance(value, np.ndarray):
+        check_array(value, name)
+        return value
+    raise TypeError(f"{name}: a {type(value).__name__} cannot be passed")
+
+
+def fill(target: t.VARIANT, value: object) -> None:
+    """Stores a value checked by check_value in an empty variant, which then owns what it holds."""
+    if value is None:
+        return
+    if isinstance(value, bool):
+        target.boolVal = -1 if value else 0
+        target.vt = t.VT_BOOL
+    elif isinstance(value, int):
+        target.lVal = value
+        target.vt = t.VT_I4
+    elif isinstance(value, float):
+        target.dblVal = value
+        target.vt = t.VT_R8
+    elif isinstance(value, str):
+        target.pointer = bstr_from(value)
+        target.vt = t.VT_BSTR
+    else:
+        element = check_array(value, "value")
+        target.pointer = _safe_array_from(value, element)
+        target.vt = t.VT_ARRAY | element
+
+
+def _safe_array_from(array: np.ndarray, element: int) -> int:
+    if any(extent >= 2**31 for extent in array.shape):
+        raise OverflowError(f"an array of shape {array.shape} is too large to pass")
+    bounds = (t.SAFEARRAYBOUND * array.ndim)(*(t.SAFEARRAYBOUND(extent, 0) for extent in array.shape))
+    made = platform.SafeArrayCreate(element, array.ndim, bounds)
+    if not made:
+        raise MemoryError(f"no memory for an array of shape {array.shape}")
+    if array.size:
+        data = c_void_p()
+        platform.SafeArrayAccessData(made, ctypes.byref(data))
+        if array.flags.f_contiguous:
+            ctypes.memmove(data.value, array.ctypes.data, array.nbytes)
+        else:
+            _view(data.value, array.shape, array.dtype)[...] = array
+        platform.SafeArrayUnaccessData(made)
+    return made
+
+
+def _view(address: int, shape: tuple, dtype: np.dtype) -> np.ndarray:
+    size = int(np.prod(shape, dtype=np.int64)) * dtype.itemsize
+    block = (ctypes.c_char * size).from_address(address)
+    return np.ndarray(shape, dtype, buffer=block, order="F")
+
+
+def take(source: t.VARIANT) -> object:
+    """The value of a variant as a Python value; the variant is cleared."""
+    vt = source.vt
+    if vt == t.VT_I4:
+        return source.lVal
+    try:
+        if vt & t.VT_ARRAY:
+            return _array_of(source)
+        if vt in (t.VT_EMPTY, t.VT_NULL):
+            return None
+        if vt == t.VT_BOOL:
+            return source.boolVal != 0
+        if vt == t.VT_BSTR:
+            return text_of(source.pointer)
+        if vt == t.VT_DISPATCH:
+            from ._dispatch import wrap  # the proxy module imports this one
+
+            pointer, source.pointer = source.pointer, None
+            source.vt = t.VT_EMPTY
+            return wrap(pointer) if pointer else None
+        scalar = _SCALARS.get(vt)
+        if scalar is None:
+            raise TypeError(f"a variant of type 0x{vt:04X} has no Python value")
+        return scalar.from_address(ctypes.addressof(source) + _VALUE_OFFSET).value
+    finally:
+        platform.VariantClear(ctypes.byref(source))
+
+
+def _array_of(source: t.VARIANT) -> np.ndarray:
+    dtype = _DTYPES.get(source.vt & ~t.VT_ARRAY)
+    if dtype is None or not source.pointer:
+        raise TypeError(f"a variant of type 0x{source.vt:04X} has no Python value")
+    descriptor = t.SAFEARRAY.from_address(source.pointer)
+    dimensions = descriptor.cDims
+    bounds = (t.SAFEARRAYBOUND * dimensions).from_address(source.pointer + _BOUNDS_OFFSET)
+    shape = tuple(bounds[dimensions - 1 - k].cElements for k in range(dimensions))
+    result = np.empty(shape, dtype, order="F")
+    if result.size:
+        data = c_void_p()
+        platform.SafeArrayAccessData(source.pointer, ctypes.byref(data))
+        ctypes.memmove(result.ctypes.data, data.value, result.nbytes)
+        platform.SafeArrayUnaccessData(source.pointer)
+    return result
