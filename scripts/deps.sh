@@ -7,6 +7,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libsqlite3-dev sqlite3 libffi-dev
   libopencv-video-dev libopencv-imgproc-dev libopencv-imgcodecs-dev
+  python3 python3-numpy python3-pytest
   qt6-base-dev xvfb xauth xdotool x11-apps x11-utils imagemagick
 )
 

@@ -121,7 +121,8 @@ def _view(address: int, shape: tuple, dtype: np.dtype) -> np.ndarray:
 def take(source: t.VARIANT) -> object:
     """The value of a variant as a Python value; the variant is cleared."""
     vt = source.vt
-    if vt == t.VT_I4:
+    if vt == t.VT_I4:  # the common case, which owns nothing
+        source.vt = t.VT_EMPTY
         return source.lVal
     try:
         if vt & t.VT_ARRAY:
