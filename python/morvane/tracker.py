@@ -80,11 +80,12 @@ class Tracker:
     @property
     def residues(self) -> bool:
         """Whether track() computes each point's match residue."""
-        return self._object.calc_match_residue != 0
+        return self._residues
 
     @residues.setter
     def residues(self, on: bool) -> None:
         self._object.calc_match_residue = 1 if on else 0
+        self._residues = bool(on)
         self._stale = True
 
     def track(self, frame_a: np.ndarray, frame_b: np.ndarray, points: np.ndarray) -> TrackResult:
@@ -95,7 +96,7 @@ class Tracker:
         points = np.asarray(points, dtype=np.float64)
         matches = self._object.track_corners(np.asarray(frame_a).T, np.asarray(frame_b).T, points)
         residues = None
-        if self.residues:
+        if self._residues:
             residues = self._object.match_residue.astype(np.float32) if len(matches) else np.empty(0, np.float32)
         return TrackResult(matches[:, :2], matches[:, 2] != 0, residues)
 

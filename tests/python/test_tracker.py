@@ -3,7 +3,10 @@
 from __future__ import annotations
 
 import os
+import subprocess
+import sys
 import threading
+from pathlib import Path
 
 import numpy as np
 import pytest
@@ -122,3 +125,12 @@ def test_memory_stays_flat_over_many_calls():
         calls(25_000)  # five calls a round: over 10^5 in all
         grown = resident_bytes() - before
     assert grown < 3 * 2**20, f"resident memory grew by {grown} bytes"
+
+
+def test_the_example_reports_the_sample_motion():
+    example = Path(__file__).resolve().parents[2] / "examples" / "track_samples.py"
+    shown = subprocess.run([sys.executable, str(example), os.environ["MORVANE_TEST_SAMPLES"]],
+                           capture_output=True, text=True, check=True)
+    lines = shown.stdout.splitlines()
+    assert (len(lines), lines[0]) == (37, "     x      y        dx      dy   residue")
+    assert lines[-1] == "motion: (+1.43, -0.87) pixels, found 35 of 35 points"
