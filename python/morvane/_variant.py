@@ -9,8 +9,6 @@ so the column-major element block is the array in Fortran order.
 from __future__ import annotations
 
 import ctypes
-from ctypes import c_void_p
-
 import numpy as np
 
 from . import _types as t
@@ -94,28 +92,43 @@ def fill(target: t.VARIANT, value: object) -> None:
         target.vt = t.VT_ARRAY | element
 
 
+_BOUNDS = {dimensions: t.SAFEARRAYBOUND * dimensions for dimensions in range(3)}
+
+
 def _safe_array_from(array: np.ndarray, element: int) -> int:
-    if any(extent >= 2**31 for extent in array.shape):
-        raise OverflowError(f"an array of shape {array.shape} is too large to pass")
-    bounds = (t.SAFEARRAYBOUND * array.ndim)(*(t.SAFEARRAYBOUND(extent, 0) for extent in array.shape))
-    made = platform.SafeArrayCreate(element, array.ndim, bounds)
+    shape = array.shape
+    if max(shape) >= 2**31:
+        raise OverflowError(f"an array of shape {shape} is too large to pass")
+    bounds = _BOUNDS[len(shape)]()
+    for bound, extent in zip(bounds, shape):
+        bound.cElements = extent
+    made = platform.SafeArrayCreate(element, len(shape), bounds)
     if not made:
-        raise MemoryError(f"no memory for an array of shape {array.shape}")
+        raise MemoryError(f"no memory for an array of shape {shape}")
     if array.size:
-        data = c_void_p()
-        platform.SafeArrayAccessData(made, ctypes.byref(data))
+        # The new array is this caller's alone: its block is written without a lock.
+        data = t.SAFEARRAY.from_address(made).pvData
         if array.flags.f_contiguous:
-            ctypes.memmove(data.value, array.ctypes.data, array.nbytes)
+            ctypes.memmove(data, array.ctypes.data, array.nbytes)
         else:
-            _view(data.value, array.shape, array.dtype)[...] = array
-        platform.SafeArrayUnaccessData(made)
+            np.asarray(_Block(data, shape, array.dtype))[...] = array
     return made
 
 
-def _view(address: int, shape: tuple, dtype: np.dtype) -> np.ndarray:
-    size = int(np.prod(shape, dtype=np.int64)) * dtype.itemsize
-    block = (ctypes.c_char * size).from_address(address)
-    return np.ndarray(shape, dtype, buffer=block, order="F")
+class _Block:
+    """A column-major element block at an address, seen by numpy without a copy."""
+
+    __slots__ = ("__array_interface__",)
+
+    def __init__(self, address: int, shape: tuple, dtype: np.dtype) -> None:
+        strides = (dtype.itemsize, dtype.itemsize * shape[0])[: len(shape)]
+        self.__array_interface__ = {
+            "version": 3,
+            "data": (address, False),
+            "shape": shape,
+            "typestr": dtype.str,
+            "strides": strides,
+        }
 
 
 def take(source: t.VARIANT) -> object:
@@ -153,12 +166,10 @@ def _array_of(source: t.VARIANT) -> np.ndarray:
         raise TypeError(f"a variant of type 0x{source.vt:04X} has no Python value")
     descriptor = t.SAFEARRAY.from_address(source.pointer)
     dimensions = descriptor.cDims
-    bounds = (t.SAFEARRAYBOUND * dimensions).from_address(source.pointer + _BOUNDS_OFFSET)
-    shape = tuple(bounds[dimensions - 1 - k].cElements for k in range(dimensions))
-    result = np.empty(shape, dtype, order="F")
+    if dimensions not in _BOUNDS:
+        raise TypeError(f"a safe array of {dimensions} dimensions has no Python value")
+    stored = _BOUNDS[dimensions].from_address(source.pointer + _BOUNDS_OFFSET)
+    result = np.empty([bound.cElements for bound in reversed(stored)], dtype, order="F")
     if result.size:
-        data = c_void_p()
-        platform.SafeArrayAccessData(source.pointer, ctypes.byref(data))
-        ctypes.memmove(result.ctypes.data, data.value, result.nbytes)
-        platform.SafeArrayUnaccessData(source.pointer)
+        ctypes.memmove(result.ctypes.data, descriptor.pvData, result.nbytes)
     return result
