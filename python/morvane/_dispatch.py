@@ -124,8 +124,11 @@ class DispatchObject:
         pointer = self._reference.pointer
         if pointer is None:
             raise ValueError("the object has been closed")
-        labels = [name if flags == t.DISPATCH_PROPERTYPUT else "%s: argument %r" % (name, p.name) for p in parameters]
-        labels += ["%s: argument %d" % (name, k + 1) for k in range(len(labels), len(values))]
+        if flags == t.DISPATCH_PROPERTYPUT:
+            labels = [name]
+        else:
+            labels = ["%s: argument %r" % (name, p.name) for p in parameters]
+            labels += ["%s: argument %d" % (name, k + 1) for k in range(len(labels), len(values))]
         checked = [_variant.check_value(v, label) for v, label in zip(values, labels)]
         _apartment.ensure()
         count = len(checked)
