@@ -2,6 +2,8 @@
 
 from __future__ import annotations
 
+import ctypes
+import gc
 import os
 import shutil
 import subprocess
@@ -11,6 +13,7 @@ import numpy as np
 import pytest
 
 import morvane
+from morvane._interface import member
 
 LIMITS = [
     ("lines", 240, 0, "Number of lines must be a positive integer"),
@@ -117,6 +120,23 @@ def test_closed_objects_refuse_calls_and_release_once():
         inner.lines
     inner.close()  # a second close does nothing
     assert "closed" in repr(inner)
+
+
+@pytest.mark.parametrize("finish", ["close", "with", "collect"])
+def test_a_proxy_holds_one_reference_until_it_goes(finish):
+    proxy = morvane.Dispatch("Morvane.CoMorvane")
+    pointer = proxy._reference.pointer
+    add_ref, release = member(pointer, 1, ctypes.c_uint32), member(pointer, 2, ctypes.c_uint32)
+    assert add_ref(pointer) == 2
+    if finish == "close":
+        proxy.close()
+    elif finish == "with":
+        with proxy:
+            pass
+    else:
+        del proxy
+        gc.collect()
+    assert release(pointer) == 0
 
 
 UNREGISTERED = """
