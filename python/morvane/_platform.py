@@ -34,17 +34,11 @@ def _load() -> ctypes.CDLL:
         "CoCreateInstance": (c_int32, [POINTER(GUID), c_void_p, c_uint32, POINTER(GUID), POINTER(c_void_p)]),
         "CLSIDFromProgID": (c_int32, [c_void_p, POINTER(GUID)]),
         "CLSIDFromString": (c_int32, [c_void_p, POINTER(GUID)]),
-        "ProgIDFromCLSID": (c_int32, [POINTER(GUID), POINTER(c_void_p)]),
-        "CoTaskMemFree": (None, [c_void_p]),
         "SysAllocStringLen": (c_void_p, [c_void_p, c_uint32]),
         "SysFreeString": (None, [c_void_p]),
         "SysStringLen": (c_uint32, [c_void_p]),
         "VariantClear": (c_int32, [POINTER(VARIANT)]),
         "SafeArrayCreate": (c_void_p, [c_uint16, c_uint32, POINTER(SAFEARRAYBOUND)]),
-        "SafeArrayDestroy": (c_int32, [c_void_p]),
-        "SafeArrayAccessData": (c_int32, [c_void_p, POINTER(c_void_p)]),
-        "SafeArrayUnaccessData": (c_int32, [c_void_p]),
-        "UnRegisterTypeLib": (c_int32, [POINTER(GUID), c_uint16, c_uint16, c_uint32, c_int32]),
     }
     for name, (result, arguments) in signatures.items():
         function = getattr(library, name)

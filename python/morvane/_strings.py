@@ -36,11 +36,3 @@ def take_text(bstr: int | None) -> str:
         platform.SysFreeString(bstr)
     return text
 
-
-def wide_text_at(address: int) -> str:
-    """A zero-terminated UTF-16 string at address (the caller keeps it)."""
-    units = ctypes.cast(address, ctypes.POINTER(ctypes.c_uint16))
-    length = 0
-    while units[length]:
-        length += 1
-    return ctypes.string_at(address, 2 * length).decode("utf-16-le", "replace")

@@ -144,7 +144,9 @@ import morvane, ctypes
 from morvane._platform import platform
 from morvane._types import GUID
 library = GUID.parse("{CABD0863-DC3C-4E64-A27D-D5B832E8947B}")
-assert platform.UnRegisterTypeLib(ctypes.byref(library), 1, 0, 0x409, 3) == 0
+unregister = platform.UnRegisterTypeLib
+unregister.argtypes = [ctypes.POINTER(GUID), ctypes.c_uint16, ctypes.c_uint16, ctypes.c_uint32, ctypes.c_int]
+assert unregister(ctypes.byref(library), 1, 0, 0x409, 3) == 0
 tracker = morvane.Dispatch("Morvane.CoMorvane")
 print(dir(tracker))
 try:
