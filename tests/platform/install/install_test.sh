@@ -15,6 +15,7 @@ expected=(
   bin/reg
   include/morvane.h
   lib/pkgconfig/morvane.pc
+  lib/python3/dist-packages/morvane/__init__.py
   include/windows.h
   include/wintypes.h
   include/winerror.h
