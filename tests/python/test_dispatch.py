@@ -139,6 +139,31 @@ def test_a_proxy_holds_one_reference_until_it_goes(finish):
     assert release(pointer) == 0
 
 
+UNINITIALISED = """
+import atexit, threading
+loaded = lambda: "Morvane.so" in open("/proc/self/maps").read()
+atexit.register(lambda: print("at exit", loaded()))  # runs after the package's own handler
+import morvane
+
+def use():
+    with morvane.Dispatch("Morvane.CoMorvane") as tracker:
+        tracker.lines
+    print("in the thread", loaded())
+
+worker = threading.Thread(target=use)
+worker.start()
+worker.join()
+print("after the thread", loaded())
+use()
+"""
+
+
+def test_threads_uninitialise_as_they_end_and_the_main_thread_at_exit():
+    # The last uninitialisation in the process unloads the unused component.
+    shown = subprocess.run([sys.executable, "-c", UNINITIALISED], capture_output=True, text=True, check=True)
+    assert shown.stdout == "in the thread True\nafter the thread False\nin the thread True\nat exit False\n"
+
+
 UNREGISTERED = """
 import morvane, ctypes
 from morvane._platform import platform
