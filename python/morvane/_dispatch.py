@@ -133,9 +133,10 @@ class DispatchObject:
         _apartment.ensure()
         count = len(checked)
         arguments = (t.VARIANT * count)()
+        kept = []  # arrays passed in place, until their variants are cleared
         try:
             for k, value in enumerate(checked):  # the last argument comes first
-                _variant.fill(arguments[count - 1 - k], value)
+                kept.append(_variant.fill(arguments[count - 1 - k], value))
             put = flags == t.DISPATCH_PROPERTYPUT
             block = t.DISPPARAMS(arguments, ctypes.pointer(_PUT_NAME) if put else None, count, 1 if put else 0)
             result, failure = t.VARIANT(), t.EXCEPINFO()

@@ -3,7 +3,8 @@
 Scalars: int (32-bit), float, bool, str, None. Arrays: numpy arrays of 1 or 2
 dimensions of uint8, int32, float32 or float64 become safe arrays of the same
 element type whose element (i, j) is the array's: dimension 1 is numpy axis 0,
-so the column-major element block is the array in Fortran order.
+so the column-major element block is the array in Fortran order. A Fortran-
+ordered array is passed in place; any other is converted once into a new array.
 """
 
 from __future__ import annotations
@@ -70,10 +71,16 @@ def check_value(value: object, name: str) -> object:
     raise TypeError(f"{name}: a {type(value).__name__} cannot be passed")
 
 
-def fill(target: t.VARIANT, value: object) -> None:
-    """Stores a value checked by check_value in an empty variant, which then owns what it holds."""
+def fill(target: t.VARIANT, value: object) -> object:
+    """Stores a value checked by check_value in an empty variant.
+
+    The variant owns what it holds, except for an aligned Fortran-ordered array:
+    its element block already has the safe-array layout, so the variant gets a
+    caller-storage safe array over the array's own memory. The returned object
+    keeps that descriptor and the array alive; hold it until the variant is cleared.
+    """
     if value is None:
-        return
+        return None
     if isinstance(value, bool):
         target.boolVal = -1 if value else 0
         target.vt = t.VT_BOOL
@@ -88,17 +95,47 @@ def fill(target: t.VARIANT, value: object) -> None:
         target.vt = t.VT_BSTR
     else:
         element = check_array(value, "value")
-        target.pointer = _safe_array_from(value, element)
+        if max(value.shape) >= 2**31:
+            raise OverflowError(f"an array of shape {value.shape} is too large to pass")
+        if value.flags.f_contiguous and value.flags.aligned:
+            kept = (_borrowed(value), value)
+            target.pointer = ctypes.addressof(kept[0])
+        else:
+            kept = None
+            target.pointer = _safe_array_from(value, element)
         target.vt = t.VT_ARRAY | element
+        return kept
+    return None
 
 
 _BOUNDS = {dimensions: t.SAFEARRAYBOUND * dimensions for dimensions in range(3)}
 
+# Descriptors with their bounds (last dimension first) in memory of this process.
+_DESCRIPTORS = {
+    dimensions: type(
+        "SAFEARRAY%d" % dimensions,
+        (ctypes.Structure,),
+        {"_fields_": t.SAFEARRAY._fields_[:-1] + [("rgsabound", _BOUNDS[dimensions])]},
+    )
+    for dimensions in (1, 2)
+}
+# The runtime neither frees nor resizes arrays whose storage is the caller's.
+_CALLER_STORAGE = 0x0001 | 0x0010  # FADF_AUTO | FADF_FIXEDSIZE
+
+
+def _borrowed(array: np.ndarray) -> ctypes.Structure:
+    descriptor = _DESCRIPTORS[array.ndim]()
+    descriptor.cDims = array.ndim
+    descriptor.fFeatures = _CALLER_STORAGE
+    descriptor.cbElements = array.itemsize
+    descriptor.pvData = array.ctypes.data
+    for bound, extent in zip(descriptor.rgsabound, reversed(array.shape)):
+        bound.cElements = extent
+    return descriptor
+
 
 def _safe_array_from(array: np.ndarray, element: int) -> int:
     shape = array.shape
-    if max(shape) >= 2**31:
-        raise OverflowError(f"an array of shape {shape} is too large to pass")
     bounds = _BOUNDS[len(shape)]()
     for bound, extent in zip(bounds, shape):
         bound.cElements = extent
@@ -107,11 +144,7 @@ def _safe_array_from(array: np.ndarray, element: int) -> int:
         raise MemoryError(f"no memory for an array of shape {shape}")
     if array.size:
         # The new array is this caller's alone: its block is written without a lock.
-        data = t.SAFEARRAY.from_address(made).pvData
-        if array.flags.f_contiguous:
-            ctypes.memmove(data, array.ctypes.data, array.nbytes)
-        else:
-            np.asarray(_Block(data, shape, array.dtype))[...] = array
+        np.asarray(_Block(t.SAFEARRAY.from_address(made).pvData, shape, array.dtype))[...] = array
     return made
 
 

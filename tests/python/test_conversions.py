@@ -13,9 +13,9 @@ from morvane._types import SAFEARRAY, SAFEARRAYBOUND, VARIANT
 
 def round_trip(value):
     held = VARIANT()
-    _variant.fill(held, _variant.check_value(value, "value"))
+    kept = _variant.fill(held, _variant.check_value(value, "value"))
     vt = held.vt
-    return vt, _variant.take(held), held.vt
+    return vt, _variant.take(held), held.vt, kept
 
 
 @pytest.mark.parametrize("value, vt", [
@@ -23,7 +23,7 @@ def round_trip(value):
     (float("inf"), 5), ("", 8), ("Grüße, 世界 🙂", 8), (np.float32(0.5), 5), (np.int16(-3), 3), (np.bool_(True), 11),
 ])
 def test_scalars_round_trip(value, vt):
-    stored, back, after = round_trip(value)
+    stored, back, after, _ = round_trip(value)
     assert (stored, back, type(back), after) == (vt, value, type(value.item() if isinstance(value, np.generic)
                                                                   else value), 0)
 
@@ -37,7 +37,7 @@ ELEMENTS = [(np.uint8, 0x2011), (np.int32, 0x2003), (np.float32, 0x2004), (np.fl
 def test_arrays_round_trip(shape, dtype, vt):
     array = (np.arange(np.prod(shape)).reshape(shape) % 251).astype(dtype)
     for given in (array, np.asfortranarray(array)):
-        stored, back, after = round_trip(given)
+        stored, back, after, _ = round_trip(given)
         assert (stored, after, back.dtype, back.shape, back.flags.owndata) == (vt, 0, np.dtype(dtype), shape, True)
         assert np.array_equal(back, array)
 
@@ -50,16 +50,20 @@ def test_strided_views_keep_their_elements(view):
     assert np.array_equal(round_trip(array)[1], array)
 
 
-def test_dimension_one_is_numpy_axis_zero():
+@pytest.mark.parametrize("order, in_place", [("C", False), ("F", True)])
+def test_dimension_one_is_numpy_axis_zero(order, in_place):
+    array = np.array([[1, 2, 3], [4, 5, 6]], dtype=np.int32, order=order)
     held = VARIANT()
-    _variant.fill(held, np.array([[1, 2, 3], [4, 5, 6]], dtype=np.int32))
+    kept = _variant.fill(held, array)
     descriptor = SAFEARRAY.from_address(held.pointer)
     bounds = (SAFEARRAYBOUND * 2).from_address(held.pointer + SAFEARRAY.rgsabound.offset)
     elements = (ctypes.c_int32 * 6).from_address(descriptor.pvData)
     # Bounds are stored last dimension first; the block is column-major.
     assert (descriptor.cDims, bounds[0].cElements, bounds[1].cElements) == (2, 3, 2)
     assert list(elements) == [1, 4, 2, 5, 3, 6]
+    assert (descriptor.pvData == array.ctypes.data, kept is not None) == (in_place, in_place)
     _variant.take(held)
+    assert held.vt == 0 and array[1, 2] == 6
 
 
 @pytest.mark.parametrize("value, error, message", [
