@@ -8,6 +8,7 @@ packages=(
   libsqlite3-dev sqlite3 libffi-dev
   dpkg-dev file
   libopencv-video-dev libopencv-imgproc-dev libopencv-imgcodecs-dev libopencv-videoio-dev
+  python3 python3-numpy python3-pytest
   qt6-base-dev xvfb xauth xdotool x11-apps x11-utils imagemagick
 )
 
