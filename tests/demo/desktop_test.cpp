@@ -25,6 +25,10 @@
 namespace trackdemo::testing {
 namespace {
 
+using morvane::test::ChildResult;
+using morvane::test::ChildRun;
+using morvane::test::run_child;
+
 namespace fs = std::filesystem;
 
 struct Point {

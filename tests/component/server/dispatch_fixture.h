@@ -2,8 +2,7 @@
 // for the late-bound tests.
 #pragma once
 
-#include "loaded_module.h"
-#include "scratch_registry.h"
+#include "registered_module.h"
 
 #include <gtest/gtest.h>
 
@@ -21,19 +20,17 @@ class Dispatch : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_EQ(module.register_server(), S_OK);
-        tracker = module.create_tracker();
+        ASSERT_EQ(registered.registration(), S_OK);
+        tracker = registered.module().create_tracker();
         ASSERT_NE(tracker, nullptr);
     }
     void TearDown() override
     {
         if (tracker)
             tracker->Release();
-        module.unregister_server();
     }
 
-    scratch_registry registry;
-    loaded_module module;
+    morvane::test::RegisteredModule registered{MORVANE_MODULE_PATH};
     IMorvane *tracker = nullptr;
 };
 

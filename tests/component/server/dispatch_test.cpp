@@ -44,8 +44,8 @@ TEST_F(Dispatch, NamesResolveExactlyAndWithoutRegardToCase)
 
 TEST(DispatchUnregistered, FailsWhileTheTableStillWorks)
 {
-    scratch_registry registry;
-    loaded_module module;
+    morvane::test::ScratchRegistry registry;
+    morvane::test::LoadedModule module(MORVANE_MODULE_PATH);
     IMorvane *tracker = module.create_tracker();
     ASSERT_NE(tracker, nullptr);
     for (int attempt = 0; attempt < 2; ++attempt) {

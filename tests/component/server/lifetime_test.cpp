@@ -1,6 +1,6 @@
 // The module's lock count, the class object and object identity, through the
 // real exports of the loaded library.
-#include "loaded_module.h"
+#include "registered_module.h"
 
 #include <gtest/gtest.h>
 
@@ -36,7 +36,7 @@ T *query(IUnknown *object, REFIID riid)
 
 class Lifetime : public ::testing::Test {
 protected:
-    loaded_module module;
+    morvane::test::LoadedModule module{MORVANE_MODULE_PATH};
 };
 
 TEST_F(Lifetime, LiveObjectsKeepTheModuleLoaded)

@@ -3,18 +3,21 @@
 // the new value and a working database, and a key deleted by another process
 // is reported on the handles of this one.
 #include "child_process.h"
-#include "registry_fixture.h"
+#include "registry_test.h"
 #include "stress_value.h"
 
 #include <sqlite3.h>
 
 #include <atomic>
 #include <random>
+#include <sys/wait.h>
 #include <thread>
 
 namespace {
 
 using namespace std::chrono_literals;
+using morvane::test::ChildProcess;
+using morvane::test::ChildRun;
 
 using SharedRegistry = RegistryTest;
 
@@ -50,10 +53,10 @@ TEST_F(SharedRegistry, WritersAndReadersInSeveralProcessesOnlySeeWholeValues)
     std::vector<std::unique_ptr<ChildProcess>> children;
     for (int seed : {1, 2})
         children.push_back(std::make_unique<ChildProcess>(
-            worker, std::vector<std::string>{"write", "Shared", std::to_string(seed), "80"}));
+            ChildRun{{worker, "write", "Shared", std::to_string(seed), "80"}}));
     for (int reader = 0; reader < 2; ++reader)
-        children.push_back(std::make_unique<ChildProcess>(
-            worker, std::vector<std::string>{"read", "Shared", "400"}));
+        children.push_back(
+            std::make_unique<ChildProcess>(ChildRun{{worker, "read", "Shared", "400"}}));
     for (auto &child : children) {
         ASSERT_TRUE(child->started());
         EXPECT_EQ(child->wait(60s), 0);
@@ -76,7 +79,7 @@ TEST_F(SharedRegistry, AWriterKilledMidWriteLeavesTheOldOrTheNewValue)
                   ERROR_SUCCESS);
     }
     for (std::uint32_t attempt = 1; attempt <= 12; ++attempt) {
-        ChildProcess writer(worker, {"hammer", "Killed", std::to_string(attempt)}, true);
+        ChildProcess writer(ChildRun{{worker, "hammer", "Killed", std::to_string(attempt)}});
         ASSERT_TRUE(writer.started());
         // Kill it at some point of a write it has announced: each write
         // takes a few milliseconds, most of them inside the transaction.
@@ -115,7 +118,7 @@ TEST_F(SharedRegistry, AKeyDeletedByAnotherProcessIsReportedOnOpenHandles)
     Key key(create(HKEY_CURRENT_USER, "Remote\\Below"));
     Key parent;
     ASSERT_EQ(open(HKEY_CURRENT_USER, "Remote", parent), ERROR_SUCCESS);
-    ChildProcess deleter(worker, {"delete", "Remote"});
+    ChildProcess deleter(ChildRun{{worker, "delete", "Remote"}});
     ASSERT_EQ(deleter.wait(30s), 0);
     EXPECT_EQ(set_string(key, "V", "x"), ERROR_KEY_DELETED);
     EXPECT_EQ(set_string(parent, "V", "x"), ERROR_KEY_DELETED);

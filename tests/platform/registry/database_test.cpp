@@ -1,6 +1,6 @@
 // The database file: where it is made and with which rights, how a process
 // switches files, and what every call reports when the file is unusable.
-#include "registry_fixture.h"
+#include "registry_test.h"
 
 #include <sqlite3.h>
 

@@ -1,8 +1,8 @@
 // RegisterTypeLib, LoadRegTypeLib and UnRegisterTypeLib with the component's
 // compiled type library.
-#include "registry_fixture.h"
+#include "registry_test.h"
+#include "registry_tree.h"
 
-#include <map>
 
 namespace {
 
@@ -16,35 +16,7 @@ const char *const plain_interface = "Interface\\{4D861AE9-9CF0-4A2E-AA67-89CD706
 
 std::u16string wide(const std::string &text) { return {text.begin(), text.end()}; }
 
-// Every key and value under a root, one line each, for comparing whole trees.
-void dump(HKEY key, const std::string &path, std::map<std::string, std::string> &out)
-{
-    out[path] = "";
-    char name[16384];
-    for (DWORD index = 0;; ++index) {
-        DWORD name_size = sizeof name;
-        DWORD type = 0;
-        BYTE data[4096];
-        DWORD data_size = sizeof data;
-        if (RegEnumValueA(key, index, name, &name_size, nullptr, &type, data, &data_size) !=
-            ERROR_SUCCESS)
-            break;
-        out[path + "|" + name] = std::to_string(type) + ":" +
-                                 std::string(reinterpret_cast<char *>(data), data_size);
-    }
-    for (const std::string &sub : RegistryTest::subkeys(key)) {
-        Key child;
-        ASSERT_EQ(RegistryTest::open(key, sub.c_str(), child, KEY_READ), ERROR_SUCCESS);
-        dump(child, path + "\\" + sub, out);
-    }
-}
-
-std::map<std::string, std::string> snapshot()
-{
-    std::map<std::string, std::string> tree;
-    dump(HKEY_CLASSES_ROOT, "HKCR", tree);
-    return tree;
-}
+morvane::test::RegistryTree snapshot() { return morvane::test::registry_tree(HKEY_CLASSES_ROOT); }
 
 class LoadedLibrary {
 public:
