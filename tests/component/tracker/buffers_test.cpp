@@ -2,7 +2,7 @@
 // allocation failures, and the reuse of the pyramid storage between runs.
 #include "flow_tracking.h"
 #include "test_support.h"
-#include "tracker_messages.h"
+#include "expected_messages.h"
 
 namespace morvane::test {
 namespace {
@@ -18,7 +18,7 @@ TEST(TrackerBuffers, DecimationWithTheDefaultSize)
             EXPECT_EQ(result, S_OK) << levels;
             EXPECT_TRUE(tracker.allocated()) << levels;
         } else {
-            EXPECT_TRUE(failed_with(result, E_FAIL, messages::decimation)) << levels;
+            EXPECT_TRUE(failed_with(result, E_FAIL, expected::decimation)) << levels;
             EXPECT_FALSE(tracker.allocated()) << levels;
         }
     }
@@ -30,10 +30,10 @@ TEST(TrackerBuffers, DeepLevelsNeverDivide)
     ASSERT_EQ(tracker.put_lines(1 << 30), S_OK);
     ASSERT_EQ(tracker.put_columns(1 << 30), S_OK);
     ASSERT_EQ(tracker.put_pyramid_levels(31), S_OK);
-    EXPECT_TRUE(failed_with(tracker.create_morvane(), E_FAIL, messages::decimation));
+    EXPECT_TRUE(failed_with(tracker.create_morvane(), E_FAIL, expected::decimation));
     for (LONG levels : {32, 63, 64, 1000, std::numeric_limits<LONG>::max()}) {
         ASSERT_EQ(tracker.put_pyramid_levels(levels), S_OK);
-        EXPECT_TRUE(failed_with(tracker.create_morvane(), E_FAIL, messages::decimation)) << levels;
+        EXPECT_TRUE(failed_with(tracker.create_morvane(), E_FAIL, expected::decimation)) << levels;
     }
     EXPECT_FALSE(tracker.allocated());
 }
@@ -44,7 +44,7 @@ TEST(TrackerBuffers, FailedCreateReleasesAnAllocatedObject)
     ASSERT_EQ(tracker.create_morvane(), S_OK);
     ASSERT_EQ(tracker.put_lines(143), S_OK);
     ASSERT_EQ(tracker.put_pyramid_levels(1), S_OK);
-    EXPECT_TRUE(failed_with(tracker.create_morvane(), E_FAIL, messages::decimation));
+    EXPECT_TRUE(failed_with(tracker.create_morvane(), E_FAIL, expected::decimation));
     EXPECT_FALSE(tracker.allocated());
     EXPECT_EQ(tracker.pyramid_a(), nullptr);
     EXPECT_EQ(tracker.pyramid_b(), nullptr);
@@ -107,7 +107,7 @@ TEST(TrackerBuffers, CapacityBeyondThirtyTwoBitsIsOutOfMemory)
     ASSERT_EQ(tracker.create_morvane(), S_OK);
     // 2^29 points of 8 bytes no longer fit a 32-bit size.
     ASSERT_EQ(tracker.put_max_features(1 << 29), S_OK);
-    EXPECT_TRUE(failed_with(tracker.create_morvane(), E_OUTOFMEMORY, messages::out_of_memory));
+    EXPECT_TRUE(failed_with(tracker.create_morvane(), E_OUTOFMEMORY, expected::out_of_memory));
     EXPECT_FALSE(tracker.allocated());
     EXPECT_EQ(tracker.pyramid_a(), nullptr);
 }
@@ -119,7 +119,7 @@ TEST(TrackerBuffers, FramesTooLargeForMemoryAreOutOfMemory)
     // 2^48 bytes per pyramid: beyond any address space.
     ASSERT_EQ(tracker.put_lines(1 << 24), S_OK);
     ASSERT_EQ(tracker.put_columns(1 << 24), S_OK);
-    EXPECT_TRUE(failed_with(tracker.create_morvane(), E_OUTOFMEMORY, messages::out_of_memory));
+    EXPECT_TRUE(failed_with(tracker.create_morvane(), E_OUTOFMEMORY, expected::out_of_memory));
     EXPECT_FALSE(tracker.allocated());
     // The object recovers once the size is sensible again.
     ASSERT_EQ(tracker.put_lines(48), S_OK);
@@ -179,7 +179,7 @@ TEST(TrackerBuffers, CreateForgetsEarlierResidues)
     ASSERT_EQ(tracker.get_match_residue(residue.get()), S_OK);
     ASSERT_EQ(tracker.create_morvane(), S_OK);
     OwnedVariant again;
-    EXPECT_TRUE(failed_with(tracker.get_match_residue(again.get()), E_FAIL, messages::no_residue));
+    EXPECT_TRUE(failed_with(tracker.get_match_residue(again.get()), E_FAIL, expected::no_residue));
 }
 
 } // namespace

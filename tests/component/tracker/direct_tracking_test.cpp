@@ -2,7 +2,7 @@
 // library's own call, pointer checks, untouched memory, the released state,
 // and the refusals that keep bad settings and library failures inside.
 #include "test_support.h"
-#include "tracker_messages.h"
+#include "expected_messages.h"
 
 #include <opencv2/video/tracking.hpp>
 
@@ -167,7 +167,7 @@ TEST(DirectTracking, NullPointersAreRefusedBeforeTracking)
             missing == 0 ? nullptr : frames[0], missing == 1 ? nullptr : frames[1], n,
             missing == 2 ? nullptr : arrays.from_data(), missing == 3 ? nullptr : arrays.to_data(),
             missing == 4 ? nullptr : arrays.status.data(), arrays.residue.data());
-        EXPECT_TRUE(failed_with(result, E_POINTER, messages::null_pointer)) << missing;
+        EXPECT_TRUE(failed_with(result, E_POINTER, expected::null_pointer)) << missing;
         EXPECT_TRUE(arrays.untouched_from(0)) << missing;
     }
 }
@@ -216,7 +216,7 @@ TEST(DirectTracking, NegativeCountIsRefused)
         EXPECT_TRUE(failed_with(tracker._track_corners(a.data, a.data, count, arrays.from_data(),
                                                        arrays.to_data(), arrays.status.data(),
                                                        arrays.residue.data()),
-                                E_INVALIDARG, messages::negative_count));
+                                E_INVALIDARG, expected::negative_count));
         EXPECT_TRUE(arrays.untouched_from(0));
     }
 }
@@ -316,7 +316,7 @@ TEST(DirectTracking, WindowsBeyondTheLibrarysLimitsAreRefused)
         EXPECT_TRUE(failed_with(tracker._track_corners(a.data, a.data, n, arrays.from_data(),
                                                        arrays.to_data(), arrays.status.data(),
                                                        arrays.residue.data()),
-                                E_INVALIDARG, messages::window_too_large))
+                                E_INVALIDARG, expected::window_too_large))
             << w.half_width << " x " << w.half_height;
         EXPECT_TRUE(arrays.untouched_from(0));
     }
@@ -345,7 +345,7 @@ TEST(DirectTracking, LibraryFailuresBecomeResultCodes)
                                                        static_cast<LONG>(arrays.from.size()),
                                                        arrays.from_data(), arrays.to_data(),
                                                        arrays.status.data(), arrays.residue.data()),
-                                E_FAIL, messages::tracking_failed));
+                                E_FAIL, expected::tracking_failed));
         EXPECT_TRUE(arrays.untouched_from(0));
     }
 }

@@ -1,7 +1,7 @@
 // The error record of a failing member: its fields, that it belongs to the
 // failing thread only, and which interfaces announce such records.
 #include "test_support.h"
-#include "tracker_messages.h"
+#include "expected_messages.h"
 
 #include <morvane.h>
 
@@ -45,7 +45,7 @@ TEST(TrackerErrorRecord, FailingMemberLeavesItsMessage)
     EXPECT_EQ(tracker.put_lines(0), E_INVALIDARG);
     const auto record = take_error_record();
     ASSERT_TRUE(record);
-    EXPECT_EQ(record->description, messages::lines);
+    EXPECT_EQ(record->description, expected::lines);
     EXPECT_TRUE(IsEqualGUID(record->guid, GUID_NULL));
     // The class is not registered here: the record goes without a source.
     EXPECT_FALSE(record->source);
@@ -60,7 +60,7 @@ TEST(TrackerErrorRecord, RegisteredClassNamesItsProgIDAsSource)
         const auto record = take_error_record();
         ASSERT_TRUE(record);
         EXPECT_EQ(record->source, std::optional<std::string>(progid));
-        EXPECT_EQ(record->description, messages::feature_width);
+        EXPECT_EQ(record->description, expected::feature_width);
     }
     EXPECT_EQ(tracker.put_feature_width(0), E_INVALIDARG);
     EXPECT_FALSE(take_error_record()->source);
@@ -114,7 +114,7 @@ TEST(TrackerErrorRecord, BelongsToTheFailingThreadOnly)
     other.join();
 
     ASSERT_TRUE(on_failing_thread);
-    EXPECT_EQ(on_failing_thread->description, messages::stop_iterations);
+    EXPECT_EQ(on_failing_thread->description, expected::stop_iterations);
     EXPECT_TRUE(IsEqualGUID(on_failing_thread->guid, GUID_NULL));
     EXPECT_EQ(on_failing_thread->source, std::optional<std::string>(progid));
     EXPECT_FALSE(on_other_thread);
