@@ -1,7 +1,10 @@
 // The trackdemo program itself, run without a display against the real component
 // registered in a registry of the test's own: the complete run on the sample
-// frames, and each way the run can fail, with its message and exit status.
+// frames, and the failures only a real run meets (a component that is not
+// registered, a file that is not a bitmap). The run's other failures are in the
+// demonstration's table.
 #include "child_process.h"
+#include "scratch_registry.h"
 #include "demonstration.h"
 #include "sample_motion.h"
 
@@ -50,19 +53,10 @@ std::vector<TrackedPoint> tracked_points(const std::string &out)
 
 class Program : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::replace(name.begin(), name.end(), '/', '-');
-        scratch_ = fs::temp_directory_path() / ("trackdemo-program-" + std::to_string(::getpid()) + "-" + name);
-        fs::remove_all(scratch_);
-        fs::create_directories(work());
-    }
+    void SetUp() override { fs::create_directories(work()); }
 
-    void TearDown() override { fs::remove_all(scratch_); }
-
-    fs::path work() const { return scratch_ / "work"; }
-    std::string registry() const { return (scratch_ / "registry.db").string(); }
+    fs::path work() const { return scratch_.folder() / "work"; }
+    std::string registry() const { return scratch_.file().string(); }
 
     void register_module(const char *module)
     {
@@ -82,13 +76,12 @@ protected:
     }
 
     // Runs trackdemo in the work folder, by default without a display.
-    ChildResult run_trackdemo(const char *refuse = nullptr, std::optional<std::string> display = std::nullopt)
+    ChildResult run_trackdemo(std::optional<std::string> display = std::nullopt)
     {
         ChildRun run{{TRACKDEMO_PROGRAM}, work().string(), {}, std::chrono::seconds(60)};
         run.environment = {{"DISPLAY", display},
                            {"WAYLAND_DISPLAY", std::nullopt},
-                           {"MORVANE_REGISTRY", registry()},
-                           {"TRACKDEMO_REFUSE", refuse ? std::optional<std::string>(refuse) : std::nullopt}};
+                           {"MORVANE_REGISTRY", registry()}};
         return run_child(run);
     }
 
@@ -101,7 +94,7 @@ protected:
         EXPECT_EQ(result.out, "");
     }
 
-    fs::path scratch_;
+    morvane::test::ScratchRegistry scratch_;
 };
 
 TEST_F(Program, TracksTheSampleFramesToTheirKnownMotion)
@@ -129,7 +122,7 @@ TEST_F(Program, DisplayThatCannotBeOpenedMeansARunWithoutOne)
 {
     register_module(MORVANE_MODULE);
     copy_samples();
-    const auto result = run_trackdemo(nullptr, ":424242");
+    const auto result = run_trackdemo(":424242");
     ASSERT_EQ(result.exit_status, 0) << result.err;
     EXPECT_NE(result.err.find("trackdemo: Displaying tracked corners on images\ntrackdemo: Done\n"), std::string::npos)
         << result.err;
@@ -163,65 +156,12 @@ TEST_F(Program, UnregisteredComponentFailsBeforeAnyFrameIsRead)
     expect_failure(run_trackdemo(), "Unable to Create Object");
 }
 
-TEST_F(Program, MissingFirstFrameFails)
-{
-    register_module(MORVANE_MODULE);
-    copy_sample(second_frame_file, second_frame_file);
-    expect_failure(run_trackdemo(), "Could not open image 1");
-}
-
 TEST_F(Program, FirstFrameThatIsNotABitmapFails)
 {
     register_module(MORVANE_MODULE);
     copy_samples();
     fs::resize_file(work() / first_frame_file, 3000);
     expect_failure(run_trackdemo(), "Could not open image 1");
-}
-
-TEST_F(Program, MissingSecondFrameFails)
-{
-    register_module(MORVANE_MODULE);
-    copy_sample(first_frame_file, first_frame_file);
-    expect_failure(run_trackdemo(), "Could not open image 2\n");
-}
-
-TEST_F(Program, SecondFrameOfAnotherSizeIsRefused)
-{
-    register_module(MORVANE_MODULE);
-    copy_samples();
-    const auto crop = run_child({{CROP_PROGRAM, (work() / second_frame_file).string(), "300", "200"}, "", {}});
-    ASSERT_EQ(crop.exit_status, 0) << crop.err;
-    expect_failure(run_trackdemo(), "Tracking function failed");
-}
-
-struct Refusal {
-    const char *step;
-    const char *message;
-};
-
-class RefusingComponent : public Program, public ::testing::WithParamInterface<Refusal> {};
-
-TEST_P(RefusingComponent, FailsWithTheStepsMessage)
-{
-    register_module(REFUSING_MODULE);
-    copy_samples();
-    expect_failure(run_trackdemo(GetParam().step), GetParam().message);
-}
-
-INSTANTIATE_TEST_SUITE_P(Steps, RefusingComponent,
-                         ::testing::Values(Refusal{"create_morvane", "Unable to Allocate Internal Object Resources"},
-                                           Refusal{"direct_interface", "Unable to obtain direct interface"},
-                                           Refusal{"tracking", "Tracking function failed"}),
-                         [](const ::testing::TestParamInfo<Refusal> &step) { return std::string(step.param.step); });
-
-TEST_F(Program, TestComponentLetsACompleteRunThrough)
-{
-    // The stand-in refuses nothing unless asked: the failures above are its refusals.
-    register_module(REFUSING_MODULE);
-    copy_samples();
-    const auto result = run_trackdemo();
-    EXPECT_EQ(result.exit_status, 0) << result.err;
-    EXPECT_EQ(tracked_points(result.out).size(), 6u);
 }
 
 } // namespace

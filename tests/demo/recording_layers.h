@@ -37,7 +37,7 @@ struct TrackCall {
 
 // A CoMorvane stand-in: IMorvane on the object itself, _IMorvane on a part of it,
 // so that releases through either interface are told apart.
-class RecordingTracker final : public TrackerStub {
+class RecordingTracker final : public morvane::test::TrackerStub {
 public:
     explicit RecordingTracker(EventLog &log);
 
