@@ -32,6 +32,8 @@ const IntegerProperty integer_properties[] = {
      expected::pyramid_levels},
 };
 
+void PrintTo(const IntegerProperty &property, std::ostream *out) { *out << property.name; }
+
 class IntegerPropertyTest : public ::testing::TestWithParam<IntegerProperty> {};
 
 TEST_P(IntegerPropertyTest, DefaultBoundsRefusalsAndNullLocation)

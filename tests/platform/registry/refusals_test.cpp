@@ -190,6 +190,9 @@ TEST_F(Refusals, SizesAreReportedWhereTheBufferIsShortOrMissing)
     ASSERT_EQ(set_string(key, "Name", "twelve chars"), ERROR_SUCCESS);
     make(key, "Exactly");
     DWORD type = 0, size = 0;
+    // Existence and type can be asked without any buffer or size.
+    ASSERT_EQ(RegQueryValueExA(key, "Name", nullptr, &type, nullptr, nullptr), ERROR_SUCCESS);
+    EXPECT_EQ(type, DWORD{REG_SZ});
     ASSERT_EQ(RegQueryValueExA(key, "Name", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
     EXPECT_EQ(size, 13u);
     char buffer[16];
@@ -214,6 +217,15 @@ TEST_F(Refusals, SizesAreReportedWhereTheBufferIsShortOrMissing)
     ASSERT_EQ(RegEnumKeyExA(key, 0, buffer, &size, nullptr, klass, &class_size, &written), ERROR_SUCCESS);
     EXPECT_EQ(size, 7u);
     EXPECT_STREQ(buffer, "Exactly");
+    EXPECT_EQ(class_size, 0u);
+    EXPECT_EQ(klass[0], '\0');
+    EXPECT_GT((std::uint64_t{written.dwHighDateTime} << 32) | written.dwLowDateTime, 116444736000000000u);
+    class_size = sizeof klass;
+    klass[0] = 'x';
+    written = {};
+    ASSERT_EQ(RegQueryInfoKeyA(key, klass, &class_size, nullptr, nullptr, nullptr, nullptr, nullptr,
+                               nullptr, nullptr, nullptr, &written),
+              ERROR_SUCCESS);
     EXPECT_EQ(class_size, 0u);
     EXPECT_EQ(klass[0], '\0');
     EXPECT_GT((std::uint64_t{written.dwHighDateTime} << 32) | written.dwLowDateTime, 116444736000000000u);
@@ -267,6 +279,15 @@ TEST_F(Refusals, BoundariesThatAreAccepted)
     ASSERT_EQ(set_string(second, "Through", "second"), ERROR_SUCCESS);
     first.reset();
     EXPECT_EQ(query_string(third, "Through"), "second");
+
+    // Creating a key that exists only opens it, which needs no right on the
+    // parent; the new handle has the rights it asked for.
+    Key parent, existing;
+    ASSERT_EQ(open(HKEY_CURRENT_USER, "First", parent, KEY_READ), ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyExA(parent, std::string(255, 'x').c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, existing.out(), nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(set_string(existing, "Through", "the new handle"), ERROR_SUCCESS);
 
     // Deleting through a read-only parent, and a handle's own key, are allowed.
     make(HKEY_CURRENT_USER, "Holder\\Child");
