@@ -128,25 +128,6 @@ TEST_F(ModuleHeaps, WithoutExtraHeapsBlocksComeBareFromTheBaseHeap)
     EXPECT_TRUE(HeapFree(state.base_heap, 0, block)) << "the block is the base heap's own, with no header";
 }
 
-TEST_F(ModuleHeaps, TheRealSetUpFollowsThisMachine)
-{
-    OSVERSIONINFOA version{};
-    version.dwOSVersionInfoSize = sizeof version;
-    ASSERT_TRUE(GetVersionExA(&version));
-    SYSTEM_INFO system{};
-    GetSystemInfo(&system);
-    const DWORD expected = module_heap_extra_count(version, system);
-
-    ASSERT_TRUE(module_heap_setup());
-    const ModuleHeapState state = module_heap_state();
-    EXPECT_NE(state.base_heap, nullptr);
-    EXPECT_EQ(state.heap_table != nullptr, expected != 0);
-    void *block = module_alloc_n(10, sizeof(double));
-    ASSERT_NE(block, nullptr);
-    fill(block, 80, 1);
-    module_free(block);
-}
-
 // The routines behave alike whether or not extra heaps are in use.
 struct Layout {
     const char *name;
