@@ -153,25 +153,6 @@ struct CallerArrays {
     std::vector<float> residue;
 };
 
-TEST(DirectTracking, NullPointersAreRefusedBeforeTracking)
-{
-    Tracker tracker;
-    ASSERT_EQ(tracker.create_morvane(), S_OK);
-    cv::Mat a = textured_frame(192, 144);
-    cv::Mat b = a.clone();
-    CallerArrays arrays(grid_points(192, 144, 20, 40));
-    const auto n = static_cast<LONG>(arrays.from.size());
-    BYTE *frames[] = {a.data, b.data};
-    for (int missing = 0; missing < 5; ++missing) {
-        const HRESULT result = tracker._track_corners(
-            missing == 0 ? nullptr : frames[0], missing == 1 ? nullptr : frames[1], n,
-            missing == 2 ? nullptr : arrays.from_data(), missing == 3 ? nullptr : arrays.to_data(),
-            missing == 4 ? nullptr : arrays.status.data(), arrays.residue.data());
-        EXPECT_TRUE(failed_with(result, E_POINTER, expected::null_pointer)) << missing;
-        EXPECT_TRUE(arrays.untouched_from(0)) << missing;
-    }
-}
-
 TEST(DirectTracking, WritesOnlyTheFirstCountEntries)
 {
     Tracker tracker;
@@ -205,20 +186,6 @@ TEST(DirectTracking, WritesOnlyTheFirstCountEntries)
                                      none.status.data(), none.residue.data()),
               S_OK);
     EXPECT_TRUE(none.untouched_from(0));
-}
-
-TEST(DirectTracking, NegativeCountIsRefused)
-{
-    Tracker tracker;
-    cv::Mat a = textured_frame(192, 144);
-    CallerArrays arrays(grid_points(192, 144, 20, 40));
-    for (LONG count : {-1, std::numeric_limits<LONG>::min()}) {
-        EXPECT_TRUE(failed_with(tracker._track_corners(a.data, a.data, count, arrays.from_data(),
-                                                       arrays.to_data(), arrays.status.data(),
-                                                       arrays.residue.data()),
-                                E_INVALIDARG, expected::negative_count));
-        EXPECT_TRUE(arrays.untouched_from(0));
-    }
 }
 
 TEST(DirectTracking, WorksWithoutTheObjectsBuffers)
@@ -293,61 +260,60 @@ TEST(DirectTracking, AnyLevelCountIsSafe)
     }
 }
 
-TEST(DirectTracking, WindowsBeyondTheLibrarysLimitsAreRefused)
+// Each refusal: its code and message, with the caller's arrays left untouched.
+TEST(DirectTracking, RefusalsLeaveTheCallersArraysUntouched)
 {
-    struct Window {
-        LONG half_width, half_height;
-    };
     const LONG int_max = std::numeric_limits<LONG>::max();
-    const Window refused[] = {
-        {int_max, 2},                   // 2·n+1 does not fit in 32 bits
-        {2, int_max / 2 + 1},           // nor here
-        {int_max / 2, 2},               // fits, but the padded frame does not
-        {20000, 20000},                 // the window's pixels overflow the library's count
+    const struct {
+        const char *what;
+        bool allocate;
+        LONG lines, columns, half_width, half_height, count;
+        int missing; // which of the five pointers is null, or -1
+        HRESULT code;
+        const char *message;
+    } rows[] = {
+        {"first frame", true, 144, 192, 2, 2, 60, 0, E_POINTER, expected::null_pointer},
+        {"second frame", true, 144, 192, 2, 2, 60, 1, E_POINTER, expected::null_pointer},
+        {"start points", true, 144, 192, 2, 2, 60, 2, E_POINTER, expected::null_pointer},
+        {"tracked points", true, 144, 192, 2, 2, 60, 3, E_POINTER, expected::null_pointer},
+        {"status", true, 144, 192, 2, 2, 60, 4, E_POINTER, expected::null_pointer},
+        {"count -1", false, 144, 192, 2, 2, -1, -1, E_INVALIDARG, expected::negative_count},
+        {"lowest count", false, 144, 192, 2, 2, std::numeric_limits<LONG>::min(), -1, E_INVALIDARG,
+         expected::negative_count},
+        // 2·n+1 does not fit in 32 bits; then the padded frame does not; then the
+        // window's pixels overflow the library's count.
+        {"widest window", true, 144, 192, int_max, 2, 60, -1, E_INVALIDARG, expected::window_too_large},
+        {"tallest window", true, 144, 192, 2, int_max / 2 + 1, 60, -1, E_INVALIDARG, expected::window_too_large},
+        {"padded frame", true, 144, 192, int_max / 2, 2, 60, -1, E_INVALIDARG, expected::window_too_large},
+        {"window pixels", true, 144, 192, 20000, 20000, 60, -1, E_INVALIDARG, expected::window_too_large},
+        // Frames of 2^24 × 2^24: the library's exception must not leave the call.
+        {"huge frames", false, 1 << 24, 1 << 24, 2, 2, 60, -1, E_FAIL, expected::tracking_failed},
+        {"huge frames, allocated", true, 1 << 24, 1 << 24, 2, 2, 60, -1, E_FAIL, expected::tracking_failed},
     };
-    Tracker tracker;
-    ASSERT_EQ(tracker.create_morvane(), S_OK);
     cv::Mat a = textured_frame(192, 144);
-    CallerArrays arrays(grid_points(192, 144, 20, 40));
-    const auto n = static_cast<LONG>(arrays.from.size());
-    for (const Window &w : refused) {
-        ASSERT_EQ(tracker.put_feature_width(w.half_width), S_OK);
-        ASSERT_EQ(tracker.put_feature_height(w.half_height), S_OK);
-        EXPECT_TRUE(failed_with(tracker._track_corners(a.data, a.data, n, arrays.from_data(),
-                                                       arrays.to_data(), arrays.status.data(),
-                                                       arrays.residue.data()),
-                                E_INVALIDARG, expected::window_too_large))
-            << w.half_width << " x " << w.half_height;
-        EXPECT_TRUE(arrays.untouched_from(0));
-    }
-    // A window larger than the frame is still the library's to handle.
-    ASSERT_EQ(tracker.put_feature_width(150), S_OK);
-    ASSERT_EQ(tracker.put_feature_height(100), S_OK);
-    EXPECT_EQ(tracker._track_corners(a.data, a.data, n, arrays.from_data(), arrays.to_data(),
-                                     arrays.status.data(), arrays.residue.data()),
-              S_OK);
-}
-
-TEST(DirectTracking, LibraryFailuresBecomeResultCodes)
-{
-    // Frames of 2^24 × 2^24 pixels: the pyramid cannot be allocated, and the
-    // library's exception must not leave the call.
-    for (bool allocate : {false, true}) {
+    cv::Mat b = a.clone();
+    for (const auto &row : rows) {
         Tracker tracker;
-        if (allocate) {
+        if (row.allocate) {
             ASSERT_EQ(tracker.create_morvane(), S_OK);
         }
-        ASSERT_EQ(tracker.put_lines(1 << 24), S_OK);
-        ASSERT_EQ(tracker.put_columns(1 << 24), S_OK);
-        cv::Mat a = textured_frame(192, 144);
+        ASSERT_EQ(tracker.put_lines(row.lines), S_OK);
+        ASSERT_EQ(tracker.put_columns(row.columns), S_OK);
+        ASSERT_EQ(tracker.put_feature_width(row.half_width), S_OK);
+        ASSERT_EQ(tracker.put_feature_height(row.half_height), S_OK);
         CallerArrays arrays(grid_points(192, 144, 20, 40));
-        EXPECT_TRUE(failed_with(tracker._track_corners(a.data, a.data,
-                                                       static_cast<LONG>(arrays.from.size()),
-                                                       arrays.from_data(), arrays.to_data(),
-                                                       arrays.status.data(), arrays.residue.data()),
-                                E_FAIL, expected::tracking_failed));
-        EXPECT_TRUE(arrays.untouched_from(0));
+        const HRESULT result = tracker._track_corners(
+            row.missing == 0 ? nullptr : a.data, row.missing == 1 ? nullptr : b.data, row.count,
+            row.missing == 2 ? nullptr : arrays.from_data(), row.missing == 3 ? nullptr : arrays.to_data(),
+            row.missing == 4 ? nullptr : arrays.status.data(), arrays.residue.data());
+        EXPECT_TRUE(failed_with(result, row.code, row.message)) << row.what;
+        EXPECT_TRUE(arrays.untouched_from(0)) << row.what;
     }
+    // A window larger than the frame is still the library's to handle.
+    Tracker tracker;
+    ASSERT_EQ(tracker.put_feature_width(150), S_OK);
+    ASSERT_EQ(tracker.put_feature_height(100), S_OK);
+    EXPECT_EQ(track_direct(tracker, a, b, grid_points(192, 144, 20, 40)).result, S_OK);
 }
 
 } // namespace
