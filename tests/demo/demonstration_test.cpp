@@ -117,28 +117,19 @@ TEST_F(Demonstration, PrintsEachTrackedPointWithStatusAndResidue)
                              "tracked point 5: x 208.000 y 89.000 status 1 residue 5.500\n");
 }
 
+// Copy 1 carries the start points' marks, copy 2 those of the points found with a
+// box (status not 0, coordinates that give a box).
 TEST_F(Demonstration, StartPointsAreMarkedOnCopyOneAndFoundOnesOnCopyTwo)
 {
-    tracker.tracked_status = {1, 0, 7, 0, 0, 1};
+    tracker.tracked_status = {1, 0, 7, 1, 0, 1};
+    tracker.tracked_points[0] = 10.9f;
+    tracker.tracked_points[1] = -0.5f;
+    tracker.tracked_points[6] = std::numeric_limits<float>::quiet_NaN();
     ASSERT_EQ(run(), success_status);
     ASSERT_EQ(imaging.drawn.size(), 2u);
     EXPECT_EQ(imaging.drawn[0], (std::vector<Rect>{{148, 119, 152, 123}, {145, 100, 149, 104}, {16, 195, 20, 199},
                                                    {217, 84, 221, 88}, {119, 115, 123, 119}, {205, 86, 209, 90}}));
-    EXPECT_EQ(imaging.drawn[1], (std::vector<Rect>{{149, 120, 153, 124}, {17, 196, 21, 200}, {206, 87, 210, 91}}));
-}
-
-TEST_F(Demonstration, MarkBoxesTruncateTowardZeroAndUnusableCoordinatesGetNone)
-{
-    tracker.tracked_points[0] = 10.9f;
-    tracker.tracked_points[1] = -0.5f;
-    tracker.tracked_points[2] = -1.75f;
-    tracker.tracked_points[3] = 319.99f;
-    tracker.tracked_points[4] = std::numeric_limits<float>::quiet_NaN();
-    tracker.tracked_points[7] = std::numeric_limits<float>::infinity();
-    tracker.tracked_points[8] = 3.0e9f;
-    ASSERT_EQ(run(), success_status);
-    ASSERT_EQ(imaging.drawn.size(), 2u);
-    EXPECT_EQ(imaging.drawn[1], (std::vector<Rect>{{8, -2, 12, 1}, {-3, 317, 0, 321}, {206, 87, 210, 91}}));
+    EXPECT_EQ(imaging.drawn[1], (std::vector<Rect>{{8, -2, 12, 1}, {17, 196, 21, 200}, {206, 87, 210, 91}}));
 }
 
 TEST_F(Demonstration, NoPointFoundLeavesCopyTwoUnmarkedAndTheRunComplete)
@@ -150,26 +141,23 @@ TEST_F(Demonstration, NoPointFoundLeavesCopyTwoUnmarkedAndTheRunComplete)
     EXPECT_EQ(display.presentations, 9);
 }
 
-TEST_F(Demonstration, MissingContextForCopyOneIsReportedAndTheRunGoesOn)
+// The copies whose drawing context is refused: copy 1, or both.
+class MissingContexts : public Demonstration, public ::testing::WithParamInterface<int> {};
+
+TEST_P(MissingContexts, EachIsReportedAndTheRunGoesOn)
 {
-    imaging.refused_contexts = {1};
+    const int refused = GetParam();
+    for (int context = 1; context <= refused; ++context)
+        imaging.refused_contexts.push_back(context);
     EXPECT_EQ(run(), success_status);
-    EXPECT_EQ(display.messages, (std::vector<std::string>{"Could not create device context for test image",
-                                                          "Displaying tracked corners on images", "Done"}));
-    EXPECT_EQ(imaging.drawn[1].size(), 6u);
+    std::vector<std::string> messages(static_cast<std::size_t>(refused), "Could not create device context for test image");
+    messages.insert(messages.end(), {"Displaying tracked corners on images", "Done"});
+    EXPECT_EQ(display.messages, messages);
+    EXPECT_EQ(log.with_prefix("imaging: pen").size(), static_cast<std::size_t>(2 - refused));
     EXPECT_EQ(display.presentations, 9);
 }
 
-TEST_F(Demonstration, MissingContextsForBothCopiesAreEachReported)
-{
-    imaging.refused_contexts = {1, 2};
-    EXPECT_EQ(run(), success_status);
-    EXPECT_EQ(display.messages,
-              (std::vector<std::string>{"Could not create device context for test image",
-                                        "Could not create device context for test image",
-                                        "Displaying tracked corners on images", "Done"}));
-    EXPECT_TRUE(log.with_prefix("imaging: pen").empty());
-}
+INSTANTIATE_TEST_SUITE_P(Copies, MissingContexts, ::testing::Values(1, 2));
 
 TEST_F(Demonstration, AlreadyJoinedComponentSystemCountsAsJoined)
 {

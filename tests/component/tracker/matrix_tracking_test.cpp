@@ -282,17 +282,5 @@ TEST_F(MatrixTracking, LostPointsHaveNoResidue)
     EXPECT_EQ(r.residue[3], 0.0f);
 }
 
-TEST_F(MatrixTracking, StaleAfterAnyGeometryWrite)
-{
-    ASSERT_EQ(tracker.put_pyramid_levels(1), S_OK);  // not geometry: still usable
-    EXPECT_EQ(track_matrix(tracker, frame_a, frame_b, points).result, S_OK);
-    ASSERT_EQ(tracker.put_max_features(capacity), S_OK);
-    OwnedVariant a = frame_matrix(frame_a), b = frame_matrix(frame_b), f = points_matrix(points);
-    OwnedVariant matches = sentinel();
-    EXPECT_TRUE(failed_with(tracker.track_corners(*a, *b, *f, matches.get()), E_FAIL, expected::stale));
-    ASSERT_EQ(tracker.create_morvane(), S_OK);
-    EXPECT_EQ(tracker.track_corners(*a, *b, *f, matches.get()), S_OK);
-}
-
 } // namespace
 } // namespace morvane::test
