@@ -1,9 +1,49 @@
 // Late-bound access to IMorvane: names from the cache and from the type
-// information, calls by dispatch ID, and failures when the type library is not
-// registered.
-#include "dispatch_fixture.h"
+// information, calls by dispatch ID with converted arguments, failures reported
+// as through the table, and failures when the type library is not registered.
+#include "registered_module.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
 
 namespace {
+
+DISPID id_of(IDispatch *dispatch, const char16_t *name, HRESULT *result = nullptr)
+{
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    DISPID id = DISPID_UNKNOWN;
+    HRESULT hr = dispatch->GetIDsOfNames(IID_NULL, names, 1, 0x0409, &id);
+    if (result)
+        *result = hr;
+    return id;
+}
+
+// Writes a property by dispatch ID.
+HRESULT put(IMorvane *tracker, DISPID id, VARIANT value, EXCEPINFO *exception = nullptr)
+{
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS arguments{&value, &named, 1, 1};
+    return tracker->Invoke(id, IID_NULL, 0x0409, DISPATCH_PROPERTYPUT, &arguments, nullptr, exception, nullptr);
+}
+
+class Dispatch : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(registered.registration(), S_OK);
+        tracker = registered.module().create_tracker();
+        ASSERT_NE(tracker, nullptr);
+    }
+    void TearDown() override
+    {
+        if (tracker)
+            tracker->Release();
+    }
+
+    morvane::test::RegisteredModule registered{MORVANE_MODULE_PATH};
+    IMorvane *tracker = nullptr;
+};
 
 TEST_F(Dispatch, OneTypeInformationForEveryIndex)
 {
@@ -40,6 +80,72 @@ TEST_F(Dispatch, NamesResolveExactlyAndWithoutRegardToCase)
     HRESULT result = S_OK;
     id_of(tracker, u"no_such_member", &result);
     EXPECT_EQ(result, DISP_E_UNKNOWNNAME);
+}
+
+TEST_F(Dispatch, InvokeReachesTheMembersByDispatchId)
+{
+    VARIANT number;
+    VariantInit(&number);
+    number.vt = VT_I4;
+    number.lVal = 240;
+    EXPECT_EQ(put(tracker, 1, number), S_OK);
+    LONG lines = 0;
+    tracker->get_lines(&lines);
+    EXPECT_EQ(lines, 240);
+
+    VARIANT result;
+    VariantInit(&result);
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    EXPECT_EQ(tracker->Invoke(2, IID_NULL, 0x0409, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr), S_OK);
+    EXPECT_EQ(result.vt, VT_I4);
+    EXPECT_EQ(result.lVal, 192);
+
+    // A string argument is converted to the declared type.
+    VARIANT text;
+    VariantInit(&text);
+    text.vt = VT_BSTR;
+    text.bstrVal = SysAllocString(u"320");
+    EXPECT_EQ(put(tracker, 2, text), S_OK);
+    VariantClear(&text);
+    LONG columns = 0;
+    tracker->get_columns(&columns);
+    EXPECT_EQ(columns, 320);
+
+    EXPECT_EQ(tracker->Invoke(5, IID_NULL, 0x0409, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), S_OK)
+        << "create_morvane by dispatch ID";
+}
+
+TEST_F(Dispatch, AFailingMemberFailsAsThroughTheTable)
+{
+    VARIANT zero;
+    VariantInit(&zero);
+    zero.vt = VT_I4;
+    zero.lVal = 0;
+    EXCEPINFO exception{};
+    EXPECT_EQ(put(tracker, 1, zero, &exception), E_INVALIDARG);
+    ASSERT_NE(exception.bstrDescription, nullptr);
+    EXPECT_EQ(std::u16string(exception.bstrDescription), u"Number of lines must be a positive integer");
+    ASSERT_NE(exception.bstrSource, nullptr);
+    EXPECT_EQ(std::u16string(exception.bstrSource), u"Morvane.CoMorvane.1");
+    EXPECT_EQ(exception.scode, E_INVALIDARG);
+    SysFreeString(exception.bstrDescription);
+    SysFreeString(exception.bstrSource);
+    SysFreeString(exception.bstrHelpFile);
+
+    IErrorInfo *record = nullptr;
+    ASSERT_EQ(GetErrorInfo(0, &record), S_OK);
+    BSTR description = nullptr;
+    record->GetDescription(&description);
+    EXPECT_EQ(std::u16string(description), u"Number of lines must be a positive integer");
+    GUID guid{};
+    record->GetGUID(&guid);
+    EXPECT_TRUE(IsEqualGUID(guid, GUID_NULL));
+    SysFreeString(description);
+    record->Release();
+
+    LONG lines = 0;
+    tracker->get_lines(&lines);
+    EXPECT_EQ(lines, 144);
 }
 
 TEST(DispatchUnregistered, FailsWhileTheTableStillWorks)
