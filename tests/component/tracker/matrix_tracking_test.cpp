@@ -265,21 +265,26 @@ TEST_F(MatrixTracking, ResiduesLastUntilTheNextRunThatComputesThem)
     EXPECT_TRUE(is_sentinel(*released.get()));
 }
 
+// Points lost off the frame, and points lost on flat ground (where the library
+// writes no residue at all), have none, though an earlier run left residues.
 TEST_F(MatrixTracking, LostPointsHaveNoResidue)
 {
     ASSERT_EQ(tracker.put_calc_match_residue(1), S_OK);
-    // First a run that leaves a residue at every index.
-    ASSERT_EQ(track_matrix(tracker, frame_a, frame_b, points).result, S_OK);
-    std::vector<cv::Point2f> with_lost = points;
-    with_lost[1] = cv::Point2f(-50.0f, 30.0f);
-    with_lost[3] = cv::Point2f(50.0f, 400.0f);
-    const TrackResult r = track_matrix(tracker, frame_a, frame_b, with_lost);
-    ASSERT_EQ(r.result, S_OK);
-    ASSERT_EQ(r.residue.size(), points.size());
-    EXPECT_EQ(r.status[1], 0);
-    EXPECT_EQ(r.status[3], 0);
-    EXPECT_EQ(r.residue[1], 0.0f);
-    EXPECT_EQ(r.residue[3], 0.0f);
+    const cv::Mat flat(lines, columns, CV_8UC1, cv::Scalar(90));
+    std::vector<cv::Point2f> off_frame = points;
+    off_frame[1] = cv::Point2f(-50.0f, 30.0f);
+    off_frame[3] = cv::Point2f(50.0f, 400.0f);
+    for (const bool on_flat_ground : {false, true}) {
+        ASSERT_EQ(track_matrix(tracker, frame_a, frame_b, points).result, S_OK);
+        const TrackResult r = on_flat_ground ? track_matrix(tracker, flat, flat, points)
+                                             : track_matrix(tracker, frame_a, frame_b, off_frame);
+        ASSERT_EQ(r.result, S_OK);
+        ASSERT_EQ(r.residue.size(), points.size());
+        for (const size_t i : on_flat_ground ? std::vector<size_t>{0, 1, 2, 3, 4} : std::vector<size_t>{1, 3}) {
+            EXPECT_EQ(r.status[i], 0) << i;
+            EXPECT_EQ(r.residue[i], 0.0f) << i;
+        }
+    }
 }
 
 } // namespace
