@@ -3,7 +3,7 @@
 // the new value and a working database, and a key deleted by another process
 // is reported on the handles of this one.
 #include "child_process.h"
-#include "registry_test.h"
+#include "registry_fixture.h"
 #include "stress_value.h"
 
 #include <sqlite3.h>
@@ -21,7 +21,14 @@ using morvane::test::ChildRun;
 
 using SharedRegistry = RegistryTest;
 
-const std::string worker = REGISTRY_WORKER;
+// The worker program run with the given arguments.
+ChildRun worker_run(std::vector<std::string> arguments)
+{
+    ChildRun run;
+    run.arguments = {REGISTRY_WORKER};
+    run.arguments.insert(run.arguments.end(), arguments.begin(), arguments.end());
+    return run;
+}
 
 std::string integrity_of(const std::filesystem::path &file)
 {
@@ -53,10 +60,10 @@ TEST_F(SharedRegistry, WritersAndReadersInSeveralProcessesOnlySeeWholeValues)
     std::vector<std::unique_ptr<ChildProcess>> children;
     for (int seed : {1, 2})
         children.push_back(std::make_unique<ChildProcess>(
-            ChildRun{{worker, "write", "Shared", std::to_string(seed), "80"}}));
+            worker_run({"write", "Shared", std::to_string(seed), "80"})));
     for (int reader = 0; reader < 2; ++reader)
         children.push_back(
-            std::make_unique<ChildProcess>(ChildRun{{worker, "read", "Shared", "400"}}));
+            std::make_unique<ChildProcess>(worker_run({"read", "Shared", "400"})));
     for (auto &child : children) {
         ASSERT_TRUE(child->started());
         EXPECT_EQ(child->wait(60s), 0);
@@ -79,7 +86,7 @@ TEST_F(SharedRegistry, AWriterKilledMidWriteLeavesTheOldOrTheNewValue)
                   ERROR_SUCCESS);
     }
     for (std::uint32_t attempt = 1; attempt <= 12; ++attempt) {
-        ChildProcess writer(ChildRun{{worker, "hammer", "Killed", std::to_string(attempt)}});
+        ChildProcess writer(worker_run({"hammer", "Killed", std::to_string(attempt)}));
         ASSERT_TRUE(writer.started());
         // Kill it at some point of a write it has announced: each write
         // takes a few milliseconds, most of them inside the transaction.
@@ -118,7 +125,7 @@ TEST_F(SharedRegistry, AKeyDeletedByAnotherProcessIsReportedOnOpenHandles)
     Key key(create(HKEY_CURRENT_USER, "Remote\\Below"));
     Key parent;
     ASSERT_EQ(open(HKEY_CURRENT_USER, "Remote", parent), ERROR_SUCCESS);
-    ChildProcess deleter(ChildRun{{worker, "delete", "Remote"}});
+    ChildProcess deleter(worker_run({"delete", "Remote"}));
     ASSERT_EQ(deleter.wait(30s), 0);
     EXPECT_EQ(set_string(key, "V", "x"), ERROR_KEY_DELETED);
     EXPECT_EQ(set_string(parent, "V", "x"), ERROR_KEY_DELETED);

@@ -1,6 +1,6 @@
 // The database file: where it is made and with which rights, how a process
 // switches files, and what every call reports when the file is unusable.
-#include "registry_test.h"
+#include "registry_fixture.h"
 
 #include <sqlite3.h>
 
@@ -225,8 +225,9 @@ TEST_F(UnusableRegistry, EveryCallGivesTheFilesCodeAndTheFileIsLeftAlone)
         MorvaneRegistryReset();
         expect_every_call_fails_with(row.code);
         MorvaneRegistryReset();
-        if (row.left_alone)
+        if (row.left_alone) {
             EXPECT_TRUE(contents(scratch_->file()) == before) << "the file was changed";
+        }
     }
     // Once the file is gone the registry works again.
     std::filesystem::remove_all(scratch_->file());

@@ -1,7 +1,7 @@
 // Random sequences of registry calls applied both to the registry and to a
 // small in-memory model of it, compared after every step. The seeds are fixed;
 // a failing sequence is printed step by step so that it can be replayed.
-#include "registry_test.h"
+#include "registry_fixture.h"
 #include "registry_tree.h"
 
 #include <algorithm>

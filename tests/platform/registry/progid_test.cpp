@@ -1,5 +1,5 @@
 // ProgIDFromCLSID and CLSIDFromProgID over the registration entries.
-#include "registry_test.h"
+#include "registry_fixture.h"
 
 #include <objbase.h>
 

@@ -1,6 +1,6 @@
 // What the model does not reach: every refusal's result code, bad and deleted
 // handles, access rights, the callers' buffer rules and the name limits.
-#include "registry_test.h"
+#include "registry_fixture.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,6 +1,6 @@
 // RegisterTypeLib, LoadRegTypeLib and UnRegisterTypeLib with the component's
 // compiled type library.
-#include "registry_test.h"
+#include "registry_fixture.h"
 #include "registry_tree.h"
 
 
