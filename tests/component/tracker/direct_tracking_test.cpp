@@ -1,5 +1,5 @@
 // The direct call: accuracy on frames with a known motion, agreement with the
-// library's own call, pointer checks, untouched memory, the released state,
+// library's own call with and without the object's buffers, untouched memory,
 // and the refusals that keep bad settings and library failures inside.
 #include "test_support.h"
 #include "expected_messages.h"
@@ -8,20 +8,10 @@
 
 #include <cmath>
 #include <cstring>
-#include <functional>
 #include <limits>
 
 namespace morvane::test {
 namespace {
-
-using Runner = std::function<TrackResult(Tracker &, const cv::Mat &, const cv::Mat &,
-                                         const std::vector<cv::Point2f> &)>;
-
-TrackResult direct(Tracker &tracker, const cv::Mat &a, const cv::Mat &b,
-                   const std::vector<cv::Point2f> &points)
-{
-    return track_direct(tracker, a, b, points);
-}
 
 struct AccuracyCase {
     const char *name;
@@ -77,22 +67,6 @@ const AccuracyCase accuracy_cases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Motion, TrackingAccuracy, ::testing::ValuesIn(accuracy_cases),
                          [](const auto &c) { return std::string(c.param.name); });
-
-TEST(DirectTracking, StartPointsOutsideTheFrameAreNotFound)
-{
-    Tracker tracker;
-    ASSERT_EQ(tracker.create_morvane(), S_OK);
-    const cv::Mat a = textured_frame(192, 144);
-    const cv::Mat b = textured_frame(192, 144, 0.5, 0.5);
-    const std::vector<cv::Point2f> points = {{96.0f, 72.0f}, {-40.0f, 70.0f}, {100.0f, 500.0f},
-                                             {250.0f, -30.0f}, {60.0f, 60.0f}};
-    for (const Runner &run : {Runner(direct), Runner(track_matrix)}) {
-        ASSERT_EQ(tracker.put_calc_match_residue(1), S_OK);
-        const TrackResult r = run(tracker, a, b, points);
-        ASSERT_EQ(r.result, S_OK);
-        EXPECT_EQ(r.status, (std::vector<unsigned char>{1, 0, 0, 0, 1}));
-    }
-}
 
 TEST(DirectTracking, AgreesWithTheLibrarysOwnCall)
 {
@@ -186,30 +160,6 @@ TEST(DirectTracking, WritesOnlyTheFirstCountEntries)
                                      none.status.data(), none.residue.data()),
               S_OK);
     EXPECT_TRUE(none.untouched_from(0));
-}
-
-TEST(DirectTracking, WorksWithoutTheObjectsBuffers)
-{
-    const cv::Mat a = textured_frame(192, 144);
-    const cv::Mat b = textured_frame(192, 144, -0.8, 0.6);
-    const auto points = grid_points(192, 144, 20, 20);
-    Tracker allocated;
-    ASSERT_EQ(allocated.create_morvane(), S_OK);
-    const TrackResult expected = track_direct(allocated, a, b, points);
-    ASSERT_EQ(expected.result, S_OK);
-
-    Tracker tracker;  // never allocated
-    const TrackResult before = track_direct(tracker, a, b, points);
-    ASSERT_EQ(tracker.create_morvane(), S_OK);
-    ASSERT_EQ(tracker.destroy_morvane(), S_OK);
-    const TrackResult after = track_direct(tracker, a, b, points);
-    for (const TrackResult *r : {&before, &after}) {
-        ASSERT_EQ(r->result, S_OK);
-        EXPECT_EQ(r->points, expected.points);
-        EXPECT_EQ(r->status, expected.status);
-        EXPECT_EQ(r->residue, expected.residue);
-    }
-    EXPECT_EQ(tracker.pyramid_a(), nullptr);
 }
 
 TEST(DirectTracking, ReadsTheFrameSizeOfTheMoment)
