@@ -69,19 +69,24 @@ protected:
     ScratchRegistry registry;
 };
 
+// From a copy in a folder whose name holds an apostrophe: the path is
+// registered as it is.
 TEST_F(Registration, RegistersRepeatsAndRemovesExactlyItsEntries)
 {
     create("CLSID\\{11111111-2222-3333-4444-555555555555}");
-    LoadedModule module(MORVANE_MODULE_PATH);
-    const std::string path = std::filesystem::canonical(MORVANE_MODULE_PATH).string();
+    const std::filesystem::path folder = registry.folder() / "it's here";
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path path = folder / "Morvane.so";
+    std::filesystem::copy_file(MORVANE_MODULE_PATH, path);
+    LoadedModule module(path.string());
 
     ASSERT_EQ(module.register_server(), S_OK);
-    expect_registered(path);
+    expect_registered(path.string());
 
     // A repeated registration replaces the class key wholesale.
     create(std::string(class_key) + "\\Stale");
     ASSERT_EQ(module.register_server(), S_OK);
-    expect_registered(path);
+    expect_registered(path.string());
     EXPECT_FALSE(exists(std::string(class_key) + "\\Stale"));
 
     EXPECT_EQ(module.unregister_server(), S_OK);
@@ -99,21 +104,6 @@ TEST_F(Registration, UnregisteringANeverRegisteredComponentChangesNothing)
     EXPECT_EQ(module.unregister_server(), S_OK);
     EXPECT_TRUE(exists("Unrelated\\Key"));
     EXPECT_FALSE(exists("CLSID")) << "nothing is created by a removal";
-}
-
-TEST_F(Registration, APathWithAnApostropheIsRegisteredAsItIs)
-{
-    const std::filesystem::path folder = registry.folder() / "it's here";
-    std::filesystem::create_directories(folder);
-    const std::filesystem::path copy = folder / "Morvane.so";
-    std::filesystem::copy_file(MORVANE_MODULE_PATH, copy);
-    {
-        LoadedModule module(copy.string());
-        ASSERT_EQ(module.register_server(), S_OK);
-        expect_registered(copy.string());
-        EXPECT_EQ(module.unregister_server(), S_OK);
-    }
-    expect_unregistered();
 }
 
 TEST_F(Registration, WithoutItsOwnTypeLibraryTheFileBesideItServes)
