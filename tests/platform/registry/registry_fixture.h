@@ -1,6 +1,6 @@
 // A test with a registry of its own (a fresh scratch registry for each test),
-// and small helpers for keys and values. The command-line tool tests include it
-// too, linking the platform runtime alone: hence only header-only helpers.
+// and short functions for keys and values. The reg command's tests include it
+// too and link the platform runtime alone, so all of it lives in headers.
 #pragma once
 
 #include "../../support/scratch_registry.h"
