@@ -85,6 +85,8 @@ private:
     template <typename T> HRESULT write(T &field, T value, bool accepted, const char *message);
     HRESULT write_geometry(LONG &field, LONG value, const char *message);
     HRESULT allocate_buffers();
+    bool holds_every_buffer() const;
+    bool holds_any_buffer() const;
 
     LONG lines_ = 144;
     LONG columns_ = 192;

@@ -1,5 +1,6 @@
 // The tracker's working buffers: construction, create_morvane and destroy_morvane.
 #include "flow_tracking.h"
+#include "morvane_assert.h"
 #include "tracker.h"
 #include "tracker_messages.h"
 
@@ -27,15 +28,27 @@ Tracker::Tracker() = default;
 
 Tracker::~Tracker() { release_buffers(); }
 
-bool Tracker::allocated() const
+bool Tracker::holds_every_buffer() const
 {
     return pyramid_a_ && pyramid_b_ && feat_a_ && feat_b_ && status_buf_ && residue_buf_;
+}
+
+bool Tracker::holds_any_buffer() const
+{
+    return pyramid_a_ || pyramid_b_ || feat_a_ || feat_b_ || status_buf_ || residue_buf_;
+}
+
+bool Tracker::allocated() const
+{
+    // Outside create_morvane the buffers are never a partial set.
+    MORVANE_ASSERT(holds_every_buffer() == holds_any_buffer());
+    return holds_every_buffer();
 }
 
 HRESULT Tracker::create_morvane()
 {
     const StateGuard guard(state_lock_);
-    if (pyramid_a_ || pyramid_b_ || feat_a_ || feat_b_ || status_buf_ || residue_buf_)
+    if (holds_any_buffer())
         release_buffers();
     if (!fits_decimation(columns_, lines_, pyramid_levels_))
         return fail(E_FAIL, messages::decimation);
@@ -73,7 +86,7 @@ HRESULT Tracker::allocate_buffers()
     feat_b_ = allocate_module_array<FLOAT>(2 * points);
     status_buf_ = allocate_module_array<BYTE>(points);
     residue_buf_ = allocate_module_array<FLOAT>(points);
-    return allocated() ? S_OK : E_OUTOFMEMORY;
+    return holds_every_buffer() ? S_OK : E_OUTOFMEMORY;
 }
 
 HRESULT Tracker::destroy_morvane()

@@ -1,8 +1,7 @@
 // The module under failing allocations: an allocation refused at any step of
 // an export or member call gives a result code, never an exception across the
 // boundary; and a load whose heap set-up failed makes nothing at all.
-#include "loaded_module.h"
-#include "scratch_registry.h"
+#include "registered_module.h"
 
 #include <gtest/gtest.h>
 
@@ -83,8 +82,8 @@ TEST(BoundaryFailures, RefusedAllocationsBecomeResultCodes)
 #ifndef INJECT_ALLOCATION_FAILURES
     GTEST_SKIP() << "the sanitizer's allocator cannot be replaced";
 #else
-    scratch_registry registry;
-    loaded_module module;
+    morvane::test::ScratchRegistry registry;
+    morvane::test::LoadedModule module(MORVANE_MODULE_PATH);
     refuse_each_allocation_of("DllRegisterServer", [&] { return module.register_server(); });
     refuse_each_allocation_of("DllUnregisterServer", [&] { return module.unregister_server(); });
     ASSERT_EQ(module.register_server(), S_OK);
@@ -103,7 +102,7 @@ TEST(BoundaryFailures, RefusedAllocationsBecomeResultCodes)
 TEST(BoundaryFailures, AFailedHeapSetUpMakesEveryCreationFail)
 {
     refuse_heaps = true;
-    loaded_module module;
+    morvane::test::LoadedModule module(MORVANE_MODULE_PATH);
     refuse_heaps = false;
     void *factory = nullptr;
     EXPECT_EQ(module.get_class_object(CLSID_CoMorvane, IID_IClassFactory, &factory), E_OUTOFMEMORY);

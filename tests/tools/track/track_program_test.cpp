@@ -27,9 +27,6 @@ namespace morvane::test {
 namespace {
 
 namespace fs = std::filesystem;
-using trackdemo::testing::ChildResult;
-using trackdemo::testing::ChildRun;
-using trackdemo::testing::run_child;
 
 struct Row {
     long frame;

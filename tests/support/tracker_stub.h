@@ -1,13 +1,12 @@
 // Every IMorvane member but IUnknown's answering through one hook, for tracker
-// stand-ins that implement only what the program calls.
-#ifndef TRACKDEMO_TESTS_TRACKER_STUB_H
-#define TRACKDEMO_TESTS_TRACKER_STUB_H
+// stand-ins that implement only what their caller uses.
+#pragma once
 
 #include <windows.h>
 
 #include <morvane.h>
 
-namespace trackdemo::testing {
+namespace morvane::test {
 
 class TrackerStub : public IMorvane {
 public:
@@ -52,6 +51,4 @@ protected:
     virtual HRESULT unexpected(const char *) { return E_NOTIMPL; }
 };
 
-} // namespace trackdemo::testing
-
-#endif
+} // namespace morvane::test

@@ -3,7 +3,7 @@
 #include <array>
 #include <cerrno>
 #include <csignal>
-#include <cstring>
+#include <thread>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -12,7 +12,7 @@
 
 extern char **environ;
 
-namespace trackdemo::testing {
+namespace morvane::test {
 
 namespace {
 
@@ -21,8 +21,7 @@ std::vector<std::string> child_environment(const ChildRun &run)
     std::vector<std::string> entries;
     for (char **entry = environ; *entry != nullptr; ++entry) {
         const std::string text(*entry);
-        const std::string name = text.substr(0, text.find('='));
-        if (run.environment.find(name) == run.environment.end())
+        if (run.environment.find(text.substr(0, text.find('='))) == run.environment.end())
             entries.push_back(text);
     }
     for (const auto &[name, value] : run.environment) {
@@ -41,6 +40,31 @@ std::vector<char *> pointers(std::vector<std::string> &texts)
     return result;
 }
 
+// Starts the child with its output (and errors, when err_fd is not -1) going
+// to the given descriptors and its input from /dev/null.
+pid_t spawn(const ChildRun &run, int out_fd, int err_fd)
+{
+    // Everything the child needs is prepared before forking.
+    std::vector<std::string> arguments = run.arguments;
+    std::vector<std::string> environment = child_environment(run);
+    const auto argv = pointers(arguments);
+    const auto envp = pointers(environment);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(out_fd, STDOUT_FILENO);
+        if (err_fd >= 0)
+            dup2(err_fd, STDERR_FILENO);
+        const int null_input = open("/dev/null", O_RDONLY);
+        if (null_input >= 0)
+            dup2(null_input, STDIN_FILENO);
+        if (!run.directory.empty() && chdir(run.directory.c_str()) != 0)
+            _exit(126);
+        execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    return pid;
+}
+
 } // namespace
 
 ChildResult run_child(const ChildRun &run) { return run_child(run, {}); }
@@ -57,24 +81,7 @@ ChildResult run_child(const ChildRun &run, const std::function<void(int)> &start
         close(out_pipe[1]);
         return result;
     }
-    // Everything the child needs is prepared before forking.
-    std::vector<std::string> arguments = run.arguments;
-    std::vector<std::string> environment = child_environment(run);
-    const auto argv = pointers(arguments);
-    const auto envp = pointers(environment);
-
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(out_pipe[1], STDOUT_FILENO);
-        dup2(err_pipe[1], STDERR_FILENO);
-        const int null_input = open("/dev/null", O_RDONLY);
-        if (null_input >= 0)
-            dup2(null_input, STDIN_FILENO);
-        if (!run.directory.empty() && chdir(run.directory.c_str()) != 0)
-            _exit(126);
-        execve(argv[0], argv.data(), envp.data());
-        _exit(127);
-    }
+    const pid_t pid = spawn(run, out_pipe[1], err_pipe[1]);
     close(out_pipe[1]);
     close(err_pipe[1]);
     if (pid < 0) {
@@ -90,7 +97,8 @@ ChildResult run_child(const ChildRun &run, const std::function<void(int)> &start
     std::array<std::string *, 2> sinks{&result.out, &result.err};
     int open_streams = 2;
     while (open_streams > 0) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             result.timed_out = true;
             kill(pid, SIGKILL);
@@ -124,4 +132,67 @@ ChildResult run_child(const ChildRun &run, const std::function<void(int)> &start
     return result;
 }
 
-} // namespace trackdemo::testing
+ChildProcess::ChildProcess(const ChildRun &run)
+{
+    int fds[2] = {-1, -1};
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        return;
+    pid_ = spawn(run, fds[1], -1);
+    close(fds[1]);
+    if (pid_ > 0)
+        output_ = fdopen(fds[0], "r");
+    else
+        close(fds[0]);
+}
+
+ChildProcess::~ChildProcess()
+{
+    kill_now();
+    if (output_ != nullptr)
+        fclose(output_);
+}
+
+bool ChildProcess::read_line(std::string &line)
+{
+    line.clear();
+    if (output_ == nullptr)
+        return false;
+    int c;
+    while ((c = std::fgetc(output_)) != EOF && c != '\n')
+        line.push_back(static_cast<char>(c));
+    return c != EOF || !line.empty();
+}
+
+int ChildProcess::wait(std::chrono::milliseconds limit)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!finished_ && std::chrono::steady_clock::now() < deadline) {
+        if (reap(WNOHANG))
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    kill_now();
+    return WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
+}
+
+void ChildProcess::kill_now()
+{
+    if (pid_ <= 0 || finished_)
+        return;
+    ::kill(pid_, SIGKILL);
+    reap(0);
+    status_ = -1;
+}
+
+bool ChildProcess::reap(int options)
+{
+    int status = 0;
+    if (waitpid(pid_, &status, options) == pid_) {
+        finished_ = true;
+        status_ = status;
+        return true;
+    }
+    return false;
+}
+
+} // namespace morvane::test
