@@ -67,6 +67,10 @@ bool Database::file_replaced()
 
 void Database::leave_replaced_file()
 {
+    // The write-ahead log is named after the path, so the file now there
+    // would read this file's log as its own: empty it into the file it
+    // belongs to first.
+    sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
     close();
     ++generation_;
 }
