@@ -183,11 +183,14 @@ TEST_F(Regsvr, ANamedPipeIsRefusedAtOnce)
 {
     const auto pipe = folder_ / "pipe.so";
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    {
+        // In a child first: a load that waits for a writer must not hang the test.
+        ChildProcess child(regsvr_tool, {"-s", pipe.string()});
+        ASSERT_EQ(child.wait(10s), 3);
+    }
     SetLastError(0);
     EXPECT_EQ(LoadLibraryA(pipe.c_str()), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_EXE_FORMAT));
-    ChildProcess child(regsvr_tool, {"-s", pipe.string()});
-    EXPECT_EQ(child.wait(10s), 3);
     const RegsvrRun run = regsvr({pipe.string()});
     EXPECT_EQ(run.err, "regsvr: " + pipe.string() +
                            " could not be loaded (system error 193: not a regular file)\n");
