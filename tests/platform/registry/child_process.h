@@ -1,12 +1,13 @@
 // Runs a helper program of the tests as a child process (fork and exec), with
-// an optional pipe from its standard output, and waits for it within a time
-// limit.
+// an optional pipe from its standard output, or a function in a forked copy of
+// the test, and waits for it within a time limit.
 #ifndef MORVANE_TESTS_CHILD_PROCESS_H
 #define MORVANE_TESTS_CHILD_PROCESS_H
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -41,6 +42,13 @@ public:
             close(fds[1]);
             output_ = fdopen(fds[0], "r");
         }
+    }
+    // Runs body in a forked copy of this process; its result is the exit status.
+    explicit ChildProcess(const std::function<int()> &body)
+    {
+        pid_ = fork();
+        if (pid_ == 0)
+            _exit(body());
     }
     ChildProcess(const ChildProcess &) = delete;
     ChildProcess &operator=(const ChildProcess &) = delete;

@@ -1,10 +1,9 @@
 // A registry file this process may read but not write: every read works,
 // every write fails with ERROR_ACCESS_DENIED.
+#include "child_process.h"
 #include "registry_fixture.h"
 
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -49,13 +48,7 @@ TEST_F(ReadOnlyFile, ReadsWorkAndWritesAreDenied)
     ASSERT_EQ(chmod(file_.c_str(), 0444), 0);
     ASSERT_EQ(chmod(folder_.c_str(), 0755), 0);
 
-    const pid_t child = fork();
-    if (child == 0)
-        _exit(check_read_only_use());
-    int status = -1;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ChildProcess(check_read_only_use).wait(std::chrono::seconds(10)), 0);
     chmod(folder_.c_str(), 0700);
 }
 

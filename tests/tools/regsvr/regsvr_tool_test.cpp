@@ -22,29 +22,18 @@ struct RegsvrRun {
     std::string err;
 };
 
-// Every key below HKEY_CLASSES_ROOT with its values, one line each, in order.
+// Every key below key with its values, one line each, in order.
 void dump(HKEY key, const std::string &path, std::string &text)
 {
-    char name[16384];
-    std::vector<BYTE> data(65536);
-    for (DWORD index = 0;; ++index) {
-        DWORD name_size = sizeof name, data_size = static_cast<DWORD>(data.size()), type = 0;
-        if (RegEnumValueA(key, index, name, &name_size, nullptr, &type, data.data(), &data_size) !=
-            ERROR_SUCCESS)
-            break;
-        text += path + " [" + std::string(name, name_size) + "] " +
-                std::string(data.begin(), data.begin() + data_size) + "\n";
+    for (const std::string &name : RegistryTest::value_names(key)) {
+        const std::vector<BYTE> data = RegistryTest::query(key, name.c_str());
+        text += path + " [" + name + "] " + std::string(data.begin(), data.end()) + "\n";
     }
-    for (DWORD index = 0;; ++index) {
-        DWORD size = sizeof name;
-        if (RegEnumKeyExA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
-        const std::string sub(name, size);
-        text += path + "\\" + sub + "\n";
+    for (const std::string &name : RegistryTest::subkeys(key)) {
+        text += path + "\\" + name + "\n";
         Key child;
-        if (RegOpenKeyExA(key, sub.c_str(), 0, KEY_READ, child.out()) == ERROR_SUCCESS)
-            dump(child, path + "\\" + sub, text);
+        if (RegistryTest::open(key, name.c_str(), child, KEY_READ) == ERROR_SUCCESS)
+            dump(child, path + "\\" + name, text);
     }
 }
 
