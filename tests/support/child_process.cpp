@@ -145,6 +145,13 @@ ChildProcess::ChildProcess(const ChildRun &run)
         close(fds[0]);
 }
 
+ChildProcess::ChildProcess(const std::function<int()> &body)
+{
+    pid_ = fork();
+    if (pid_ == 0)
+        _exit(body());
+}
+
 ChildProcess::~ChildProcess()
 {
     kill_now();

@@ -39,6 +39,8 @@ ChildResult run_child(const ChildRun &run, const std::function<void(int)> &start
 class ChildProcess {
 public:
     explicit ChildProcess(const ChildRun &run);
+    // Runs body in a forked copy of this process; its result is the exit status.
+    explicit ChildProcess(const std::function<int()> &body);
     ChildProcess(const ChildProcess &) = delete;
     ChildProcess &operator=(const ChildProcess &) = delete;
     ~ChildProcess();
