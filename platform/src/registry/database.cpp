@@ -1,5 +1,6 @@
 #include "registry/database.h"
 
+#include "registry/change_stamp.h"
 #include "registry/database_file.h"
 
 #include <unistd.h>
@@ -128,6 +129,8 @@ LSTATUS Database::ensure_open()
                                        SQLITE_OPEN_NOMUTEX,
                                    nullptr);
     owner_ = getpid();
+    // A new connection may see another file, or the same one changed meanwhile.
+    note_local_change();
     LSTATUS status = rc == SQLITE_OK ? configure() : status_from_sqlite(rc);
     if (status == ERROR_SUCCESS)
         status = check_schema();
@@ -194,6 +197,7 @@ LSTATUS Database::check_schema()
 
 void Database::close()
 {
+    note_local_change();
     for (auto &entry : statements_)
         sqlite3_finalize(entry.second);
     statements_.clear();
@@ -204,6 +208,7 @@ void Database::close()
 
 void Database::abandon()
 {
+    note_local_change();
     // Kept reachable on purpose: closing would act on the parent's state.
     abandoned_.push_back(db_);
     statements_.clear();
@@ -288,7 +293,7 @@ std::vector<BYTE> Statement::blob(int column) const
     return bytes == nullptr ? std::vector<BYTE>() : std::vector<BYTE>(bytes, bytes + size);
 }
 
-Transaction::Transaction(Database &db, Kind kind) : db_(db), open_(false)
+Transaction::Transaction(Database &db, Kind kind) : db_(db), kind_(kind), open_(false)
 {
     db_.exec(kind == Kind::write ? "BEGIN IMMEDIATE" : "BEGIN");
     open_ = true;
@@ -297,6 +302,9 @@ Transaction::Transaction(Database &db, Kind kind) : db_(db), open_(false)
 Transaction::~Transaction()
 {
     if (open_) {
+        // Rows this connection wrote were visible to its readers until now.
+        if (kind_ == Kind::write)
+            note_local_change();
         // Nothing to report from here: the call already fails.
         try {
             db_.exec("ROLLBACK");
@@ -309,6 +317,8 @@ void Transaction::commit()
 {
     db_.exec("COMMIT");
     open_ = false;
+    if (kind_ == Kind::write)
+        note_local_change();
 }
 
 } // namespace morvane::registry

@@ -96,6 +96,7 @@ public:
 
 private:
     Database &db_;
+    Kind kind_;
     bool open_;
 };
 
