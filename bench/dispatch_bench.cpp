@@ -4,6 +4,8 @@
 //   - track_corners on two 640 × 480 frames with 400 points (byte and double
 //     matrices in variants), by table and by Invoke;
 //   - the lines property read, by table and by Invoke;
+//   - the lines property write, by table, by Invoke with a long (passed as it
+//     is) and by Invoke with a short (converted to the declared long first);
 //   - name resolution of "lines" through GetIDsOfNames.
 //
 //   dispatch_bench --benchmark_repetitions=10 --benchmark_report_aggregates_only=true
@@ -182,6 +184,52 @@ void PropertyGetByInvoke(benchmark::State &state)
     }
 }
 BENCHMARK(PropertyGetByInvoke);
+
+void PropertyPutByTable(benchmark::State &state)
+{
+    IMorvane *tracker = session->tracker();
+    for (auto _ : state) {
+        if (tracker->put_lines(kLines) != S_OK) {
+            state.SkipWithError("writing lines failed");
+            break;
+        }
+    }
+}
+BENCHMARK(PropertyPutByTable);
+
+// Writes lines by name with the value in a variant of the given type.
+void property_put_by_invoke(benchmark::State &state, VARTYPE type)
+{
+    IMorvane *tracker = session->tracker();
+    VARIANT value;
+    VariantInit(&value);
+    value.vt = type;
+    if (type == VT_I2)
+        value.iVal = kLines;
+    else
+        value.lVal = kLines;
+    DISPID put = DISPID_PROPERTYPUT;
+    DISPPARAMS arguments{&value, &put, 1, 1};
+    for (auto _ : state) {
+        if (tracker->Invoke(1, IID_NULL, kLocale, DISPATCH_PROPERTYPUT, &arguments, nullptr, nullptr, nullptr) !=
+            S_OK) {
+            state.SkipWithError("Invoke writing lines failed");
+            break;
+        }
+    }
+}
+
+void PropertyPutByInvoke(benchmark::State &state)
+{
+    property_put_by_invoke(state, VT_I4);
+}
+BENCHMARK(PropertyPutByInvoke);
+
+void PropertyPutByInvokeConverted(benchmark::State &state)
+{
+    property_put_by_invoke(state, VT_I2);
+}
+BENCHMARK(PropertyPutByInvokeConverted);
 
 void NameResolution(benchmark::State &state)
 {

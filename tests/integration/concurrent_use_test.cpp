@@ -4,7 +4,9 @@
 // creation, the once-only type-information load, reference and lock counting and
 // the per-thread error records all meet concurrent callers. Afterwards the module
 // must be unloadable again. Threads also share one tracker, whose calls must
-// then run one after the other.
+// then run one after the other, and keep activating while another process
+// unregisters and registers the component again and again.
+#include "child_process.h"
 #include "registered_module.h"
 #include "textured_frame.h"
 
@@ -12,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <latch>
@@ -211,6 +215,116 @@ protected:
 };
 
 morvane::test::RegisteredModule *ConcurrentUseTest::module_ = nullptr;
+
+// Runs the registration tool in a child process: once, or rounds times
+// unregistering and registering again.
+int run_registration_tool(const char *what, int rounds = 1)
+{
+    const std::string script =
+        std::string("i=0; while [ $i -lt ") + std::to_string(rounds) + " ]; do " + what +
+        " || exit 1; i=$((i+1)); done";
+    morvane::test::ChildProcess tool(
+        morvane::test::ChildRun{{"/bin/sh", "-c", script, REGSVR_TOOL, MORVANE_MODULE_PATH}});
+    return tool.started() ? tool.wait(std::chrono::minutes(3)) : -1;
+}
+
+// Activates and reads a property by name until told to stop; the class is
+// either there, with a working object, or not registered at that moment.
+class ChurnedActivation {
+public:
+    explicit ChurnedActivation(int index) : faults_(index) {}
+
+    void run(const std::atomic<bool> &stop)
+    {
+        if (!faults_.expect_hr(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK, "CoInitializeEx"))
+            return;
+        while (!stop.load()) {
+            IMorvane *tracker = nullptr;
+            const HRESULT hr = CoCreateInstance(CLSID_CoMorvane, nullptr, CLSCTX_INPROC_SERVER, IID_IMorvane,
+                                                reinterpret_cast<void **>(&tracker));
+            if (hr == REGDB_E_CLASSNOTREG)
+                continue;
+            if (!faults_.expect_hr(hr, S_OK, "CoCreateInstance") || !tracker)
+                continue;
+            ++created_;
+            VARIANT lines;
+            VariantInit(&lines);
+            lines.vt = VT_I4;
+            lines.lVal = kLines;
+            DISPID put = DISPID_PROPERTYPUT;
+            DISPPARAMS write{&lines, &put, 1, 1};
+            DISPPARAMS none{nullptr, nullptr, 0, 0};
+            VARIANT read;
+            VariantInit(&read);
+            faults_.expect_hr(tracker->Invoke(1, IID_NULL, 0, DISPATCH_PROPERTYPUT, &write, nullptr, nullptr,
+                                              nullptr),
+                              S_OK, "Invoke writing lines");
+            faults_.expect_hr(tracker->Invoke(1, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &read, nullptr,
+                                              nullptr),
+                              S_OK, "Invoke reading lines");
+            faults_.expect(read.vt == VT_I4 && read.lVal == kLines, "lines did not read back by name");
+            faults_.expect(tracker->Release() == 0, "the last Release left references");
+        }
+        CoUninitialize();
+    }
+
+    std::string faults() const { return faults_.text(); }
+    long created() const { return created_; }
+
+private:
+    Faults faults_;
+    long created_ = 0;
+};
+
+TEST_F(ConcurrentUseTest, ActivationFollowsAnotherProcessRegisteringAgain)
+{
+    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+    // Activation has kept the server's path; the type information is loaded
+    // while the type library is registered.
+    IMorvane *tracker = nullptr;
+    ASSERT_EQ(CoCreateInstance(CLSID_CoMorvane, nullptr, CLSCTX_INPROC_SERVER, IID_IMorvane,
+                               reinterpret_cast<void **>(&tracker)),
+              S_OK);
+    char16_t name[] = u"lines";
+    LPOLESTR names[] = {name};
+    DISPID id = -1;
+    ASSERT_EQ(tracker->GetIDsOfNames(IID_NULL, names, 1, 0x0409, &id), S_OK);
+
+    // Another process's removal and registration are seen by the next activation.
+    ASSERT_EQ(run_registration_tool("\"$0\" -u -s \"$1\""), 0);
+    IMorvane *other = nullptr;
+    EXPECT_EQ(CoCreateInstance(CLSID_CoMorvane, nullptr, CLSCTX_INPROC_SERVER, IID_IMorvane,
+                               reinterpret_cast<void **>(&other)),
+              REGDB_E_CLASSNOTREG);
+    ASSERT_EQ(run_registration_tool("\"$0\" -s \"$1\""), 0);
+    ASSERT_EQ(CoCreateInstance(CLSID_CoMorvane, nullptr, CLSCTX_INPROC_SERVER, IID_IMorvane,
+                               reinterpret_cast<void **>(&other)),
+              S_OK);
+    other->Release();
+
+    constexpr int kChurners = 4;
+    std::atomic<bool> stop{false};
+    std::vector<ChurnedActivation> churners;
+    churners.reserve(kChurners);
+    for (int i = 0; i < kChurners; ++i)
+        churners.emplace_back(i);
+    {
+        std::vector<std::jthread> threads;
+        for (ChurnedActivation &churner : churners)
+            threads.emplace_back([&churner, &stop] { churner.run(stop); });
+        EXPECT_EQ(run_registration_tool("\"$0\" -u -s \"$1\" && \"$0\" -s \"$1\"", 6), 0);
+        stop = true;
+    }
+    long created = 0;
+    for (const ChurnedActivation &churner : churners) {
+        EXPECT_EQ(churner.faults(), "");
+        created += churner.created();
+    }
+    EXPECT_GT(created, 0);
+
+    tracker->Release();
+    CoUninitialize();
+}
 
 TEST_F(ConcurrentUseTest, ThreadsCreateUseAndReleaseTrackersTogether)
 {

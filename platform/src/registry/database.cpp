@@ -1,5 +1,6 @@
 #include "registry/database.h"
 
+#include "registry/change_stamp.h"
 #include "registry/database_file.h"
 
 #include <unistd.h>
@@ -140,6 +141,8 @@ LSTATUS Database::open_file(const std::string &name, int flags)
 {
     const int rc = sqlite3_open_v2(name.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     owner_ = getpid();
+    // A new connection may see another file, or the same one changed meanwhile.
+    note_local_change();
     if (rc != SQLITE_OK)
         return status_from_sqlite(rc);
     // A file this process may not write opens for reading only.
@@ -210,6 +213,7 @@ LSTATUS Database::check_schema()
 
 void Database::close()
 {
+    note_local_change();
     for (auto &entry : statements_)
         sqlite3_finalize(entry.second);
     statements_.clear();
@@ -222,6 +226,7 @@ void Database::close()
 
 void Database::abandon()
 {
+    note_local_change();
     // Kept reachable on purpose: closing would act on the parent's state.
     // An update the parent had open stays the parent's.
     abandoned_.push_back(db_);
@@ -309,7 +314,7 @@ std::vector<BYTE> Statement::blob(int column) const
 }
 
 Transaction::Transaction(Database &db, Kind kind)
-    : db_(db), open_(false), nested_(db.scope().active())
+    : db_(db), kind_(kind), open_(false), nested_(db.scope().active())
 {
     if (kind == Kind::write && db_.read_only())
         db_.fault(ERROR_ACCESS_DENIED);
@@ -323,6 +328,9 @@ Transaction::Transaction(Database &db, Kind kind)
 Transaction::~Transaction()
 {
     if (open_) {
+        // Rows this connection wrote were visible to its readers until now.
+        if (kind_ == Kind::write)
+            note_local_change();
         // Nothing to report from here: the call already fails.
         try {
             if (nested_) {
@@ -340,6 +348,8 @@ void Transaction::commit()
 {
     db_.exec(nested_ ? "RELEASE registry_call" : "COMMIT");
     open_ = false;
+    if (kind_ == Kind::write)
+        note_local_change();
 }
 
 } // namespace morvane::registry

@@ -127,6 +127,7 @@ public:
 
 private:
     Database &db_;
+    Kind kind_;
     bool open_;
     bool nested_;
 };

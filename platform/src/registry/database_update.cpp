@@ -2,6 +2,8 @@
 // registry's path is no longer the one open.
 #include "registry/database.h"
 
+#include "registry/change_stamp.h"
+
 #include <unistd.h>
 
 namespace morvane::registry {
@@ -44,6 +46,9 @@ LSTATUS Database::end_scope(bool keep)
         return ERROR_SUCCESS;
     const UpdateScope ended = scope_;
     scope_ = {};
+    // Readers in this process saw the update's rows; whichever way it ends, what
+    // they kept may no longer hold.
+    note_local_change();
     if (ended.discard || ended.failure != ERROR_SUCCESS) {
         run(db_, "ROLLBACK");
         return ended.failure;
