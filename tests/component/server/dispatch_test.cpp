@@ -1,6 +1,5 @@
-// Late-bound access to IMorvane: names from the cache and from the type
-// information, calls by dispatch ID, failures reported as through the table,
-// and failures while the type library is not registered.
+// Late-bound access to IMorvane: names from the module's cache and from the
+// type information, and failures while the type library is not registered.
 #include "registered_module.h"
 
 #include <gtest/gtest.h>
@@ -36,23 +35,6 @@ std::vector<DISPID> look_up(IDispatch *dispatch, std::vector<std::u16string> req
     if (result)
         *result = hr;
     return SUCCEEDED(hr) ? ids : std::vector<DISPID>{hr};
-}
-
-VARIANT number(LONG value)
-{
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_I4;
-    v.lVal = value;
-    return v;
-}
-
-HRESULT call(IMorvane *tracker, DISPID id, WORD kind, VARIANT *argument, VARIANT *result = nullptr,
-             EXCEPINFO *exception = nullptr)
-{
-    DISPID named = DISPID_PROPERTYPUT;
-    DISPPARAMS arguments{argument, &named, argument ? 1u : 0u, kind == DISPATCH_PROPERTYPUT ? 1u : 0u};
-    return tracker->Invoke(id, IID_NULL, 0x0409, kind, &arguments, result, exception, nullptr);
 }
 
 class Dispatch : public ::testing::Test {
@@ -104,51 +86,6 @@ TEST_F(Dispatch, NamesResolveExactlyAndWithoutRegardToCase)
     };
     for (const auto &[request, ids] : rows)
         EXPECT_EQ(look_up(tracker, request), ids) << std::string(request[0].begin(), request[0].end());
-}
-
-// Property writes and reads, a string converted to the declared type, and a method.
-TEST_F(Dispatch, InvokeReachesTheMembersByDispatchId)
-{
-    VARIANT value = number(240), result;
-    VariantInit(&result);
-    EXPECT_EQ(call(tracker, 1, DISPATCH_PROPERTYPUT, &value), S_OK);
-    EXPECT_EQ(call(tracker, 1, DISPATCH_PROPERTYGET, nullptr, &result), S_OK);
-    EXPECT_EQ(result.vt, VT_I4);
-    EXPECT_EQ(result.lVal, 240);
-    VARIANT text;
-    VariantInit(&text);
-    text.vt = VT_BSTR;
-    text.bstrVal = SysAllocString(u"320");
-    EXPECT_EQ(call(tracker, 2, DISPATCH_PROPERTYPUT, &text), S_OK);
-    VariantClear(&text);
-    LONG columns = 0;
-    tracker->get_columns(&columns);
-    EXPECT_EQ(columns, 320);
-    EXPECT_EQ(call(tracker, 5, DISPATCH_METHOD, nullptr), S_OK) << "create_morvane";
-}
-
-TEST_F(Dispatch, AFailingMemberFailsAsThroughTheTable)
-{
-    VARIANT zero = number(0);
-    EXCEPINFO exception{};
-    EXPECT_EQ(call(tracker, 1, DISPATCH_PROPERTYPUT, &zero, nullptr, &exception), E_INVALIDARG);
-    EXPECT_EQ(exception.scode, E_INVALIDARG);
-    ASSERT_TRUE(exception.bstrDescription && exception.bstrSource);
-    EXPECT_EQ(std::u16string(exception.bstrDescription), u"Number of lines must be a positive integer");
-    EXPECT_EQ(std::u16string(exception.bstrSource), u"Morvane.CoMorvane.1");
-    SysFreeString(exception.bstrDescription);
-    SysFreeString(exception.bstrSource);
-    SysFreeString(exception.bstrHelpFile);
-    IErrorInfo *record = nullptr;
-    ASSERT_EQ(GetErrorInfo(0, &record), S_OK);
-    BSTR description = nullptr;
-    record->GetDescription(&description);
-    EXPECT_EQ(std::u16string(description), u"Number of lines must be a positive integer");
-    SysFreeString(description);
-    record->Release();
-    LONG lines = 0;
-    tracker->get_lines(&lines);
-    EXPECT_EQ(lines, 144);
 }
 
 std::u16string upper(std::u16string name)

@@ -35,12 +35,11 @@ TEST(TrackerErrorRecord, HoldsTheFailingThreadsMessageAndSource)
     auto record = take_error_record();
     ASSERT_TRUE(record);
     EXPECT_EQ(record->description, expected::lines);
-    EXPECT_TRUE(IsEqualGUID(record->guid, GUID_NULL));
     EXPECT_FALSE(record->source);
 
     const RegisteredClass registered;
     EXPECT_EQ(tracker.report_error("main thread's own"), DISP_E_EXCEPTION);
-    std::optional<ErrorRecord> on_failing_thread, on_other_thread = ErrorRecord{"not read", std::nullopt, {}};
+    std::optional<ErrorRecord> on_failing_thread, on_other_thread = ErrorRecord{"not read", std::nullopt};
     std::thread([&] {
         tracker.put_stop_iterations(-3);
         on_failing_thread = take_error_record();

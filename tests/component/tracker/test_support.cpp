@@ -13,29 +13,20 @@ std::vector<cv::Point2f> grid_points(int columns, int lines, int margin, int ste
     return points;
 }
 
-static std::optional<std::string> take_text(HRESULT result, BSTR text)
-{
-    std::optional<std::string> out;
-    if (SUCCEEDED(result) && text && SysStringLen(text) > 0)
-        out = std::string(text, text + SysStringLen(text));
-    SysFreeString(text);
-    return out;
-}
-
 std::optional<ErrorRecord> take_error_record()
 {
     IErrorInfo *info = nullptr;
     if (GetErrorInfo(0, &info) != S_OK || !info)
         return std::nullopt;
-    ErrorRecord record;
-    BSTR text = nullptr;
-    HRESULT result = info->GetDescription(&text);
-    record.description = take_text(result, text).value_or("");
-    text = nullptr;
-    result = info->GetSource(&text);
-    record.source = take_text(result, text);
-    info->GetGUID(&record.guid);
+    BSTR description = nullptr, source = nullptr;
+    info->GetDescription(&description);
+    info->GetSource(&source);
     info->Release();
+    ErrorRecord record{std::string(description, description + SysStringLen(description)), std::nullopt};
+    if (SysStringLen(source) > 0)
+        record.source = std::string(source, source + SysStringLen(source));
+    SysFreeString(description);
+    SysFreeString(source);
     return record;
 }
 

@@ -21,7 +21,6 @@ std::vector<cv::Point2f> grid_points(int columns, int lines, int margin, int ste
 struct ErrorRecord {
     std::string description;
     std::optional<std::string> source;
-    GUID guid{};
 };
 std::optional<ErrorRecord> take_error_record();
 
