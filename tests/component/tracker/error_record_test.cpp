@@ -1,11 +1,9 @@
-// The error record of a failing member: its fields, that it belongs to the
-// failing thread only, and which interfaces announce such records.
+// The error record of a failing member, and which interfaces announce such records.
 #include "test_support.h"
 #include "expected_messages.h"
 
 #include <morvane.h>
 
-#include <thread>
 
 namespace morvane::test {
 namespace {
@@ -27,8 +25,8 @@ struct RegisteredClass {
 };
 
 // Without a registered class the record has no source; with one, its ProgID.
-// A failure on one thread is not seen on another, nor replaces its record.
-TEST(TrackerErrorRecord, HoldsTheFailingThreadsMessageAndSource)
+// Successes leave the record alone.
+TEST(TrackerErrorRecord, HoldsTheMessageAndTheRegisteredSource)
 {
     Tracker tracker;
     EXPECT_EQ(tracker.put_lines(0), E_INVALIDARG);
@@ -38,23 +36,17 @@ TEST(TrackerErrorRecord, HoldsTheFailingThreadsMessageAndSource)
     EXPECT_FALSE(record->source);
 
     const RegisteredClass registered;
-    EXPECT_EQ(tracker.report_error("main thread's own"), DISP_E_EXCEPTION);
-    std::optional<ErrorRecord> on_failing_thread, on_other_thread = ErrorRecord{"not read", std::nullopt};
-    std::thread([&] {
-        tracker.put_stop_iterations(-3);
-        on_failing_thread = take_error_record();
-    }).join();
-    std::thread([&] { on_other_thread = take_error_record(); }).join();
-    ASSERT_TRUE(on_failing_thread);
-    EXPECT_EQ(on_failing_thread->description, expected::stop_iterations);
-    EXPECT_EQ(on_failing_thread->source, std::optional<std::string>("Morvane.CoMorvane.1"));
-    EXPECT_FALSE(on_other_thread);
-    // Successes leave the record alone.
+    EXPECT_EQ(tracker.put_stop_iterations(-3), E_INVALIDARG);
+    record = take_error_record();
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->description, expected::stop_iterations);
+    EXPECT_EQ(record->source, std::optional<std::string>("Morvane.CoMorvane.1"));
+    EXPECT_EQ(tracker.report_error("own"), DISP_E_EXCEPTION);
     ASSERT_EQ(tracker.put_lines(48), S_OK);
     ASSERT_EQ(tracker.create_morvane(), S_OK);
     record = take_error_record();
     ASSERT_TRUE(record);
-    EXPECT_EQ(record->description, "main thread's own");
+    EXPECT_EQ(record->description, "own");
 }
 
 TEST(TrackerErrorRecord, BothCustomInterfacesAnnounceRecords)
