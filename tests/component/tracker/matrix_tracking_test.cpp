@@ -97,58 +97,47 @@ TEST_F(MatrixTracking, ChecksComeInTheirOrder)
     }
 }
 
+// Each row replaces one argument (0, 1: a frame; 2: the features) of a good call.
 TEST_F(MatrixTracking, TypesAndShapesAreRefused)
 {
     const ULONG c = columns, l = lines;
     std::vector<cv::Point2f> over_capacity(capacity + 1, cv::Point2f(30.0f, 30.0f));
-    OwnedVariant empty, byref;
+    OwnedVariant byref;
     double cells[10] = {};
     byref.get()->vt = VT_ARRAY | VT_BYREF | VT_R8;
     byref.get()->pdblVal = cells; // never followed: the type is refused first
-    const struct {
+    struct {
         const char *name;
-        OwnedVariant image_a, image_b, features;
+        int argument;
+        OwnedVariant replacement;
         const char *message;
     } cases[] = {
-        {"empty features", frame_matrix(frame_a), frame_matrix(frame_b), std::move(empty), expected::invalid_argument},
-        {"float features", frame_matrix(frame_a), frame_matrix(frame_b), any_matrix(VT_R4, {5, 2}),
-         expected::invalid_type},
-        {"features by reference", frame_matrix(frame_a), frame_matrix(frame_b), std::move(byref),
-         expected::invalid_type},
-        {"long image", any_matrix(VT_I4, {c, l}), frame_matrix(frame_b), points_matrix(points), expected::invalid_type},
+        {"empty features", 2, OwnedVariant(), expected::invalid_argument},
+        {"float features", 2, any_matrix(VT_R4, {5, 2}), expected::invalid_type},
+        {"features by reference", 2, std::move(byref), expected::invalid_type},
+        {"long image", 0, any_matrix(VT_I4, {c, l}), expected::invalid_type},
         // Arrays of other elements than their tag names.
-        {"features of bytes, type not recorded", frame_matrix(frame_a), frame_matrix(frame_b),
-         tagged(VT_UI1, VT_R8, {4, 2}, false), expected::invalid_type},
-        {"features of 64-bit integers", frame_matrix(frame_a), frame_matrix(frame_b), tagged(VT_I8, VT_R8, {4, 2}, true),
-         expected::invalid_type},
-        {"first frame of 16-bit integers", tagged(VT_I2, VT_UI1, {c, l}, true), frame_matrix(frame_b),
-         points_matrix(points), expected::invalid_type},
-        {"second frame of signed bytes", frame_matrix(frame_a), tagged(VT_I1, VT_UI1, {c, l}, true),
-         points_matrix(points), expected::invalid_type},
-        {"one-dimensional image", any_matrix(VT_UI1, {c * l}), frame_matrix(frame_b), points_matrix(points),
-         expected::image_dimension},
-        {"one-dimensional features", frame_matrix(frame_a), frame_matrix(frame_b), any_matrix(VT_R8, {10}),
-         expected::feature_dimension},
-        {"three-dimensional features", frame_matrix(frame_a), frame_matrix(frame_b), any_matrix(VT_R8, {5, 2, 1}),
-         expected::feature_dimension},
-        {"one point over capacity", frame_matrix(frame_a), frame_matrix(frame_b), points_matrix(over_capacity),
-         expected::too_many_features},
-        {"features of three columns", frame_matrix(frame_a), frame_matrix(frame_b), any_matrix(VT_R8, {5, 3}),
-         expected::feature_format},
-        {"transposed image", any_matrix(VT_UI1, {l, c}), frame_matrix(frame_b), points_matrix(points),
-         expected::image_size},
-        {"transposed second image", frame_matrix(frame_a), any_matrix(VT_UI1, {l, c}), points_matrix(points),
-         expected::image_size},
+        {"features of bytes, type not recorded", 2, tagged(VT_UI1, VT_R8, {4, 2}, false), expected::invalid_type},
+        {"features of 64-bit integers", 2, tagged(VT_I8, VT_R8, {4, 2}, true), expected::invalid_type},
+        {"first frame of 16-bit integers", 0, tagged(VT_I2, VT_UI1, {c, l}, true), expected::invalid_type},
+        {"second frame of signed bytes", 1, tagged(VT_I1, VT_UI1, {c, l}, true), expected::invalid_type},
+        {"one-dimensional image", 0, any_matrix(VT_UI1, {c * l}), expected::image_dimension},
+        {"one-dimensional features", 2, any_matrix(VT_R8, {10}), expected::feature_dimension},
+        {"three-dimensional features", 2, any_matrix(VT_R8, {5, 2, 1}), expected::feature_dimension},
+        {"one point over capacity", 2, points_matrix(over_capacity), expected::too_many_features},
+        {"features of three columns", 2, any_matrix(VT_R8, {5, 3}), expected::feature_format},
+        {"transposed image", 0, any_matrix(VT_UI1, {l, c}), expected::image_size},
+        {"transposed second image", 1, any_matrix(VT_UI1, {l, c}), expected::image_size},
+        {"no first frame", 0, OwnedVariant(nullptr, VT_UI1), expected::null_matrix},
+        {"no second frame", 1, OwnedVariant(nullptr, VT_UI1), expected::null_matrix},
+        {"no features", 2, OwnedVariant(nullptr, VT_R8), expected::null_matrix},
     };
-    for (const auto &row : cases)
-        EXPECT_TRUE(refused(*row.image_a, *row.image_b, *row.features, row.message)) << row.name;
-    const_cast<VARIANT &>(*cases[2].features).vt = VT_EMPTY; // byref held no array of its own
-    OwnedVariant a = frame_matrix(frame_a), b = frame_matrix(frame_b), f = points_matrix(points);
-    for (int which = 0; which < 3; ++which) {
-        VARIANT image_a = *a, image_b = *b, features = *f;
-        (which == 0 ? image_a : which == 1 ? image_b : features).parray = nullptr;
-        EXPECT_TRUE(refused(image_a, image_b, features, expected::null_matrix)) << which;
+    const OwnedVariant good[] = {frame_matrix(frame_a), frame_matrix(frame_b), points_matrix(points)};
+    for (auto &row : cases) {
+        const auto pick = [&](int argument) { return argument == row.argument ? *row.replacement : *good[argument]; };
+        EXPECT_TRUE(refused(pick(0), pick(1), pick(2), row.message)) << row.name;
     }
+    cases[2].replacement.get()->vt = VT_EMPTY; // byref held no array of its own
     over_capacity.pop_back();
     EXPECT_EQ(track_matrix(tracker, frame_a, frame_b, over_capacity).result, S_OK) << "capacity is the limit";
     configure(tracker, Settings{64, 64});
