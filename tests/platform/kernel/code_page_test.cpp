@@ -65,13 +65,6 @@ TEST(CodePage, WellFormedTextRoundTripsThroughBothCodePages)
     }
 }
 
-TEST(CodePage, SupplementaryCharactersBecomeSurrogatePairs)
-{
-    EXPECT_EQ(widen("\xF0\x9F\x98\x80"), std::u16string({0xD83D, 0xDE00}));
-    EXPECT_EQ(widen("\xF4\x8F\xBF\xBF"), std::u16string({0xDBFF, 0xDFFF}));
-    EXPECT_EQ(narrow(std::u16string({0xD800, 0xDC00})), "\xF0\x90\x80\x80");
-}
-
 struct Malformed {
     std::string_view bytes;
     std::u16string_view replaced;

@@ -1,10 +1,9 @@
-// Critical sections (re-entrancy, exclusion, ownership) and interlocked counters.
+// Critical sections: re-entrancy, exclusion across threads, ownership.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdint>
 #include <thread>
 #include <vector>
 
@@ -111,37 +110,6 @@ TEST(CriticalSection, DeletingAHeldSectionReleasesIt)
     InitializeCriticalSection(&section);
     EXPECT_TRUE(free_for_others(&section));
     DeleteCriticalSection(&section);
-}
-
-TEST(Interlocked, ReturnsTheNewValueAndWraps)
-{
-    LONG value = 41;
-    EXPECT_EQ(InterlockedIncrement(&value), 42);
-    EXPECT_EQ(InterlockedDecrement(&value), 41);
-    value = INT32_MAX;
-    EXPECT_EQ(InterlockedIncrement(&value), LONG(INT32_MIN));
-    EXPECT_EQ(InterlockedDecrement(&value), INT32_MAX);
-}
-
-TEST(Interlocked, ConcurrentChangesAreNeverLost)
-{
-    LONG volatile count = 0;
-    std::atomic<int> reached_zero{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([&] {
-            for (int i = 0; i < 50000; ++i) {
-                InterlockedIncrement(&count);
-                InterlockedIncrement(&count);
-                if (InterlockedDecrement(&count) == 0)
-                    ++reached_zero; // impossible: this thread still holds one
-            }
-        });
-    }
-    for (auto &thread : threads)
-        thread.join();
-    EXPECT_EQ(count, 4 * 50000);
-    EXPECT_EQ(reached_zero.load(), 0);
 }
 
 } // namespace
