@@ -1,5 +1,5 @@
-// Damaged module files: every truncation, damaged ELF headers and a damaged resource
-// directory are refused with ERROR_BAD_FORMAT or, where the damage leaves a sound
+// Damaged module files (byte-by-byte damage is the resource reader fuzz target's):
+// every truncation, damaged ELF headers and a damaged resource directory are refused with ERROR_BAD_FORMAT or, where the damage leaves a sound
 // file, read without ever leaving the section (AddressSanitizer watches the reads).
 #include "loader_test_support.h"
 
@@ -203,27 +203,12 @@ TEST(MalformedFiles, DamagedSectionHeadersNeverLeadOutOfTheFile)
     DamagedCopy copy;
     const auto header = copy.read<Elf64_Ehdr>(0);
     const size_t table = header.e_shoff;
-    const auto [offset, size] = copy.resource_section();
+    const size_t offset = copy.resource_section().first;
     size_t resources_index = 0;
     for (size_t i = 0; i < header.e_shnum; ++i)
         if (copy.read<uint64_t>(table + i * sizeof(Elf64_Shdr) + offsetof(Elf64_Shdr, sh_offset)) == offset)
             resources_index = i;
     ASSERT_NE(resources_index, 0u);
-
-    // Every byte of the headers the reader relies on: section 0 (overflow counts),
-    // the section names' table and the resource section, changed three ways.
-    size_t refusals = 0;
-    for (size_t index : {size_t(0), size_t(header.e_shstrndx), resources_index}) {
-        const size_t start = table + index * sizeof(Elf64_Shdr);
-        for (size_t at = start; at < start + sizeof(Elf64_Shdr); ++at) {
-            for (int mask : {0x01, 0x80, 0xFF}) {
-                copy.write<unsigned char>(at, static_cast<unsigned char>(copy.original()[at] ^ mask));
-                refusals += copy.refused();
-                copy.restore(at, 1);
-            }
-        }
-    }
-    EXPECT_GT(refusals, 0u);
 
     // The resource section's data past the end of the file, or not in the file at all.
     const size_t resources = table + resources_index * sizeof(Elf64_Shdr);
@@ -234,7 +219,6 @@ TEST(MalformedFiles, DamagedSectionHeadersNeverLeadOutOfTheFile)
     EXPECT_TRUE(copy.refused());
     copy.restore(resources + offsetof(Elf64_Shdr, sh_type), 4);
     EXPECT_FALSE(copy.refused());
-    (void)size;
 }
 
 TEST(MalformedFiles, ADamagedDirectoryIsRefusedOrStaysInsideTheSection)
@@ -245,18 +229,6 @@ TEST(MalformedFiles, ADamagedDirectoryIsRefusedOrStaysInsideTheSection)
     ASSERT_EQ(std::memcmp(copy.original().data() + section, "MVRSRC01", 8), 0);
     const uint32_t count = copy.read<uint32_t>(section + 8);
     ASSERT_EQ(count, 5u);
-
-    // Every byte of the directory and of the names after it, changed three ways.
-    size_t refusals = 0;
-    const size_t directory_end = std::min<size_t>(section + 16 + count * 24 + 64, section + size);
-    for (size_t at = section; at < directory_end; ++at) {
-        for (int mask : {0x01, 0x80, 0xFF}) {
-            copy.write<unsigned char>(at, static_cast<unsigned char>(copy.original()[at] ^ mask));
-            refusals += copy.refused();
-            copy.restore(at, 1);
-        }
-    }
-    EXPECT_GT(refusals, 0u);
 
     // Fields set to values that point just outside the section.
     const size_t entry = section + 16;
