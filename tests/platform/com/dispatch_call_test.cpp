@@ -226,53 +226,36 @@ TEST(DispCallFunc, PassesEveryKindOfArgumentInRegistersAndOnTheStack)
     EXPECT_EQ(got.y, DISP_E_PARAMNOTFOUND);
 }
 
-// Calls a member without arguments and returns the result variant.
-VARIANT call_returning(Sample &sample, int index, VARTYPE vt)
-{
-    VARIANT result;
-    result.vt = VT_ILLEGAL;
-    result.ullVal = 0xAAAAAAAAAAAAAAAAull; // stale bits must not leak into narrow results
-    EXPECT_EQ(DispCallFunc(&sample, slot(index), CC_CDECL, vt, 0, nullptr, nullptr, &result), S_OK);
-    return result;
-}
-
-TEST(DispCallFunc, ReturnsIntegersOfEveryWidthWithTheirType)
+TEST(DispCallFunc, ReturnsIntegersOfEveryWidthWithTheirTypeAndNoStaleBits)
 {
     Sample sample;
-    VARIANT r = call_returning(sample, kI1, VT_I1);
-    EXPECT_EQ(r.vt, VT_I1);
-    EXPECT_EQ(r.cVal, -7);
-    r = call_returning(sample, kUI1, VT_UI1);
-    EXPECT_EQ(r.vt, VT_UI1);
-    EXPECT_EQ(r.ullVal, 0xF0u);
-    r = call_returning(sample, kI2, VT_I2);
-    EXPECT_EQ(r.vt, VT_I2);
-    EXPECT_EQ(r.iVal, -300);
-    r = call_returning(sample, kUI2, VT_UI2);
-    EXPECT_EQ(r.vt, VT_UI2);
-    EXPECT_EQ(r.ullVal, 0xFFFEu);
-    r = call_returning(sample, kBool, VT_BOOL);
-    EXPECT_EQ(r.vt, VT_BOOL);
-    EXPECT_EQ(r.boolVal, VARIANT_TRUE);
-    r = call_returning(sample, kI4, VT_I4);
-    EXPECT_EQ(r.vt, VT_I4);
-    EXPECT_EQ(r.lVal, -100000);
-    r = call_returning(sample, kUI4, VT_UI4);
-    EXPECT_EQ(r.vt, VT_UI4);
-    EXPECT_EQ(r.ullVal, 0xFFFFFFF0u);
-    r = call_returning(sample, kI8, VT_I8);
-    EXPECT_EQ(r.vt, VT_I8);
-    EXPECT_EQ(r.llVal, -(LONGLONG{1} << 40));
-    r = call_returning(sample, kUI8, VT_UI8);
-    EXPECT_EQ(r.vt, VT_UI8);
-    EXPECT_EQ(r.ullVal, 0xFEDCBA9876543210ull);
-    r = call_returning(sample, kFail, VT_HRESULT);
-    EXPECT_EQ(r.vt, VT_HRESULT);
-    EXPECT_EQ(r.lVal, E_FAIL);
-    r = call_returning(sample, kName, VT_BSTR);
-    EXPECT_EQ(r.vt, VT_BSTR);
-    EXPECT_EQ(r.bstrVal, name_text);
-    EXPECT_EQ(sample.calls, 11);
+    const struct {
+        int slot;
+        VARTYPE vt;
+        ULONGLONG bits; // the whole data field: the result, zero above its width
+    } cases[] = {
+        {kI1, VT_I1, 0xF9},
+        {kUI1, VT_UI1, 0xF0},
+        {kI2, VT_I2, 0xFED4},
+        {kUI2, VT_UI2, 0xFFFE},
+        {kBool, VT_BOOL, 0xFFFF},
+        {kI4, VT_I4, 0xFFFE7960},
+        {kUI4, VT_UI4, 0xFFFFFFF0},
+        {kI8, VT_I8, 0xFFFFFF0000000000},
+        {kUI8, VT_UI8, 0xFEDCBA9876543210},
+        {kFail, VT_HRESULT, 0x80004005},
+        {kFail, VT_ERROR, 0x80004005},
+        {kName, VT_BSTR, reinterpret_cast<uintptr_t>(name_text)},
+    };
+    for (const auto &c : cases) {
+        VARIANT result;
+        result.vt = VT_ILLEGAL;
+        result.ullVal = 0xAAAAAAAAAAAAAAAAull;
+        ASSERT_EQ(DispCallFunc(&sample, slot(c.slot), CC_CDECL, c.vt, 0, nullptr, nullptr, &result), S_OK);
+        EXPECT_EQ(result.vt, c.vt);
+        EXPECT_EQ(result.ullVal, c.bits) << c.vt;
+    }
+    EXPECT_EQ(sample.calls, 12);
 }
 
 TEST(DispCallFunc, ReturnsFloatingPointResultsFromTheirRegisters)
