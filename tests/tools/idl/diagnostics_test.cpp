@@ -3,6 +3,9 @@
 #include "diagnostic.h"
 #include "typelib_writer.h"
 
+#include "run_program.h"
+#include "scratch_folder.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -150,22 +153,12 @@ TEST(Diagnostics, LibraryBlocksAreChecked)
 
 TEST(Diagnostics, TheCompilerProgramReportsFileLineAndColumnAndFails)
 {
-    const auto dir = std::filesystem::temp_directory_path() /
-                     ("idl-diagnostics-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                      "-" + std::to_string(std::rand()));
-    std::filesystem::create_directories(dir);
-    const auto input = dir / "broken.idl";
+    const test_support::ScratchFolder folder;
+    const auto input = folder.write("broken.idl", {});
     std::ofstream(input) << interface_with("    HRESULT f([in] mystery x);");
-    const auto header = dir / "broken.h";
-    const auto errors = dir / "errors.txt";
-    const std::string command = std::string(MORVANE_IDL_COMPILER) + " --header " + header.string() +
-                                " " + input.string() + " 2> " + errors.string();
-    const int status = std::system(command.c_str());
-    EXPECT_NE(status, 0);
-    std::ifstream in(errors);
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_EQ(text.str(), input.string() + ":4:20: unknown type 'mystery'\n");
+    const std::string header = folder.file("broken.h");
+    const auto run = test_support::run_program(MORVANE_IDL_COMPILER, {"--header", header, input.string()});
+    EXPECT_NE(run.status, 0);
+    EXPECT_EQ(run.err, input.string() + ":4:20: unknown type 'mystery'\n");
     EXPECT_FALSE(std::filesystem::exists(header)) << "no output is written for a failed compile";
-    std::filesystem::remove_all(dir);
 }

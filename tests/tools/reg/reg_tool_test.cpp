@@ -1,40 +1,18 @@
 // The reg command: what query prints, what delete removes, and the exit
 // status and message of each failure.
 #include "registry_fixture.h"
-
-#include <fstream>
-#include <iterator>
-#include <sys/wait.h>
+#include "run_program.h"
 
 namespace {
 
-struct RegRun {
-    int status;
-    std::string out;
-    std::string err;
-};
+using RegRun = test_support::ProgramRun;
 
 class RegTool : public RegistryTest {
 protected:
-    // Runs reg with the arguments (each quoted for the shell) and the text on
-    // its standard input; the registry is the test's own, through the
-    // inherited MORVANE_REGISTRY.
-    RegRun reg(const std::vector<std::string> &args, const std::string &input = "")
+    // Runs reg on the test's own registry (through the inherited MORVANE_REGISTRY).
+    static RegRun reg(const std::vector<std::string> &args, const std::string &input = "")
     {
-        const auto in = folder_ / "in", out = folder_ / "out", err = folder_ / "err";
-        std::ofstream(in) << input;
-        std::string command = "'" REG_TOOL "'";
-        for (const std::string &arg : args)
-            command += " '" + arg + "'";
-        command += " <'" + in.string() + "' >'" + out.string() + "' 2>'" + err.string() + "'";
-        const int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read(out), read(err)};
-    }
-
-    static std::string read(const std::filesystem::path &path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        return test_support::run_program(REG_TOOL, args, input);
     }
 
     // A class key much like a component's registration writes.
