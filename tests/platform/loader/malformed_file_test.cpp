@@ -254,6 +254,14 @@ TEST(MalformedFiles, ADamagedDirectoryIsRefusedOrStaysInsideTheSection)
         copy.write<uint32_t>(damage.at, original);
     }
 
+    // Data ending exactly at the section's end is read; one byte further is refused.
+    const auto data_offset = copy.read<uint32_t>(entry + 16);
+    copy.write<uint32_t>(entry + 20, section_size - data_offset + 1);
+    EXPECT_TRUE(copy.refused());
+    copy.write<uint32_t>(entry + 20, section_size - data_offset);
+    EXPECT_FALSE(copy.refused());
+    copy.restore(entry + 20, 4);
+
     // A string whose terminator is missing: the last name runs into the section's end.
     // Put the entry's data offset to the last byte and make that byte non-zero.
     copy.write<uint32_t>(entry + 4, 0x80000000u | (section_size - 1));

@@ -126,6 +126,21 @@ TEST(Diagnostics, AutomationInterfacesTakeOnlyAutomationTypes)
               "4:20: type 'void *' of parameter 'p' is not automation-compatible");
     EXPECT_EQ(error_of(interface_with("    HRESULT f([in] unsigned long n);", dual)),
               "4:20: type 'ULONG' of parameter 'n' is not automation-compatible");
+    // Every base type the compiler knows, allowed in an automation interface or not.
+    const std::pair<const char *, bool> types[] = {
+        {"char", false}, {"unsigned char", true}, {"short", true}, {"unsigned short", false},
+        {"long", true}, {"unsigned long", false}, {"int", true}, {"unsigned int", false},
+        {"LONGLONG", false}, {"ULONGLONG", false}, {"float", true}, {"double", true},
+        {"CURRENCY", true}, {"DATE", true}, {"BSTR", true}, {"VARIANT_BOOL", true},
+        {"VARIANT", true}, {"SCODE", true}, {"HRESULT", false}, {"IUnknown *", true},
+        {"IDispatch *", true}, {"long *", true}, {"long **", false},
+    };
+    for (const auto &[type, allowed] : types) {
+        const std::string error = error_of(interface_with(std::string("    HRESULT f([in] ") + type + " x);", dual));
+        EXPECT_EQ(error.empty(), allowed) << type << ": " << error;
+    }
+    EXPECT_EQ(error_of(interface_with("    HRESULT f([in] long ***x);")),
+              "4:20: more than two levels of pointers are not supported");
     // The same members are fine in a plain object interface.
     EXPECT_EQ(error_of(interface_with("    HRESULT f([in] void *p, [in] unsigned long n);")), "");
 }
