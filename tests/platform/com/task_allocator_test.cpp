@@ -11,6 +11,9 @@ TEST(TaskAllocator, EdgeSizes)
 {
     EXPECT_EQ(CoTaskMemAlloc(SIZE_MAX), nullptr);
     EXPECT_EQ(CoTaskMemAlloc(SIZE_MAX / 2 + 1), nullptr);
+    void *empty = CoTaskMemAlloc(0);
+    EXPECT_NE(empty, nullptr);
+    CoTaskMemFree(empty);
     auto *p = static_cast<char *>(CoTaskMemRealloc(nullptr, 6));
     ASSERT_NE(p, nullptr);
     std::memcpy(p, "still", 6);

@@ -107,6 +107,15 @@ TEST_F(ComponentTypeLib, RequestsBeyondWhatTheLibraryHoldsAreRefused)
     const auto info = info_of(IID_IMorvane);
     FUNCDESC *desc = nullptr;
     EXPECT_EQ(info->GetFuncDesc(22, &desc), TYPE_E_ELEMENTNOTFOUND);
+    HREFTYPE table_ref = 0; // the table view lives in this same library object
+    ASSERT_EQ(info->GetRefTypeOfImplType(static_cast<UINT>(-1), &table_ref), S_OK);
+    ITypeInfo *table = nullptr;
+    ASSERT_EQ(info->GetRefTypeInfo(table_ref, &table), S_OK);
+    ITypeLib *container = nullptr;
+    ASSERT_EQ(table->GetContainingTypeLib(&container, nullptr), S_OK);
+    EXPECT_EQ(container, library_.get());
+    container->Release();
+    table->Release();
     HREFTYPE ref = 0;
     EXPECT_EQ(info_of(IID__IMorvane)->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref), TYPE_E_ELEMENTNOTFOUND);
     const auto coclass = info_of(CLSID_CoMorvane);
