@@ -122,11 +122,10 @@ TEST_F(ComponentTypeLib, RequestsBeyondWhatTheLibraryHoldsAreRefused)
     EXPECT_EQ(info->GetNames(99, names, 5, &count), TYPE_E_ELEMENTNOTFOUND);
 }
 
-TEST_F(ComponentTypeLib, TypeInfo2FindsMembersByIdAndKind)
+TEST_F(ComponentTypeLib, TypeInfo2AndNameSearchesGiveTheLibrarysSpelling)
 {
-    const auto info = info_of(IID_IMorvane);
     ITypeInfo2 *info2 = nullptr;
-    ASSERT_EQ(info->QueryInterface(IID_ITypeInfo2, reinterpret_cast<void **>(&info2)), S_OK);
+    ASSERT_EQ(info_of(IID_IMorvane)->QueryInterface(IID_ITypeInfo2, reinterpret_cast<void **>(&info2)), S_OK);
     UINT index = 0;
     EXPECT_EQ(info2->GetFuncIndexOfMemId(1, INVOKE_PROPERTYPUT, &index), S_OK);
     EXPECT_EQ(index, 1u);
@@ -146,43 +145,31 @@ TEST_F(ComponentTypeLib, TypeInfo2FindsMembersByIdAndKind)
     VARIANT v{};
     EXPECT_EQ(info2->GetCustData(IID_NULL, &v), E_NOTIMPL);
     info2->Release();
-}
 
-TEST_F(ComponentTypeLib, IsNameAndFindNameGiveTheLibrarysSpelling)
-{
-    std::u16string name = u"TRACK_CORNERS";
-    BOOL found = FALSE;
-    ASSERT_EQ(library_->IsName(name.data(), 0, &found), S_OK);
-    EXPECT_TRUE(found);
-    EXPECT_EQ(name, u"track_corners");
-
-    std::u16string missing = u"Nothing";
-    ASSERT_EQ(library_->IsName(missing.data(), 0, &found), S_OK);
-    EXPECT_FALSE(found);
-    EXPECT_EQ(missing, u"Nothing");
-
-    std::u16string type = u"comorvane";
-    ITypeInfo *infos[2] = {};
-    MEMBERID ids[2] = {};
-    USHORT count = 2;
-    ASSERT_EQ(library_->FindName(type.data(), 0, infos, ids, &count), S_OK);
-    ASSERT_EQ(count, 1u);
-    EXPECT_EQ(type, u"CoMorvane");
-    EXPECT_EQ(ids[0], MEMBERID_NIL);
-    infos[0]->Release();
-
-    std::u16string member = u"Lines";
-    count = 2;
-    ASSERT_EQ(library_->FindName(member.data(), 0, infos, ids, &count), S_OK);
-    ASSERT_EQ(count, 1u);
-    EXPECT_EQ(ids[0], 1);
-    TYPEKIND kind;
-    ITypeInfo2 *info2 = nullptr;
-    ASSERT_EQ(infos[0]->QueryInterface(IID_ITypeInfo2, reinterpret_cast<void **>(&info2)), S_OK);
-    EXPECT_EQ(info2->GetTypeKind(&kind), S_OK);
-    EXPECT_EQ(kind, TKIND_DISPATCH);
-    info2->Release();
-    infos[0]->Release();
+    const struct {
+        std::u16string asked, spelled;
+        BOOL found;
+    } names[] = {{u"TRACK_CORNERS", u"track_corners", TRUE}, {u"Nothing", u"Nothing", FALSE}};
+    for (auto c : names) {
+        BOOL found = !c.found;
+        ASSERT_EQ(library_->IsName(c.asked.data(), 0, &found), S_OK);
+        EXPECT_EQ(found, c.found);
+        EXPECT_EQ(c.asked, c.spelled);
+    }
+    const struct {
+        std::u16string asked, spelled;
+        MEMBERID id;
+    } finds[] = {{u"comorvane", u"CoMorvane", MEMBERID_NIL}, {u"Lines", u"lines", 1}};
+    for (auto c : finds) {
+        ITypeInfo *infos[2] = {};
+        MEMBERID ids[2] = {};
+        USHORT count = 2;
+        ASSERT_EQ(library_->FindName(c.asked.data(), 0, infos, ids, &count), S_OK);
+        ASSERT_EQ(count, 1u);
+        EXPECT_EQ(c.asked, c.spelled);
+        EXPECT_EQ(ids[0], c.id);
+        infos[0]->Release();
+    }
 }
 
 TEST_F(ComponentTypeLib, DescriptionsKeepTheirLibraryAliveAndAreTheSameObjects)

@@ -36,11 +36,7 @@ public:
     bool refuse_destroy = false; // destroy_morvane fails without an error record
     VARIANT seen[3]{}; // track_corners' arguments as they arrived (shallow copies)
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **object) override
-    {
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **) override { return E_NOTIMPL; }
     ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT *) override { return E_NOTIMPL; }
@@ -51,12 +47,7 @@ public:
         return E_NOTIMPL;
     }
 
-    HRESULT STDMETHODCALLTYPE get_lines(LONG *value) override
-    {
-        calls.push_back("get_lines");
-        *value = lines;
-        return S_OK;
-    }
+    HRESULT STDMETHODCALLTYPE get_lines(LONG *value) override { return *value = lines, record("get_lines"); }
     HRESULT STDMETHODCALLTYPE put_lines(LONG value) override
     {
         calls.push_back("put_lines");
@@ -83,33 +74,20 @@ public:
     HRESULT STDMETHODCALLTYPE create_morvane() override { return record("create_morvane"); }
     HRESULT STDMETHODCALLTYPE destroy_morvane() override
     {
-        calls.push_back("destroy_morvane");
-        return refuse_destroy ? E_FAIL : S_OK;
+        return record("destroy_morvane"), refuse_destroy ? E_FAIL : S_OK;
     }
     RECORDED_PROPERTY(stop_iterations)
-    HRESULT STDMETHODCALLTYPE get_stop_epsilon(FLOAT *value) override
-    {
-        calls.push_back("get_stop_epsilon");
-        *value = epsilon;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE put_stop_epsilon(FLOAT value) override
-    {
-        calls.push_back("put_stop_epsilon");
-        epsilon = value;
-        return S_OK;
-    }
+    HRESULT STDMETHODCALLTYPE get_stop_epsilon(FLOAT *value) override { return *value = epsilon, S_OK; }
+    HRESULT STDMETHODCALLTYPE put_stop_epsilon(FLOAT value) override { return epsilon = value, S_OK; }
     RECORDED_PROPERTY(feature_width)
     RECORDED_PROPERTY(feature_height)
     RECORDED_PROPERTY(pyramid_levels)
     RECORDED_PROPERTY(calc_match_residue)
     HRESULT STDMETHODCALLTYPE get_match_residue(VARIANT *value) override
     {
-        calls.push_back("get_match_residue");
-        VariantInit(value);
         value->vt = VT_BSTR;
         value->bstrVal = SysAllocString(u"residue");
-        return S_OK;
+        return record("get_match_residue");
     }
 
 private:
