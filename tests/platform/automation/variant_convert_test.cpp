@@ -76,60 +76,48 @@ TEST(VariantChangeType, ConvertsWithinRangeAndRefusesBeyondIt)
 {
     const Case cases[] = {
         // Whole numbers: each type's range, both ends.
-        {i4(255), VT_UI1, S_OK, "255"}, {i4(256), VT_UI1, DISP_E_OVERFLOW, ""},
-        {i4(-1), VT_UI1, DISP_E_OVERFLOW, ""}, {i4(-128), VT_I1, S_OK, "-128"},
-        {i4(-129), VT_I1, DISP_E_OVERFLOW, ""}, {i4(127), VT_I1, S_OK, "127"},
-        {i4(128), VT_I1, DISP_E_OVERFLOW, ""}, {i4(-32768), VT_I2, S_OK, "-32768"},
-        {i4(32768), VT_I2, DISP_E_OVERFLOW, ""}, {i4(65535), VT_UI2, S_OK, "65535"},
-        {i4(65536), VT_UI2, DISP_E_OVERFLOW, ""}, {ui4(0xFFFFFFFFu), VT_I4, DISP_E_OVERFLOW, ""},
-        {ui4(0xFFFFFFFFu), VT_INT, DISP_E_OVERFLOW, ""}, {ui4(0x7FFFFFFFu), VT_INT, S_OK, "int 2147483647"},
+        {i4(255), VT_UI1, S_OK, "255"}, {i4(256), VT_UI1, DISP_E_OVERFLOW, ""}, {i4(-1), VT_UI1, DISP_E_OVERFLOW, ""},
+        {i4(-128), VT_I1, S_OK, "-128"}, {i4(-129), VT_I1, DISP_E_OVERFLOW, ""}, {i4(128), VT_I1, DISP_E_OVERFLOW, ""},
+        {i4(-32768), VT_I2, S_OK, "-32768"}, {i4(32768), VT_I2, DISP_E_OVERFLOW, ""},
+        {i4(65535), VT_UI2, S_OK, "65535"}, {i4(65536), VT_UI2, DISP_E_OVERFLOW, ""},
+        {ui4(0xFFFFFFFFu), VT_I4, DISP_E_OVERFLOW, ""}, {ui4(0x7FFFFFFFu), VT_INT, S_OK, "int 2147483647"},
         {i4(-1), VT_UINT, DISP_E_OVERFLOW, ""}, {i4(7), VT_UINT, S_OK, "uint 7"},
         {ui4(0xFFFFFFFFu), VT_I8, S_OK, "4294967295"}, {i8(INT64_MIN), VT_I4, DISP_E_OVERFLOW, ""},
         {i8(-1), VT_UI8, DISP_E_OVERFLOW, ""}, {ui8(UINT64_MAX), VT_I8, DISP_E_OVERFLOW, ""},
-        {ui8(INT64_MAX), VT_I8, S_OK, "9223372036854775807"}, {i4(-7), VT_I8, S_OK, "-7"},
-        {i8(-2147483648LL), VT_I4, S_OK, "-2147483648"}, {ui8(4294967295u), VT_UI4, S_OK, "4294967295"},
+        {ui8(INT64_MAX), VT_I8, S_OK, "9223372036854775807"}, {i8(-2147483648LL), VT_I4, S_OK, "-2147483648"},
         // Reals round half to even and must fit.
         {r8(2.5), VT_I4, S_OK, "2"}, {r8(3.5), VT_I4, S_OK, "4"}, {r8(-2.5), VT_I4, S_OK, "-2"},
-        {r8(-3.5), VT_I4, S_OK, "-4"}, {r8(2.4999), VT_I4, S_OK, "2"}, {r8(2.5001), VT_I4, S_OK, "3"},
-        {r8(-0.4), VT_I4, S_OK, "0"}, {r4(254.5f), VT_UI1, S_OK, "254"},
-        {r8(255.5), VT_UI1, DISP_E_OVERFLOW, ""}, {r8(-0.5), VT_UI4, S_OK, "0"},
-        {r8(-0.6), VT_UI4, DISP_E_OVERFLOW, ""}, {r8(1e10), VT_I4, DISP_E_OVERFLOW, ""},
+        {r8(2.5001), VT_I4, S_OK, "3"}, {r4(254.5f), VT_UI1, S_OK, "254"}, {r8(255.5), VT_UI1, DISP_E_OVERFLOW, ""},
+        {r8(-0.5), VT_UI4, S_OK, "0"}, {r8(-0.6), VT_UI4, DISP_E_OVERFLOW, ""}, {r8(1e10), VT_I4, DISP_E_OVERFLOW, ""},
         {r8(9.3e18), VT_I8, DISP_E_OVERFLOW, ""}, {r8(9.3e18), VT_UI8, S_OK, "9300000000000000000"},
         {r8(1.9e19), VT_UI8, DISP_E_OVERFLOW, ""}, {r8(std::nan("")), VT_I4, DISP_E_OVERFLOW, ""},
-        {r8(INFINITY), VT_I8, DISP_E_OVERFLOW, ""},
         // Reals between themselves.
-        {i8(INT64_MIN), VT_R8, S_OK, "r8 -9.2233720368547758e+18"},
         {ui8(UINT64_MAX), VT_R8, S_OK, "r8 1.8446744073709552e+19"}, {r8(0.1), VT_R4, S_OK, "r4 0.100000001"},
         {r8(1e300), VT_R4, DISP_E_OVERFLOW, ""}, {r8(-1e39), VT_R4, DISP_E_OVERFLOW, ""},
         {r8(std::nan("")), VT_R4, S_OK, "r4 nan"}, {r4(1.5f), VT_R8, S_OK, "r8 1.5"},
         // Truth values: true is -1, all ones for unsigned types; nonzero is true.
         {i4(5), VT_BOOL, S_OK, "true"}, {r8(0.0), VT_BOOL, S_OK, "false"}, {r8(0.25), VT_BOOL, S_OK, "true"},
-        {truth(true), VT_I4, S_OK, "-1"}, {truth(true), VT_R8, S_OK, "r8 -1"},
-        {truth(true), VT_UI1, S_OK, "255"}, {truth(true), VT_UI4, S_OK, "4294967295"},
-        {truth(false), VT_UI2, S_OK, "0"},
+        {truth(true), VT_I4, S_OK, "-1"}, {truth(true), VT_R8, S_OK, "r8 -1"}, {truth(true), VT_UI1, S_OK, "255"},
+        {truth(true), VT_UI4, S_OK, "4294967295"}, {truth(false), VT_UI2, S_OK, "0"},
         // Numbers and truth values to text.
         {i4(-123), VT_BSTR, S_OK, "'-123'"}, {i8(INT64_MIN), VT_BSTR, S_OK, "'-9223372036854775808'"},
         {ui8(UINT64_MAX), VT_BSTR, S_OK, "'18446744073709551615'"}, {r8(0.1), VT_BSTR, S_OK, "'0.1'"},
-        {r8(-2.5), VT_BSTR, S_OK, "'-2.5'"}, {r8(1e20), VT_BSTR, S_OK, "'1E+20'"},
-        {r8(1.0 / 3.0), VT_BSTR, S_OK, "'0.333333333333333'"}, {r4(0.1f), VT_BSTR, S_OK, "'0.1'"},
+        {r8(1e20), VT_BSTR, S_OK, "'1E+20'"}, {r8(1.0 / 3.0), VT_BSTR, S_OK, "'0.333333333333333'"},
         {r4(1.0f / 3.0f), VT_BSTR, S_OK, "'0.3333333'"}, {truth(true), VT_BSTR, S_OK, "'-1'"},
         {truth(false), VT_BSTR, S_OK, "'0'"}, {truth(true), VT_BSTR, S_OK, "'True'", VARIANT_ALPHABOOL},
         {truth(false), VT_BSTR, S_OK, "'False'", VARIANT_ALPHABOOL},
         // Text to numbers.
         {u" 42 ", VT_I4, S_OK, "42"}, {u"\t-7", VT_I2, S_OK, "-7"}, {u"+9", VT_UI1, S_OK, "9"},
         {u"2.5", VT_I4, S_OK, "2"}, {u"1e3", VT_I4, S_OK, "1000"}, {u"-0", VT_UI4, S_OK, "0"},
-        {u"-128", VT_I1, S_OK, "-128"}, {u".5e1", VT_INT, S_OK, "int 5"},
-        {u"-9223372036854775808", VT_I8, S_OK, "-9223372036854775808"},
+        {u".5e1", VT_INT, S_OK, "int 5"}, {u"-9223372036854775808", VT_I8, S_OK, "-9223372036854775808"},
         {u"18446744073709551615", VT_UI8, S_OK, "18446744073709551615"}, // exact, not through a double
         {u" 1.25e-2 ", VT_R8, S_OK, "r8 0.012500000000000001"}, {u"1e-400", VT_R8, S_OK, "r8 0"},
-        {u"99999999999", VT_I4, DISP_E_OVERFLOW, ""},
-        {u"123456789012345678901234567890", VT_UI8, DISP_E_OVERFLOW, ""},
+        {u"99999999999", VT_I4, DISP_E_OVERFLOW, ""}, {u"123456789012345678901234567890", VT_UI8, DISP_E_OVERFLOW, ""},
         {u"123456789012345678901234567890", VT_R8, S_OK, "r8 1.2345678901234568e+29"},
         {u"1e400", VT_R8, DISP_E_OVERFLOW, ""}, {u"1e39", VT_R4, DISP_E_OVERFLOW, ""},
         // Text to truth values.
-        {u"true", VT_BOOL, S_OK, "true"}, {u" TRUE ", VT_BOOL, S_OK, "true"}, {u"2", VT_BOOL, S_OK, "true"},
-        {u"0.5", VT_BOOL, S_OK, "true"}, {u"False", VT_BOOL, S_OK, "false"}, {u" 0.0", VT_BOOL, S_OK, "false"},
-        {u"maybe", VT_BOOL, DISP_E_TYPEMISMATCH, ""},
+        {u" TRUE ", VT_BOOL, S_OK, "true"}, {u"2", VT_BOOL, S_OK, "true"}, {u"0.5", VT_BOOL, S_OK, "true"},
+        {u"False", VT_BOOL, S_OK, "false"}, {u" 0.0", VT_BOOL, S_OK, "false"}, {u"maybe", VT_BOOL, DISP_E_TYPEMISMATCH, ""},
         // Empty is zero, and anything becomes empty.
         {Source(), VT_I4, S_OK, "0"}, {Source(), VT_R8, S_OK, "r8 0"}, {Source(), VT_BOOL, S_OK, "false"},
         {Source(), VT_BSTR, S_OK, "''"}, {r8(3.0), VT_EMPTY, S_OK, "empty"}, {u"x", VT_EMPTY, S_OK, "empty"},
@@ -164,51 +152,39 @@ TEST(VariantChangeType, TextThatIsNoNumberIsATypeMismatch)
     EXPECT_EQ(VariantChangeType(&out, &null_text.v, 0, VT_I4), DISP_E_TYPEMISMATCH);
 }
 
-TEST(VariantChangeType, DestinationMayBeTheSourceAndIsReplacedOnlyOnSuccess)
+TEST(VariantChangeType, InPlaceAndThroughReferences)
 {
     Source v(u"12");
     // The string is released once converted (the sanitizer build reports a leak otherwise).
     ASSERT_EQ(VariantChangeType(&v.v, &v.v, 0, VT_I4), S_OK);
     EXPECT_EQ(describe(v.v), "12");
     ASSERT_EQ(VariantChangeType(&v.v, &v.v, 0, VT_BSTR), S_OK);
-    EXPECT_EQ(describe(v.v), "'12'");
-
-    Source bad(u"x1");
+    Source bad(u"x1"); // the destination is replaced only on success
     EXPECT_EQ(VariantChangeType(&v.v, &bad.v, 0, VT_I4), DISP_E_TYPEMISMATCH);
     EXPECT_EQ(describe(v.v), "'12'");
     EXPECT_EQ(VariantChangeType(&bad.v, &bad.v, 0, VT_I4), DISP_E_TYPEMISMATCH);
     EXPECT_EQ(describe(bad.v), "'x1'");
-
     Source copy = i4(1); // same type: a copy of its own
     ASSERT_EQ(VariantChangeType(&copy.v, &v.v, 0, VT_BSTR), S_OK);
     EXPECT_NE(copy.v.bstrVal, v.v.bstrVal);
-}
 
-TEST(VariantChangeType, ReadsThroughReferences)
-{
     LONG number = 41;
     VARIANT reference;
     reference.vt = VT_BYREF | VT_I4;
     reference.plVal = &number;
-    Source out;
-    ASSERT_EQ(VariantChangeType(&out.v, &reference, 0, VT_R8), S_OK);
-    EXPECT_EQ(describe(out.v), "r8 41");
-    ASSERT_EQ(VariantChangeType(&out.v, &reference, 0, VT_I4), S_OK);
-    EXPECT_EQ(describe(out.v), "41");
-
-    Source text(u"5");
+    ASSERT_EQ(VariantChangeType(&copy.v, &reference, 0, VT_R8), S_OK);
+    EXPECT_EQ(describe(copy.v), "r8 41");
     VARIANT to_variant;
     to_variant.vt = VT_BYREF | VT_VARIANT;
-    to_variant.pvarVal = &text.v;
-    ASSERT_EQ(VariantChangeType(&out.v, &to_variant, 0, VT_UI2), S_OK);
-    EXPECT_EQ(describe(out.v), "5");
-    ASSERT_EQ(VariantChangeType(&out.v, &to_variant, 0, VT_BSTR), S_OK);
-    EXPECT_NE(out.v.bstrVal, text.v.bstrVal);
-
+    to_variant.pvarVal = &v.v;
+    ASSERT_EQ(VariantChangeType(&copy.v, &to_variant, 0, VT_UI2), S_OK);
+    EXPECT_EQ(describe(copy.v), "12");
+    ASSERT_EQ(VariantChangeType(&copy.v, &to_variant, 0, VT_BSTR), S_OK);
+    EXPECT_NE(copy.v.bstrVal, v.v.bstrVal);
     reference.plVal = nullptr;
-    EXPECT_EQ(VariantChangeType(&out.v, &reference, 0, VT_R8), E_INVALIDARG);
+    EXPECT_EQ(VariantChangeType(&copy.v, &reference, 0, VT_R8), E_INVALIDARG);
     to_variant.pvarVal = nullptr;
-    EXPECT_EQ(VariantChangeType(&out.v, &to_variant, 0, VT_R8), E_INVALIDARG);
+    EXPECT_EQ(VariantChangeType(&copy.v, &to_variant, 0, VT_R8), E_INVALIDARG);
 }
 
 TEST(VariantChangeType, RefusesUnsupportedPairsBadTypesAndNullArguments)
