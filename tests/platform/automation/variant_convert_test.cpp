@@ -117,7 +117,8 @@ TEST(VariantChangeType, ConvertsWithinRangeAndRefusesBeyondIt)
         {u"1e400", VT_R8, DISP_E_OVERFLOW, ""}, {u"1e39", VT_R4, DISP_E_OVERFLOW, ""},
         // Text to truth values.
         {u" TRUE ", VT_BOOL, S_OK, "true"}, {u"2", VT_BOOL, S_OK, "true"}, {u"0.5", VT_BOOL, S_OK, "true"},
-        {u"False", VT_BOOL, S_OK, "false"}, {u" 0.0", VT_BOOL, S_OK, "false"}, {u"maybe", VT_BOOL, DISP_E_TYPEMISMATCH, ""},
+        {u"False", VT_BOOL, S_OK, "false"}, {u" 0.0", VT_BOOL, S_OK, "false"},
+        {u"maybe", VT_BOOL, DISP_E_TYPEMISMATCH, ""},
         // Empty is zero, and anything becomes empty.
         {Source(), VT_I4, S_OK, "0"}, {Source(), VT_R8, S_OK, "r8 0"}, {Source(), VT_BOOL, S_OK, "false"},
         {Source(), VT_BSTR, S_OK, "''"}, {r8(3.0), VT_EMPTY, S_OK, "empty"}, {u"x", VT_EMPTY, S_OK, "empty"},

@@ -18,7 +18,10 @@
 namespace {
 
 // Classes of the failure table: the last byte tells them apart.
-constexpr CLSID failing_class(BYTE last) { return {0x11111111, 0x2222, 0x3333, {0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, last}}; }
+constexpr CLSID failing_class(BYTE last)
+{
+    return {0x11111111, 0x2222, 0x3333, {0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, last}};
+}
 #define CLASS_KEY_PREFIX "CLSID\\{11111111-2222-3333-4444-55555555550"
 
 const test_support::ScratchFolder scratch;
@@ -65,11 +68,7 @@ bool is_loaded(const char *path)
 }
 
 struct NeverCalled final : IUnknown {
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **) override
-    {
-        ADD_FAILURE();
-        return E_NOINTERFACE;
-    }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **) override { return ADD_FAILURE(), E_NOINTERFACE; }
     ULONG STDMETHODCALLTYPE AddRef() override { return ADD_FAILURE(), 1; }
     ULONG STDMETHODCALLTYPE Release() override { return ADD_FAILURE(), 1; }
 };
@@ -132,7 +131,8 @@ TEST_F(Activation, ReportsWhyAClassCannotBeActivated)
             EXPECT_EQ(GetLastError(), c.loader_reason) << c.what;
         }
         pv = &pv;
-        EXPECT_EQ(CoGetClassObject(failing_class(c.last), CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, &pv), c.expected)
+        EXPECT_EQ(CoGetClassObject(failing_class(c.last), CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, &pv),
+                  c.expected)
             << c.what;
         EXPECT_EQ(pv, nullptr) << c.what;
     }

@@ -42,7 +42,8 @@ TEST(CodePage, WellFormedTextRoundTripsThroughBothCodePages)
     const std::pair<std::string_view, std::u16string_view> samples[] = {
         {"Grüße aus Ørsted – 東京 ✓", u"Grüße aus Ørsted – 東京 ✓"},
         {"emoji 😀, last plane \U0010FFFF", u"emoji 😀, last plane \U0010FFFF"},
-        {"\u007F\u0080\u07FF\u0800\uD7FF\uE000\uFFFF\U00010000", u"\u007F\u0080\u07FF\u0800\uD7FF\uE000\uFFFF\U00010000"},
+        {"\u007F\u0080\u07FF\u0800\uD7FF\uE000\uFFFF\U00010000",
+         u"\u007F\u0080\u07FF\u0800\uD7FF\uE000\uFFFF\U00010000"},
         {std::string_view("embedded\0zero", 13), std::u16string_view(u"embedded\0zero", 13)},
     };
     for (const auto &[utf8, utf16] : samples)

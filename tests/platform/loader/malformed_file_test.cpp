@@ -1,6 +1,7 @@
 // Damaged module files (byte-by-byte damage is the resource reader fuzz target's):
-// every truncation, damaged ELF headers and a damaged resource directory are refused with ERROR_BAD_FORMAT or, where the damage leaves a sound
-// file, read without ever leaving the section (AddressSanitizer watches the reads).
+// every truncation, damaged ELF headers and a damaged resource directory are
+// refused with ERROR_BAD_FORMAT or, where the damage leaves a sound file, read
+// without ever leaving the section (AddressSanitizer watches the reads).
 #include "loader_test_support.h"
 
 #include <gtest/gtest.h>
