@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 using namespace loader_test;
 
@@ -68,61 +69,46 @@ TEST(CodeModules, AreTheirElfHeaderAndExportOnlyTheirOwnNamedSymbols)
     EXPECT_EQ(GetProcAddress(nullptr, "loader_test_observe_entry"), as_procedure(&loader_test_observe_entry));
 }
 
-TEST(CodeModules, RunTheEntryPointOnFirstLoadAndLastFree)
+// The reasons of the fixture's entry-point calls so far, each for the given module.
+std::vector<DWORD> entry_reasons(HMODULE module)
+{
+    std::vector<DWORD> reasons;
+    for (const EntryCall &call : entry_calls())
+        reasons.push_back(call.module == module ? call.reason : DWORD(99));
+    return reasons;
+}
+
+TEST(EntryPoint, RunsOnFirstLoadAndLastFreeNeverForDataFilesAndMayRefuse)
 {
     entry_calls().clear();
-    HMODULE first = LoadLibraryA(LOADER_FIXTURE);
-    HMODULE second = LoadLibraryA(LOADER_FIXTURE);
-    ASSERT_NE(first, nullptr);
+    HMODULE data = LoadLibraryExA(LOADER_FIXTURE, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    SetLastError(0);
+    EXPECT_EQ(GetProcAddress(data, "fixture_answer"), nullptr) << "a data file exports nothing";
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_PROC_NOT_FOUND));
+    EXPECT_TRUE(FreeLibrary(data));
+    EXPECT_TRUE(entry_calls().empty()) << "a data file runs no code";
+
+    HMODULE first = LoadLibraryA(LOADER_FIXTURE), second = LoadLibraryA(LOADER_FIXTURE);
     EXPECT_EQ(first, second);
-    ASSERT_EQ(entry_calls().size(), 1u);
-    EXPECT_EQ(entry_calls()[0].module, first);
-    EXPECT_EQ(entry_calls()[0].reason, DWORD(DLL_PROCESS_ATTACH));
-
     EXPECT_TRUE(FreeLibrary(first));
-    EXPECT_EQ(entry_calls().size(), 1u);
     EXPECT_NE(GetProcAddress(second, "fixture_answer"), nullptr);
-
+    EXPECT_EQ(entry_reasons(first), std::vector<DWORD>{DLL_PROCESS_ATTACH});
     EXPECT_TRUE(FreeLibrary(second));
-    ASSERT_EQ(entry_calls().size(), 2u);
-    EXPECT_EQ(entry_calls()[1].module, first);
-    EXPECT_EQ(entry_calls()[1].reason, DWORD(DLL_PROCESS_DETACH));
-
+    EXPECT_EQ(entry_reasons(first), (std::vector<DWORD>{DLL_PROCESS_ATTACH, DLL_PROCESS_DETACH}));
     SetLastError(0);
     EXPECT_FALSE(FreeLibrary(second));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
-}
 
-TEST(CodeModules, AnEntryPointThatRefusesFailsTheLoad)
-{
     entry_calls().clear();
     setenv("LOADER_FIXTURE_REFUSE_ATTACH", "1", 1);
     SetLastError(0);
-    HMODULE refused = LoadLibraryA(LOADER_FIXTURE);
+    EXPECT_EQ(LoadLibraryA(LOADER_FIXTURE), nullptr);
     const DWORD error = GetLastError();
     unsetenv("LOADER_FIXTURE_REFUSE_ATTACH");
-    EXPECT_EQ(refused, nullptr);
     EXPECT_EQ(error, DWORD(ERROR_DLL_INIT_FAILED));
     ASSERT_EQ(entry_calls().size(), 2u);
-    EXPECT_EQ(entry_calls()[0].reason, DWORD(DLL_PROCESS_ATTACH));
-    EXPECT_EQ(entry_calls()[1].reason, DWORD(DLL_PROCESS_DETACH));
-
-    HMODULE module = LoadLibraryA(LOADER_FIXTURE);
-    ASSERT_NE(module, nullptr);
-    EXPECT_TRUE(FreeLibrary(module));
-}
-
-TEST(DataFiles, RunNoCodeAndExportNothing)
-{
-    entry_calls().clear();
-    HMODULE module = LoadLibraryExA(LOADER_FIXTURE, nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_NE(module, nullptr);
-    EXPECT_TRUE(entry_calls().empty());
-    SetLastError(0);
-    EXPECT_EQ(GetProcAddress(module, "fixture_answer"), nullptr);
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_PROC_NOT_FOUND));
-    EXPECT_TRUE(FreeLibrary(module));
-    EXPECT_TRUE(entry_calls().empty());
+    EXPECT_EQ(entry_reasons(entry_calls()[0].module), (std::vector<DWORD>{DLL_PROCESS_ATTACH, DLL_PROCESS_DETACH}));
+    EXPECT_TRUE(FreeLibrary(LoadLibraryA(LOADER_FIXTURE))) << "a refused load leaves nothing behind";
 }
 
 TEST(LoadFailures, CarryTheWindowsErrorCodes)
