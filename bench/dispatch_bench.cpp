@@ -4,9 +4,15 @@
 //   - track_corners on two 640 × 480 frames with 400 points (byte and double
 //     matrices in variants), by table and by Invoke;
 //   - the lines property read, by table and by Invoke;
+//   - the lines property write, by table, by Invoke with a long (passed as it
+//     is) and by Invoke with a short (converted to the declared long first);
 //   - name resolution of "lines" through GetIDsOfNames.
 //
 //   dispatch_bench --benchmark_repetitions=10 --benchmark_report_aggregates_only=true
+//
+// With MORVANE_BENCH_INPUTS=FOLDER it first writes its inputs there (frame_a.raw,
+// frame_b.raw: 480 rows of 640 bytes; points.raw: the 400 x then the 400 y as
+// doubles), so that a client in another language can time the same call.
 #include "registered_module.h"
 #include "textured_frame.h"
 
@@ -15,7 +21,9 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -40,6 +48,22 @@ VARIANT matrix(VARTYPE type, ULONG dimension1, ULONG dimension2, const void *ele
     return v;
 }
 
+bool write_file(const std::string &path, const void *data, size_t size)
+{
+    std::FILE *file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        return false;
+    const bool written = std::fwrite(data, 1, size, file) == size;
+    return std::fclose(file) == 0 && written;
+}
+
+bool write_inputs(const std::string &folder, const cv::Mat &a, const cv::Mat &b, const std::vector<double> &points)
+{
+    return write_file(folder + "/frame_a.raw", a.data, a.total()) &&
+           write_file(folder + "/frame_b.raw", b.data, b.total()) &&
+           write_file(folder + "/points.raw", points.data(), points.size() * sizeof(double));
+}
+
 // A configured tracker and the three input matrices of track_corners.
 class Session {
 public:
@@ -61,6 +85,10 @@ public:
         arguments_[1] = inputs_[1];
         arguments_[2] = inputs_[0];
 
+        if (const char *folder = std::getenv("MORVANE_BENCH_INPUTS"); folder && !write_inputs(folder, a, b, points)) {
+            std::fprintf(stderr, "the inputs could not be written to %s\n", folder);
+            return;
+        }
         if (CoCreateInstance(CLSID_CoMorvane, nullptr, CLSCTX_INPROC_SERVER, IID_IMorvane,
                              reinterpret_cast<void **>(&tracker_)) != S_OK)
             return;
@@ -156,6 +184,52 @@ void PropertyGetByInvoke(benchmark::State &state)
     }
 }
 BENCHMARK(PropertyGetByInvoke);
+
+void PropertyPutByTable(benchmark::State &state)
+{
+    IMorvane *tracker = session->tracker();
+    for (auto _ : state) {
+        if (tracker->put_lines(kLines) != S_OK) {
+            state.SkipWithError("writing lines failed");
+            break;
+        }
+    }
+}
+BENCHMARK(PropertyPutByTable);
+
+// Writes lines by name with the value in a variant of the given type.
+void property_put_by_invoke(benchmark::State &state, VARTYPE type)
+{
+    IMorvane *tracker = session->tracker();
+    VARIANT value;
+    VariantInit(&value);
+    value.vt = type;
+    if (type == VT_I2)
+        value.iVal = kLines;
+    else
+        value.lVal = kLines;
+    DISPID put = DISPID_PROPERTYPUT;
+    DISPPARAMS arguments{&value, &put, 1, 1};
+    for (auto _ : state) {
+        if (tracker->Invoke(1, IID_NULL, kLocale, DISPATCH_PROPERTYPUT, &arguments, nullptr, nullptr, nullptr) !=
+            S_OK) {
+            state.SkipWithError("Invoke writing lines failed");
+            break;
+        }
+    }
+}
+
+void PropertyPutByInvoke(benchmark::State &state)
+{
+    property_put_by_invoke(state, VT_I4);
+}
+BENCHMARK(PropertyPutByInvoke);
+
+void PropertyPutByInvokeConverted(benchmark::State &state)
+{
+    property_put_by_invoke(state, VT_I2);
+}
+BENCHMARK(PropertyPutByInvokeConverted);
 
 void NameResolution(benchmark::State &state)
 {

@@ -1,5 +1,7 @@
 #include "bitmap_check.h"
 
+#include "bitmap_run_lengths.h"
+
 #include <algorithm>
 
 namespace trackdemo {
@@ -51,71 +53,6 @@ bool supported_encoding(int bits, std::uint32_t compression)
     default:
         return false;
     }
-}
-
-// Walks a run-length stream without decoding it. The stream must stay inside the
-// file, its moves inside the image, and it must end, with an end-of-bitmap code or with its
-// last row; otherwise the file is truncated or malformed.
-bool walk_run_lengths(std::span<const std::uint8_t> stream, BitmapLayout &layout)
-{
-    const std::int64_t width = layout.width;
-    const std::int64_t rows = layout.height;
-    const bool four_bit = layout.bits_per_pixel == 4;
-    std::int64_t x = 0;
-    std::int64_t y = 0;
-    bool complete = true;
-    std::size_t at = 0;
-    while (y < rows) {
-        if (stream.size() - at < 2)
-            return false;
-        const std::uint8_t first = stream[at];
-        const std::uint8_t second = stream[at + 1];
-        at += 2;
-        if (first > 0) {
-            // A run of `first` pixels of one value; a run reaching past the row's end
-            // (an odd-width 4-bit row encoded in pairs) is cut at the row's end.
-            x = std::min(x + first, width);
-            continue;
-        }
-        switch (second) {
-        case 0: // end of line
-            if (x < width)
-                complete = false;
-            x = 0;
-            ++y;
-            break;
-        case 1: // end of bitmap
-            if (y < rows - 1 || x < width)
-                complete = false;
-            layout.every_pixel_written = complete;
-            return true;
-        case 2: { // move right and up
-            if (stream.size() - at < 2)
-                return false;
-            const std::uint8_t right = stream[at];
-            const std::uint8_t up = stream[at + 1];
-            at += 2;
-            if (right != 0 || up != 0)
-                complete = false;
-            x += right;
-            y += up;
-            if (x > width || y > rows || (y == rows && x > 0))
-                return false;
-            break;
-        }
-        default: { // `second` pixels given one by one, padded to an even byte count
-            const std::size_t bytes = four_bit ? (second + 1u) / 2u : second;
-            const std::size_t padded = bytes + (bytes & 1u);
-            if (stream.size() - at < padded)
-                return false;
-            at += padded;
-            x = std::min(x + second, width);
-            break;
-        }
-        }
-    }
-    layout.every_pixel_written = complete;
-    return true;
 }
 
 } // namespace
@@ -171,11 +108,26 @@ std::optional<BitmapLayout> check_bitmap(std::span<const std::uint8_t> file)
     layout.top_down = top_down;
     layout.bits_per_pixel = bits;
     layout.run_length_encoded = compression == rle8 || compression == rle4;
+    layout.pixel_offset = pixel_offset;
+    if (bits <= 8) {
+        // The palette lies between the headers and the pixels; entries the
+        // file does not hold in full are left out.
+        const std::size_t entry_size = info_size == core_header_size ? 3 : 4;
+        const std::size_t palette_offset = file_header_size + info_size;
+        const std::size_t announced = colours_used != 0 ? colours_used : std::size_t{1} << bits;
+        layout.palette_offset = palette_offset;
+        layout.palette_entry_size = entry_size;
+        layout.palette_entries = std::min(announced, (pixel_offset - palette_offset) / entry_size);
+    }
 
     const auto pixel_data = file.subspan(pixel_offset);
     if (layout.run_length_encoded) {
         // Run-length bitmaps are always stored bottom row first.
-        if (top_down || !walk_run_lengths(pixel_data, layout))
+        // The stream must stay inside the file, its moves inside the image, and
+        // it must end, with an end-of-bitmap code or with its last row;
+        // otherwise the file is truncated or malformed.
+        const RunLengthImage shape{layout.width, layout.height, bits};
+        if (top_down || !read_run_lengths(pixel_data, shape, {}, layout.every_pixel_written))
             return std::nullopt;
         return layout;
     }

@@ -26,6 +26,13 @@ struct BitmapLayout {
     // False when a run-length stream leaves pixels unwritten (deltas, early line
     // or bitmap ends); such pixels take palette entry 0.
     bool every_pixel_written = true;
+    // Palette of files of 8 bits or fewer: where it starts, how many whole
+    // entries the file holds, and their size (blue, green, red, and a fourth
+    // byte unless the file has the old core header).
+    std::size_t pixel_offset = 0; // where the pixel data starts in the file
+    std::size_t palette_offset = 0;
+    std::size_t palette_entries = 0;
+    std::size_t palette_entry_size = 4;
 };
 
 // The file's layout when its headers describe a bitmap this program reads and the

@@ -1,6 +1,7 @@
 #include "bitmap_reader.h"
 
 #include "bitmap_check.h"
+#include "bitmap_run_lengths.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -79,6 +80,33 @@ std::vector<std::uint8_t> grey_rows(const QImage &decoded)
     return pixels;
 }
 
+// Grey value of each entry of the file's own palette; entries it lacks read as black.
+std::array<std::uint8_t, 256> file_palette(std::span<const std::uint8_t> file, const BitmapLayout &layout)
+{
+    std::array<std::uint8_t, 256> grey{};
+    for (std::size_t i = 0; i < layout.palette_entries && i < grey.size(); ++i) {
+        const std::size_t at = layout.palette_offset + i * layout.palette_entry_size;
+        grey[i] = static_cast<std::uint8_t>(qGray(file[at + 2], file[at + 1], file[at]));
+    }
+    return grey;
+}
+
+// Run-length files are decoded here rather than by the imaging library, with the
+// routine that checked them, so that every pixel is defined and the check and
+// the decoding can never disagree about where the stream ends.
+std::vector<std::uint8_t> decode_run_lengths(std::span<const std::uint8_t> file, const BitmapLayout &layout)
+{
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(layout.width) * static_cast<std::size_t>(layout.height));
+    bool every_pixel_written = true;
+    const RunLengthImage shape{layout.width, layout.height, layout.bits_per_pixel};
+    if (!read_run_lengths(file.subspan(layout.pixel_offset), shape, pixels, every_pixel_written))
+        return {};
+    const auto grey = file_palette(file, layout);
+    for (std::uint8_t &pixel : pixels)
+        pixel = grey[pixel];
+    return pixels;
+}
+
 } // namespace
 
 bool decode_grey_bitmap(std::span<const std::uint8_t> file, GreyImage &image)
@@ -86,6 +114,14 @@ bool decode_grey_bitmap(std::span<const std::uint8_t> file, GreyImage &image)
     const auto layout = check_bitmap(file);
     if (!layout)
         return false;
+
+    if (layout->run_length_encoded) {
+        GreyImage grey(layout->width, layout->height, decode_run_lengths(file, *layout));
+        if (grey.empty())
+            return false;
+        image = std::move(grey);
+        return true;
+    }
 
     QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(file.data()),
                                                static_cast<qsizetype>(file.size()));
@@ -97,24 +133,10 @@ bool decode_grey_bitmap(std::span<const std::uint8_t> file, GreyImage &image)
     reader.setDecideFormatFromContent(false);
     reader.setAllocationLimit(decoder_allocation_limit_mb);
 
-    // Pixels a run-length stream skips keep what the image held before decoding, so
-    // the decoder is given an image of palette entry 0 to decode into. Should it
-    // allocate an image of its own instead, those pixels would be undefined.
     QImage decoded;
-    const uchar *prepared = nullptr;
-    if (!layout->every_pixel_written) {
-        decoded = QImage(layout->width, layout->height, QImage::Format_Indexed8);
-        if (decoded.isNull())
-            return false;
-        decoded.setColorCount(256);
-        decoded.fill(0);
-        prepared = decoded.constBits();
-    }
     if (!reader.read(&decoded))
         return false;
     if (decoded.width() != layout->width || decoded.height() != layout->height)
-        return false;
-    if (prepared != nullptr && decoded.constBits() != prepared)
         return false;
 
     GreyImage grey(layout->width, layout->height, grey_rows(decoded));

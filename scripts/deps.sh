@@ -6,7 +6,9 @@ packages=(
   build-essential cmake ninja-build pkg-config ccache clang libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libsqlite3-dev sqlite3 libffi-dev
-  libopencv-video-dev libopencv-imgproc-dev libopencv-imgcodecs-dev
+  dpkg-dev file
+  libopencv-video-dev libopencv-imgproc-dev libopencv-imgcodecs-dev libopencv-videoio-dev
+  python3 python3-numpy python3-pytest
   qt6-base-dev xvfb xauth xdotool x11-apps x11-utils imagemagick
 )
 

@@ -40,6 +40,8 @@ HRESULT get_class_object(REFCLSID clsid, REFIID riid, void **object)
     if (!object)
         return E_POINTER;
     *object = nullptr;
+    if (!module_usable())
+        return E_OUTOFMEMORY;
     HRESULT result = S_OK;
     for (class_entry *entry = classes; !IsEqualGUID(*entry->clsid, GUID_NULL); ++entry) {
         if (!entry->create_class_object || !IsEqualGUID(*entry->clsid, clsid))

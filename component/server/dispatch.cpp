@@ -26,6 +26,9 @@ struct type_info_holder {
     ITypeInfo *type_info = nullptr; // the ITypeInfo2 view when offered
     name_entry *name_cache = nullptr;
     LONG entry_count = 0;
+    // Whether the clean-up is on the termination list: it goes there once per
+    // module load, however many loads fail before one succeeds.
+    bool cleanup_registered = false;
 };
 
 type_info_holder holder;
@@ -82,6 +85,31 @@ void clean_up(void *argument)
         h->name_cache = nullptr;
         h->entry_count = 0;
     }
+    __atomic_store_n(&h->cleanup_registered, false, __ATOMIC_RELEASE);
+}
+
+void register_cleanup_once()
+{
+    if (__atomic_exchange_n(&holder.cleanup_registered, true, __ATOMIC_ACQ_REL))
+        return;
+    if (FAILED(register_cleanup(clean_up, &holder)))
+        __atomic_store_n(&holder.cleanup_registered, false, __ATOMIC_RELEASE);
+}
+
+// The cached dispatch ID of a member name spelled exactly as the type library
+// spells it, or nothing.
+bool cached_member_id(LPCOLESTR name, DISPID *id)
+{
+    const LONG length = name ? lstrlenW(name) : 0;
+    for (LONG entry = holder.entry_count - 1; entry >= 0; --entry) {
+        const name_entry &cached = holder.name_cache[entry];
+        if (cached.name && cached.length == length &&
+            std::char_traits<OLECHAR>::compare(cached.name, name, static_cast<size_t>(length)) == 0) {
+            *id = cached.id;
+            return true;
+        }
+    }
+    return false;
 }
 
 HRESULT load_type_info(LCID lcid)
@@ -113,7 +141,7 @@ HRESULT load_type_info(LCID lcid)
         }
     }
     LeaveCriticalSection(&type_info_lock());
-    register_cleanup(clean_up, &holder);
+    register_cleanup_once();
     return result;
 }
 
@@ -155,26 +183,14 @@ HRESULT dispatch_ids_of_names(REFIID riid, LPOLESTR *names, UINT count, LCID lci
     (void)riid;
     if (count > 0 && (!names || !ids))
         return E_POINTER;
-    for (UINT i = 0; i < count; ++i) {
-        const LONG length = names[i] ? lstrlenW(names[i]) : 0;
-        bool found = false;
-        for (LONG entry = holder.entry_count - 1; entry >= 0; --entry) {
-            const name_entry &cached = holder.name_cache[entry];
-            if (cached.name && cached.length == length &&
-                std::char_traits<OLECHAR>::compare(cached.name, names[i],
-                                                   static_cast<size_t>(length)) == 0) {
-                ids[i] = cached.id;
-                found = true;
-                break;
-            }
-        }
-        if (!found) {
-            result = loaded_type_info()->GetIDsOfNames(names, count, ids);
-            if (FAILED(result))
-                break;
-        }
-    }
-    return result;
+    if (count == 0)
+        return result;
+    // The cache holds member names, which only the first position names; a
+    // request with parameter names goes whole to the type information, which
+    // resolves them against that member alone.
+    if (count == 1 && cached_member_id(names[0], ids))
+        return result;
+    return loaded_type_info()->GetIDsOfNames(names, count, ids);
 }
 
 HRESULT dispatch_invoke(IDispatch *instance, DISPID id, REFIID, LCID lcid, WORD flags,

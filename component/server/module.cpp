@@ -22,6 +22,9 @@ struct module_state {
     CRITICAL_SECTION type_info_lock{};
     CRITICAL_SECTION class_table_lock{};
     cleanup_entry *termination_list = nullptr;
+    // False when the load step could not set the module heaps up: nothing the
+    // module makes can then be allocated, so nothing is made at all.
+    bool usable = false;
 };
 
 module_state state;
@@ -37,11 +40,13 @@ void module_attach(HINSTANCE instance)
     InitializeCriticalSection(&state.type_info_lock);
     InitializeCriticalSection(&state.class_table_lock);
     state.termination_list = nullptr;
-    for (class_entry *entry = class_table(); !IsEqualGUID(*entry->clsid, GUID_NULL); ++entry) {
-        if (entry->start_stop)
-            entry->start_stop(true);
+    state.usable = module_heap_setup();
+    if (state.usable) {
+        for (class_entry *entry = class_table(); !IsEqualGUID(*entry->clsid, GUID_NULL); ++entry) {
+            if (entry->start_stop)
+                entry->start_stop(true);
+        }
     }
-    module_heap_setup();
     DisableThreadLibraryCalls(instance);
 }
 
@@ -52,17 +57,24 @@ void module_detach()
             entry->class_object->Release();
             entry->class_object = nullptr;
         }
-        if (entry->start_stop)
+        if (entry->start_stop && state.usable)
             entry->start_stop(false);
     }
-    DeleteCriticalSection(&state.class_table_lock);
-    DeleteCriticalSection(&state.type_info_lock);
+    // The termination list runs while the lock that guards it still exists.
     while (cleanup_entry *entry = state.termination_list) {
         state.termination_list = entry->next;
         entry->routine(entry->argument);
         module_free(entry);
     }
+    DeleteCriticalSection(&state.class_table_lock);
+    DeleteCriticalSection(&state.type_info_lock);
     module_heap_teardown();
+    state.usable = false;
+}
+
+bool module_usable()
+{
+    return state.usable;
 }
 
 void lock_module()

@@ -13,6 +13,10 @@ using cleanup_routine = void (*)(void *argument);
 void module_attach(HINSTANCE instance);
 void module_detach();
 
+// False when the load step failed to set the module heaps up; every creation
+// then fails with E_OUTOFMEMORY.
+bool module_usable();
+
 // Reasons not to unload: live objects, held class objects, LockServer(TRUE).
 void lock_module();
 void unlock_module();

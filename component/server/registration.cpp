@@ -30,15 +30,19 @@ std::string module_file_name(HINSTANCE module)
     }
 }
 
-std::u16string to_wide(const std::string &text)
+// The text in UTF-16. Bytes that are not valid in the ANSI code page (UTF-8)
+// give ERROR_NO_UNICODE_TRANSLATION: the registry holds text, so such a path
+// could not be stored so that it names the file again.
+HRESULT to_wide(const std::string &text, std::u16string &wide)
 {
-    int needed = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    wide.clear();
+    const int needed = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.c_str(), -1, nullptr, 0);
     if (needed <= 0)
-        return {};
-    std::u16string wide(static_cast<size_t>(needed), u'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), needed);
+        return HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
+    wide.assign(static_cast<size_t>(needed), u'\0');
+    MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.c_str(), -1, wide.data(), needed);
     wide.resize(static_cast<size_t>(needed - 1));
-    return wide;
+    return S_OK;
 }
 
 // The script places the path inside a quoted token, where an apostrophe is written twice.
@@ -62,8 +66,10 @@ bool registers_class(const class_entry &entry)
 
 HRESULT apply_registration_script(WORD resource, bool install)
 {
+    std::u16string path;
+    if (HRESULT converted = to_wide(module_file_name(module_instance()), path); FAILED(converted))
+        return converted;
     RegistryScript script;
-    const std::u16string path = to_wide(module_file_name(module_instance()));
     script.set_variable(u"Module", doubled_apostrophes(path).c_str());
     HRESULT result = script.apply_resource(path.c_str(), resource, u"REGISTRY", install);
     script.clear_variables();
@@ -105,8 +111,11 @@ HRESULT load_module_type_library(ITypeLib **library, BSTR *path)
     *library = nullptr;
     *path = nullptr;
     std::string file = module_file_name(module_type_library_instance());
-    std::u16string wide = to_wide(file);
-    HRESULT result = LoadTypeLib(wide.c_str(), library);
+    std::u16string wide;
+    HRESULT result = to_wide(file, wide);
+    if (FAILED(result))
+        return result;
+    result = LoadTypeLib(wide.c_str(), library);
     if (FAILED(result)) {
         // A type library file beside the module: the last "." of the whole path
         // starts the extension, else ".tlb" is appended.
@@ -118,8 +127,9 @@ HRESULT load_module_type_library(ITypeLib **library, BSTR *path)
         }
         file.resize(static_cast<size_t>((dot ? dot : p) - file.c_str()));
         file += ".tlb";
-        wide = to_wide(file);
-        result = LoadTypeLib(wide.c_str(), library);
+        result = to_wide(file, wide);
+        if (SUCCEEDED(result))
+            result = LoadTypeLib(wide.c_str(), library);
         if (FAILED(result))
             return result;
     }

@@ -59,9 +59,12 @@ HRESULT ScriptParser::run_script(LPSTR text, bool install)
             LPCSTR first_entry = cursor_;
             result = apply_block(root, true, false, 1);
             if (FAILED(result)) {
-                // Roll back: the removing pass over the same block; its result is dropped.
+                // Roll back: the removing pass over the same block up to the
+                // token the installation failed on; its result is dropped.
+                rollback_end_ = token_start_;
                 cursor_ = first_entry;
                 apply_block(root, false, false, 1);
+                rollback_end_ = nullptr;
                 break;
             }
         } else if (FAILED(result = apply_block(root, false, false, 1))) {
@@ -92,6 +95,8 @@ HRESULT ScriptParser::apply_block(HKEY parent, bool install, bool recovering, un
             deleting = is_keyword(token_, script_keyword_delete);
             if (const HRESULT hr = next_token(); FAILED(hr))
                 return hr;
+            if (past_rollback_end())
+                break;
             if (install) {
                 if (contains_backslash(token_))
                     return DISP_E_EXCEPTION;
@@ -113,6 +118,8 @@ HRESULT ScriptParser::apply_block(HKEY parent, bool install, bool recovering, un
             block.keep_keys = true;
             if (const HRESULT hr = next_token(); FAILED(hr))
                 return hr;
+            if (past_rollback_end())
+                break;
         }
         if (is_keyword(token_, script_keyword_value)) {
             if (const HRESULT hr = apply_value_entry(block); FAILED(hr))
@@ -132,8 +139,12 @@ HRESULT ScriptParser::apply_value_entry(Block &block)
     char value_name[script_value_name_size];
     if (const HRESULT hr = next_token(value_name, sizeof value_name); FAILED(hr))
         return hr;
+    if (past_rollback_end())
+        return S_OK;
     if (const HRESULT hr = next_token(); FAILED(hr))
         return hr;
+    if (past_rollback_end())
+        return S_OK;  // the value was never written
     if (token_[0] != '=')
         return DISP_E_EXCEPTION;
     if (block.install) {

@@ -42,6 +42,9 @@ private:
     HRESULT delete_plainly(Block &block);
     HRESULT read_past_unlisted_block(Block &block, bool deleting);
     bool opens_block() const;
+    // In a roll-back, whether the current token lies where the failed
+    // installation stopped: from there on the text reads as closing braces.
+    bool past_rollback_end() const { return rollback_end_ != nullptr && token_start_ >= rollback_end_; }
 
     HRESULT next_token(LPSTR buffer, std::size_t size);
     HRESULT next_token() { return next_token(token_, sizeof token_); }
@@ -51,6 +54,12 @@ private:
 
     const RegistryScript &script_;
     LPCSTR cursor_ = nullptr;
+    // Where the last token read begins.
+    LPCSTR token_start_ = nullptr;
+    // Set during a roll-back: the start of the token on which the installation
+    // failed. The roll-back undoes only what was read before it, so a refused
+    // form after that point cannot stop it short.
+    LPCSTR rollback_end_ = nullptr;
     // The current token: one buffer for the whole run, shared by every nesting level.
     char token_[script_token_size] = {};
 };

@@ -26,6 +26,13 @@ void ScriptParser::skip_white_space()
 HRESULT ScriptParser::next_token(LPSTR buffer, std::size_t size)
 {
     skip_white_space();
+    token_start_ = cursor_;
+    if (past_rollback_end()) {
+        // Every block still open is closed here; the cursor stays.
+        lstrcpynA(buffer, "}", static_cast<int>(size));
+        lstrcpynA(token_, "}", sizeof token_);
+        return S_OK;
+    }
     if (*cursor_ == '\0')
         return DISP_E_EXCEPTION;
 

@@ -3,6 +3,7 @@
 #include <opencv2/video/tracking.hpp>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 namespace morvane {
@@ -38,17 +39,54 @@ std::optional<cv::Size> flow_window(std::int64_t columns, std::int64_t lines,
 
 void FlowPyramid::reserve(cv::Size frame, cv::Size window)
 {
+    built_ = false;
     const cv::Mat padded(frame.height + 2 * window.height, frame.width + 2 * window.width, CV_8UC1);
     levels_.assign(1, padded(cv::Rect(window.width, window.height, frame.width, frame.height)));
 }
 
-int FlowPyramid::build(const cv::Mat &frame, cv::Size window, int max_level)
+bool FlowPyramid::holds(const cv::Mat &frame, cv::Size window, int max_level) const
 {
-    // The caller's frame is never a view into a padded buffer, so the base
-    // level is always copied into the kept storage, never aliased.
-    return cv::buildOpticalFlowPyramid(frame, levels_, window, max_level, false, level_border,
-                                       cv::BORDER_CONSTANT, false);
+    if (!built_ || window != window_ || max_level != max_level_ || levels_.empty())
+        return false;
+    const cv::Mat &base = levels_.front();
+    if (base.size() != frame.size() || base.type() != frame.type())
+        return false;
+    const auto row_bytes = static_cast<size_t>(frame.cols) * frame.elemSize();
+    for (int row = 0; row < frame.rows; ++row) {
+        if (std::memcmp(base.ptr(row), frame.ptr(row), row_bytes) != 0)
+            return false;
+    }
+    return true;
 }
+
+void FlowPyramid::build(const cv::Mat &frame, cv::Size window, int max_level)
+{
+    built_ = false;
+    // The caller's frame is never a view into a padded buffer, so the base
+    // level is always copied into the kept storage, never aliased. Gradients
+    // get the constant border the tracking call gives the ones it makes itself,
+    // so that results match a call that builds everything afresh.
+    cv::buildOpticalFlowPyramid(frame, levels_, window, max_level, true, level_border,
+                                cv::BORDER_CONSTANT, false);
+    window_ = window;
+    max_level_ = max_level;
+    built_ = true;
+}
+
+namespace {
+
+// The kept pyramid that holds frame, other than the one excluded.
+FlowPyramid *holding(const cv::Mat &frame, const FlowSettings &settings, int max_level,
+                     FlowPyramid &first, FlowPyramid &second, const FlowPyramid *excluded)
+{
+    for (FlowPyramid *pyramid : {&first, &second}) {
+        if (pyramid != excluded && pyramid->holds(frame, settings.window, max_level))
+            return pyramid;
+    }
+    return nullptr;
+}
+
+} // namespace
 
 void track_flow(const FlowSettings &settings, const FlowBuffers &buffers, FlowPyramid &pyramid_a,
                 FlowPyramid &pyramid_b)
@@ -65,8 +103,16 @@ void track_flow(const FlowSettings &settings, const FlowBuffers &buffers, FlowPy
                           const_cast<std::uint8_t *>(buffers.frame_a), stride);
     const cv::Mat frame_b(settings.lines, settings.columns, CV_8UC1,
                           const_cast<std::uint8_t *>(buffers.frame_b), stride);
-    pyramid_a.build(frame_a, settings.window, max_level);
-    pyramid_b.build(frame_b, settings.window, max_level);
+    FlowPyramid *for_a = holding(frame_a, settings, max_level, pyramid_a, pyramid_b, nullptr);
+    FlowPyramid *for_b = holding(frame_b, settings, max_level, pyramid_a, pyramid_b, for_a);
+    if (!for_a) {
+        for_a = for_b == &pyramid_a ? &pyramid_b : &pyramid_a;
+        for_a->build(frame_a, settings.window, max_level);
+    }
+    if (!for_b) {
+        for_b = for_a == &pyramid_a ? &pyramid_b : &pyramid_a;
+        for_b->build(frame_b, settings.window, max_level);
+    }
 
     // Results are written in place: headers of exactly the size and type the
     // library asks for, passed const so that it may not reallocate them.
@@ -79,7 +125,7 @@ void track_flow(const FlowSettings &settings, const FlowBuffers &buffers, FlowPy
     const cv::TermCriteria stop(cv::TermCriteria::COUNT + cv::TermCriteria::EPS,
                                 settings.iterations, settings.epsilon);
 
-    cv::calcOpticalFlowPyrLK(pyramid_a.levels(), pyramid_b.levels(), from, to, found,
+    cv::calcOpticalFlowPyrLK(for_a->levels(), for_b->levels(), from, to, found,
                              buffers.residue ? cv::_OutputArray(residue) : cv::_OutputArray(),
                              settings.window, max_level, stop, 0);
 

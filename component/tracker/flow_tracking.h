@@ -20,26 +20,31 @@ namespace morvane {
 std::optional<cv::Size> flow_window(std::int64_t columns, std::int64_t lines,
                                     std::int64_t half_width, std::int64_t half_height);
 
-// The pyramid of one frame: levels, each an interior view of a buffer padded by
-// the window on every side. The buffers are kept and reused as long as frame
-// size, window and depth stay. Gradients are left to the tracking call, which
-// computes each level's just before it tracks on that level: the same work as
-// storing them with the pyramid, and kinder to the cache.
+// The pyramid of one frame with its gradients: levels, each an interior view of
+// a buffer padded by the window on every side. The buffers are kept and reused
+// as long as frame size, window and depth stay, and so is the pyramid itself:
+// a run over a frame with exactly the bytes it was built from uses it again.
 class FlowPyramid {
 public:
     // Allocates the padded base level for frames of this size and window, so
-    // that even the first run finds its largest buffer.
+    // that even the first run finds its largest buffer. Forgets what was built.
     void reserve(cv::Size frame, cv::Size window);
 
-    // Rebuilds the pyramid of frame into the kept buffers; returns the number
-    // of the highest level built (the library stops where a level gets smaller
-    // than the window).
-    int build(const cv::Mat &frame, cv::Size window, int max_level);
+    // Whether the kept pyramid was built from a frame with exactly these bytes,
+    // for this window and depth. The bytes are compared, not the address: a
+    // caller may fill one buffer with new content for every run.
+    bool holds(const cv::Mat &frame, cv::Size window, int max_level) const;
+
+    // Rebuilds the pyramid and gradients of frame into the kept buffers.
+    void build(const cv::Mat &frame, cv::Size window, int max_level);
 
     const std::vector<cv::Mat> &levels() const { return levels_; }
 
 private:
-    std::vector<cv::Mat> levels_;
+    std::vector<cv::Mat> levels_; // image and gradient of each level, in turn
+    bool built_ = false;
+    cv::Size window_;
+    int max_level_ = 0;
 };
 
 // What one tracking run uses from the object's settings.
@@ -64,7 +69,10 @@ struct FlowBuffers {
     float *residue = nullptr;
 };
 
-// Tracks the points of frame a into frame b. Results land directly in the
+// Tracks the points of frame a into frame b. Either kept pyramid serves either
+// frame when it holds that frame's bytes; a frame that neither holds is built
+// into the other one, so that a run back from b to a, or on from b to the
+// next frame, builds at most one pyramid. Results land directly in the
 // caller's arrays; entries past count are never touched. Throws on failure.
 void track_flow(const FlowSettings &settings, const FlowBuffers &buffers, FlowPyramid &pyramid_a,
                 FlowPyramid &pyramid_b);

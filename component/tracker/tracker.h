@@ -3,6 +3,11 @@
 // the matrix tracking calls, and the error record every failing member leaves.
 // The component's class object holds one Tracker and forwards each member of
 // its interfaces to it.
+//
+// The class hands out the free-threaded marshaler, so any client thread may
+// call any member at any time. Every member that reads or changes the object's
+// state holds the object's own lock for its whole duration: concurrent calls on
+// one object run one after the other, with the results of some serial order.
 #pragma once
 
 #include "module_array.h"
@@ -10,6 +15,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <mutex>
 
 namespace morvane {
 
@@ -66,12 +72,21 @@ public:
     const FlowPyramid *pyramid_b() const { return pyramid_b_.get(); }
 
 private:
+    using StateGuard = std::scoped_lock<std::mutex>;
+
+    // The direct tracking call without taking the lock, for track_corners,
+    // which holds it already.
+    HRESULT track_frames(BYTE *imgA, BYTE *imgB, LONG count, FLOAT *featA, FLOAT *featB,
+                         BYTE *status, FLOAT *residue);
+    HRESULT release_buffers();
     // Reports message and returns code, the shape of every failure.
     HRESULT fail(HRESULT code, const char *message);
     template <typename T> HRESULT read(T *location, T value);
     template <typename T> HRESULT write(T &field, T value, bool accepted, const char *message);
     HRESULT write_geometry(LONG &field, LONG value, const char *message);
     HRESULT allocate_buffers();
+    bool holds_every_buffer() const;
+    bool holds_any_buffer() const;
 
     LONG lines_ = 144;
     LONG columns_ = 192;
@@ -84,6 +99,9 @@ private:
     LONG calc_match_residue_ = 0;
 
     bool props_changed_ = false;
+
+    // Held by every member that reads or changes what follows or the settings above.
+    std::mutex state_lock_;
 
     // Present together after a successful create_morvane, absent together otherwise.
     std::unique_ptr<FlowPyramid> pyramid_a_;

@@ -1,5 +1,6 @@
 // The tracker's working buffers: construction, create_morvane and destroy_morvane.
 #include "flow_tracking.h"
+#include "morvane_assert.h"
 #include "tracker.h"
 #include "tracker_messages.h"
 
@@ -25,21 +26,34 @@ bool fits_decimation(LONG columns, LONG lines, LONG levels)
 
 Tracker::Tracker() = default;
 
-Tracker::~Tracker() { destroy_morvane(); }
+Tracker::~Tracker() { release_buffers(); }
 
-bool Tracker::allocated() const
+bool Tracker::holds_every_buffer() const
 {
     return pyramid_a_ && pyramid_b_ && feat_a_ && feat_b_ && status_buf_ && residue_buf_;
 }
 
+bool Tracker::holds_any_buffer() const
+{
+    return pyramid_a_ || pyramid_b_ || feat_a_ || feat_b_ || status_buf_ || residue_buf_;
+}
+
+bool Tracker::allocated() const
+{
+    // Outside create_morvane the buffers are never a partial set.
+    MORVANE_ASSERT(holds_every_buffer() == holds_any_buffer());
+    return holds_every_buffer();
+}
+
 HRESULT Tracker::create_morvane()
 {
-    if (pyramid_a_ || pyramid_b_ || feat_a_ || feat_b_ || status_buf_ || residue_buf_)
-        destroy_morvane();
+    const StateGuard guard(state_lock_);
+    if (holds_any_buffer())
+        release_buffers();
     if (!fits_decimation(columns_, lines_, pyramid_levels_))
         return fail(E_FAIL, messages::decimation);
     if (FAILED(allocate_buffers())) {
-        destroy_morvane();
+        release_buffers();
         return fail(E_OUTOFMEMORY, messages::out_of_memory);
     }
     capacity_ = max_features_;
@@ -72,10 +86,16 @@ HRESULT Tracker::allocate_buffers()
     feat_b_ = allocate_module_array<FLOAT>(2 * points);
     status_buf_ = allocate_module_array<BYTE>(points);
     residue_buf_ = allocate_module_array<FLOAT>(points);
-    return allocated() ? S_OK : E_OUTOFMEMORY;
+    return holds_every_buffer() ? S_OK : E_OUTOFMEMORY;
 }
 
 HRESULT Tracker::destroy_morvane()
+{
+    const StateGuard guard(state_lock_);
+    return release_buffers();
+}
+
+HRESULT Tracker::release_buffers()
 {
     pyramid_a_.reset();
     pyramid_b_.reset();

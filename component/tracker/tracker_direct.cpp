@@ -8,6 +8,13 @@ namespace morvane {
 HRESULT Tracker::_track_corners(BYTE *imgA, BYTE *imgB, LONG count, FLOAT *featA, FLOAT *featB,
                                 BYTE *status, FLOAT *residue)
 {
+    const StateGuard guard(state_lock_);
+    return track_frames(imgA, imgB, count, featA, featB, status, residue);
+}
+
+HRESULT Tracker::track_frames(BYTE *imgA, BYTE *imgB, LONG count, FLOAT *featA, FLOAT *featB,
+                              BYTE *status, FLOAT *residue)
+{
     if (!imgA || !imgB || !featA || !featB || !status)
         return fail(E_POINTER, messages::null_pointer);
     if (count < 0)

@@ -13,6 +13,17 @@ constexpr VARTYPE double_matrix = VT_ARRAY | VT_R8;
 
 bool holds_array(const VARIANT &v) { return v.vt != VT_EMPTY && (v.vt & VT_ARRAY) != 0; }
 
+// The variant's tag says what the array holds, but the array's own descriptor
+// decides how its block is laid out: its element size must be that of the tag's
+// type, and a type the descriptor records must be the tag's.
+bool holds_elements_of(SAFEARRAY &array, VARTYPE type, ULONG size)
+{
+    if (array.cbElements != size)
+        return false;
+    VARTYPE recorded = VT_EMPTY;
+    return FAILED(SafeArrayGetVartype(&array, &recorded)) || recorded == type;
+}
+
 bool is_frame_of(const SAFEARRAY &image, LONG columns, LONG lines)
 {
     return matrix_elements(image, 1) == static_cast<ULONG>(columns) &&
@@ -36,6 +47,7 @@ SAFEARRAY *matches_matrix(ULONG count, const FLOAT *points, const BYTE *status)
 
 HRESULT Tracker::track_corners(VARIANT imgA, VARIANT imgB, VARIANT features, VARIANT *matches)
 {
+    const StateGuard guard(state_lock_);
     if (!matches)
         return fail(E_POINTER, messages::null_pointer);
     if (!allocated())
@@ -48,6 +60,9 @@ HRESULT Tracker::track_corners(VARIANT imgA, VARIANT imgB, VARIANT features, VAR
         return fail(E_INVALIDARG, messages::invalid_type);
     if (!imgA.parray || !imgB.parray || !features.parray)
         return fail(E_INVALIDARG, messages::null_matrix);
+    if (!holds_elements_of(*imgA.parray, VT_UI1, 1) || !holds_elements_of(*imgB.parray, VT_UI1, 1) ||
+        !holds_elements_of(*features.parray, VT_R8, 8))
+        return fail(E_INVALIDARG, messages::invalid_type);
     if (imgA.parray->cDims != 2 || imgB.parray->cDims != 2)
         return fail(E_INVALIDARG, messages::image_dimension);
     // Bounds exist only for the dimensions an array has.
@@ -79,7 +94,7 @@ HRESULT Tracker::track_corners(VARIANT imgA, VARIANT imgB, VARIANT features, VAR
         const LockedData frame_b(imgB.parray);
         if (!frame_a.get<BYTE>() || !frame_b.get<BYTE>())
             return fail(E_INVALIDARG, messages::null_matrix);
-        result = _track_corners(frame_a.get<BYTE>(), frame_b.get<BYTE>(), static_cast<LONG>(count),
+        result = track_frames(frame_a.get<BYTE>(), frame_b.get<BYTE>(), static_cast<LONG>(count),
                                 feat_a_.get(), feat_b_.get(), status_buf_.get(), residue);
     }
     if (FAILED(result))
@@ -102,6 +117,7 @@ HRESULT Tracker::track_corners(VARIANT imgA, VARIANT imgB, VARIANT features, VAR
 
 HRESULT Tracker::get_match_residue(VARIANT *value)
 {
+    const StateGuard guard(state_lock_);
     if (!value)
         return fail(E_POINTER, messages::null_pointer);
     if (!residue_buf_)

@@ -79,6 +79,28 @@ MVAPI LSTATUS RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPD
  * switch registry files within one process. */
 MVAPI void MorvaneRegistryReset(void);
 
+/* Not Windows calls. An update makes every registry call of this process
+ * between MorvaneRegistryBeginUpdate and MorvaneRegistryEndUpdate one
+ * database write transaction: other processes see the registry as it was
+ * before the update or as it is after it, never in between, and a process
+ * that dies inside an update leaves the registry as it was. A registration
+ * tool opens one around DllRegisterServer and DllUnregisterServer.
+ *
+ * MorvaneRegistryBeginUpdate waits, up to the registry's busy timeout, for an
+ * update of another process to end. It returns ERROR_SUCCESS, or why the
+ * registry cannot be written (ERROR_CANTOPEN, ERROR_BADDB, ERROR_ACCESS_DENIED,
+ * ERROR_REGISTRY_IO_FAILED, ...). Updates nest; only the outermost ends the
+ * transaction.
+ *
+ * MorvaneRegistryEndUpdate(keep) ends one update. With keep TRUE the outermost
+ * commits, unless a call inside the update met a database failure: then it
+ * rolls back and returns that failure's code. With keep FALSE (at any level)
+ * the whole update is rolled back. ERROR_INVALID_FUNCTION when no update is
+ * open. Within an update, a call that fails still undoes only its own
+ * changes. */
+MVAPI LSTATUS MorvaneRegistryBeginUpdate(void);
+MVAPI LSTATUS MorvaneRegistryEndUpdate(BOOL keep);
+
 MV_END_C
 
 #endif

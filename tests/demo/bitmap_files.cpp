@@ -116,6 +116,8 @@ Bytes pack_rows(int width, int height, int bits, bool top_down, const std::funct
                 row[at] = static_cast<std::uint8_t>(v & 0xFF);
                 row[at + 1] = static_cast<std::uint8_t>((v >> 8) & 0xFF);
                 row[at + 2] = static_cast<std::uint8_t>((v >> 16) & 0xFF);
+                if (bits == 32)
+                    row[at + 3] = static_cast<std::uint8_t>(v >> 24);
                 break;
             }
             }

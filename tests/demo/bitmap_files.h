@@ -33,7 +33,7 @@ std::vector<std::uint32_t> grey_palette(int entries);
 
 // Uncompressed pixel data: `value(x, y)` gives the stored value of each pixel of the
 // image (y = 0 is the top row): a palette index, or the colour as 0xRRGGBB for
-// 24 and 32 bits, or the 16-bit word. Rows are padded to 4 bytes and stored in
+// 24 bits (and the whole word for 32), or the 16-bit word. Rows are padded to 4 bytes and stored in
 // the order the header's height sign calls for.
 Bytes pack_rows(int width, int height, int bits, bool top_down, const std::function<std::uint32_t(int, int)> &value);
 

@@ -1,12 +1,12 @@
 // The demonstration's run driven with a recording tracker and recording imaging and
-// display layers: order of calls, messages, marks, display sequence and every way
-// the run can fail.
+// display layers: the whole sequence of calls of a complete run, the printed
+// results, the marks, and every way the run can fail in one table.
 #include "demonstration.h"
 #include "recording_layers.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <functional>
 #include <limits>
 #include <sstream>
 
@@ -24,7 +24,7 @@ GreyImage uniform_frame(int width, int height, std::uint8_t value)
 
 // Two 320 x 240 frames, a tracker that finds every point one pixel right and down.
 class Demonstration : public ::testing::Test {
-protected:
+public:
     Demonstration()
     {
         imaging.files[first_frame_file] = uniform_frame(320, 240, first_grey);
@@ -36,74 +36,63 @@ protected:
         tracker.AddRef(); // the test's own reference
     }
 
-    int run() { return run_demonstration(components, imaging, display, results); }
-
-    // Runs and checks that the run failed with `text` and gave back the tracker.
-    void expect_failure(std::string_view text)
-    {
-        EXPECT_EQ(run(), failure_status);
-        EXPECT_EQ(display.messages, std::vector<std::string>{std::string(text)});
-        EXPECT_EQ(tracker.references(), 1) << "the run keeps a reference to the tracker";
-        EXPECT_FALSE(log.contains("display: open copy 1"));
-        EXPECT_TRUE(results.str().empty());
-    }
+    int run() { return run_demonstration(*system, imaging, display, results); }
 
     EventLog log;
     RecordingTracker tracker{log};
     RecordingComponentSystem components{log, &tracker};
+    RecordingComponentSystem empty_handed{log, nullptr};
+    RecordingComponentSystem *system = &components;
     RecordingImaging imaging{log};
     RecordingDisplay display{log};
     std::ostringstream results;
 };
 
-TEST_F(Demonstration, CompleteRunCallsTheComponentInItsOrder)
+// Everything a complete run does, in its order: frames read after creation and
+// before the size is set, marks drawn after tracking and before the first
+// message, copies alternating for four seconds, the pane closed last.
+TEST_F(Demonstration, CompleteRunDoesEverythingInItsOrder)
 {
     EXPECT_EQ(run(), success_status);
-    const std::vector<std::string> expected = {
+    std::vector<std::string> expected = {
         "com: initialize",
         "com: create",
+        "imaging: read image1.bmp",
+        "imaging: read image2.bmp",
         "tracker: put_lines 240",
         "tracker: put_columns 320",
         "tracker: create_morvane",
         "tracker: QueryInterface _IMorvane",
         "tracker: _track_corners 6",
-        "tracker: destroy_morvane",
-        "tracker: Release _IMorvane",
-        "tracker: Release IMorvane",
-        "com: uninitialize",
+        "imaging: context 1",
+        "imaging: pen 2 ff0000",
     };
-    std::vector<std::string> component_calls;
-    for (const auto &event : log.events) {
-        if (event.rfind("com: ", 0) == 0 || event.rfind("tracker: ", 0) == 0)
-            component_calls.push_back(event);
-    }
-    EXPECT_EQ(component_calls, expected);
+    for (int i = 0; i < 6; ++i)
+        expected.push_back("imaging: ellipse");
+    expected.insert(expected.end(), {"imaging: release context", "imaging: context 2", "imaging: pen 2 ff0000"});
+    for (int i = 0; i < 6; ++i)
+        expected.push_back("imaging: ellipse");
+    expected.insert(expected.end(), {"imaging: release context",
+                                     "display: message Displaying tracked corners on images",
+                                     "display: open copy 1"});
+    for (int i = 0; i < 4; ++i)
+        expected.insert(expected.end(), {"display: sleep 500", "display: show copy 2", "display: sleep 500",
+                                         "display: show copy 1"});
+    expected.insert(expected.end(), {"display: sleep 2000", "display: message Done", "tracker: destroy_morvane",
+                                     "tracker: Release _IMorvane", "tracker: Release IMorvane", "com: uninitialize",
+                                     "display: close"});
+    EXPECT_EQ(log.events, expected);
+    EXPECT_EQ(display.presentations, 9);
     EXPECT_EQ(tracker.references(), 1);
-}
-
-TEST_F(Demonstration, FramesAreReadAfterCreationAndBeforeTheFrameSizeIsSet)
-{
-    run();
-    const auto position = [&](const std::string &event) {
-        return std::find(log.events.begin(), log.events.end(), event) - log.events.begin();
-    };
-    EXPECT_LT(position("com: create"), position("imaging: read image1.bmp"));
-    EXPECT_LT(position("imaging: read image1.bmp"), position("imaging: read image2.bmp"));
-    EXPECT_LT(position("imaging: read image2.bmp"), position("tracker: put_lines 240"));
-}
-
-TEST_F(Demonstration, FrameSizeComesFromTheFirstFrame)
-{
-    imaging.files[first_frame_file] = uniform_frame(250, 201, first_grey);
-    imaging.files[second_frame_file] = uniform_frame(250, 201, second_grey);
-    EXPECT_EQ(run(), success_status);
-    EXPECT_TRUE(log.contains("tracker: put_lines 201"));
-    EXPECT_TRUE(log.contains("tracker: put_columns 250"));
 }
 
 TEST_F(Demonstration, TrackerReceivesTheFramesInPlaceAndTheSixStartPoints)
 {
+    imaging.files[first_frame_file] = uniform_frame(250, 201, first_grey);
+    imaging.files[second_frame_file] = uniform_frame(250, 201, second_grey);
     ASSERT_EQ(run(), success_status);
+    EXPECT_TRUE(log.contains("tracker: put_lines 201"));
+    EXPECT_TRUE(log.contains("tracker: put_columns 250"));
     ASSERT_TRUE(tracker.track_call.has_value());
     const TrackCall &call = *tracker.track_call;
     EXPECT_EQ(call.first_frame, imaging.read_pixels[first_frame_file]);
@@ -118,88 +107,29 @@ TEST_F(Demonstration, TrackerReceivesTheFramesInPlaceAndTheSixStartPoints)
 TEST_F(Demonstration, PrintsEachTrackedPointWithStatusAndResidue)
 {
     tracker.tracked_status[3] = 0;
+    tracker.tracked_points[0] = 151.25f;
     ASSERT_EQ(run(), success_status);
-    std::istringstream lines(results.str());
-    std::string line;
-    int count = 0;
-    while (std::getline(lines, line)) {
-        int index = -1;
-        int status = -1;
-        double x = 0;
-        double y = 0;
-        double residue = 0;
-        ASSERT_EQ(std::sscanf(line.c_str(), "tracked point %d: x %lf y %lf status %d residue %lf", &index, &x, &y,
-                              &status, &residue),
-                  5)
-            << line;
-        ASSERT_EQ(index, count);
-        EXPECT_NEAR(x, feature_table[2 * static_cast<std::size_t>(index)] + 1.0, 1e-3);
-        EXPECT_NEAR(y, feature_table[2 * static_cast<std::size_t>(index) + 1] + 1.0, 1e-3);
-        EXPECT_EQ(status, index == 3 ? 0 : 1);
-        EXPECT_NEAR(residue, index + 0.5, 1e-3);
-        ++count;
-    }
-    EXPECT_EQ(count, 6);
+    EXPECT_EQ(results.str(), "tracked point 0: x 151.250 y 122.000 status 1 residue 0.500\n"
+                             "tracked point 1: x 148.000 y 103.000 status 1 residue 1.500\n"
+                             "tracked point 2: x 19.000 y 198.000 status 1 residue 2.500\n"
+                             "tracked point 3: x 220.000 y 87.000 status 0 residue 3.500\n"
+                             "tracked point 4: x 122.000 y 118.000 status 1 residue 4.500\n"
+                             "tracked point 5: x 208.000 y 89.000 status 1 residue 5.500\n");
 }
 
-TEST_F(Demonstration, CompleteRunShowsTwoMessagesAndNinePresentationsOverSixSeconds)
+// Copy 1 carries the start points' marks, copy 2 those of the points found with a
+// box (status not 0, coordinates that give a box).
+TEST_F(Demonstration, StartPointsAreMarkedOnCopyOneAndFoundOnesOnCopyTwo)
 {
-    ASSERT_EQ(run(), success_status);
-    EXPECT_EQ(display.messages, (std::vector<std::string>{"Displaying tracked corners on images", "Done"}));
-    EXPECT_EQ(display.presentations, 9);
-    EXPECT_EQ(display.slept, std::chrono::milliseconds(6000));
-
-    std::vector<std::string> expected = {"display: message Displaying tracked corners on images",
-                                         "display: open copy 1"};
-    for (int i = 0; i < 4; ++i) {
-        expected.insert(expected.end(), {"display: sleep 500", "display: show copy 2", "display: sleep 500",
-                                         "display: show copy 1"});
-    }
-    expected.insert(expected.end(), {"display: sleep 2000", "display: message Done"});
-    const auto shown = log.with_prefix("display: ");
-    ASSERT_GE(shown.size(), expected.size());
-    EXPECT_EQ(std::vector<std::string>(shown.begin(), shown.begin() + static_cast<long>(expected.size())), expected);
-}
-
-TEST_F(Demonstration, PaneClosesAfterTheComponentSystemIsLeft)
-{
-    ASSERT_EQ(run(), success_status);
-    ASSERT_GE(log.events.size(), 3u);
-    const std::vector<std::string> last(log.events.end() - 3, log.events.end());
-    EXPECT_EQ(last, (std::vector<std::string>{"tracker: Release IMorvane", "com: uninitialize", "display: close"}));
-}
-
-TEST_F(Demonstration, StartPointsAreMarkedOnCopyOneWithTheRedPen)
-{
+    tracker.tracked_status = {1, 0, 7, 1, 0, 1};
+    tracker.tracked_points[0] = 10.9f;
+    tracker.tracked_points[1] = -0.5f;
+    tracker.tracked_points[6] = std::numeric_limits<float>::quiet_NaN();
     ASSERT_EQ(run(), success_status);
     ASSERT_EQ(imaging.drawn.size(), 2u);
-    const std::vector<Rect> expected = {
-        {148, 119, 152, 123}, {145, 100, 149, 104}, {16, 195, 20, 199},
-        {217, 84, 221, 88},   {119, 115, 123, 119}, {205, 86, 209, 90},
-    };
-    EXPECT_EQ(imaging.drawn[0], expected);
-    EXPECT_EQ(log.with_prefix("imaging: pen"), (std::vector<std::string>{"imaging: pen 2 ff0000", "imaging: pen 2 ff0000"}));
-}
-
-TEST_F(Demonstration, MarksAreDrawnAfterTrackingAndBeforeTheFirstMessage)
-{
-    ASSERT_EQ(run(), success_status);
-    const auto position = [&](const std::string &event) {
-        return std::find(log.events.begin(), log.events.end(), event) - log.events.begin();
-    };
-    EXPECT_LT(position("tracker: _track_corners 6"), position("imaging: context 1"));
-    EXPECT_LT(position("imaging: context 1"), position("imaging: context 2"));
-    EXPECT_LT(position("imaging: context 2"), position("display: message Displaying tracked corners on images"));
-}
-
-TEST_F(Demonstration, OnlyFoundPointsAreMarkedOnCopyTwo)
-{
-    tracker.tracked_status = {1, 0, 7, 0, 0, 1};
-    ASSERT_EQ(run(), success_status);
-    ASSERT_EQ(imaging.drawn.size(), 2u);
-    EXPECT_EQ(imaging.drawn[0].size(), 6u);
-    const std::vector<Rect> expected = {{149, 120, 153, 124}, {17, 196, 21, 200}, {206, 87, 210, 91}};
-    EXPECT_EQ(imaging.drawn[1], expected);
+    EXPECT_EQ(imaging.drawn[0], (std::vector<Rect>{{148, 119, 152, 123}, {145, 100, 149, 104}, {16, 195, 20, 199},
+                                                   {217, 84, 221, 88}, {119, 115, 123, 119}, {205, 86, 209, 90}}));
+    EXPECT_EQ(imaging.drawn[1], (std::vector<Rect>{{8, -2, 12, 1}, {17, 196, 21, 200}, {206, 87, 210, 91}}));
 }
 
 TEST_F(Demonstration, NoPointFoundLeavesCopyTwoUnmarkedAndTheRunComplete)
@@ -211,55 +141,23 @@ TEST_F(Demonstration, NoPointFoundLeavesCopyTwoUnmarkedAndTheRunComplete)
     EXPECT_EQ(display.presentations, 9);
 }
 
-TEST_F(Demonstration, MarkBoxesTruncateTowardZero)
-{
-    tracker.tracked_points[0] = 10.9f;
-    tracker.tracked_points[1] = -0.5f;
-    tracker.tracked_points[2] = -1.75f;
-    tracker.tracked_points[3] = 319.99f;
-    ASSERT_EQ(run(), success_status);
-    ASSERT_GE(imaging.drawn[1].size(), 2u);
-    EXPECT_EQ(imaging.drawn[1][0], (Rect{8, -2, 12, 1}));
-    EXPECT_EQ(imaging.drawn[1][1], (Rect{-3, 317, 0, 321}));
-}
+// The copies whose drawing context is refused: copy 1, or both.
+class MissingContexts : public Demonstration, public ::testing::WithParamInterface<int> {};
 
-TEST_F(Demonstration, FoundPointsWithoutUsableCoordinatesGetNoMark)
+TEST_P(MissingContexts, EachIsReportedAndTheRunGoesOn)
 {
-    tracker.tracked_points[0] = std::numeric_limits<float>::quiet_NaN();
-    tracker.tracked_points[3] = std::numeric_limits<float>::infinity();
-    tracker.tracked_points[4] = 3.0e9f;
+    const int refused = GetParam();
+    for (int context = 1; context <= refused; ++context)
+        imaging.refused_contexts.push_back(context);
     EXPECT_EQ(run(), success_status);
-    ASSERT_EQ(imaging.drawn.size(), 2u);
-    EXPECT_EQ(imaging.drawn[1].size(), 3u);
-}
-
-TEST_F(Demonstration, MissingContextForCopyOneIsReportedAndTheRunGoesOn)
-{
-    imaging.refused_contexts = {1};
-    EXPECT_EQ(run(), success_status);
-    EXPECT_EQ(display.messages, (std::vector<std::string>{"Could not create device context for test image",
-                                                          "Displaying tracked corners on images", "Done"}));
-    EXPECT_EQ(imaging.drawn[1].size(), 6u);
+    std::vector<std::string> messages(static_cast<std::size_t>(refused), "Could not create device context for test image");
+    messages.insert(messages.end(), {"Displaying tracked corners on images", "Done"});
+    EXPECT_EQ(display.messages, messages);
+    EXPECT_EQ(log.with_prefix("imaging: pen").size(), static_cast<std::size_t>(2 - refused));
     EXPECT_EQ(display.presentations, 9);
 }
 
-TEST_F(Demonstration, MissingContextsForBothCopiesAreEachReported)
-{
-    imaging.refused_contexts = {1, 2};
-    EXPECT_EQ(run(), success_status);
-    EXPECT_EQ(display.messages,
-              (std::vector<std::string>{"Could not create device context for test image",
-                                        "Could not create device context for test image",
-                                        "Displaying tracked corners on images", "Done"}));
-    EXPECT_TRUE(log.with_prefix("imaging: pen").empty());
-}
-
-TEST_F(Demonstration, ComponentSystemRefusedEndsTheRunAtOnce)
-{
-    components.initialize_result = E_OUTOFMEMORY;
-    expect_failure("Unable to Initialize COM");
-    EXPECT_EQ(log.events, (std::vector<std::string>{"com: initialize", "display: message Unable to Initialize COM"}));
-}
+INSTANTIATE_TEST_SUITE_P(Copies, MissingContexts, ::testing::Values(1, 2));
 
 TEST_F(Demonstration, AlreadyJoinedComponentSystemCountsAsJoined)
 {
@@ -268,71 +166,70 @@ TEST_F(Demonstration, AlreadyJoinedComponentSystemCountsAsJoined)
     EXPECT_EQ(log.with_prefix("com: uninitialize").size(), 1u);
 }
 
-TEST_F(Demonstration, TrackerNotCreatedEndsTheRunBeforeAnyFrameIsRead)
+// Each failure: what breaks, the one message shown, and every call the run made.
+// Nothing is printed or displayed, and the tracker is given back.
+struct Failure {
+    const char *name;
+    std::function<void(Demonstration &)> arrange;
+    const char *message;
+    std::vector<std::string> events;
+};
+
+void PrintTo(const Failure &failure, std::ostream *out) { *out << failure.name; }
+
+const Failure failures[] = {
+    {"ComponentSystemRefused", [](Demonstration &t) { t.components.initialize_result = E_OUTOFMEMORY; },
+     "Unable to Initialize COM", {"com: initialize", "display: message Unable to Initialize COM"}},
+    {"CreationHandsOutNothing", [](Demonstration &t) { t.system = &t.empty_handed; }, "Unable to Create Object",
+     {"com: initialize", "com: create", "display: message Unable to Create Object", "com: uninitialize"}},
+    {"MissingFirstFrame", [](Demonstration &t) { t.imaging.files.erase(first_frame_file); },
+     "Could not open image 1",
+     {"com: initialize", "com: create", "imaging: read image1.bmp", "display: message Could not open image 1",
+      "tracker: Release IMorvane", "com: uninitialize"}},
+    {"MissingSecondFrame", [](Demonstration &t) { t.imaging.files.erase(second_frame_file); },
+     "Could not open image 2\n",
+     {"com: initialize", "com: create", "imaging: read image1.bmp", "imaging: read image2.bmp",
+      "display: message Could not open image 2\n", "tracker: Release IMorvane", "com: uninitialize"}},
+    {"SecondFrameOfAnotherSize",
+     [](Demonstration &t) { t.imaging.files[second_frame_file] = uniform_frame(320, 239, second_grey); },
+     "Tracking function failed",
+     {"com: initialize", "com: create", "imaging: read image1.bmp", "imaging: read image2.bmp",
+      "tracker: put_lines 240", "tracker: put_columns 320", "tracker: create_morvane",
+      "tracker: QueryInterface _IMorvane", "display: message Tracking function failed",
+      "tracker: Release _IMorvane", "tracker: Release IMorvane", "com: uninitialize"}},
+    {"BuffersRefused", [](Demonstration &t) { t.tracker.create_result = E_FAIL; },
+     "Unable to Allocate Internal Object Resources",
+     {"com: initialize", "com: create", "imaging: read image1.bmp", "imaging: read image2.bmp",
+      "tracker: put_lines 240", "tracker: put_columns 320", "tracker: create_morvane",
+      "display: message Unable to Allocate Internal Object Resources", "tracker: Release IMorvane",
+      "com: uninitialize"}},
+    {"NoDirectInterface", [](Demonstration &t) { t.tracker.query_result = E_NOINTERFACE; },
+     "Unable to obtain direct interface",
+     {"com: initialize", "com: create", "imaging: read image1.bmp", "imaging: read image2.bmp",
+      "tracker: put_lines 240", "tracker: put_columns 320", "tracker: create_morvane",
+      "tracker: QueryInterface _IMorvane", "display: message Unable to obtain direct interface",
+      "tracker: Release IMorvane", "com: uninitialize"}},
+    {"TrackingRefused", [](Demonstration &t) { t.tracker.track_result = E_POINTER; }, "Tracking function failed",
+     {"com: initialize", "com: create", "imaging: read image1.bmp", "imaging: read image2.bmp",
+      "tracker: put_lines 240", "tracker: put_columns 320", "tracker: create_morvane",
+      "tracker: QueryInterface _IMorvane", "tracker: _track_corners 6", "display: message Tracking function failed",
+      "tracker: Release _IMorvane", "tracker: Release IMorvane", "com: uninitialize"}},
+};
+
+class DemonstrationFailure : public Demonstration, public ::testing::WithParamInterface<Failure> {};
+
+TEST_P(DemonstrationFailure, ShowsItsMessageAndMakesOnlyItsCalls)
 {
-    components.create_result = REGDB_E_CLASSNOTREG;
-    expect_failure("Unable to Create Object");
-    EXPECT_TRUE(log.with_prefix("imaging: ").empty());
-    EXPECT_EQ(log.events.back(), "com: uninitialize");
+    GetParam().arrange(*this);
+    EXPECT_EQ(run(), failure_status);
+    EXPECT_EQ(display.messages, std::vector<std::string>{GetParam().message});
+    EXPECT_EQ(log.events, GetParam().events);
+    EXPECT_EQ(tracker.references(), 1) << "the run keeps a reference to the tracker";
+    EXPECT_TRUE(results.str().empty());
 }
 
-TEST_F(Demonstration, CreationThatHandsOutNothingCountsAsRefused)
-{
-    RecordingComponentSystem empty_handed(log, nullptr);
-    EXPECT_EQ(run_demonstration(empty_handed, imaging, display, results), failure_status);
-    EXPECT_EQ(display.messages, std::vector<std::string>{"Unable to Create Object"});
-}
+INSTANTIATE_TEST_SUITE_P(Rows, DemonstrationFailure, ::testing::ValuesIn(failures),
+                         [](const ::testing::TestParamInfo<Failure> &row) { return std::string(row.param.name); });
 
-TEST_F(Demonstration, MissingFirstFrameLeavesTheSecondUnreadAndTheTrackerUntouched)
-{
-    imaging.files.erase(first_frame_file);
-    expect_failure("Could not open image 1");
-    EXPECT_FALSE(log.contains("imaging: read image2.bmp"));
-    EXPECT_EQ(log.with_prefix("tracker: "), std::vector<std::string>{"tracker: Release IMorvane"});
-}
-
-TEST_F(Demonstration, MissingSecondFrameEndsTheRunWithItsMessage)
-{
-    imaging.files.erase(second_frame_file);
-    expect_failure("Could not open image 2\n");
-    EXPECT_EQ(log.with_prefix("tracker: "), std::vector<std::string>{"tracker: Release IMorvane"});
-}
-
-TEST_F(Demonstration, RefusedBuffersEndTheRunBeforeTheDirectInterfaceIsAsked)
-{
-    tracker.create_result = E_FAIL;
-    expect_failure("Unable to Allocate Internal Object Resources");
-    EXPECT_FALSE(log.contains("tracker: QueryInterface _IMorvane"));
-}
-
-TEST_F(Demonstration, MissingDirectInterfaceEndsTheRunBeforeTracking)
-{
-    tracker.query_result = E_NOINTERFACE;
-    expect_failure("Unable to obtain direct interface");
-    EXPECT_FALSE(tracker.track_call.has_value());
-}
-
-TEST_F(Demonstration, RefusedTrackingEndsTheRunAndGivesBackBothInterfaces)
-{
-    tracker.track_result = E_POINTER;
-    expect_failure("Tracking function failed");
-    const std::vector<std::string> tail(log.events.end() - 3, log.events.end());
-    EXPECT_EQ(tail, (std::vector<std::string>{"tracker: Release _IMorvane", "tracker: Release IMorvane", "com: uninitialize"}));
-    EXPECT_TRUE(imaging.drawn.empty());
-}
-
-TEST_F(Demonstration, SecondFrameOfAnotherSizeIsRefusedWithoutTracking)
-{
-    imaging.files[second_frame_file] = uniform_frame(320, 239, second_grey);
-    expect_failure("Tracking function failed");
-    EXPECT_FALSE(tracker.track_call.has_value());
-
-    log.events.clear();
-    display.messages.clear();
-    imaging.files[second_frame_file] = uniform_frame(321, 240, second_grey);
-    expect_failure("Tracking function failed");
-    EXPECT_FALSE(tracker.track_call.has_value());
-}
-
-} // namespace
-} // namespace trackdemo::testing
+}  // namespace
+}  // namespace trackdemo::testing

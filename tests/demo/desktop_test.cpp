@@ -4,6 +4,7 @@
 // and no other red.
 #include "bitmap_reader.h"
 #include "child_process.h"
+#include "scratch_registry.h"
 #include "demonstration.h"
 #include "marks.h"
 #include "painter_imaging.h"
@@ -24,6 +25,10 @@
 
 namespace trackdemo::testing {
 namespace {
+
+using morvane::test::ChildResult;
+using morvane::test::ChildRun;
+using morvane::test::run_child;
 
 namespace fs = std::filesystem;
 
@@ -174,13 +179,12 @@ TEST(Desktop, WindowAlternatesCopiesMarkedAtTheStartAndTrackedPoints)
     for (const char *tool : {"xdotool", "xprop", "import"})
         ASSERT_TRUE(on_path(tool)) << tool << " is needed to watch the program";
 
-    const fs::path scratch = fs::temp_directory_path() / ("trackdemo-desktop-" + std::to_string(::getpid()));
-    fs::remove_all(scratch);
-    const fs::path work = scratch / "work";
-    const fs::path out = scratch / "out";
+    const morvane::test::ScratchRegistry scratch;
+    const fs::path work = scratch.folder() / "work";
+    const fs::path out = scratch.folder() / "out";
     fs::create_directories(work);
     fs::create_directories(out);
-    const std::string registry = (scratch / "registry.db").string();
+    const std::string registry = scratch.file().string();
     for (const char *name : {first_frame_file, second_frame_file})
         fs::copy_file(fs::path(TRACKDEMO_SAMPLES_DIR) / name, work / name);
     const auto registered = run_child({{REGSVR_PROGRAM, MORVANE_MODULE}, "", {{"MORVANE_REGISTRY", registry}}});
@@ -202,10 +206,8 @@ TEST(Desktop, WindowAlternatesCopiesMarkedAtTheStartAndTrackedPoints)
                       {"ASAN_OPTIONS", window_system_options}},
                      std::chrono::seconds(120)};
     const auto watched = run_child(session);
-    if (!fs::exists(out / "started")) {
-        fs::remove_all(scratch);
+    if (!fs::exists(out / "started"))
         GTEST_SKIP() << "Xvfb cannot start here: " << watched.err;
-    }
     ASSERT_FALSE(watched.timed_out);
     EXPECT_EQ(contents(out / "status"), "0\n") << contents(out / "stderr");
     EXPECT_EQ(contents(out / "boxes"), "2\n") << "the two message boxes, each dismissed once";
@@ -259,8 +261,6 @@ TEST(Desktop, WindowAlternatesCopiesMarkedAtTheStartAndTrackedPoints)
     }
     EXPECT_GT(copies_seen[2], 0) << "no screenshot caught copy 2";
     EXPECT_GT(copies_seen[1], 0) << "no screenshot caught copy 1";
-    if (!HasFailure())
-        fs::remove_all(scratch);
 }
 
 } // namespace

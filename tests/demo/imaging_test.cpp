@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <sstream>
 
 namespace trackdemo {
@@ -30,76 +31,63 @@ TEST(GreyImage, HoldsExactlyWidthTimesHeightBytesOrNothing)
     EXPECT_EQ(image.at(4, 2), 24);
     EXPECT_TRUE(GreyImage(5, 3, std::vector<std::uint8_t>(14)).empty());
     EXPECT_TRUE(GreyImage(0, 3, {}).empty());
-    const GreyImage empty;
-    EXPECT_EQ(empty.pixels(), nullptr);
-    EXPECT_EQ(empty.rect().width(), 0);
-    EXPECT_EQ(empty.rect().height(), 0);
+    EXPECT_EQ(GreyImage().pixels(), nullptr);
+    EXPECT_EQ(GreyImage().rect(), (Rect{}));
 }
 
-TEST(RgbaCopy, GreyBecomesOpaqueEqualChannels)
+// Grey becomes opaque equal channels; only the part both rectangles share is
+// copied; an empty rectangle gives an image without pixels.
+TEST(RgbaCopy, GreyBecomesOpaqueEqualChannelsWhereTheRectanglesMeet)
 {
+    const auto rgba = [](std::uint32_t v) { return v << 24 | v << 16 | v << 8 | 0xFF; };
     const GreyImage grey = gradient(7, 4);
     RgbaImage copy;
     copy.allocate(grey.rect());
     copy_grey_to_rgba(grey, copy);
     ASSERT_EQ(copy.rect(), grey.rect());
     for (int y = 0; y < 4; ++y) {
-        for (int x = 0; x < 7; ++x) {
-            const std::uint32_t v = grey.at(x, y);
-            EXPECT_EQ(copy.at(x, y), v << 24 | v << 16 | v << 8 | 0xFF);
-        }
+        for (int x = 0; x < 7; ++x)
+            EXPECT_EQ(copy.at(x, y), rgba(grey.at(x, y)));
     }
-}
-
-TEST(RgbaCopy, OnlyTheSharedPartOfDifferentRectanglesIsCopied)
-{
-    const GreyImage small = gradient(3, 2);
-    RgbaImage copy;
-    copy.allocate({0, 0, 5, 4});
-    copy_grey_to_rgba(small, copy);
-    EXPECT_EQ(copy.at(2, 1), 12u << 24 | 12u << 16 | 12u << 8 | 0xFF);
-    EXPECT_EQ(copy.at(3, 1), 0x000000FFu);
-    EXPECT_EQ(copy.at(0, 2), 0x000000FFu);
-
-    const GreyImage large = gradient(6, 6);
+    RgbaImage wide;
+    wide.allocate({0, 0, 5, 4});
+    copy_grey_to_rgba(gradient(3, 2), wide);
+    EXPECT_EQ(wide.at(2, 1), rgba(12));
+    EXPECT_EQ(wide.at(3, 1), 0x000000FFu);
+    EXPECT_EQ(wide.at(0, 2), 0x000000FFu);
     RgbaImage narrow;
     narrow.allocate({0, 0, 2, 2});
-    copy_grey_to_rgba(large, narrow);
-    EXPECT_EQ(narrow.at(1, 1), 11u << 24 | 11u << 16 | 11u << 8 | 0xFF);
+    copy_grey_to_rgba(gradient(6, 6), narrow);
+    EXPECT_EQ(narrow.at(1, 1), rgba(11));
+    RgbaImage empty;
+    empty.allocate({});
+    copy_grey_to_rgba(gradient(2, 2), empty);
+    EXPECT_TRUE(empty.empty());
+    EXPECT_EQ(empty.pixels(), nullptr);
 }
 
-TEST(RgbaCopy, EmptyRectangleGivesAnImageWithoutPixels)
+TEST(MarkBox, SidesAreTwoPixelsOffTruncatedTowardZeroOrThereIsNone)
 {
-    RgbaImage copy;
-    copy.allocate({});
-    EXPECT_TRUE(copy.empty());
-    EXPECT_EQ(copy.pixels(), nullptr);
-    copy_grey_to_rgba(gradient(2, 2), copy);
-    EXPECT_TRUE(copy.empty());
-}
-
-TEST(MarkBox, SidesAreTwoPixelsOffTruncatedTowardZero)
-{
-    EXPECT_EQ(mark_box(18.0f, 197.0f), (Rect{16, 195, 20, 199}));
-    EXPECT_EQ(mark_box(10.9f, 10.9f), (Rect{8, 8, 12, 12}));
-    EXPECT_EQ(mark_box(-0.5f, -0.5f), (Rect{-2, -2, 1, 1}));
-    EXPECT_EQ(mark_box(-3.5f, 1.99f), (Rect{-5, 0, -1, 3}));
-}
-
-TEST(MarkBox, FormsTheSumsInDoublePrecision)
-{
-    // 16777215.0 + 2 is not representable as a float; in double it is exact.
-    EXPECT_EQ(mark_box(16777215.0f, 0.0f)->right, 16777217);
-}
-
-TEST(MarkBox, PointsWithoutARepresentableBoxHaveNone)
-{
-    EXPECT_FALSE(mark_box(std::numeric_limits<float>::quiet_NaN(), 0.0f));
-    EXPECT_FALSE(mark_box(0.0f, std::numeric_limits<float>::infinity()));
-    EXPECT_FALSE(mark_box(-std::numeric_limits<float>::infinity(), 0.0f));
-    EXPECT_FALSE(mark_box(2147483648.0f, 0.0f));
-    EXPECT_FALSE(mark_box(0.0f, -2147483904.0f));
-    EXPECT_TRUE(mark_box(2147483000.0f - 1024.0f, 0.0f));
+    const float nan = std::numeric_limits<float>::quiet_NaN(), infinity = std::numeric_limits<float>::infinity();
+    const struct {
+        float x, y;
+        std::optional<Rect> box;
+    } rows[] = {
+        {18.0f, 197.0f, Rect{16, 195, 20, 199}},
+        {10.9f, 10.9f, Rect{8, 8, 12, 12}},
+        {-0.5f, -0.5f, Rect{-2, -2, 1, 1}},
+        {-3.5f, 1.99f, Rect{-5, 0, -1, 3}},
+        // 16777215.0 + 2 is not representable as a float; in double it is exact.
+        {16777215.0f, 0.0f, Rect{16777213, -2, 16777217, 2}},
+        {2147483000.0f - 1024.0f, 0.0f, Rect{2147481982, -2, 2147481986, 2}},
+        {nan, 0.0f, std::nullopt},
+        {0.0f, infinity, std::nullopt},
+        {-infinity, 0.0f, std::nullopt},
+        {2147483648.0f, 0.0f, std::nullopt},
+        {0.0f, -2147483904.0f, std::nullopt},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(mark_box(row.x, row.y), row.box) << row.x << ", " << row.y;
 }
 
 bool is_red(std::uint32_t rgba)

@@ -1,7 +1,10 @@
 // The trackdemo program itself, run without a display against the real component
 // registered in a registry of the test's own: the complete run on the sample
-// frames, and each way the run can fail, with its message and exit status.
+// frames, and the failures only a real run meets (a component that is not
+// registered, a file that is not a bitmap). The run's other failures are in the
+// demonstration's table.
 #include "child_process.h"
+#include "scratch_registry.h"
 #include "demonstration.h"
 #include "sample_motion.h"
 
@@ -16,6 +19,10 @@
 
 namespace trackdemo::testing {
 namespace {
+
+using morvane::test::ChildResult;
+using morvane::test::ChildRun;
+using morvane::test::run_child;
 
 namespace fs = std::filesystem;
 
@@ -46,19 +53,10 @@ std::vector<TrackedPoint> tracked_points(const std::string &out)
 
 class Program : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::replace(name.begin(), name.end(), '/', '-');
-        scratch_ = fs::temp_directory_path() / ("trackdemo-program-" + std::to_string(::getpid()) + "-" + name);
-        fs::remove_all(scratch_);
-        fs::create_directories(work());
-    }
+    void SetUp() override { fs::create_directories(work()); }
 
-    void TearDown() override { fs::remove_all(scratch_); }
-
-    fs::path work() const { return scratch_ / "work"; }
-    std::string registry() const { return (scratch_ / "registry.db").string(); }
+    fs::path work() const { return scratch_.folder() / "work"; }
+    std::string registry() const { return scratch_.file().string(); }
 
     void register_module(const char *module)
     {
@@ -66,158 +64,77 @@ protected:
         ASSERT_EQ(result.exit_status, 0) << "regsvr " << module << ": " << result.out << result.err;
     }
 
-    void copy_sample(const char *name, const char *as)
-    {
-        fs::copy_file(fs::path(TRACKDEMO_SAMPLES_DIR) / name, work() / as, fs::copy_options::overwrite_existing);
-    }
-
     void copy_samples()
     {
-        copy_sample(first_frame_file, first_frame_file);
-        copy_sample(second_frame_file, second_frame_file);
+        for (const char *name : {first_frame_file, second_frame_file})
+            fs::copy_file(fs::path(TRACKDEMO_SAMPLES_DIR) / name, work() / name, fs::copy_options::overwrite_existing);
     }
 
     // Runs trackdemo in the work folder, by default without a display.
-    ChildResult run_trackdemo(const char *refuse = nullptr, std::optional<std::string> display = std::nullopt)
+    ChildResult run_trackdemo(std::optional<std::string> display = std::nullopt)
     {
         ChildRun run{{TRACKDEMO_PROGRAM}, work().string(), {}, std::chrono::seconds(60)};
         run.environment = {{"DISPLAY", display},
                            {"WAYLAND_DISPLAY", std::nullopt},
-                           {"MORVANE_REGISTRY", registry()},
-                           {"TRACKDEMO_REFUSE", refuse ? std::optional<std::string>(refuse) : std::nullopt}};
+                           {"MORVANE_REGISTRY", registry()}};
         return run_child(run);
     }
 
-    // A failed run: status -1, the one message, nothing tracked.
-    void expect_failure(const ChildResult &result, const std::string &message)
-    {
-        EXPECT_FALSE(result.timed_out);
-        EXPECT_EQ(result.exit_status, failed_status) << result.err;
-        EXPECT_EQ(result.err, "trackdemo: " + message + "\n");
-        EXPECT_EQ(result.out, "");
-    }
-
-    fs::path scratch_;
+    morvane::test::ScratchRegistry scratch_;
 };
 
+// The sample frames, the same frames cut to 263 x 217 (rows no longer a multiple
+// of 4 bytes), and a display that cannot be opened: each tracks to the known motion.
 TEST_F(Program, TracksTheSampleFramesToTheirKnownMotion)
 {
     register_module(MORVANE_MODULE);
-    copy_samples();
-    const auto started = std::chrono::steady_clock::now();
-    const auto result = run_trackdemo();
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5)) << "nothing waits without a display";
-    ASSERT_EQ(result.exit_status, 0) << result.err;
-    EXPECT_EQ(result.err, "trackdemo: Displaying tracked corners on images\ntrackdemo: Done\n");
-    const auto points = tracked_points(result.out);
-    ASSERT_EQ(points.size(), 6u) << result.out;
-    for (const auto &p : points) {
-        const auto i = static_cast<std::size_t>(p.index);
-        EXPECT_EQ(p.status, 1) << "point " << i;
-        EXPECT_NEAR(p.x, feature_table[2 * i] + samples::shift_x, 0.25) << "point " << i;
-        EXPECT_NEAR(p.y, feature_table[2 * i + 1] + samples::shift_y, 0.25) << "point " << i;
-        EXPECT_GE(p.residue, 0.0) << "point " << i;
-    }
-    EXPECT_EQ(std::distance(fs::directory_iterator(work()), fs::directory_iterator()), 2) << "the program writes no files";
-}
-
-TEST_F(Program, DisplayThatCannotBeOpenedMeansARunWithoutOne)
-{
-    register_module(MORVANE_MODULE);
-    copy_samples();
-    const auto result = run_trackdemo(nullptr, ":424242");
-    ASSERT_EQ(result.exit_status, 0) << result.err;
-    EXPECT_NE(result.err.find("trackdemo: Displaying tracked corners on images\ntrackdemo: Done\n"), std::string::npos)
-        << result.err;
-    EXPECT_EQ(tracked_points(result.out).size(), 6u);
-}
-
-TEST_F(Program, FramesOfAnOddWidthAreTrackedToo)
-{
-    register_module(MORVANE_MODULE);
-    copy_samples();
-    // The same frames cut to 263 x 217: rows no longer a multiple of 4 bytes.
-    const auto result = run_child({{CROP_PROGRAM, (work() / first_frame_file).string(),
-                                    (work() / second_frame_file).string(), "263", "217"},
-                                   "",
-                                   {}});
-    ASSERT_EQ(result.exit_status, 0) << result.err;
-    const auto run = run_trackdemo();
-    ASSERT_EQ(run.exit_status, 0) << run.err;
-    const auto points = tracked_points(run.out);
-    ASSERT_EQ(points.size(), 6u);
-    for (const auto &p : points) {
-        const auto i = static_cast<std::size_t>(p.index);
-        EXPECT_NEAR(p.x, feature_table[2 * i] + samples::shift_x, 0.25) << "point " << i;
-        EXPECT_NEAR(p.y, feature_table[2 * i + 1] + samples::shift_y, 0.25) << "point " << i;
+    const struct {
+        const char *what;
+        bool cropped;
+        std::optional<std::string> display;
+    } runs[] = {{"samples", false, std::nullopt}, {"cropped", true, std::nullopt}, {"no display", false, ":424242"}};
+    for (const auto &run : runs) {
+        SCOPED_TRACE(run.what);
+        copy_samples();
+        if (run.cropped) {
+            const auto crop = run_child({{CROP_PROGRAM, (work() / first_frame_file).string(),
+                                          (work() / second_frame_file).string(), "263", "217"}, "", {}});
+            ASSERT_EQ(crop.exit_status, 0) << crop.err;
+        }
+        const auto result = run_trackdemo(run.display);
+        ASSERT_EQ(result.exit_status, 0) << result.err;
+        EXPECT_NE(result.err.find("trackdemo: Displaying tracked corners on images\ntrackdemo: Done\n"),
+                  std::string::npos)
+            << result.err;
+        const auto points = tracked_points(result.out);
+        ASSERT_EQ(points.size(), 6u) << result.out;
+        for (const auto &p : points) {
+            const auto i = static_cast<std::size_t>(p.index);
+            EXPECT_EQ(p.status, 1) << "point " << i;
+            EXPECT_NEAR(p.x, feature_table[2 * i] + samples::shift_x, 0.25) << "point " << i;
+            EXPECT_NEAR(p.y, feature_table[2 * i + 1] + samples::shift_y, 0.25) << "point " << i;
+            EXPECT_GE(p.residue, 0.0) << "point " << i;
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(work()), fs::directory_iterator()), 2)
+            << "the program writes no files";
     }
 }
 
-TEST_F(Program, UnregisteredComponentFailsBeforeAnyFrameIsRead)
+// The failures only a real run meets: status -1, the one message, nothing tracked.
+TEST_F(Program, UnregisteredComponentAndAFileThatIsNotABitmapFail)
 {
     copy_samples();
-    expect_failure(run_trackdemo(), "Unable to Create Object");
-}
+    const auto unregistered = run_trackdemo();
+    EXPECT_EQ(unregistered.exit_status, failed_status);
+    EXPECT_EQ(unregistered.err, "trackdemo: Unable to Create Object\n");
+    EXPECT_EQ(unregistered.out, "");
 
-TEST_F(Program, MissingFirstFrameFails)
-{
     register_module(MORVANE_MODULE);
-    copy_sample(second_frame_file, second_frame_file);
-    expect_failure(run_trackdemo(), "Could not open image 1");
-}
-
-TEST_F(Program, FirstFrameThatIsNotABitmapFails)
-{
-    register_module(MORVANE_MODULE);
-    copy_samples();
     fs::resize_file(work() / first_frame_file, 3000);
-    expect_failure(run_trackdemo(), "Could not open image 1");
-}
-
-TEST_F(Program, MissingSecondFrameFails)
-{
-    register_module(MORVANE_MODULE);
-    copy_sample(first_frame_file, first_frame_file);
-    expect_failure(run_trackdemo(), "Could not open image 2\n");
-}
-
-TEST_F(Program, SecondFrameOfAnotherSizeIsRefused)
-{
-    register_module(MORVANE_MODULE);
-    copy_samples();
-    const auto crop = run_child({{CROP_PROGRAM, (work() / second_frame_file).string(), "300", "200"}, "", {}});
-    ASSERT_EQ(crop.exit_status, 0) << crop.err;
-    expect_failure(run_trackdemo(), "Tracking function failed");
-}
-
-struct Refusal {
-    const char *step;
-    const char *message;
-};
-
-class RefusingComponent : public Program, public ::testing::WithParamInterface<Refusal> {};
-
-TEST_P(RefusingComponent, FailsWithTheStepsMessage)
-{
-    register_module(REFUSING_MODULE);
-    copy_samples();
-    expect_failure(run_trackdemo(GetParam().step), GetParam().message);
-}
-
-INSTANTIATE_TEST_SUITE_P(Steps, RefusingComponent,
-                         ::testing::Values(Refusal{"create_morvane", "Unable to Allocate Internal Object Resources"},
-                                           Refusal{"direct_interface", "Unable to obtain direct interface"},
-                                           Refusal{"tracking", "Tracking function failed"}),
-                         [](const ::testing::TestParamInfo<Refusal> &step) { return std::string(step.param.step); });
-
-TEST_F(Program, TestComponentLetsACompleteRunThrough)
-{
-    // The stand-in refuses nothing unless asked: the failures above are its refusals.
-    register_module(REFUSING_MODULE);
-    copy_samples();
-    const auto result = run_trackdemo();
-    EXPECT_EQ(result.exit_status, 0) << result.err;
-    EXPECT_EQ(tracked_points(result.out).size(), 6u);
+    const auto not_a_bitmap = run_trackdemo();
+    EXPECT_EQ(not_a_bitmap.exit_status, failed_status);
+    EXPECT_EQ(not_a_bitmap.err, "trackdemo: Could not open image 1\n");
+    EXPECT_EQ(not_a_bitmap.out, "");
 }
 
 } // namespace

@@ -1,6 +1,5 @@
 #include "recording_layers.h"
 
-#include <algorithm>
 #include <cstdio>
 
 namespace trackdemo::testing {
@@ -13,19 +12,6 @@ std::vector<std::string> EventLog::with_prefix(const std::string &prefix) const
             found.push_back(event);
     }
     return found;
-}
-
-bool EventLog::contains(const std::string &event) const
-{
-    return std::find(events.begin(), events.end(), event) != events.end();
-}
-
-RecordingTracker::RecordingTracker(EventLog &log) : log_(log) {}
-
-HRESULT RecordingTracker::unexpected(const char *member)
-{
-    log_.add(std::string("tracker: unexpected ") + member);
-    return E_NOTIMPL;
 }
 
 HRESULT RecordingTracker::QueryInterface(REFIID riid, void **object)
@@ -48,57 +34,6 @@ HRESULT RecordingTracker::QueryInterface(REFIID riid, void **object)
     return E_NOINTERFACE;
 }
 
-ULONG RecordingTracker::AddRef()
-{
-    return static_cast<ULONG>(++references_);
-}
-
-ULONG RecordingTracker::Release()
-{
-    log_.add("tracker: Release IMorvane");
-    return static_cast<ULONG>(--references_);
-}
-
-HRESULT RecordingTracker::put_lines(LONG value)
-{
-    log_.add("tracker: put_lines " + std::to_string(value));
-    return S_OK;
-}
-
-HRESULT RecordingTracker::put_columns(LONG value)
-{
-    log_.add("tracker: put_columns " + std::to_string(value));
-    return S_OK;
-}
-
-HRESULT RecordingTracker::create_morvane()
-{
-    log_.add("tracker: create_morvane");
-    return create_result;
-}
-
-HRESULT RecordingTracker::destroy_morvane()
-{
-    log_.add("tracker: destroy_morvane");
-    return S_OK;
-}
-
-HRESULT RecordingTracker::Direct::QueryInterface(REFIID riid, void **object)
-{
-    return owner_.QueryInterface(riid, object);
-}
-
-ULONG RecordingTracker::Direct::AddRef()
-{
-    return owner_.AddRef();
-}
-
-ULONG RecordingTracker::Direct::Release()
-{
-    owner_.log_.add("tracker: Release _IMorvane");
-    return static_cast<ULONG>(--owner_.references_);
-}
-
 HRESULT RecordingTracker::Direct::_track_corners(BYTE *imgA, BYTE *imgB, LONG count, FLOAT *featA, FLOAT *featB,
                                                  BYTE *status, FLOAT *residue)
 {
@@ -118,28 +53,13 @@ HRESULT RecordingTracker::Direct::_track_corners(BYTE *imgA, BYTE *imgB, LONG co
     return S_OK;
 }
 
-HRESULT RecordingComponentSystem::initialize()
-{
-    log_.add("com: initialize");
-    return initialize_result;
-}
-
 HRESULT RecordingComponentSystem::create_tracker(IMorvane **tracker)
 {
     log_.add("com: create");
-    *tracker = nullptr;
-    if (FAILED(create_result))
-        return create_result;
-    if (tracker_ != nullptr) {
+    *tracker = tracker_;
+    if (tracker_ != nullptr)
         tracker_->AddRef();
-        *tracker = tracker_;
-    }
-    return create_result;
-}
-
-void RecordingComponentSystem::uninitialize()
-{
-    log_.add("com: uninitialize");
+    return S_OK;
 }
 
 namespace {
@@ -155,7 +75,6 @@ public:
         std::snprintf(text, sizeof text, "imaging: pen %d %02x%02x%02x", pen.width, pen.red, pen.green, pen.blue);
         log_.add(text);
     }
-
     void ellipse(const Rect &box) override
     {
         log_.add("imaging: ellipse");
@@ -190,42 +109,15 @@ std::unique_ptr<DrawingContext> RecordingImaging::drawing_context(RgbaImage &)
     return std::make_unique<RecordingContext>(log_, drawn.back());
 }
 
-std::string RecordingDisplay::name_of(const RgbaImage &image) const
-{
-    if (image.empty())
-        return "empty image";
-    const auto grey = static_cast<std::uint8_t>(image.at(0, 0) >> 24);
-    const auto found = image_names.find(grey);
-    return found == image_names.end() ? "unknown image" : found->second;
-}
-
-void RecordingDisplay::message_box(std::string_view text)
-{
-    messages.emplace_back(text);
-    log_.add("display: message " + std::string(text));
-}
-
-void RecordingDisplay::open_pane(const RgbaImage &image)
+void RecordingDisplay::present(const char *how, const RgbaImage &image)
 {
     ++presentations;
-    log_.add("display: open " + name_of(image));
-}
-
-void RecordingDisplay::display(const RgbaImage &image)
-{
-    ++presentations;
-    log_.add("display: show " + name_of(image));
-}
-
-void RecordingDisplay::close_pane()
-{
-    log_.add("display: close");
-}
-
-void RecordingDisplay::sleep(std::chrono::milliseconds duration)
-{
-    slept += duration;
-    log_.add("display: sleep " + std::to_string(duration.count()));
+    std::string name = "empty image";
+    if (!image.empty()) {
+        const auto found = image_names.find(static_cast<std::uint8_t>(image.at(0, 0) >> 24));
+        name = found == image_names.end() ? "unknown image" : found->second;
+    }
+    log_.add("display: " + std::string(how) + name);
 }
 
 } // namespace trackdemo::testing

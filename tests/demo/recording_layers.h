@@ -7,8 +7,8 @@
 #include "layers.h"
 #include "tracker_stub.h"
 
+#include <algorithm>
 #include <array>
-#include <chrono>
 #include <deque>
 #include <map>
 #include <optional>
@@ -22,7 +22,10 @@ struct EventLog {
     void add(std::string event) { events.push_back(std::move(event)); }
     // The events that start with `prefix`, in order.
     std::vector<std::string> with_prefix(const std::string &prefix) const;
-    bool contains(const std::string &event) const;
+    bool contains(const std::string &event) const
+    {
+        return std::find(events.begin(), events.end(), event) != events.end();
+    }
 };
 
 // What the tracker saw of a _track_corners call.
@@ -37,9 +40,9 @@ struct TrackCall {
 
 // A CoMorvane stand-in: IMorvane on the object itself, _IMorvane on a part of it,
 // so that releases through either interface are told apart.
-class RecordingTracker final : public TrackerStub {
+class RecordingTracker final : public morvane::test::TrackerStub {
 public:
-    explicit RecordingTracker(EventLog &log);
+    explicit RecordingTracker(EventLog &log) : log_(log) {}
 
     HRESULT create_result = S_OK;
     HRESULT query_result = S_OK;
@@ -52,20 +55,23 @@ public:
     LONG references() const { return references_; }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
-    HRESULT STDMETHODCALLTYPE put_lines(LONG value) override;
-    HRESULT STDMETHODCALLTYPE put_columns(LONG value) override;
-    HRESULT STDMETHODCALLTYPE create_morvane() override;
-    HRESULT STDMETHODCALLTYPE destroy_morvane() override;
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references_); }
+    ULONG STDMETHODCALLTYPE Release() override { return release("IMorvane"); }
+    HRESULT STDMETHODCALLTYPE put_lines(LONG value) override { return record_value("put_lines", value); }
+    HRESULT STDMETHODCALLTYPE put_columns(LONG value) override { return record_value("put_columns", value); }
+    HRESULT STDMETHODCALLTYPE create_morvane() override { return record_call("create_morvane", create_result); }
+    HRESULT STDMETHODCALLTYPE destroy_morvane() override { return record_call("destroy_morvane", S_OK); }
 
 private:
     class Direct final : public _IMorvane {
     public:
         explicit Direct(RecordingTracker &owner) : owner_(owner) {}
-        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **object) override;
-        ULONG STDMETHODCALLTYPE AddRef() override;
-        ULONG STDMETHODCALLTYPE Release() override;
+        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **object) override
+        {
+            return owner_.QueryInterface(riid, object);
+        }
+        ULONG STDMETHODCALLTYPE AddRef() override { return owner_.AddRef(); }
+        ULONG STDMETHODCALLTYPE Release() override { return owner_.release("_IMorvane"); }
         HRESULT STDMETHODCALLTYPE _track_corners(BYTE *imgA, BYTE *imgB, LONG count, FLOAT *featA, FLOAT *featB,
                                                  BYTE *status, FLOAT *residue) override;
 
@@ -73,7 +79,26 @@ private:
         RecordingTracker &owner_;
     };
 
-    HRESULT unexpected(const char *member) override;
+    HRESULT record_value(const char *member, LONG value)
+    {
+        log_.add(std::string("tracker: ") + member + " " + std::to_string(value));
+        return S_OK;
+    }
+    HRESULT record_call(const char *member, HRESULT result)
+    {
+        log_.add(std::string("tracker: ") + member);
+        return result;
+    }
+    ULONG release(const char *through)
+    {
+        log_.add(std::string("tracker: Release ") + through);
+        return static_cast<ULONG>(--references_);
+    }
+    HRESULT unexpected(const char *member) override
+    {
+        log_.add(std::string("tracker: unexpected ") + member);
+        return E_NOTIMPL;
+    }
 
     EventLog &log_;
     Direct direct_{*this};
@@ -86,11 +111,14 @@ public:
     RecordingComponentSystem(EventLog &log, RecordingTracker *tracker) : log_(log), tracker_(tracker) {}
 
     HRESULT initialize_result = S_OK;
-    HRESULT create_result = S_OK;
 
-    HRESULT initialize() override;
+    HRESULT initialize() override
+    {
+        log_.add("com: initialize");
+        return initialize_result;
+    }
     HRESULT create_tracker(IMorvane **tracker) override;
-    void uninitialize() override;
+    void uninitialize() override { log_.add("com: uninitialize"); }
 
 private:
     EventLog &log_;
@@ -124,18 +152,24 @@ public:
     explicit RecordingDisplay(EventLog &log) : log_(log) {}
 
     std::map<std::uint8_t, std::string> image_names;
-    std::chrono::milliseconds slept{0};
     int presentations = 0;
     std::vector<std::string> messages;
 
-    void message_box(std::string_view text) override;
-    void open_pane(const RgbaImage &image) override;
-    void display(const RgbaImage &image) override;
-    void close_pane() override;
-    void sleep(std::chrono::milliseconds duration) override;
+    void message_box(std::string_view text) override
+    {
+        messages.emplace_back(text);
+        log_.add("display: message " + std::string(text));
+    }
+    void open_pane(const RgbaImage &image) override { present("open ", image); }
+    void display(const RgbaImage &image) override { present("show ", image); }
+    void close_pane() override { log_.add("display: close"); }
+    void sleep(std::chrono::milliseconds duration) override
+    {
+        log_.add("display: sleep " + std::to_string(duration.count()));
+    }
 
 private:
-    std::string name_of(const RgbaImage &image) const;
+    void present(const char *how, const RgbaImage &image);
 
     EventLog &log_;
 };

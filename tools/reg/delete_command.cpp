@@ -1,4 +1,5 @@
 #include "commands.h"
+#include "registry_status.h"
 #include "value_text.h"
 
 #include <istream>

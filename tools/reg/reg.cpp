@@ -6,6 +6,7 @@
 // HKCR\CLSID\{0200236D-46C7-4C75-A2A1-8FEFAF32B081}.
 // Exit status: 0 done, 1 failed, 2 wrong usage.
 #include "commands.h"
+#include "standard_options.h"
 
 #include <iostream>
 #include <string>
@@ -14,12 +15,21 @@
 
 namespace {
 
+// The manual page reg.1 says the same at length.
+constexpr char usage_text[] =
+    "usage: reg query KEY [/s]\n"
+    "       reg delete KEY [/f]\n"
+    "       reg -h | --help | --version\n"
+    "  query KEY   the key's values and subkeys; /s: its whole subtree\n"
+    "  delete KEY  the key with everything under it; /f: without asking\n"
+    "KEY is ROOT or ROOT\\path; ROOT is HKCR, HKCU, HKLM, HKU, HKCC, HKPD, HKDD\n"
+    "or a long name such as HKEY_CLASSES_ROOT.\n"
+    "Exit status: 0 done, 1 failed, 2 wrong usage.\n"
+    "MORVANE_REGISTRY names the registry database.\n";
+
 int usage()
 {
-    std::cerr << "usage: reg query KEY [/s]\n"
-                 "       reg delete KEY [/f]\n"
-                 "KEY is ROOT or ROOT\\path; ROOT is HKCR, HKCU, HKLM, HKU, HKCC, HKPD, HKDD\n"
-                 "or a long name such as HKEY_CLASSES_ROOT.\n";
+    std::cerr << usage_text;
     return 2;
 }
 
@@ -33,6 +43,8 @@ bool is_switch(const std::string &argument, char letter)
 
 int main(int argc, char **argv)
 {
+    if (const auto answered = morvane::answer_standard_option(argc, argv, "reg", usage_text))
+        return *answered;
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() < 2 || args.size() > 3)
         return usage();

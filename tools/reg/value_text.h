@@ -14,7 +14,4 @@ std::string type_name(DWORD type);
 // "\0"), numbers in hexadecimal, anything else as hexadecimal bytes.
 std::string data_text(DWORD type, const std::vector<BYTE> &data);
 
-// The reason for a registry error code, in words.
-std::string status_text(LSTATUS status);
-
 #endif

@@ -1,6 +1,8 @@
 // regsvr [-u] [-s] FILE: registers a component file by calling its exported
 // DllRegisterServer (DllUnregisterServer with -u). -s prints nothing.
+#include "registry_status.h"
 #include "result_names.h"
+#include "standard_options.h"
 
 #include <windows.h>
 
@@ -15,10 +17,35 @@ constexpr int exit_not_loadable = 3;
 constexpr int exit_no_export = 4;
 constexpr int exit_failed = 5;
 
+// The manual page regsvr.1 says the same at length.
+constexpr char usage_text[] =
+    "usage: regsvr [-u] [-s] FILE\n"
+    "       regsvr -h | --help | --version\n"
+    "Registers the component module FILE by calling its DllRegisterServer.\n"
+    "  -u, /u     unregister: call DllUnregisterServer instead\n"
+    "  -s, /s     silent: print nothing\n"
+    "  -h, --help print this usage; --version: the version\n"
+    "Exit status: 0 done, 2 wrong usage, 3 FILE not loadable, 4 no such entry point,\n"
+    "5 the entry point failed. MORVANE_REGISTRY names the registry database.\n";
+
+// Why a file could not be loaded, for the codes that have a plainer reason.
+const char *load_failure_reason(DWORD error)
+{
+    switch (error) {
+    case ERROR_MOD_NOT_FOUND:
+        return ": no such file or not a loadable library";
+    case ERROR_BAD_EXE_FORMAT:
+        return ": not a regular file";
+    case ERROR_BAD_FORMAT:
+        return ": not a loadable library";
+    default:
+        return "";
+    }
+}
+
 int usage()
 {
-    std::fprintf(stderr, "usage: regsvr [-u] [-s] FILE\n"
-                         "  registers the component FILE (-u: unregisters it; -s: silent)\n");
+    std::fputs(usage_text, stderr);
     return exit_usage;
 }
 
@@ -26,6 +53,8 @@ int usage()
 
 int main(int argc, char **argv)
 {
+    if (const auto answered = morvane::answer_standard_option(argc, argv, "regsvr", usage_text))
+        return *answered;
     bool unregister = false;
     bool silent = false;
     const char *file = nullptr;
@@ -48,8 +77,7 @@ int main(int argc, char **argv)
         const DWORD error = GetLastError();
         if (!silent)
             std::fprintf(stderr, "regsvr: %s could not be loaded (system error %u%s)\n", file,
-                         static_cast<unsigned>(error),
-                         error == ERROR_MOD_NOT_FOUND ? ": no such file or not a loadable library" : "");
+                         static_cast<unsigned>(error), load_failure_reason(error));
         return exit_not_loadable;
     }
     FARPROC found = GetProcAddress(module, entry);
@@ -63,12 +91,28 @@ int main(int argc, char **argv)
     entry_point call;
     std::memcpy(&call, &found, sizeof call);
 
-    HRESULT result = call();
+    // The whole call is one registry update: other processes never see it
+    // half done, and a failed or interrupted one leaves the registry as it was.
+    if (const LSTATUS opened = MorvaneRegistryBeginUpdate(); opened != ERROR_SUCCESS) {
+        if (!silent)
+            std::fprintf(stderr, "regsvr: %s in %s was not called: the registry cannot be written: %s\n",
+                         entry, file, status_text(opened).c_str());
+        FreeLibrary(module);
+        return exit_failed;
+    }
+    const HRESULT result = call();
+    const LSTATUS ended = MorvaneRegistryEndUpdate(SUCCEEDED(result) ? TRUE : FALSE);
     FreeLibrary(module);
     if (FAILED(result)) {
         if (!silent)
             std::fprintf(stderr, "regsvr: %s in %s failed: %s\n", entry, file,
                          regsvr::describe_result(result).c_str());
+        return exit_failed;
+    }
+    if (ended != ERROR_SUCCESS) {
+        if (!silent)
+            std::fprintf(stderr, "regsvr: %s in %s failed: the registry could not be written: %s\n",
+                         entry, file, status_text(ended).c_str());
         return exit_failed;
     }
     if (!silent)

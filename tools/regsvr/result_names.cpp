@@ -45,6 +45,10 @@ std::string describe_result(HRESULT result)
             error == ERROR_RESOURCE_NAME_NOT_FOUND)
             return std::string(code) + ": the file or one of its resources was not found (system error " +
                    std::to_string(error) + ")";
+        if (error == ERROR_NO_UNICODE_TRANSLATION)
+            return std::string(code) +
+                   ": the component's path is not valid UTF-8, so the registry cannot hold it (system error " +
+                   std::to_string(error) + ")";
         return std::string(code) + ": system error " + std::to_string(error);
     }
     return std::string(code) + ": " + (FAILED(result) ? "failure" : "success");

@@ -1,9 +1,10 @@
 // CoGetClassObject, CoCreateInstance and CoFreeUnusedLibraries for in-process
 // servers: the class's InprocServer32 entry names the library, which is loaded once
-// per process and asked for its class object through DllGetClassObject.
-#include "com/class_registration.h"
+// per process and asked for its class object through DllGetClassObject. The path
+// is kept per class while the registry does not change.
 #include "com/initialization.h"
 #include "com/server_libraries.h"
+#include "com/server_resolution.h"
 
 #include <windows.h>
 
@@ -22,7 +23,7 @@ HRESULT class_object(REFCLSID clsid, DWORD context, REFIID riid, void **ppv)
     if (!(context & CLSCTX_INPROC_SERVER))
         return REGDB_E_CLASSNOTREG;
     std::string path;
-    const HRESULT hr = morvane::com::inproc_server_path(clsid, path);
+    const HRESULT hr = morvane::com::resolve_inproc_server(clsid, path);
     if (FAILED(hr))
         return hr;
     return morvane::com::server_class_object(path, clsid, riid, ppv);

@@ -39,7 +39,10 @@ std::string server_key_name(REFCLSID clsid)
 
 HRESULT read_failure(LSTATUS status)
 {
-    return status == ERROR_FILE_NOT_FOUND ? REGDB_E_CLASSNOTREG : REGDB_E_READREGDB;
+    // A key removed between opening it and reading its value (by an unregistration
+    // in another process, say) leaves the class as unregistered as a missing key.
+    return status == ERROR_FILE_NOT_FOUND || status == ERROR_KEY_DELETED ? REGDB_E_CLASSNOTREG
+                                                                         : REGDB_E_READREGDB;
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 // convention. Integers, pointers and floating-point values go where the C ABI
 // puts them (registers first, then the stack); a VARIANT by value is a 24-byte
 // structure and travels in memory as the ABI passes such structures.
+#include "com/prepared_call.h"
+
 #include <windows.h>
 
 #include <ffi.h>
@@ -133,6 +135,67 @@ void *target_function(void *instance, ULONG_PTR offset)
 
 } // namespace
 
+namespace morvane::com {
+
+HRESULT PreparedCall::prepare(bool with_instance, VARTYPE returns, UINT count, const VARTYPE *types)
+{
+    ffi_type *result_type = return_type(returns);
+    if (!result_type)
+        return DISP_E_BADVARTYPE;
+    const std::size_t self = with_instance ? 1 : 0;
+    types_.assign(self + count, &ffi_type_pointer);
+    vts_.assign(types, types + count);
+    for (UINT i = 0; i < count; ++i) {
+        types_[self + i] = argument_type(types[i]);
+        if (!types_[self + i])
+            return DISP_E_BADVARTYPE;
+    }
+    returns_ = returns;
+    if (ffi_prep_cif(&cif_, FFI_DEFAULT_ABI, static_cast<unsigned>(types_.size()), result_type,
+                     types_.data()) != FFI_OK)
+        return E_INVALIDARG;
+    return S_OK;
+}
+
+HRESULT PreparedCall::call(void *instance, ULONG_PTR offset, VARIANTARG *const *values, VARIANT *result) const
+{
+    void *function = target_function(instance, offset);
+    if (!function)
+        return E_INVALIDARG;
+    // Up to a member's usual parameter count the value list lives on the stack.
+    constexpr std::size_t kOnStack = 16;
+    void *stack_values[kOnStack];
+    std::vector<void *> heap_values;
+    void **where = stack_values;
+    if (types_.size() > kOnStack) {
+        heap_values.resize(types_.size());
+        where = heap_values.data();
+    }
+    const std::size_t self = types_.size() - vts_.size();
+    if (self)
+        where[0] = &instance;
+    for (std::size_t i = 0; i < vts_.size(); ++i)
+        where[self + i] = argument_value(vts_[i], values[i]);
+
+    auto *cif = const_cast<ffi_cif *>(&cif_); // libffi only reads a prepared description
+    if (returns_ == VT_VARIANT) {
+        // The callee builds the structure in a local first, so that a result
+        // variant that is also one of the arguments is read intact during the call.
+        VARIANT returned;
+        ffi_call(cif, reinterpret_cast<void (*)()>(function), &returned, where);
+        *result = returned;
+        return S_OK;
+    }
+    const bool returns_value = cif_.rtype != &ffi_type_void;
+    RawResult raw{};
+    ffi_call(cif, reinterpret_cast<void (*)()>(function), returns_value ? &raw : nullptr, where);
+    if (result)
+        store_result(returns_, raw, result);
+    return S_OK;
+}
+
+} // namespace morvane::com
+
 EXTERN_C MVAPI HRESULT DispCallFunc(void *pvInstance, ULONG_PTR oVft, CALLCONV cc, VARTYPE vtReturn,
                                     UINT cActuals, VARTYPE *prgvt, VARIANTARG **prgpvarg,
                                     VARIANT *pvargResult)
@@ -148,51 +211,20 @@ EXTERN_C MVAPI HRESULT DispCallFunc(void *pvInstance, ULONG_PTR oVft, CALLCONV c
     ffi_type *result_type = return_type(vtReturn);
     if (!result_type)
         return DISP_E_BADVARTYPE;
-    const bool returns_value = result_type != &ffi_type_void;
-    if (returns_value && !pvargResult)
+    if (result_type != &ffi_type_void && !pvargResult)
         return E_INVALIDARG;
+    for (UINT i = 0; i < cActuals; ++i) {
+        if (!prgpvarg[i])
+            return E_INVALIDARG;
+        if (!argument_type(prgvt[i]))
+            return DISP_E_BADVARTYPE;
+    }
 
     try {
-        const std::size_t self = pvInstance ? 1 : 0;
-        const std::size_t count = self + cActuals;
-        std::vector<ffi_type *> types(count);
-        std::vector<void *> values(count);
-        if (pvInstance) {
-            types[0] = &ffi_type_pointer;
-            values[0] = &pvInstance;
-        }
-        for (UINT i = 0; i < cActuals; ++i) {
-            if (!prgpvarg[i])
-                return E_INVALIDARG;
-            types[self + i] = argument_type(prgvt[i]);
-            if (!types[self + i])
-                return DISP_E_BADVARTYPE;
-            values[self + i] = argument_value(prgvt[i], prgpvarg[i]);
-        }
-
-        void *function = target_function(pvInstance, oVft);
-        if (!function)
-            return E_INVALIDARG;
-
-        ffi_cif cif;
-        if (ffi_prep_cif(&cif, FFI_DEFAULT_ABI, static_cast<unsigned>(count), result_type,
-                         types.data()) != FFI_OK)
-            return E_INVALIDARG;
-
-        if (vtReturn == VT_VARIANT) {
-            // The callee builds the structure in a local first, so that a result
-            // variant that is also one of the arguments is read intact during the call.
-            VARIANT returned;
-            ffi_call(&cif, reinterpret_cast<void (*)()>(function), &returned, values.data());
-            *pvargResult = returned;
-            return S_OK;
-        }
-        RawResult raw{};
-        ffi_call(&cif, reinterpret_cast<void (*)()>(function), returns_value ? &raw : nullptr,
-                 values.data());
-        if (pvargResult)
-            store_result(vtReturn, raw, pvargResult);
-        return S_OK;
+        morvane::com::PreparedCall call;
+        if (const HRESULT hr = call.prepare(pvInstance != nullptr, vtReturn, cActuals, prgvt); FAILED(hr))
+            return hr;
+        return call.call(pvInstance, oVft, prgpvarg, pvargResult);
     } catch (const std::bad_alloc &) {
         return E_OUTOFMEMORY;
     }

@@ -5,6 +5,8 @@
 // unloaded meanwhile.
 #include "com/server_libraries.h"
 
+#include "com/server_resolution.h"
+
 #include <algorithm>
 #include <mutex>
 #include <new>
@@ -130,6 +132,8 @@ void free_unused_server_libraries()
     // Unloading runs the libraries' own clean-up, which must not find the table locked.
     for (HMODULE handle : unloading)
         close_library(handle);
+    if (!unloading.empty())
+        forget_resolved_servers();
 }
 
 } // namespace morvane::com

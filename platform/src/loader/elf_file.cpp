@@ -84,7 +84,8 @@ bool inside(uint64_t offset, uint64_t size, uint64_t file_size)
 
 DWORD open_file(const std::string &path, int &fd, uint64_t &size)
 {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a named pipe would wait for a writer forever.
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return error_from_errno(errno);
     struct stat info {};
@@ -93,7 +94,7 @@ DWORD open_file(const std::string &path, int &fd, uint64_t &size)
     if (S_ISDIR(info.st_mode))
         return ERROR_ACCESS_DENIED;
     if (!S_ISREG(info.st_mode))
-        return ERROR_BAD_FORMAT;
+        return ERROR_BAD_EXE_FORMAT;
     size = static_cast<uint64_t>(info.st_size);
     return 0;
 }

@@ -27,7 +27,7 @@ LSTATUS RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired, PHKE
         if (!found)
             return ERROR_FILE_NOT_FOUND;
         call.commit();
-        *phkResult = call.handles().add({*found, granted_access(samDesired)});
+        *phkResult = call.handles().add({*found, granted_access(samDesired), call.generation()});
         return ERROR_SUCCESS;
     });
 }
@@ -58,7 +58,7 @@ LSTATUS RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, REGSAM 
             created = true;
         }
         call.commit();
-        *phkResult = call.handles().add({key, granted_access(samDesired)});
+        *phkResult = call.handles().add({key, granted_access(samDesired), call.generation()});
         if (lpdwDisposition != nullptr)
             *lpdwDisposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
         return ERROR_SUCCESS;

@@ -1,5 +1,6 @@
 #include "registry/database.h"
 
+#include "registry/change_stamp.h"
 #include "registry/database_file.h"
 
 #include <unistd.h>
@@ -123,17 +124,32 @@ LSTATUS Database::ensure_open()
     const std::string path = registry_file_path();
     if (LSTATUS status = prepare_registry_file(path); status != ERROR_SUCCESS)
         return status;
-    const int rc = sqlite3_open_v2(path.c_str(), &db_,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE |
-                                       SQLITE_OPEN_NOMUTEX,
-                                   nullptr);
-    owner_ = getpid();
-    LSTATUS status = rc == SQLITE_OK ? configure() : status_from_sqlite(rc);
-    if (status == ERROR_SUCCESS)
-        status = check_schema();
+    LSTATUS status = open_file(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    if (status != ERROR_SUCCESS && read_only_) {
+        // Readers of a write-ahead log share an index file beside the
+        // database; where this process cannot make one, it reads the file
+        // as it stands.
+        close();
+        status = open_file(unshared_reading_uri(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
+    }
     if (status != ERROR_SUCCESS)
         close();
     return status;
+}
+
+LSTATUS Database::open_file(const std::string &name, int flags)
+{
+    const int rc = sqlite3_open_v2(name.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+    owner_ = getpid();
+    // A new connection may see another file, or the same one changed meanwhile.
+    note_local_change();
+    if (rc != SQLITE_OK)
+        return status_from_sqlite(rc);
+    // A file this process may not write opens for reading only.
+    read_only_ = sqlite3_db_readonly(db_, "main") == 1;
+    if (LSTATUS status = configure(); status != ERROR_SUCCESS)
+        return status;
+    return check_schema();
 }
 
 LSTATUS Database::configure()
@@ -169,6 +185,9 @@ LSTATUS Database::check_schema()
         return status_from_sqlite(rc);
     if (!state.ours() && !state.empty())
         return ERROR_BADDB;
+    // A registry can only be read from a file that holds one already.
+    if (read_only_)
+        return state.ours() ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
     if (LSTATUS status = use_write_ahead_log(); status != ERROR_SUCCESS)
         return status;
     if (state.ours())
@@ -194,26 +213,32 @@ LSTATUS Database::check_schema()
 
 void Database::close()
 {
+    note_local_change();
     for (auto &entry : statements_)
         sqlite3_finalize(entry.second);
     statements_.clear();
     if (db_ != nullptr)
         sqlite3_close_v2(db_);
     db_ = nullptr;
+    // Closing rolls back an update still open.
+    scope_ = {};
 }
 
 void Database::abandon()
 {
+    note_local_change();
     // Kept reachable on purpose: closing would act on the parent's state.
+    // An update the parent had open stays the parent's.
     abandoned_.push_back(db_);
     statements_.clear();
     db_ = nullptr;
+    scope_ = {};
 }
 
 sqlite3_stmt *Database::statement(const char *sql)
 {
     if (db_ == nullptr)
-        fail(ERROR_CANTOPEN);
+        fault(ERROR_CANTOPEN);
     auto found = statements_.find(sql);
     if (found != statements_.end())
         return found->second;
@@ -221,7 +246,7 @@ sqlite3_stmt *Database::statement(const char *sql)
     const int rc = sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(stmt);
-        fail(status_from_sqlite(rc));
+        fault(status_from_sqlite(rc));
     }
     try {
         statements_.emplace(sql, stmt);
@@ -243,7 +268,7 @@ Statement::~Statement()
 Statement &Statement::bind(int index, std::int64_t value)
 {
     if (int rc = sqlite3_bind_int64(stmt_, index, value); rc != SQLITE_OK)
-        fail(status_from_sqlite(rc));
+        db_->fault(status_from_sqlite(rc));
     return *this;
 }
 
@@ -258,7 +283,7 @@ Statement &Statement::bind_blob(int index, const void *data, std::size_t size)
     const int rc = size == 0 ? sqlite3_bind_zeroblob(stmt_, index, 0)
                              : sqlite3_bind_blob64(stmt_, index, data, size, SQLITE_TRANSIENT);
     if (rc != SQLITE_OK)
-        fail(status_from_sqlite(rc));
+        db_->fault(status_from_sqlite(rc));
     return *this;
 }
 
@@ -269,7 +294,7 @@ bool Statement::step()
         return true;
     if (rc == SQLITE_DONE)
         return false;
-    fail(status_from_sqlite(rc));
+    db_->fault(status_from_sqlite(rc));
 }
 
 std::int64_t Statement::integer(int column) const { return sqlite3_column_int64(stmt_, column); }
@@ -288,18 +313,32 @@ std::vector<BYTE> Statement::blob(int column) const
     return bytes == nullptr ? std::vector<BYTE>() : std::vector<BYTE>(bytes, bytes + size);
 }
 
-Transaction::Transaction(Database &db, Kind kind) : db_(db), open_(false)
+Transaction::Transaction(Database &db, Kind kind)
+    : db_(db), kind_(kind), open_(false), nested_(db.scope().active())
 {
-    db_.exec(kind == Kind::write ? "BEGIN IMMEDIATE" : "BEGIN");
+    if (kind == Kind::write && db_.read_only())
+        db_.fault(ERROR_ACCESS_DENIED);
+    if (nested_)
+        db_.exec("SAVEPOINT registry_call");
+    else
+        db_.exec(kind == Kind::write ? "BEGIN IMMEDIATE" : "BEGIN");
     open_ = true;
 }
 
 Transaction::~Transaction()
 {
     if (open_) {
+        // Rows this connection wrote were visible to its readers until now.
+        if (kind_ == Kind::write)
+            note_local_change();
         // Nothing to report from here: the call already fails.
         try {
-            db_.exec("ROLLBACK");
+            if (nested_) {
+                db_.exec("ROLLBACK TO registry_call");
+                db_.exec("RELEASE registry_call");
+            } else {
+                db_.exec("ROLLBACK");
+            }
         } catch (...) {
         }
     }
@@ -307,8 +346,10 @@ Transaction::~Transaction()
 
 void Transaction::commit()
 {
-    db_.exec("COMMIT");
+    db_.exec(nested_ ? "RELEASE registry_call" : "COMMIT");
     open_ = false;
+    if (kind_ == Kind::write)
+        note_local_change();
 }
 
 } // namespace morvane::registry

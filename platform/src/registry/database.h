@@ -4,6 +4,8 @@
 #ifndef MORVANE_REGISTRY_DATABASE_H
 #define MORVANE_REGISTRY_DATABASE_H
 
+#include "registry/update_scope.h"
+
 #include <winreg.h>
 
 #include <sqlite3.h>
@@ -43,18 +45,44 @@ public:
     // file locks and state belong to the parent.
     void abandon();
     bool is_open() const { return db_ != nullptr; }
+    // Whether the file could only be opened for reading: every write then
+    // fails with ERROR_ACCESS_DENIED.
+    bool read_only() const { return read_only_; }
+
+    // Whether the open file is no longer the one at the registry's path
+    // (deleted, or replaced by another file).
+    bool file_replaced();
+    // Closes a connection to a replaced file: the next call opens the path
+    // again, and handles opened before then no longer reach a key.
+    void leave_replaced_file();
+    // Counts the files left that way; a handle remembers the count it was
+    // opened under.
+    std::uint64_t generation() const { return generation_; }
+
+    // The registry update that spans several calls, when one is open.
+    UpdateScope &scope() { return scope_; }
+    LSTATUS begin_scope();
+    LSTATUS end_scope(bool keep);
+
+    // Fails the current call with code; inside an update it also marks the
+    // whole update failed, so that it is rolled back and not reported done.
+    [[noreturn]] void fault(LSTATUS code);
 
     // The prepared statement for a fixed SQL text, made once per connection.
     sqlite3_stmt *statement(const char *sql);
     void exec(const char *sql);
 
 private:
+    LSTATUS open_file(const std::string &name, int flags);
     LSTATUS configure();
     LSTATUS use_write_ahead_log();
     LSTATUS check_schema();
 
     sqlite3 *db_ = nullptr;
     pid_t owner_ = 0;
+    bool read_only_ = false;
+    std::uint64_t generation_ = 0;
+    UpdateScope scope_;
     std::unordered_map<const char *, sqlite3_stmt *> statements_;
     std::vector<sqlite3 *> abandoned_;
 };
@@ -62,7 +90,7 @@ private:
 // One use of a prepared statement: bind, step, read; reset when it ends.
 class Statement {
 public:
-    Statement(Database &db, const char *sql) : stmt_(db.statement(sql)) {}
+    Statement(Database &db, const char *sql) : db_(&db), stmt_(db.statement(sql)) {}
     Statement(const Statement &) = delete;
     Statement &operator=(const Statement &) = delete;
     ~Statement();
@@ -79,12 +107,15 @@ public:
     std::vector<BYTE> blob(int column) const;
 
 private:
+    Database *db_;
     sqlite3_stmt *stmt_;
 };
 
 // A transaction around one registry call. A writing transaction takes the
 // write lock at its start, so that it never has to upgrade from reading (which
 // could fail under contention instead of waiting). Rolled back unless committed.
+// Inside an open update it is a savepoint of the update's transaction, so
+// that a failing call still undoes only its own changes.
 class Transaction {
 public:
     enum class Kind { read, write };
@@ -96,7 +127,9 @@ public:
 
 private:
     Database &db_;
+    Kind kind_;
     bool open_;
+    bool nested_;
 };
 
 } // namespace morvane::registry

@@ -1,6 +1,7 @@
 #include "registry/database_file.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <pwd.h>
@@ -65,6 +66,22 @@ LSTATUS prepare_registry_file(const std::string &path)
     // Already there (made by an earlier run or by another process just now):
     // the database engine judges its content.
     return errno == EEXIST ? ERROR_SUCCESS : status_from_errno(errno);
+}
+
+std::string unshared_reading_uri(const std::string &path)
+{
+    // Percent-encoded where a URI would read the byte as syntax.
+    std::string uri = "file:";
+    for (const char c : path) {
+        if (c == '%' || c == '?' || c == '#') {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", static_cast<unsigned char>(c));
+            uri += escaped;
+        } else {
+            uri += c;
+        }
+    }
+    return uri + "?mode=ro&immutable=1";
 }
 
 } // namespace morvane::registry

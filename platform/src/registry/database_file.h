@@ -19,6 +19,10 @@ std::string registry_file_path();
 // reason the file cannot be made (ERROR_CANTOPEN, ERROR_ACCESS_DENIED).
 LSTATUS prepare_registry_file(const std::string &path);
 
+// The URI that opens the file at path for reading without the shared index
+// of the write-ahead log, for a reader that can make no file beside it.
+std::string unshared_reading_uri(const std::string &path);
+
 } // namespace morvane::registry
 
 #endif

@@ -14,6 +14,8 @@ namespace morvane::registry {
 struct OpenKey {
     KeyId key;
     REGSAM access;
+    // The database generation the handle was opened under (see Database).
+    std::uint64_t generation = 0;
 };
 
 // The row of a predefined root handle (HKEY_CLASSES_ROOT ... HKEY_DYN_DATA),

@@ -14,6 +14,8 @@ namespace morvane::registry {
 // Longest key name of one level and longest value name, in bytes.
 inline constexpr std::size_t max_key_name = 255;
 inline constexpr std::size_t max_value_name = 16383;
+// Deepest nesting of keys below a root.
+inline constexpr int max_key_depth = 512;
 
 // The form in which names are compared and ordered: ASCII letters upper-cased,
 // every other byte kept. Upper case, so that "_" sorts after letters as it

@@ -74,22 +74,35 @@ void KeyStore::remove_key(KeyId key, KeyId parent)
     touch(parent);
 }
 
+// Every key below ?1 with its depth under it. The file is not trusted to hold
+// a tree: the walk stops at the deepest nesting a registry can have, so that
+// a parent cycle ends it instead of running forever.
+#define KEYS_BELOW                                                                          \
+    "WITH RECURSIVE below(id, depth) AS ("                                                  \
+    " SELECT id, 1 FROM keys WHERE parent = ?1"                                             \
+    " UNION ALL SELECT keys.id, below.depth + 1 FROM keys JOIN below ON keys.parent = below.id" \
+    " WHERE below.depth < ?2)"
+
 void KeyStore::remove_subtree(KeyId key)
 {
-    Statement(db_, "WITH RECURSIVE below(id) AS ("
-                   " SELECT id FROM keys WHERE parent = ?1"
-                   " UNION ALL SELECT keys.id FROM keys JOIN below ON keys.parent = below.id)"
-                   " DELETE FROM vals WHERE key IN (SELECT id FROM below)")
+    // Reaching the depth limit means a cycle or an impossible nesting: the
+    // file is damaged, and nothing is removed.
+    Statement depth(db_, KEYS_BELOW " SELECT coalesce(max(depth), 0) FROM below");
+    depth.bind(1, key).bind(2, max_key_depth);
+    if (depth.step() && depth.integer(0) >= max_key_depth)
+        db_.fault(ERROR_BADDB);
+    Statement(db_, KEYS_BELOW " DELETE FROM vals WHERE key IN (SELECT id FROM below)")
         .bind(1, key)
+        .bind(2, max_key_depth)
         .run();
-    Statement(db_, "WITH RECURSIVE below(id) AS ("
-                   " SELECT id FROM keys WHERE parent = ?1"
-                   " UNION ALL SELECT keys.id FROM keys JOIN below ON keys.parent = below.id)"
-                   " DELETE FROM keys WHERE id IN (SELECT id FROM below)")
+    Statement(db_, KEYS_BELOW " DELETE FROM keys WHERE id IN (SELECT id FROM below)")
         .bind(1, key)
+        .bind(2, max_key_depth)
         .run();
     touch(key);
 }
+
+#undef KEYS_BELOW
 
 void KeyStore::remove_values(KeyId key)
 {

@@ -1,13 +1,23 @@
 #include "registry/registry_session.h"
 
+#include <pthread.h>
+
 namespace morvane::registry {
 namespace {
+
+void hold_for_fork();
+void release_after_fork();
 
 // One connection and one handle table per process, behind one lock.
 struct ProcessRegistry {
     std::mutex lock;
     Database database;
     HandleTable handles;
+
+    // A fork waits for a registry call in progress, so that the child gets
+    // the lock free and the handle table whole (the connection it then
+    // abandons).
+    ProcessRegistry() { pthread_atfork(hold_for_fork, release_after_fork, release_after_fork); }
 };
 
 ProcessRegistry &process_registry()
@@ -16,13 +26,22 @@ ProcessRegistry &process_registry()
     return registry;
 }
 
+void hold_for_fork() { process_registry().lock.lock(); }
+void release_after_fork() { process_registry().lock.unlock(); }
+
 } // namespace
 
 Session::Session(Uses uses)
     : lock_(process_registry().lock), store_(process_registry().database)
 {
     if (uses == Uses::database) {
-        if (LSTATUS status = db().ensure_open(); status != ERROR_SUCCESS)
+        // A registry file deleted or replaced under this process: the next
+        // call works on the file at the path, as every other process does.
+        // Not within an update, whose transaction holds the file it began on.
+        Database &database = db();
+        if (database.is_open() && !database.scope().active() && database.file_replaced())
+            database.leave_replaced_file();
+        if (LSTATUS status = database.ensure_open(); status != ERROR_SUCCESS)
             fail(status);
     }
 }
@@ -38,6 +57,8 @@ OpenKey Session::key(HKEY handle, REGSAM needed)
         fail(ERROR_INVALID_HANDLE);
     if ((open->access & needed) != needed)
         fail(ERROR_ACCESS_DENIED);
+    if (!predefined_root(handle) && open->generation != db().generation())
+        fail(ERROR_KEY_DELETED);
     return *open;
 }
 

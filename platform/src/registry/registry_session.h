@@ -26,7 +26,8 @@ public:
     HandleTable &handles();
 
     // The key a handle names: ERROR_INVALID_HANDLE for an unknown handle,
-    // ERROR_ACCESS_DENIED when it was not opened with every right in needed.
+    // ERROR_ACCESS_DENIED when it was not opened with every right in needed,
+    // ERROR_KEY_DELETED when it was opened on a registry file since replaced.
     OpenKey key(HKEY handle, REGSAM needed);
 
     // Closes the connection and forgets every handle.
@@ -48,6 +49,7 @@ public:
     REGSAM access() const { return open_.access; }
     KeyStore &store() { return session_.store(); }
     HandleTable &handles() { return session_.handles(); }
+    std::uint64_t generation() { return session_.db().generation(); }
     void commit() { transaction_.commit(); }
 
 private:

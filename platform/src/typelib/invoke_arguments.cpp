@@ -166,18 +166,22 @@ HRESULT BoundArguments::bind_result(const LibraryModel &library, const ParamMode
     return S_OK;
 }
 
+void hand_over_result(VARTYPE declared, VARIANT &result, VARIANT *out)
+{
+    if (declared != VT_VARIANT)
+        result.vt = declared;
+    if (out)
+        *out = result;
+    else
+        VariantClear(&result);
+    result = VARIANT{};
+}
+
 void BoundArguments::take_result(VARIANT *out)
 {
     if (result_type_ == VT_EMPTY)
         return;
-    // A VARIANT result carries its own type; a typed one gets the declared type.
-    if (result_type_ != VT_VARIANT)
-        result_.vt = result_type_;
-    if (out)
-        *out = result_;
-    else
-        VariantClear(&result_);
-    result_ = VARIANT{};
+    hand_over_result(result_type_, result_, out);
     result_type_ = VT_EMPTY;
 }
 

@@ -12,6 +12,11 @@ namespace mvtl {
 // Whether a value of this type can be handed to a caller in a variant of that type.
 bool is_returnable_type(VARTYPE vt);
 
+// Hands an [out, retval] value of the declared type to *out, or frees it when out
+// is null; result is left empty. A VARIANT result carries its own type; a typed
+// one gets the declared type.
+void hand_over_result(VARTYPE declared, VARIANT &result, VARIANT *out);
+
 class BoundArguments {
 public:
     BoundArguments() = default;

@@ -2,6 +2,9 @@
 // identifier and kind, the caller's variants are converted to the declared
 // parameter types, and the member is called through its slot in the instance's
 // table. A failing member's own result code comes back, as through the table.
+// Arguments that already have their declared types skip the binding and go to
+// the member as they are.
+#include "typelib/call_plans.h"
 #include "typelib/invoke_arguments.h"
 #include "typelib/type_information.h"
 
@@ -59,6 +62,28 @@ void fill_exception(EXCEPINFO &info, HRESULT failure)
     record->Release();
 }
 
+// What a call's own outcome means for Invoke: a failure of the call or of the
+// member, or S_OK with a directly returned value handed to the caller.
+HRESULT after_call(HRESULT called, VARTYPE returns, VARIANT &returned, VARIANT *out, EXCEPINFO *exception)
+{
+    if (FAILED(called))
+        return called;
+    if (returns == VT_HRESULT) {
+        if (FAILED(returned.scode)) {
+            if (exception)
+                fill_exception(*exception, returned.scode);
+            return returned.scode;
+        }
+    } else if (returns != VT_VOID) {
+        // A member that returns its value directly rather than through a parameter.
+        if (out)
+            *out = returned;
+        else
+            VariantClear(&returned);
+    }
+    return S_OK;
+}
+
 } // namespace
 
 HRESULT STDMETHODCALLTYPE TypeInformation::Invoke(PVOID pvInstance, MEMBERID memid, WORD wFlags,
@@ -84,31 +109,27 @@ HRESULT STDMETHODCALLTYPE TypeInformation::Invoke(PVOID pvInstance, MEMBERID mem
         return DISP_E_BADVARTYPE;
 
     try {
+        VARIANT returned;
+        VariantInit(&returned);
+        if (const CallPlan *plan = plans_.find(v, static_cast<std::uint32_t>(index));
+            plan && plan->accepts(params)) {
+            VARIANT result{};
+            const HRESULT called = plan->call(pvInstance, params, returned, result);
+            const HRESULT hr = after_call(called, returns, returned, pVarResult, pExcepInfo);
+            if (hr == S_OK && plan->result_type() != VT_EMPTY)
+                hand_over_result(plan->result_type(), result, pVarResult);
+            return hr;
+        }
         BoundArguments args;
         if (const HRESULT hr = args.bind(v, func, params, puArgErr); FAILED(hr))
             return hr;
-        VARIANT returned;
-        VariantInit(&returned);
         const HRESULT called = DispCallFunc(pvInstance, func.vft_slot * sizeof(void *), CC_STDCALL,
                                             returns, args.count(), args.types(), args.values(),
                                             &returned);
-        if (FAILED(called))
-            return called;
-        if (returns == VT_HRESULT) {
-            if (FAILED(returned.scode)) {
-                if (pExcepInfo)
-                    fill_exception(*pExcepInfo, returned.scode);
-                return returned.scode;
-            }
-        } else if (returns != VT_VOID) {
-            // A member that returns its value directly rather than through a parameter.
-            if (pVarResult)
-                *pVarResult = returned;
-            else
-                VariantClear(&returned);
-        }
-        args.take_result(pVarResult);
-        return S_OK;
+        const HRESULT hr = after_call(called, returns, returned, pVarResult, pExcepInfo);
+        if (hr == S_OK)
+            args.take_result(pVarResult);
+        return hr;
     } catch (const std::bad_alloc &) {
         return E_OUTOFMEMORY;
     }

@@ -10,50 +10,41 @@ namespace {
 
 using ScriptResource = ScriptTest;
 
-HRESULT apply(const std::u16string &module, WORD number, const char16_t *type, bool install)
+TEST_F(ScriptResource, ResultsAndTheKeysEachResourceLeaves)
 {
-    RegistryScript script;
-    EXPECT_EQ(script.set_variable(u"Module", u"/unused"), S_OK);
-    return script.apply_resource(module.c_str(), number, type, install);
-}
-
-TEST_F(ScriptResource, FailuresToLoadAreSystemErrorsAndTouchNothing)
-{
-    const Tree before = snapshot(HKEY_CLASSES_ROOT);
-    EXPECT_EQ(apply(u"/nonexistent/module.so", 101, u"REGISTRY", true), HRESULT(0x80070002));
-    EXPECT_EQ(apply(script_module_path(), 199, u"REGISTRY", true), HRESULT(0x80070716));
-    EXPECT_EQ(apply(script_module_path(), 101, u"NOSUCHTYPE", true), HRESULT(0x80070715));
-
-    const std::string not_a_module = std::filesystem::temp_directory_path() / "script_resource_text.so";
-    std::ofstream(not_a_module) << "HKCR { Written }";
-    EXPECT_EQ(apply(std::u16string(not_a_module.begin(), not_a_module.end()), 101, u"REGISTRY", true),
-              HRESULT(0x8007000B));
-    std::filesystem::remove(not_a_module);
-
+    const std::string text_file = std::filesystem::temp_directory_path() / "script_resource_text.so";
+    std::ofstream(text_file) << "HKCR { Written }";
+    const std::u16string module = script_module_path();
+    const struct {
+        std::u16string module;
+        WORD number;
+        const char16_t *type;
+        bool install;
+        HRESULT result;
+        const char *after;
+    } rows[] = {
+        {u"/nonexistent/module.so", 101, u"REGISTRY", true, HRESULT(0x80070002), ""},
+        {module, 199, u"REGISTRY", true, HRESULT(0x80070716), ""},
+        {module, 101, u"NOSUCHTYPE", true, HRESULT(0x80070715), ""},
+        {std::u16string(text_file.begin(), text_file.end()), 101, u"REGISTRY", true, HRESULT(0x8007000B), ""},
+        // The text ends at its first zero byte; the type is found without case.
+        {module, 102, u"REGISTRY", true, S_OK, "BeforeZero @='kept'\n"},
+        {module, 102, u"registry", false, S_OK, ""},
+        {module, 103, u"REGISTRY", true, S_OK, ""},
+        {module, 103, u"REGISTRY", false, S_OK, ""},
+        // A missing variable stops the run before it starts.
+        {module, 104, u"REGISTRY", true, DISP_E_EXCEPTION, ""},
+    };
+    for (const auto &row : rows) {
+        RegistryScript script;
+        EXPECT_EQ(script.set_variable(u"Module", u"/unused"), S_OK);
+        EXPECT_EQ(script.apply_resource(row.module.c_str(), row.number, row.type, row.install), row.result)
+            << row.number;
+        EXPECT_EQ(registry_text(), row.after) << row.number;
+    }
+    std::filesystem::remove(text_file);
     RegistryScript script;
     EXPECT_EQ(script.apply_resource(nullptr, 101, u"REGISTRY", true), E_INVALIDARG);
-    EXPECT_EQ(snapshot(HKEY_CLASSES_ROOT), before);
-}
-
-TEST_F(ScriptResource, TheTextEndsAtItsFirstZeroByte)
-{
-    ASSERT_EQ(apply(script_module_path(), 102, u"REGISTRY", true), S_OK);
-    EXPECT_EQ(snapshot(HKEY_CLASSES_ROOT), (Tree{{"", {}}, {"BeforeZero", {{"", text("kept")}}}}));
-    ASSERT_EQ(apply(script_module_path(), 102, u"registry", false), S_OK);
-    EXPECT_EQ(snapshot(HKEY_CLASSES_ROOT), (Tree{{"", {}}}));
-}
-
-TEST_F(ScriptResource, AnEmptyScriptDoesNothing)
-{
-    EXPECT_EQ(apply(script_module_path(), 103, u"REGISTRY", true), S_OK);
-    EXPECT_EQ(apply(script_module_path(), 103, u"REGISTRY", false), S_OK);
-    EXPECT_EQ(snapshot(HKEY_CLASSES_ROOT), (Tree{{"", {}}}));
-}
-
-TEST_F(ScriptResource, AMissingVariableStopsTheRunBeforeItStarts)
-{
-    EXPECT_EQ(apply(script_module_path(), 104, u"REGISTRY", true), DISP_E_EXCEPTION);
-    EXPECT_EQ(snapshot(HKEY_CLASSES_ROOT), (Tree{{"", {}}}));
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
-// Shared by the registration interpreter's tests: a registry of their own (a
-// scratch database named by MORVANE_REGISTRY before the first registry call),
-// emptied before each test, module heaps set up, and ways to run scripts and to
-// read the registry back as a whole.
-#ifndef MORVANE_TESTS_SCRIPT_TEST_SUPPORT_H
-#define MORVANE_TESTS_SCRIPT_TEST_SUPPORT_H
+// Shared by the registration interpreter's tests: a scratch registry and set-up
+// module heaps for each test, ways to run scripts, to lay out keys from their
+// text form and to read the roots back as text.
+#pragma once
 
+#include "registry_tree.h"
+#include "scratch_registry.h"
 #include "server/registry_script.h"
 #include "server/script_parser.h"
 
@@ -12,36 +12,12 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-#include <optional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace script_test {
-
-struct Value {
-    DWORD type = 0;
-    std::vector<unsigned char> data;
-
-    bool operator==(const Value &other) const { return type == other.type && data == other.data; }
-};
-
-// A whole tree: every key's path below the root (the root itself is ""), with its
-// values by name ("" is the default value).
-using Tree = std::map<std::string, std::map<std::string, Value>>;
-
-Value text(const std::string &s);  // REG_SZ with its terminator
-Value number(DWORD n);             // REG_DWORD
-Value bytes(std::vector<unsigned char> b);
-
-// Every key and value under the root key (predefined) or under root\path.
-Tree snapshot(HKEY root, const std::string &path = "");
-bool key_exists(HKEY root, const std::string &path);
-std::optional<Value> value_of(HKEY root, const std::string &path, const char *name);
-// Creates root\path with the given values (REG_SZ text; "" is the default value).
-void make_key(HKEY root, const std::string &path,
-              const std::vector<std::pair<std::string, std::string>> &values = {});
 
 // Expands and runs a script text with the given variables.
 HRESULT run(const std::string &script, bool install,
@@ -49,17 +25,24 @@ HRESULT run(const std::string &script, bool install,
 inline HRESULT install(const std::string &script) { return run(script, true); }
 inline HRESULT uninstall(const std::string &script) { return run(script, false); }
 
+// Creates keys under HKEY_CLASSES_ROOT from lines in the form tree_text writes,
+// with string values only: "Path\\Below @=default @Name=value".
+void make_keys(const std::string &lines);
+
+// HKEY_CLASSES_ROOT as tree_text gives it, followed by HKEY_CURRENT_USER's and
+// HKEY_LOCAL_MACHINE's keys with "HKCU\\" and "HKLM\\" before their paths.
+std::string registry_text();
+
 // The test module that carries the scripts of scripts/ as resources.
 std::u16string script_module_path();
-std::string read_source_file(const char *name);
 
-// Each test starts with empty roots and set-up module heaps.
 class ScriptTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
+
+private:
+    std::unique_ptr<morvane::test::ScratchRegistry> registry_;
 };
 
 }  // namespace script_test
-
-#endif

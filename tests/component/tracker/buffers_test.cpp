@@ -2,54 +2,60 @@
 // allocation failures, and the reuse of the pyramid storage between runs.
 #include "flow_tracking.h"
 #include "test_support.h"
-#include "tracker_messages.h"
+#include "expected_messages.h"
+
+#include <limits>
 
 namespace morvane::test {
 namespace {
 
-TEST(TrackerBuffers, DecimationWithTheDefaultSize)
+// Sizes that create_morvane accepts or refuses; a refusal leaves no buffers,
+// even where an earlier create made some, and keeps the stale mark.
+TEST(TrackerBuffers, CreateAcceptsOnlySizesItCanDecimateAndAllocate)
 {
-    // 192 × 144 divides by 16 but 144 not by 32.
-    for (LONG levels = 0; levels <= 5; ++levels) {
+    const LONG int_max = std::numeric_limits<LONG>::max();
+    const struct {
+        LONG lines, columns, levels, max_features;
+        HRESULT code;
+        const char *message;
+    } rows[] = {
+        // 192 × 144 divides by 16 but 144 not by 32.
+        {144, 192, 4, 400, S_OK, nullptr},
+        {144, 192, 5, 400, E_FAIL, expected::decimation},
+        {143, 192, 1, 400, E_FAIL, expected::decimation},
+        {1 << 30, 1 << 30, 31, 400, E_FAIL, expected::decimation},
+        {1 << 30, 1 << 30, 32, 400, E_FAIL, expected::decimation},
+        {1 << 30, 1 << 30, 64, 400, E_FAIL, expected::decimation},
+        {1 << 30, 1 << 30, int_max, 400, E_FAIL, expected::decimation},
+        // 2^29 points of 8 bytes no longer fit a 32-bit size.
+        {144, 192, 0, 1 << 29, E_OUTOFMEMORY, expected::out_of_memory},
+        // 2^48 bytes per pyramid: beyond any address space.
+        {1 << 24, 1 << 24, 0, 400, E_OUTOFMEMORY, expected::out_of_memory},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(::testing::Message() << row.lines << " x " << row.columns << ", " << row.levels << " levels");
         Tracker tracker;
-        ASSERT_EQ(tracker.put_pyramid_levels(levels), S_OK);
+        ASSERT_EQ(tracker.create_morvane(), S_OK);
+        ASSERT_EQ(tracker.put_lines(row.lines), S_OK);
+        ASSERT_EQ(tracker.put_columns(row.columns), S_OK);
+        ASSERT_EQ(tracker.put_pyramid_levels(row.levels), S_OK);
+        ASSERT_EQ(tracker.put_max_features(row.max_features), S_OK);
         const HRESULT result = tracker.create_morvane();
-        if (levels <= 4) {
-            EXPECT_EQ(result, S_OK) << levels;
-            EXPECT_TRUE(tracker.allocated()) << levels;
-        } else {
-            EXPECT_TRUE(failed_with(result, E_FAIL, messages::decimation)) << levels;
-            EXPECT_FALSE(tracker.allocated()) << levels;
+        if (row.message == nullptr) {
+            EXPECT_EQ(result, S_OK);
+            EXPECT_TRUE(tracker.allocated());
+            continue;
         }
+        EXPECT_TRUE(failed_with(result, row.code, row.message));
+        EXPECT_FALSE(tracker.allocated());
+        EXPECT_EQ(tracker.pyramid_a(), nullptr);
+        EXPECT_EQ(tracker.pyramid_b(), nullptr);
+        EXPECT_TRUE(tracker.properties_changed());
+        // The object recovers once the sizes are sensible again.
+        configure(tracker, Settings{});
+        ASSERT_EQ(tracker.put_max_features(400), S_OK);
+        EXPECT_EQ(tracker.create_morvane(), S_OK);
     }
-}
-
-TEST(TrackerBuffers, DeepLevelsNeverDivide)
-{
-    Tracker tracker;
-    ASSERT_EQ(tracker.put_lines(1 << 30), S_OK);
-    ASSERT_EQ(tracker.put_columns(1 << 30), S_OK);
-    ASSERT_EQ(tracker.put_pyramid_levels(31), S_OK);
-    EXPECT_TRUE(failed_with(tracker.create_morvane(), E_FAIL, messages::decimation));
-    for (LONG levels : {32, 63, 64, 1000, std::numeric_limits<LONG>::max()}) {
-        ASSERT_EQ(tracker.put_pyramid_levels(levels), S_OK);
-        EXPECT_TRUE(failed_with(tracker.create_morvane(), E_FAIL, messages::decimation)) << levels;
-    }
-    EXPECT_FALSE(tracker.allocated());
-}
-
-TEST(TrackerBuffers, FailedCreateReleasesAnAllocatedObject)
-{
-    Tracker tracker;
-    ASSERT_EQ(tracker.create_morvane(), S_OK);
-    ASSERT_EQ(tracker.put_lines(143), S_OK);
-    ASSERT_EQ(tracker.put_pyramid_levels(1), S_OK);
-    EXPECT_TRUE(failed_with(tracker.create_morvane(), E_FAIL, messages::decimation));
-    EXPECT_FALSE(tracker.allocated());
-    EXPECT_EQ(tracker.pyramid_a(), nullptr);
-    EXPECT_EQ(tracker.pyramid_b(), nullptr);
-    // The failed create does not clear the stale mark.
-    EXPECT_TRUE(tracker.properties_changed());
 }
 
 TEST(TrackerBuffers, CreateAndDestroyAnyNumberOfTimes)
@@ -101,32 +107,6 @@ TEST(TrackerBuffers, GeometryWritesMakeTheBuffersStale)
     clear_error_record();
 }
 
-TEST(TrackerBuffers, CapacityBeyondThirtyTwoBitsIsOutOfMemory)
-{
-    Tracker tracker;
-    ASSERT_EQ(tracker.create_morvane(), S_OK);
-    // 2^29 points of 8 bytes no longer fit a 32-bit size.
-    ASSERT_EQ(tracker.put_max_features(1 << 29), S_OK);
-    EXPECT_TRUE(failed_with(tracker.create_morvane(), E_OUTOFMEMORY, messages::out_of_memory));
-    EXPECT_FALSE(tracker.allocated());
-    EXPECT_EQ(tracker.pyramid_a(), nullptr);
-}
-
-TEST(TrackerBuffers, FramesTooLargeForMemoryAreOutOfMemory)
-{
-    Tracker tracker;
-    ASSERT_EQ(tracker.create_morvane(), S_OK);
-    // 2^48 bytes per pyramid: beyond any address space.
-    ASSERT_EQ(tracker.put_lines(1 << 24), S_OK);
-    ASSERT_EQ(tracker.put_columns(1 << 24), S_OK);
-    EXPECT_TRUE(failed_with(tracker.create_morvane(), E_OUTOFMEMORY, messages::out_of_memory));
-    EXPECT_FALSE(tracker.allocated());
-    // The object recovers once the size is sensible again.
-    ASSERT_EQ(tracker.put_lines(48), S_OK);
-    ASSERT_EQ(tracker.put_columns(64), S_OK);
-    EXPECT_EQ(tracker.create_morvane(), S_OK);
-}
-
 // Start of each level's buffer (its padded allocation).
 std::vector<const uchar *> level_buffers(const FlowPyramid &pyramid)
 {
@@ -154,8 +134,9 @@ TEST(TrackerBuffers, PyramidStorageIsReusedByEveryRun)
         ASSERT_EQ(track_direct(tracker, a, b, points).result, S_OK);
         const auto warm_a = level_buffers(*tracker.pyramid_a());
         const auto warm_b = level_buffers(*tracker.pyramid_b());
-        ASSERT_EQ(warm_a.size(), static_cast<size_t>(levels + 1));
-        ASSERT_EQ(warm_b.size(), static_cast<size_t>(levels + 1));
+        // Each level's image and its gradients.
+        ASSERT_EQ(warm_a.size(), static_cast<size_t>(2 * (levels + 1)));
+        ASSERT_EQ(warm_b.size(), static_cast<size_t>(2 * (levels + 1)));
         EXPECT_EQ(warm_a[0], base_a[0]);
         EXPECT_EQ(warm_b[0], base_b[0]);
 
@@ -179,7 +160,7 @@ TEST(TrackerBuffers, CreateForgetsEarlierResidues)
     ASSERT_EQ(tracker.get_match_residue(residue.get()), S_OK);
     ASSERT_EQ(tracker.create_morvane(), S_OK);
     OwnedVariant again;
-    EXPECT_TRUE(failed_with(tracker.get_match_residue(again.get()), E_FAIL, messages::no_residue));
+    EXPECT_TRUE(failed_with(tracker.get_match_residue(again.get()), E_FAIL, expected::no_residue));
 }
 
 } // namespace

@@ -1,27 +1,17 @@
 // The direct call: accuracy on frames with a known motion, agreement with the
-// library's own call, pointer checks, untouched memory, the released state,
+// library's own call with and without the object's buffers, untouched memory,
 // and the refusals that keep bad settings and library failures inside.
 #include "test_support.h"
-#include "tracker_messages.h"
+#include "expected_messages.h"
 
 #include <opencv2/video/tracking.hpp>
 
 #include <cmath>
 #include <cstring>
-#include <functional>
 #include <limits>
 
 namespace morvane::test {
 namespace {
-
-using Runner = std::function<TrackResult(Tracker &, const cv::Mat &, const cv::Mat &,
-                                         const std::vector<cv::Point2f> &)>;
-
-TrackResult direct(Tracker &tracker, const cv::Mat &a, const cv::Mat &b,
-                   const std::vector<cv::Point2f> &points)
-{
-    return track_direct(tracker, a, b, points);
-}
 
 struct AccuracyCase {
     const char *name;
@@ -78,22 +68,6 @@ const AccuracyCase accuracy_cases[] = {
 INSTANTIATE_TEST_SUITE_P(Motion, TrackingAccuracy, ::testing::ValuesIn(accuracy_cases),
                          [](const auto &c) { return std::string(c.param.name); });
 
-TEST(DirectTracking, StartPointsOutsideTheFrameAreNotFound)
-{
-    Tracker tracker;
-    ASSERT_EQ(tracker.create_morvane(), S_OK);
-    const cv::Mat a = textured_frame(192, 144);
-    const cv::Mat b = textured_frame(192, 144, 0.5, 0.5);
-    const std::vector<cv::Point2f> points = {{96.0f, 72.0f}, {-40.0f, 70.0f}, {100.0f, 500.0f},
-                                             {250.0f, -30.0f}, {60.0f, 60.0f}};
-    for (const Runner &run : {Runner(direct), Runner(track_matrix)}) {
-        ASSERT_EQ(tracker.put_calc_match_residue(1), S_OK);
-        const TrackResult r = run(tracker, a, b, points);
-        ASSERT_EQ(r.result, S_OK);
-        EXPECT_EQ(r.status, (std::vector<unsigned char>{1, 0, 0, 0, 1}));
-    }
-}
-
 TEST(DirectTracking, AgreesWithTheLibrarysOwnCall)
 {
     // An uneven window (7 × 3) and two levels: any mix-up of width and height,
@@ -131,6 +105,48 @@ TEST(DirectTracking, AgreesWithTheLibrarysOwnCall)
     }
 }
 
+TEST(DirectTracking, KeptPyramidsFollowTheBytesNotTheBuffers)
+{
+    // Two caller buffers refilled between runs, as a video reader does: every
+    // run agrees with the library's own call on the content of the moment,
+    // whether a kept pyramid is reused, reused in the other role, or stale.
+    const std::vector<cv::Mat> frames = {textured_frame(192, 144, 0.0, 0.0, 5),
+                                         textured_frame(192, 144, 0.6, 0.3, 5),
+                                         textured_frame(192, 144, 1.3, -0.4, 5)};
+    struct Step {
+        int in_first, in_second; // frames held by the two buffers
+        bool backward;           // tracks from the second buffer to the first
+    };
+    const Step steps[] = {{0, 1, false}, {0, 1, true}, {2, 1, false}, {2, 1, true},
+                          {2, 0, false}, {1, 0, true}, {1, 1, false}};
+    const auto points = grid_points(192, 144, 10, 13);
+    const cv::TermCriteria stop(cv::TermCriteria::COUNT + cv::TermCriteria::EPS, 10,
+                                static_cast<double>(0.01f));
+    Tracker tracker;
+    configure(tracker, Settings{192, 144, 2, 2, 10, 0.01f});
+    ASSERT_EQ(tracker.put_feature_width(3), S_OK);
+    ASSERT_EQ(tracker.create_morvane(), S_OK);
+    cv::Mat first(144, 192, CV_8UC1);
+    cv::Mat second(144, 192, CV_8UC1);
+    for (const Step &step : steps) {
+        frames[static_cast<size_t>(step.in_first)].copyTo(first);
+        frames[static_cast<size_t>(step.in_second)].copyTo(second);
+        const cv::Mat &from = step.backward ? second : first;
+        const cv::Mat &to = step.backward ? first : second;
+        std::vector<cv::Point2f> expected_points;
+        std::vector<unsigned char> expected_status;
+        std::vector<float> expected_residue;
+        cv::calcOpticalFlowPyrLK(from.clone(), to.clone(), points, expected_points, expected_status,
+                                 expected_residue, cv::Size(7, 5), 2, stop, 0);
+        const TrackResult r = track_direct(tracker, from, to, points);
+        const std::string where = "frames " + std::to_string(step.in_first) + ", " +
+                                  std::to_string(step.in_second) + (step.backward ? " back" : "");
+        ASSERT_EQ(r.result, S_OK) << where;
+        EXPECT_EQ(r.status, expected_status) << where;
+        EXPECT_EQ(r.points, expected_points) << where;
+    }
+}
+
 // Caller arrays with room past count, filled with values no run writes.
 struct CallerArrays {
     static constexpr size_t room = 6;
@@ -152,25 +168,6 @@ struct CallerArrays {
     std::vector<unsigned char> status;
     std::vector<float> residue;
 };
-
-TEST(DirectTracking, NullPointersAreRefusedBeforeTracking)
-{
-    Tracker tracker;
-    ASSERT_EQ(tracker.create_morvane(), S_OK);
-    cv::Mat a = textured_frame(192, 144);
-    cv::Mat b = a.clone();
-    CallerArrays arrays(grid_points(192, 144, 20, 40));
-    const auto n = static_cast<LONG>(arrays.from.size());
-    BYTE *frames[] = {a.data, b.data};
-    for (int missing = 0; missing < 5; ++missing) {
-        const HRESULT result = tracker._track_corners(
-            missing == 0 ? nullptr : frames[0], missing == 1 ? nullptr : frames[1], n,
-            missing == 2 ? nullptr : arrays.from_data(), missing == 3 ? nullptr : arrays.to_data(),
-            missing == 4 ? nullptr : arrays.status.data(), arrays.residue.data());
-        EXPECT_TRUE(failed_with(result, E_POINTER, messages::null_pointer)) << missing;
-        EXPECT_TRUE(arrays.untouched_from(0)) << missing;
-    }
-}
 
 TEST(DirectTracking, WritesOnlyTheFirstCountEntries)
 {
@@ -205,44 +202,6 @@ TEST(DirectTracking, WritesOnlyTheFirstCountEntries)
                                      none.status.data(), none.residue.data()),
               S_OK);
     EXPECT_TRUE(none.untouched_from(0));
-}
-
-TEST(DirectTracking, NegativeCountIsRefused)
-{
-    Tracker tracker;
-    cv::Mat a = textured_frame(192, 144);
-    CallerArrays arrays(grid_points(192, 144, 20, 40));
-    for (LONG count : {-1, std::numeric_limits<LONG>::min()}) {
-        EXPECT_TRUE(failed_with(tracker._track_corners(a.data, a.data, count, arrays.from_data(),
-                                                       arrays.to_data(), arrays.status.data(),
-                                                       arrays.residue.data()),
-                                E_INVALIDARG, messages::negative_count));
-        EXPECT_TRUE(arrays.untouched_from(0));
-    }
-}
-
-TEST(DirectTracking, WorksWithoutTheObjectsBuffers)
-{
-    const cv::Mat a = textured_frame(192, 144);
-    const cv::Mat b = textured_frame(192, 144, -0.8, 0.6);
-    const auto points = grid_points(192, 144, 20, 20);
-    Tracker allocated;
-    ASSERT_EQ(allocated.create_morvane(), S_OK);
-    const TrackResult expected = track_direct(allocated, a, b, points);
-    ASSERT_EQ(expected.result, S_OK);
-
-    Tracker tracker;  // never allocated
-    const TrackResult before = track_direct(tracker, a, b, points);
-    ASSERT_EQ(tracker.create_morvane(), S_OK);
-    ASSERT_EQ(tracker.destroy_morvane(), S_OK);
-    const TrackResult after = track_direct(tracker, a, b, points);
-    for (const TrackResult *r : {&before, &after}) {
-        ASSERT_EQ(r->result, S_OK);
-        EXPECT_EQ(r->points, expected.points);
-        EXPECT_EQ(r->status, expected.status);
-        EXPECT_EQ(r->residue, expected.residue);
-    }
-    EXPECT_EQ(tracker.pyramid_a(), nullptr);
 }
 
 TEST(DirectTracking, ReadsTheFrameSizeOfTheMoment)
@@ -293,61 +252,60 @@ TEST(DirectTracking, AnyLevelCountIsSafe)
     }
 }
 
-TEST(DirectTracking, WindowsBeyondTheLibrarysLimitsAreRefused)
+// Each refusal: its code and message, with the caller's arrays left untouched.
+TEST(DirectTracking, RefusalsLeaveTheCallersArraysUntouched)
 {
-    struct Window {
-        LONG half_width, half_height;
-    };
     const LONG int_max = std::numeric_limits<LONG>::max();
-    const Window refused[] = {
-        {int_max, 2},                   // 2·n+1 does not fit in 32 bits
-        {2, int_max / 2 + 1},           // nor here
-        {int_max / 2, 2},               // fits, but the padded frame does not
-        {20000, 20000},                 // the window's pixels overflow the library's count
+    const struct {
+        const char *what;
+        bool allocate;
+        LONG lines, columns, half_width, half_height, count;
+        int missing; // which of the five pointers is null, or -1
+        HRESULT code;
+        const char *message;
+    } rows[] = {
+        {"first frame", true, 144, 192, 2, 2, 60, 0, E_POINTER, expected::null_pointer},
+        {"second frame", true, 144, 192, 2, 2, 60, 1, E_POINTER, expected::null_pointer},
+        {"start points", true, 144, 192, 2, 2, 60, 2, E_POINTER, expected::null_pointer},
+        {"tracked points", true, 144, 192, 2, 2, 60, 3, E_POINTER, expected::null_pointer},
+        {"status", true, 144, 192, 2, 2, 60, 4, E_POINTER, expected::null_pointer},
+        {"count -1", false, 144, 192, 2, 2, -1, -1, E_INVALIDARG, expected::negative_count},
+        {"lowest count", false, 144, 192, 2, 2, std::numeric_limits<LONG>::min(), -1, E_INVALIDARG,
+         expected::negative_count},
+        // 2·n+1 does not fit in 32 bits; then the padded frame does not; then the
+        // window's pixels overflow the library's count.
+        {"widest window", true, 144, 192, int_max, 2, 60, -1, E_INVALIDARG, expected::window_too_large},
+        {"tallest window", true, 144, 192, 2, int_max / 2 + 1, 60, -1, E_INVALIDARG, expected::window_too_large},
+        {"padded frame", true, 144, 192, int_max / 2, 2, 60, -1, E_INVALIDARG, expected::window_too_large},
+        {"window pixels", true, 144, 192, 20000, 20000, 60, -1, E_INVALIDARG, expected::window_too_large},
+        // Frames of 2^24 × 2^24: the library's exception must not leave the call.
+        {"huge frames", false, 1 << 24, 1 << 24, 2, 2, 60, -1, E_FAIL, expected::tracking_failed},
+        {"huge frames, allocated", true, 1 << 24, 1 << 24, 2, 2, 60, -1, E_FAIL, expected::tracking_failed},
     };
-    Tracker tracker;
-    ASSERT_EQ(tracker.create_morvane(), S_OK);
     cv::Mat a = textured_frame(192, 144);
-    CallerArrays arrays(grid_points(192, 144, 20, 40));
-    const auto n = static_cast<LONG>(arrays.from.size());
-    for (const Window &w : refused) {
-        ASSERT_EQ(tracker.put_feature_width(w.half_width), S_OK);
-        ASSERT_EQ(tracker.put_feature_height(w.half_height), S_OK);
-        EXPECT_TRUE(failed_with(tracker._track_corners(a.data, a.data, n, arrays.from_data(),
-                                                       arrays.to_data(), arrays.status.data(),
-                                                       arrays.residue.data()),
-                                E_INVALIDARG, messages::window_too_large))
-            << w.half_width << " x " << w.half_height;
-        EXPECT_TRUE(arrays.untouched_from(0));
-    }
-    // A window larger than the frame is still the library's to handle.
-    ASSERT_EQ(tracker.put_feature_width(150), S_OK);
-    ASSERT_EQ(tracker.put_feature_height(100), S_OK);
-    EXPECT_EQ(tracker._track_corners(a.data, a.data, n, arrays.from_data(), arrays.to_data(),
-                                     arrays.status.data(), arrays.residue.data()),
-              S_OK);
-}
-
-TEST(DirectTracking, LibraryFailuresBecomeResultCodes)
-{
-    // Frames of 2^24 × 2^24 pixels: the pyramid cannot be allocated, and the
-    // library's exception must not leave the call.
-    for (bool allocate : {false, true}) {
+    cv::Mat b = a.clone();
+    for (const auto &row : rows) {
         Tracker tracker;
-        if (allocate) {
+        if (row.allocate) {
             ASSERT_EQ(tracker.create_morvane(), S_OK);
         }
-        ASSERT_EQ(tracker.put_lines(1 << 24), S_OK);
-        ASSERT_EQ(tracker.put_columns(1 << 24), S_OK);
-        cv::Mat a = textured_frame(192, 144);
+        ASSERT_EQ(tracker.put_lines(row.lines), S_OK);
+        ASSERT_EQ(tracker.put_columns(row.columns), S_OK);
+        ASSERT_EQ(tracker.put_feature_width(row.half_width), S_OK);
+        ASSERT_EQ(tracker.put_feature_height(row.half_height), S_OK);
         CallerArrays arrays(grid_points(192, 144, 20, 40));
-        EXPECT_TRUE(failed_with(tracker._track_corners(a.data, a.data,
-                                                       static_cast<LONG>(arrays.from.size()),
-                                                       arrays.from_data(), arrays.to_data(),
-                                                       arrays.status.data(), arrays.residue.data()),
-                                E_FAIL, messages::tracking_failed));
-        EXPECT_TRUE(arrays.untouched_from(0));
+        const HRESULT result = tracker._track_corners(
+            row.missing == 0 ? nullptr : a.data, row.missing == 1 ? nullptr : b.data, row.count,
+            row.missing == 2 ? nullptr : arrays.from_data(), row.missing == 3 ? nullptr : arrays.to_data(),
+            row.missing == 4 ? nullptr : arrays.status.data(), arrays.residue.data());
+        EXPECT_TRUE(failed_with(result, row.code, row.message)) << row.what;
+        EXPECT_TRUE(arrays.untouched_from(0)) << row.what;
     }
+    // A window larger than the frame is still the library's to handle.
+    Tracker tracker;
+    ASSERT_EQ(tracker.put_feature_width(150), S_OK);
+    ASSERT_EQ(tracker.put_feature_height(100), S_OK);
+    EXPECT_EQ(track_direct(tracker, a, b, grid_points(192, 144, 20, 40)).result, S_OK);
 }
 
 } // namespace

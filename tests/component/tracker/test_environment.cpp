@@ -2,15 +2,12 @@
 // component's load step sets them up before any object exists, and with a
 // scratch registry of its own, so that whether the class is registered is up
 // to the tests and not to the machine.
+#include "scratch_registry.h"
 #include "server/module_heap.h"
-
-#include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <string>
+#include <memory>
 
 namespace {
 
@@ -19,24 +16,17 @@ public:
     void SetUp() override
     {
         ASSERT_TRUE(module_heap_setup());
-        std::string pattern = (std::filesystem::temp_directory_path() / "tracker-test-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-        setenv("MORVANE_REGISTRY", (folder_ / "registry.db").c_str(), 1);
-        MorvaneRegistryReset();
+        registry_ = std::make_unique<morvane::test::ScratchRegistry>();
     }
 
     void TearDown() override
     {
-        MorvaneRegistryReset();
-        unsetenv("MORVANE_REGISTRY");
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
+        registry_.reset();
         module_heap_teardown();
     }
 
 private:
-    std::filesystem::path folder_;
+    std::unique_ptr<morvane::test::ScratchRegistry> registry_;
 };
 
 const auto *const environment = ::testing::AddGlobalTestEnvironment(new TrackerTestEnvironment);

@@ -262,4 +262,45 @@ TEST_F(Activation, ConcurrentFirstActivationsShareOneLoad)
     EXPECT_FALSE(is_loaded(TEST_SERVER)) << "one unload undoes every activation";
 }
 
+// Activation keeps where a class's server lives; a change of the class's entries
+// made by this process is seen by the very next activation.
+TEST_F(Activation, FollowsChangesOfTheServerEntry)
+{
+    const std::string class_key = "CLSID\\" TEST_THING_CLASS_KEY;
+    struct Step {
+        const char *what;
+        void (*change)(const std::string &class_key);
+        HRESULT expected;
+    };
+    const Step steps[] = {
+        {"registered", [](const std::string &) {}, S_OK},
+        {"moved to a missing file",
+         [](const std::string &key) {
+             const std::string absent = scratch.file("absent.so");
+             set_default_value(key + "\\InprocServer32", &absent);
+         },
+         CO_E_DLLNOTFOUND},
+        {"removed",
+         [](const std::string &key) {
+             EXPECT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, (key + "\\InprocServer32").c_str()), ERROR_SUCCESS);
+         },
+         REGDB_E_CLASSNOTREG},
+        {"registered again",
+         [](const std::string &key) {
+             const std::string server = TEST_SERVER;
+             set_default_value(key + "\\InprocServer32", &server);
+         },
+         S_OK},
+    };
+    for (const Step &step : steps) {
+        step.change(class_key);
+        void *pv = &pv;
+        EXPECT_EQ(CoCreateInstance(kTestThingClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &pv),
+                  step.expected)
+            << step.what;
+        if (pv)
+            static_cast<IUnknown *>(pv)->Release();
+    }
+}
+
 } // namespace

@@ -1,67 +1,33 @@
 #!/usr/bin/env bash
-# Installs a build tree into a scratch prefix, checks the installed layout, and
-# builds and runs a C client against the installation through pkg-config alone.
-#   install_test.sh BUILD_DIR WORK_DIR CLIENT_SOURCE C_COMPILER [CLIENT_FLAGS...]
+# The installation's layout and its pkg-config file: the installed files are
+# exactly the committed list, the pkg-config version is the project's, and a C
+# client builds against the installation through pkg-config alone and finds the
+# installed runtime through its run path, as the installed programs do.
+#   install_test.sh PREFIX WORK_DIR FILE_LIST CONFIG VERSION CLIENT_SOURCE C_COMPILER [CLIENT_FLAGS...]
 set -euo pipefail
-build_dir=$1 work_dir=$2 client_source=$3 cc=$4
-shift 4
-client_flags=("$@")
+prefix=$1 work_dir=$2 file_list=$3 config=$4 version=$5 client_source=$6 cc=$7
+shift 7
+source "$(dirname "$0")/file_list.sh"
 
-# Files every installation holds; extend the list as deliverables are added.
-expected=(
-  lib/libmorvane-platform.so
-  lib/Morvane.so
-  bin/regsvr
-  bin/reg
-  include/morvane.h
-  lib/pkgconfig/morvane.pc
-  include/windows.h
-  include/wintypes.h
-  include/winerror.h
-  include/winbase.h
-  include/winreg.h
-  include/unknwn.h
-  include/objidl.h
-  include/objbase.h
-  include/oaidl.h
-  include/oatypelib.h
-  include/oleauto.h
-)
+check_file_list "$prefix" "$file_list" "$config"
 
 mkdir -p "$work_dir"
 scratch=$(mktemp -d "$work_dir/install.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
-prefix=$scratch/prefix
+export PKG_CONFIG_PATH=$prefix/lib/pkgconfig
+found_version=$(pkg-config --modversion morvane)
+[ "$found_version" = "$version" ] || { echo "morvane.pc says version $found_version, not $version" >&2; exit 1; }
 
-cmake --install "$build_dir" --prefix "$prefix" >/dev/null
-
-missing=0
-for file in "${expected[@]}"; do
-  if [ ! -f "$prefix/$file" ]; then
-    echo "missing from the installation: $file" >&2
-    missing=1
-  fi
-done
-[ "$missing" -eq 0 ]
-
-flags=$(PKG_CONFIG_PATH="$prefix/lib/pkgconfig" pkg-config --cflags --libs morvane)
-# shellcheck disable=SC2086 # the flags are meant to split into words
-"$cc" -std=c11 -Wall -Wextra -Wpedantic -Werror "${client_flags[@]}" "$client_source" $flags \
+# shellcheck disable=SC2046 # the flags are meant to split into words
+"$cc" -std=c11 -Wall -Wextra -Wpedantic -Werror "$@" "$client_source" $(pkg-config --cflags --libs morvane) \
   -o "$scratch/client"
 
-# The client must find the installed runtime through its run path alone.
-resolved=$(env -u LD_LIBRARY_PATH ldd "$scratch/client" | awk '/libmorvane-platform/ { print ($3 == "not" ? "nothing" : $3) }')
-case $(realpath "$resolved") in
-  "$(realpath "$prefix")"/lib/*) ;;
-  *) echo "client resolves the runtime to '$resolved', not to the installation" >&2; exit 1 ;;
-esac
-env -u LD_LIBRARY_PATH "$scratch/client"
-
-# Installed programs find the installed runtime through their run path too.
-for program in regsvr reg; do
-  resolved=$(env -u LD_LIBRARY_PATH ldd "$prefix/bin/$program" | awk '/libmorvane-platform/ { print ($3 == "not" ? "nothing" : $3) }')
+# The client and the installed programs find the installed runtime through their run path alone.
+for program in "$scratch/client" "$prefix/bin/regsvr" "$prefix/bin/reg" "$prefix/bin/trackdemo"; do
+  resolved=$(env -u LD_LIBRARY_PATH ldd "$program" | awk '/libmorvane-platform/ { print ($3 == "not" ? "nothing" : $3) }')
   case $(realpath "$resolved") in
     "$(realpath "$prefix")"/lib/*) ;;
     *) echo "$program resolves the runtime to '$resolved', not to the installation" >&2; exit 1 ;;
   esac
 done
+env -u LD_LIBRARY_PATH "$scratch/client"

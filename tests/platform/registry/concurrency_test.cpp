@@ -10,15 +10,25 @@
 
 #include <atomic>
 #include <random>
+#include <sys/wait.h>
 #include <thread>
 
 namespace {
 
 using namespace std::chrono_literals;
+using morvane::test::ChildProcess;
+using morvane::test::ChildRun;
 
 using SharedRegistry = RegistryTest;
 
-const std::string worker = REGISTRY_WORKER;
+// The worker program run with the given arguments.
+ChildRun worker_run(std::vector<std::string> arguments)
+{
+    ChildRun run;
+    run.arguments = {REGISTRY_WORKER};
+    run.arguments.insert(run.arguments.end(), arguments.begin(), arguments.end());
+    return run;
+}
 
 std::string integrity_of(const std::filesystem::path &file)
 {
@@ -50,10 +60,10 @@ TEST_F(SharedRegistry, WritersAndReadersInSeveralProcessesOnlySeeWholeValues)
     std::vector<std::unique_ptr<ChildProcess>> children;
     for (int seed : {1, 2})
         children.push_back(std::make_unique<ChildProcess>(
-            worker, std::vector<std::string>{"write", "Shared", std::to_string(seed), "80"}));
+            worker_run({"write", "Shared", std::to_string(seed), "80"})));
     for (int reader = 0; reader < 2; ++reader)
-        children.push_back(std::make_unique<ChildProcess>(
-            worker, std::vector<std::string>{"read", "Shared", "400"}));
+        children.push_back(
+            std::make_unique<ChildProcess>(worker_run({"read", "Shared", "400"})));
     for (auto &child : children) {
         ASSERT_TRUE(child->started());
         EXPECT_EQ(child->wait(60s), 0);
@@ -76,7 +86,7 @@ TEST_F(SharedRegistry, AWriterKilledMidWriteLeavesTheOldOrTheNewValue)
                   ERROR_SUCCESS);
     }
     for (std::uint32_t attempt = 1; attempt <= 12; ++attempt) {
-        ChildProcess writer(worker, {"hammer", "Killed", std::to_string(attempt)}, true);
+        ChildProcess writer(worker_run({"hammer", "Killed", std::to_string(attempt)}));
         ASSERT_TRUE(writer.started());
         // Kill it at some point of a write it has announced: each write
         // takes a few milliseconds, most of them inside the transaction.
@@ -115,7 +125,7 @@ TEST_F(SharedRegistry, AKeyDeletedByAnotherProcessIsReportedOnOpenHandles)
     Key key(create(HKEY_CURRENT_USER, "Remote\\Below"));
     Key parent;
     ASSERT_EQ(open(HKEY_CURRENT_USER, "Remote", parent), ERROR_SUCCESS);
-    ChildProcess deleter(worker, {"delete", "Remote"});
+    ChildProcess deleter(worker_run({"delete", "Remote"}));
     ASSERT_EQ(deleter.wait(30s), 0);
     EXPECT_EQ(set_string(key, "V", "x"), ERROR_KEY_DELETED);
     EXPECT_EQ(set_string(parent, "V", "x"), ERROR_KEY_DELETED);

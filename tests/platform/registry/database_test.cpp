@@ -158,70 +158,82 @@ TEST_F(RegistryFile, ResettingInvalidatesTheOpenHandles)
     EXPECT_NE(fresh.get(), key);
 }
 
-TEST_F(UnusableRegistry, AFileOfGarbageGivesBadDatabaseFromEveryCallAndIsLeftAlone)
-{
-    std::string garbage(8192, '\0');
-    for (std::size_t i = 0; i < garbage.size(); ++i)
-        garbage[i] = static_cast<char>((i * 131 + 7) & 0xFF);
-    write_file(file_, garbage);
-    MorvaneRegistryReset();
-    expect_every_call_fails_with(ERROR_BADDB);
-    EXPECT_TRUE(contents(file_) == garbage) << "the file was changed";
+// Each way the file can be unusable: how it is made so, the code every call
+// gives, and whether the file must be left exactly as it was.
+struct Unusable {
+    const char *name;
+    void (*prepare)(const std::filesystem::path &folder, const std::filesystem::path &file);
+    LSTATUS code;
+    bool left_alone;
+};
 
+const Unusable unusable_files[] = {
+    {"garbage",
+     [](const std::filesystem::path &, const std::filesystem::path &file) {
+         std::string garbage(8192, '\0');
+         for (std::size_t i = 0; i < garbage.size(); ++i)
+             garbage[i] = static_cast<char>((i * 131 + 7) & 0xFF);
+         write_file(file, garbage);
+     },
+     ERROR_BADDB, true},
+    {"another application's database",
+     [](const std::filesystem::path &, const std::filesystem::path &file) {
+         sqlite3 *db = nullptr;
+         ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+         ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE notes(text); INSERT INTO notes VALUES ('mine');",
+                                nullptr, nullptr, nullptr),
+                   SQLITE_OK);
+         sqlite3_close(db);
+     },
+     ERROR_BADDB, true},
+    {"a directory", [](const std::filesystem::path &, const std::filesystem::path &file) { std::filesystem::create_directory(file); },
+     ERROR_CANTOPEN, false},
+    {"a folder that cannot be made",
+     [](const std::filesystem::path &folder, const std::filesystem::path &) {
+         write_file(folder / "plain", "not a folder");
+         RegistryTest::use_file(folder / "plain" / "registry.db");
+     },
+     ERROR_CANTOPEN, false},
+    {"damaged tables",
+     [](const std::filesystem::path &, const std::filesystem::path &file) {
+         for (int i = 0; i < 40; ++i) {
+             Key key(RegistryTest::create(HKEY_CLASSES_ROOT, RegistryTest::numbered("Class", i).c_str()));
+             ASSERT_EQ(RegistryTest::set_string(key, nullptr, std::string(200, 'v')), ERROR_SUCCESS);
+         }
+         // Closing the only connection folds the log into the file.
+         MorvaneRegistryReset();
+         std::string data = contents(file);
+         ASSERT_GT(data.size(), 8192u);
+         // Keep the first page (header and table list); ruin the tables.
+         for (std::size_t i = 4096; i < data.size(); ++i)
+             data[i] = static_cast<char>(0xA5 ^ (i & 0xFF));
+         write_file(file, data);
+         std::filesystem::remove(file.string() + "-wal");
+         std::filesystem::remove(file.string() + "-shm");
+     },
+     ERROR_REGISTRY_CORRUPT, false},
+};
+
+TEST_F(UnusableRegistry, EveryCallGivesTheFilesCodeAndTheFileIsLeftAlone)
+{
+    for (const Unusable &row : unusable_files) {
+        SCOPED_TRACE(row.name);
+        scratch_.reset();
+        scratch_ = std::make_unique<morvane::test::ScratchRegistry>();
+        row.prepare(scratch_->folder(), scratch_->file());
+        const std::string before = row.left_alone ? contents(scratch_->file()) : "";
+        MorvaneRegistryReset();
+        expect_every_call_fails_with(row.code);
+        MorvaneRegistryReset();
+        if (row.left_alone) {
+            EXPECT_TRUE(contents(scratch_->file()) == before) << "the file was changed";
+        }
+    }
     // Once the file is gone the registry works again.
-    std::filesystem::remove(file_);
+    std::filesystem::remove_all(scratch_->file());
+    RegistryTest::use_file(scratch_->file());
     make(HKEY_CURRENT_USER, "Recovered");
     EXPECT_TRUE(exists(HKEY_CURRENT_USER, "Recovered"));
-}
-
-TEST_F(UnusableRegistry, AnotherApplicationsDatabaseIsNotTakenOver)
-{
-    sqlite3 *db = nullptr;
-    ASSERT_EQ(sqlite3_open(file_.c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE notes(text); INSERT INTO notes VALUES ('mine');",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(db);
-    const std::string before = contents(file_);
-    MorvaneRegistryReset();
-    expect_every_call_fails_with(ERROR_BADDB);
-    MorvaneRegistryReset();
-    EXPECT_TRUE(contents(file_) == before) << "the file was changed";
-}
-
-TEST_F(UnusableRegistry, ADirectoryWhereTheFileShouldBeCannotBeOpened)
-{
-    std::filesystem::create_directory(file_);
-    MorvaneRegistryReset();
-    expect_every_call_fails_with(ERROR_CANTOPEN);
-}
-
-TEST_F(UnusableRegistry, AFolderThatCannotBeMadeLeavesTheFileUnopenable)
-{
-    write_file(folder_ / "plain", "not a folder");
-    use_file(folder_ / "plain" / "registry.db");
-    expect_every_call_fails_with(ERROR_CANTOPEN);
-}
-
-TEST_F(UnusableRegistry, DamagedTablesGiveCorruptRegistryFromEveryCall)
-{
-    for (int i = 0; i < 40; ++i) {
-        Key key(create(HKEY_CLASSES_ROOT, numbered("Class", i).c_str()));
-        ASSERT_EQ(set_string(key, nullptr, std::string(200, 'v')), ERROR_SUCCESS);
-    }
-    // Closing the only connection folds the log into the file.
-    MorvaneRegistryReset();
-    std::string data = contents(file_);
-    ASSERT_GT(data.size(), 8192u);
-    const std::size_t page = 4096;
-    // Keep the first page (header and table list); ruin the tables.
-    for (std::size_t i = page; i < data.size(); ++i)
-        data[i] = static_cast<char>(0xA5 ^ (i & 0xFF));
-    write_file(file_, data);
-    std::filesystem::remove(file_.string() + "-wal");
-    std::filesystem::remove(file_.string() + "-shm");
-    MorvaneRegistryReset();
-    expect_every_call_fails_with(ERROR_REGISTRY_CORRUPT);
 }
 
 } // namespace

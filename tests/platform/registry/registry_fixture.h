@@ -1,14 +1,16 @@
-// A registry of the test's own: a fresh database file in a temporary folder,
-// named through MORVANE_REGISTRY, and small helpers for keys and values.
-#ifndef MORVANE_TESTS_REGISTRY_FIXTURE_H
-#define MORVANE_TESTS_REGISTRY_FIXTURE_H
+// A test with a registry of its own (a fresh scratch registry for each test),
+// and short functions for keys and values. The reg command's tests include it
+// too and link the platform runtime alone, so all of it lives in headers.
+#pragma once
+
+#include "../../support/scratch_registry.h"
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,27 +51,18 @@ class RegistryTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "mvreg-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-        file_ = folder_ / "registry.db";
-        use_file(file_);
+        scratch_ = std::make_unique<morvane::test::ScratchRegistry>();
+        folder_ = scratch_->folder();
+        file_ = scratch_->file();
     }
 
-    void TearDown() override
-    {
-        MorvaneRegistryReset();
-        unsetenv("MORVANE_REGISTRY");
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
+    void TearDown() override { scratch_.reset(); }
 
 public:
     // Switches this process to another registry file.
     static void use_file(const std::filesystem::path &file)
     {
-        setenv("MORVANE_REGISTRY", file.c_str(), 1);
-        MorvaneRegistryReset();
+        morvane::test::ScratchRegistry::use_file(file);
     }
 
     static HKEY create(HKEY parent, const char *path, REGSAM access = KEY_ALL_ACCESS)
@@ -171,8 +164,7 @@ private:
     }
 
 protected:
+    std::unique_ptr<morvane::test::ScratchRegistry> scratch_;
     std::filesystem::path folder_;
     std::filesystem::path file_;
 };
-
-#endif

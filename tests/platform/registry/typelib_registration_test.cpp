@@ -1,8 +1,8 @@
 // RegisterTypeLib, LoadRegTypeLib and UnRegisterTypeLib with the component's
 // compiled type library.
 #include "registry_fixture.h"
+#include "registry_tree.h"
 
-#include <map>
 
 namespace {
 
@@ -16,35 +16,7 @@ const char *const plain_interface = "Interface\\{4D861AE9-9CF0-4A2E-AA67-89CD706
 
 std::u16string wide(const std::string &text) { return {text.begin(), text.end()}; }
 
-// Every key and value under a root, one line each, for comparing whole trees.
-void dump(HKEY key, const std::string &path, std::map<std::string, std::string> &out)
-{
-    out[path] = "";
-    char name[16384];
-    for (DWORD index = 0;; ++index) {
-        DWORD name_size = sizeof name;
-        DWORD type = 0;
-        BYTE data[4096];
-        DWORD data_size = sizeof data;
-        if (RegEnumValueA(key, index, name, &name_size, nullptr, &type, data, &data_size) !=
-            ERROR_SUCCESS)
-            break;
-        out[path + "|" + name] = std::to_string(type) + ":" +
-                                 std::string(reinterpret_cast<char *>(data), data_size);
-    }
-    for (const std::string &sub : RegistryTest::subkeys(key)) {
-        Key child;
-        ASSERT_EQ(RegistryTest::open(key, sub.c_str(), child, KEY_READ), ERROR_SUCCESS);
-        dump(child, path + "\\" + sub, out);
-    }
-}
-
-std::map<std::string, std::string> snapshot()
-{
-    std::map<std::string, std::string> tree;
-    dump(HKEY_CLASSES_ROOT, "HKCR", tree);
-    return tree;
-}
+morvane::test::RegistryTree snapshot() { return morvane::test::registry_tree(HKEY_CLASSES_ROOT); }
 
 class LoadedLibrary {
 public:
@@ -119,12 +91,31 @@ TEST_F(TypeLibRoundTrip, RegisteringWritesTheLibraryAndItsAutomationInterfaces)
     EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, plain_interface));
 }
 
-TEST_F(TypeLibRoundTrip, LoadRegTypeLibFindsTheRegisteredLibrary)
+TEST_F(TypeLibRoundTrip, LoadRegTypeLibFindsOnlyACompatibleRegisteredVersion)
 {
     register_library();
-    for (LCID lcid : {LCID{0x409}, LCID{0x809}, LCID{0}, LCID{LOCALE_USER_DEFAULT}}) {
-        ITypeLib *library = nullptr;
-        ASSERT_EQ(LoadRegTypeLib(library_id, 1, 0, lcid, &library), S_OK) << lcid;
+    const struct {
+        GUID library;
+        WORD major, minor;
+        LCID lcid;
+        HRESULT expected;
+    } rows[] = {
+        {library_id, 1, 0, 0x409, S_OK},
+        {library_id, 1, 0, 0x809, S_OK},
+        {library_id, 1, 0, 0, S_OK},
+        {library_id, 1, 0, LOCALE_USER_DEFAULT, S_OK},
+        {library_id, 1, 1, 0, TYPE_E_LIBNOTREGISTERED},
+        {library_id, 2, 0, 0, TYPE_E_LIBNOTREGISTERED},
+        {GUID_NULL, 1, 0, 0, TYPE_E_LIBNOTREGISTERED},
+    };
+    for (const auto &row : rows) {
+        ITypeLib *library = reinterpret_cast<ITypeLib *>(1);
+        ASSERT_EQ(LoadRegTypeLib(row.library, row.major, row.minor, row.lcid, &library), row.expected)
+            << row.major << "." << row.minor << " " << row.lcid;
+        if (FAILED(row.expected)) {
+            EXPECT_EQ(library, nullptr);
+            continue;
+        }
         TLIBATTR *attr = nullptr;
         ASSERT_EQ(library->GetLibAttr(&attr), S_OK);
         EXPECT_EQ(attr->guid, library_id);
@@ -132,16 +123,6 @@ TEST_F(TypeLibRoundTrip, LoadRegTypeLibFindsTheRegisteredLibrary)
         library->ReleaseTLibAttr(attr);
         library->Release();
     }
-}
-
-TEST_F(TypeLibRoundTrip, LoadRegTypeLibRefusesOtherVersionsAndLibraries)
-{
-    register_library();
-    ITypeLib *library = reinterpret_cast<ITypeLib *>(1);
-    EXPECT_EQ(LoadRegTypeLib(library_id, 1, 1, 0, &library), TYPE_E_LIBNOTREGISTERED);
-    EXPECT_EQ(library, nullptr);
-    EXPECT_EQ(LoadRegTypeLib(library_id, 2, 0, 0, &library), TYPE_E_LIBNOTREGISTERED);
-    EXPECT_EQ(LoadRegTypeLib(GUID_NULL, 1, 0, 0, &library), TYPE_E_LIBNOTREGISTERED);
     EXPECT_EQ(LoadRegTypeLib(library_id, 1, 0, 0, nullptr), E_INVALIDARG);
 }
 

@@ -3,7 +3,7 @@
 #include "diagnostic.h"
 #include "typelib_writer.h"
 
-#include "run_program.h"
+#include "child_process.h"
 #include "scratch_folder.h"
 
 #include <gtest/gtest.h>
@@ -172,8 +172,8 @@ TEST(Diagnostics, TheCompilerProgramReportsFileLineAndColumnAndFails)
     const auto input = folder.write("broken.idl", {});
     std::ofstream(input) << interface_with("    HRESULT f([in] mystery x);");
     const std::string header = folder.file("broken.h");
-    const auto run = test_support::run_program(MORVANE_IDL_COMPILER, {"--header", header, input.string()});
-    EXPECT_NE(run.status, 0);
+    const auto run = morvane::test::run_child({{MORVANE_IDL_COMPILER, "--header", header, input.string()}});
+    EXPECT_NE(run.exit_status, 0);
     EXPECT_EQ(run.err, input.string() + ":4:20: unknown type 'mystery'\n");
     EXPECT_FALSE(std::filesystem::exists(header)) << "no output is written for a failed compile";
 }

@@ -1,34 +1,8 @@
 // The reg command: what query prints, what delete removes, and the exit
 // status and message of each failure.
-#include "registry_fixture.h"
-#include "run_program.h"
+#include "reg_run.h"
 
 namespace {
-
-using RegRun = test_support::ProgramRun;
-
-class RegTool : public RegistryTest {
-protected:
-    // Runs reg on the test's own registry (through the inherited MORVANE_REGISTRY).
-    static RegRun reg(const std::vector<std::string> &args, const std::string &input = "")
-    {
-        return test_support::run_program(REG_TOOL, args, input);
-    }
-
-    // A class key much like a component's registration writes.
-    void register_class()
-    {
-        Key cls(create(HKEY_CLASSES_ROOT, "CLSID\\{0200236D-46C7-4C75-A2A1-8FEFAF32B081}"));
-        ASSERT_EQ(set_string(cls, nullptr, "CoMorvane Class"), ERROR_SUCCESS);
-        Key server(create(cls, "InprocServer32"));
-        ASSERT_EQ(set_string(server, nullptr, "/opt/morvane/lib/Morvane.so"), ERROR_SUCCESS);
-        ASSERT_EQ(set_string(server, "ThreadingModel", "Both"), ERROR_SUCCESS);
-        Key progid(create(cls, "ProgID"));
-        ASSERT_EQ(set_string(progid, nullptr, "Morvane.CoMorvane.1"), ERROR_SUCCESS);
-        make(cls, "Programmable");
-        make(HKEY_CLASSES_ROOT, "CLSID\\{00000000-0000-0000-0000-000000000001}");
-    }
-};
 
 TEST_F(RegTool, QueryListsValuesWithTheirTypesThenTheSubkeys)
 {

@@ -1,0 +1,112 @@
+// Activation and registry reads on a module registered in a scratch registry:
+//   - a warm CoCreateInstance + Release of CoMorvane, against CreateInstance +
+//     Release on a class object the client holds (what activation adds on top);
+//   - RegOpenKeyExA + RegQueryValueExA + RegCloseKey of the class's server path,
+//     against RegQueryValueExA alone on a key kept open.
+//
+//   activation_bench --benchmark_repetitions=10 --benchmark_report_aggregates_only=true
+#include "registered_module.h"
+
+#include <morvane.h>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+
+namespace {
+
+constexpr const char *kServerKey = "CLSID\\{0200236D-46C7-4C75-A2A1-8FEFAF32B081}\\InprocServer32";
+
+void ActivationByClassIdentifier(benchmark::State &state)
+{
+    for (auto _ : state) {
+        IMorvane *tracker = nullptr;
+        if (CoCreateInstance(CLSID_CoMorvane, nullptr, CLSCTX_INPROC_SERVER, IID_IMorvane,
+                             reinterpret_cast<void **>(&tracker)) != S_OK) {
+            state.SkipWithError("CoCreateInstance failed");
+            break;
+        }
+        tracker->Release();
+    }
+}
+BENCHMARK(ActivationByClassIdentifier);
+
+void CreationOnHeldClassObject(benchmark::State &state)
+{
+    IClassFactory *factory = nullptr;
+    if (CoGetClassObject(CLSID_CoMorvane, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                         reinterpret_cast<void **>(&factory)) != S_OK) {
+        state.SkipWithError("CoGetClassObject failed");
+        return;
+    }
+    for (auto _ : state) {
+        IMorvane *tracker = nullptr;
+        if (factory->CreateInstance(nullptr, IID_IMorvane, reinterpret_cast<void **>(&tracker)) != S_OK) {
+            state.SkipWithError("CreateInstance failed");
+            break;
+        }
+        tracker->Release();
+    }
+    factory->Release();
+}
+BENCHMARK(CreationOnHeldClassObject);
+
+void RegistryOpenQueryClose(benchmark::State &state)
+{
+    for (auto _ : state) {
+        HKEY key = nullptr;
+        char path[512];
+        DWORD size = sizeof path;
+        if (RegOpenKeyExA(HKEY_CLASSES_ROOT, kServerKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS ||
+            RegQueryValueExA(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE *>(path), &size) !=
+                ERROR_SUCCESS ||
+            RegCloseKey(key) != ERROR_SUCCESS) {
+            state.SkipWithError("reading the server path failed");
+            break;
+        }
+        benchmark::DoNotOptimize(path);
+    }
+}
+BENCHMARK(RegistryOpenQueryClose);
+
+void RegistryQueryOnOpenKey(benchmark::State &state)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, kServerKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+        state.SkipWithError("opening the class key failed");
+        return;
+    }
+    for (auto _ : state) {
+        char path[512];
+        DWORD size = sizeof path;
+        if (RegQueryValueExA(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE *>(path), &size) !=
+            ERROR_SUCCESS) {
+            state.SkipWithError("reading the server path failed");
+            break;
+        }
+        benchmark::DoNotOptimize(path);
+    }
+    RegCloseKey(key);
+}
+BENCHMARK(RegistryQueryOnOpenKey);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    morvane::test::RegisteredModule module(MORVANE_MODULE_PATH);
+    if (module.registration() != S_OK) {
+        std::fprintf(stderr, "registering %s failed: 0x%08X\n", MORVANE_MODULE_PATH,
+                     static_cast<unsigned>(module.registration()));
+        return 1;
+    }
+    if (CoInitializeEx(nullptr, COINIT_MULTITHREADED) != S_OK)
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    CoUninitialize();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,42 @@
+// A call of one signature through an object's table, with its argument layout
+// worked out once, so that callers that repeat the same call (late-bound
+// dispatch) do not lay it out again each time. DispCallFunc is one use of it.
+#pragma once
+
+#include <windows.h>
+
+#include <ffi.h>
+
+#include <vector>
+
+namespace morvane::com {
+
+class PreparedCall {
+public:
+    PreparedCall() = default;
+    PreparedCall(const PreparedCall &) = delete;
+    PreparedCall &operator=(const PreparedCall &) = delete;
+    // The argument layout stays with its type list, whose storage moves along.
+    PreparedCall(PreparedCall &&) = default;
+    PreparedCall &operator=(PreparedCall &&) = default;
+
+    // Lays out a call with an instance (when with_instance) followed by count
+    // arguments of the types given, returning returns. DISP_E_BADVARTYPE for a
+    // type that cannot be passed, E_INVALIDARG when the layout fails. May throw
+    // std::bad_alloc.
+    HRESULT prepare(bool with_instance, VARTYPE returns, UINT count, const VARTYPE *types);
+
+    // Calls the function at offset in the instance's table (or offset itself
+    // without an instance) with one value per argument type; the result goes
+    // to *result unless the call returns nothing. E_INVALIDARG when there is no
+    // function to call.
+    HRESULT call(void *instance, ULONG_PTR offset, VARIANTARG *const *values, VARIANT *result) const;
+
+private:
+    ffi_cif cif_{};
+    std::vector<ffi_type *> types_;
+    std::vector<VARTYPE> vts_;
+    VARTYPE returns_ = VT_EMPTY;
+};
+
+} // namespace morvane::com

@@ -1,0 +1,113 @@
+// The module under failing allocations: an allocation refused at any step of
+// an export or member call gives a result code, never an exception across the
+// boundary; and a load whose heap set-up failed makes nothing at all.
+#include "registered_module.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <functional>
+#include <new>
+#include <string>
+
+namespace {
+
+// Heap creations refused while set.
+std::atomic<bool> refuse_heaps{false};
+
+} // namespace
+
+#ifdef INJECT_ALLOCATION_FAILURES
+namespace {
+
+// Allocations of the C++ library still to succeed before one is refused; negative: none is.
+std::atomic<long> allocations_before_failure{-1};
+std::atomic<bool> allocation_refused{false};
+
+} // namespace
+
+void *operator new(std::size_t size)
+{
+    if (allocations_before_failure.load() >= 0 && allocations_before_failure.fetch_sub(1) == 0) {
+        allocation_refused = true;
+        throw std::bad_alloc();
+    }
+    if (void *block = std::malloc(size != 0 ? size : 1))
+        return block;
+    throw std::bad_alloc();
+}
+#endif
+
+// Exported from the test program, so that the module's heap set-up comes here.
+extern "C" HANDLE HeapCreate(DWORD options, SIZE_T initial_size, SIZE_T maximum_size)
+{
+    using create = HANDLE (*)(DWORD, SIZE_T, SIZE_T);
+    static const auto real = reinterpret_cast<create>(dlsym(RTLD_NEXT, "HeapCreate"));
+    return refuse_heaps ? nullptr : real(options, initial_size, maximum_size);
+}
+
+namespace {
+
+#ifdef INJECT_ALLOCATION_FAILURES
+// Runs `step` with the n-th allocation refused, for n = 0, 1, ... until a run
+// refuses none; each run must return, with a result code, not throw.
+void refuse_each_allocation_of(const char *what, const std::function<HRESULT()> &step)
+{
+    for (long n = 0; n < 100000; ++n) {
+        allocation_refused = false;
+        allocations_before_failure = n;
+        HRESULT result = S_OK;
+        try {
+            result = step();
+        } catch (...) {
+            allocations_before_failure = -1;
+            ADD_FAILURE() << what << ": an exception left the module with allocation " << n << " refused";
+            continue;
+        }
+        allocations_before_failure = -1;
+        if (!allocation_refused) {
+            EXPECT_EQ(result, S_OK) << what << " with no allocation refused";
+            return;
+        }
+    }
+    ADD_FAILURE() << what << " never ran without a refused allocation";
+}
+#endif
+
+TEST(BoundaryFailures, RefusedAllocationsBecomeResultCodes)
+{
+#ifndef INJECT_ALLOCATION_FAILURES
+    GTEST_SKIP() << "the sanitizer's allocator cannot be replaced";
+#else
+    morvane::test::ScratchRegistry registry;
+    morvane::test::LoadedModule module(MORVANE_MODULE_PATH);
+    refuse_each_allocation_of("DllRegisterServer", [&] { return module.register_server(); });
+    refuse_each_allocation_of("DllUnregisterServer", [&] { return module.unregister_server(); });
+    ASSERT_EQ(module.register_server(), S_OK);
+    refuse_each_allocation_of("creating and allocating a tracker", [&] {
+        IMorvane *tracker = module.create_tracker();
+        if (!tracker)
+            return E_OUTOFMEMORY;
+        const HRESULT result = tracker->create_morvane();
+        tracker->Release();
+        return result;
+    });
+    module.unregister_server();
+#endif
+}
+
+TEST(BoundaryFailures, AFailedHeapSetUpMakesEveryCreationFail)
+{
+    refuse_heaps = true;
+    morvane::test::LoadedModule module(MORVANE_MODULE_PATH);
+    refuse_heaps = false;
+    void *factory = nullptr;
+    EXPECT_EQ(module.get_class_object(CLSID_CoMorvane, IID_IClassFactory, &factory), E_OUTOFMEMORY);
+    EXPECT_EQ(factory, nullptr);
+    EXPECT_EQ(module.create_tracker(), nullptr);
+}
+
+} // namespace

@@ -1,0 +1,97 @@
+"""Python values to variants and back, through the runtime's variants and safe arrays."""
+
+from __future__ import annotations
+
+import ctypes
+
+import numpy as np
+import pytest
+
+from morvane import _variant
+from morvane._types import SAFEARRAY, SAFEARRAYBOUND, VARIANT
+
+
+def round_trip(value):
+    held = VARIANT()
+    kept = _variant.fill(held, _variant.check_value(value, "value"))
+    vt = held.vt
+    return vt, _variant.take(held), held.vt, kept
+
+
+@pytest.mark.parametrize("value, vt", [
+    (None, 0), (0, 3), (2**31 - 1, 3), (-(2**31), 3), (True, 11), (False, 11), (0.1, 5),
+    (float("inf"), 5), ("", 8), ("Grüße, 世界 🙂", 8), (np.float32(0.5), 5), (np.int16(-3), 3), (np.bool_(True), 11),
+])
+def test_scalars_round_trip(value, vt):
+    stored, back, after, _ = round_trip(value)
+    assert (stored, back, type(back), after) == (vt, value, type(value.item() if isinstance(value, np.generic)
+                                                                  else value), 0)
+
+
+SHAPES = [(0, 5), (5, 0), (1, 1), (7,), (3, 4), (1000, 700)]
+ELEMENTS = [(np.uint8, 0x2011), (np.int32, 0x2003), (np.float32, 0x2004), (np.float64, 0x2005)]
+
+
+@pytest.mark.parametrize("shape", SHAPES)
+@pytest.mark.parametrize("dtype, vt", ELEMENTS)
+def test_arrays_round_trip(shape, dtype, vt):
+    array = (np.arange(np.prod(shape)).reshape(shape) % 251).astype(dtype)
+    for given in (array, np.asfortranarray(array)):
+        stored, back, after, _ = round_trip(given)
+        assert (stored, after, back.dtype, back.shape, back.flags.owndata) == (vt, 0, np.dtype(dtype), shape, True)
+        assert np.array_equal(back, array)
+
+
+@pytest.mark.parametrize("view", [
+    lambda a: a[::2, 1::3], lambda a: a.T, lambda a: a[:, 2], lambda a: a[::-1],
+])
+def test_strided_views_keep_their_elements(view):
+    array = view(np.arange(60, dtype=np.float64).reshape(6, 10))
+    assert np.array_equal(round_trip(array)[1], array)
+
+
+@pytest.mark.parametrize("order, in_place", [("C", False), ("F", True)])
+def test_dimension_one_is_numpy_axis_zero(order, in_place):
+    array = np.array([[1, 2, 3], [4, 5, 6]], dtype=np.int32, order=order)
+    held = VARIANT()
+    kept = _variant.fill(held, array)
+    descriptor = SAFEARRAY.from_address(held.pointer)
+    bounds = (SAFEARRAYBOUND * 2).from_address(held.pointer + SAFEARRAY.rgsabound.offset)
+    elements = (ctypes.c_int32 * 6).from_address(descriptor.pvData)
+    # Bounds are stored last dimension first; the block is column-major.
+    assert (descriptor.cDims, bounds[0].cElements, bounds[1].cElements) == (2, 3, 2)
+    assert list(elements) == [1, 4, 2, 5, 3, 6]
+    assert (descriptor.pvData == array.ctypes.data, kept is not None) == (in_place, in_place)
+    _variant.take(held)
+    assert held.vt == 0 and array[1, 2] == 6
+
+
+@pytest.mark.parametrize("value, error, message", [
+    (np.zeros(3, np.int64), TypeError, "^x: arrays of int64 cannot be passed"),
+    (np.zeros(3, np.float16), TypeError, "^x: arrays of float16 cannot be passed"),
+    (np.zeros(3, object), TypeError, "^x: arrays of object cannot be passed"),
+    (np.zeros((2, 2, 2), np.uint8), TypeError, "^x: arrays of 3 dimensions cannot be passed"),
+    (np.array(1.0), TypeError, "^x: arrays of 0 dimensions cannot be passed"),
+    (b"bytes", TypeError, "^x: a bytes cannot be passed"),
+    (2**31, OverflowError, "^x: 2147483648 is outside the 32-bit range"),
+])
+def test_unsupported_values_are_refused(value, error, message):
+    with pytest.raises(error, match=message):
+        _variant.check_value(value, "x")
+
+
+def test_objects_come_back_as_proxies(tracker_object):
+    tracker_object._reference.call(1, ctypes.c_uint32, ())  # the variant's reference
+    held = VARIANT()
+    held.vt, held.pointer = 9, tracker_object._reference.pointer
+    back = _variant.take(held)
+    assert (held.vt, back.lines, type(back).__name__) == (0, 144, "IMorvane")
+    back.close()
+    assert tracker_object.lines == 144
+
+
+def test_unsupported_variants_are_refused_and_cleared():
+    held = VARIANT()
+    held.vt = 0x400C  # a reference to a variant
+    with pytest.raises(TypeError, match="^a variant of type 0x400C has no Python value$"):
+        _variant.take(held)

@@ -1,0 +1,136 @@
+"""The numpy tracker: results equal to the direct call's, refusals, threads, memory."""
+
+from __future__ import annotations
+
+import os
+import subprocess
+import sys
+import threading
+from pathlib import Path
+
+import numpy as np
+import pytest
+
+import morvane
+from conftest import direct_track, grid_points, textured_frame
+
+
+def moved_texture():
+    return textured_frame(240, 320), textured_frame(240, 320, 2.6, -1.7)
+
+
+@pytest.mark.parametrize("source", ["samples", "texture"])
+@pytest.mark.parametrize("levels, half_window, residues", [(0, (2, 2), True), (2, (7, 4), False)])
+def test_results_equal_the_direct_call(request, source, levels, half_window, residues):
+    frame_a, frame_b = request.getfixturevalue("samples") if source == "samples" else moved_texture()
+    points = grid_points(*frame_a.shape, 100).astype(np.float32).astype(np.float64)
+    with morvane.Tracker(frame_a.shape, half_window=half_window, levels=levels, residues=residues) as tracker:
+        result = tracker.track(frame_a, frame_b, points)
+        expected_points, expected_found, expected_residues = direct_track(
+            tracker._object, frame_a, frame_b, points, residues)
+    assert result.points.shape == (100, 2) and result.found.dtype == np.bool_
+    assert np.array_equal(result.points.astype(np.float32), expected_points)
+    assert np.array_equal(result.found, expected_found)
+    if residues:
+        assert result.residues.dtype == np.float32 and np.array_equal(result.residues, expected_residues)
+    else:
+        assert result.residues is None
+    assert result.found.sum() > 90
+
+
+def test_sample_motion_is_found(samples):
+    with morvane.Tracker(samples[0].shape, levels=2) as tracker:
+        result = tracker.track(*samples, grid_points(240, 320, 25))
+    motion = np.median(result.points - grid_points(240, 320, 25), axis=0)
+    assert np.allclose(motion, (1.4, -0.9), atol=0.1)
+
+
+def test_settings_changes_rebuild_the_buffers():
+    frame_a, frame_b = moved_texture()
+    with morvane.Tracker(frame_a.shape, max_features=4, residues=True) as tracker:
+        assert len(tracker.track(frame_a, frame_b, grid_points(240, 320, 4)).points) == 4
+        tracker.max_features = 9
+        tracker.residues = False
+        result = tracker.track(frame_a, frame_b, grid_points(240, 320, 9))
+        assert (len(result.points), result.residues) == (9, None)
+        assert (tracker.max_features, tracker.frame_shape, tracker.half_window) == (9, (240, 320), (2, 2))
+
+
+def test_no_points_give_empty_results():
+    frame_a, frame_b = moved_texture()
+    with morvane.Tracker(frame_a.shape, residues=True) as tracker:
+        result = tracker.track(frame_a, frame_b, np.empty((0, 2)))
+    assert (result.points.shape, result.found.shape, result.residues.shape) == ((0, 2), (0,), (0,))
+
+
+@pytest.mark.parametrize("change, message", [
+    (lambda a, b, p: (a[:, :160], b, p), "Incompatible Image Size"),
+    (lambda a, b, p: (a, b.astype(np.float32), p), "Invalid Data Type"),
+    (lambda a, b, p: (a, b, np.zeros((5, 2))), "Number of features exceeds limit"),
+    (lambda a, b, p: (a, b, np.zeros((4, 3))), "Feature matrix: invalid format"),
+])
+def test_refusals_carry_the_component_messages(change, message):
+    frame_a, frame_b = moved_texture()
+    with morvane.Tracker(frame_a.shape, max_features=4) as tracker:
+        with pytest.raises(morvane.ComError) as caught:
+            tracker.track(*change(frame_a, frame_b, grid_points(240, 320, 4)))
+    assert str(caught.value) == f"track_corners: {message} (E_INVALIDARG 0x80070057)"
+
+
+def test_refused_settings_raise_at_once():
+    with pytest.raises(morvane.ComError, match="^stop_iterations: Number of iterations must be a positive integer"):
+        morvane.Tracker((240, 320), iterations=0)
+    with morvane.Tracker((240, 320), levels=5) as tracker:
+        with pytest.raises(morvane.ComError, match="^create_morvane: Image dimension is incompatible"):
+            tracker.track(*moved_texture(), grid_points(240, 320, 4))
+
+
+def test_four_threads_give_the_single_thread_results():
+    frame_a, frame_b = moved_texture()
+    points = grid_points(240, 320, 400)
+
+    def track() -> morvane.TrackResult:
+        with morvane.Tracker(frame_a.shape, levels=2, residues=True) as tracker:
+            return [tracker.track(frame_a, frame_b, points) for _ in range(20)][-1]
+
+    alone = track()
+    results: list[morvane.TrackResult] = []
+    threads = [threading.Thread(target=lambda: results.append(track())) for _ in range(4)]
+    for thread in threads:
+        thread.start()
+    for thread in threads:
+        thread.join()
+    assert len(results) == 4
+    for result in results:
+        assert all(np.array_equal(x, y) for x, y in zip(result, alone))
+
+
+def resident_bytes() -> int:
+    with open("/proc/self/statm") as statm:
+        return int(statm.read().split()[1]) * os.sysconf("SC_PAGE_SIZE")
+
+
+def test_memory_stays_flat_over_many_calls():
+    frame_a, frame_b = textured_frame(16, 16), textured_frame(16, 16, 0.5, 0.25)
+    points = np.array([[7.5, 8.25]])
+    with morvane.Tracker(frame_a.shape, residues=True) as tracker:
+        def calls(rounds: int) -> None:
+            for _ in range(rounds):
+                tracker.track(frame_a, frame_b, points)
+                tracker.iterations = 5
+                with pytest.raises(morvane.ComError):
+                    tracker.levels = -1
+        calls(2_000)
+        before = resident_bytes()
+        calls(25_000)  # five calls a round: over 10^5 in all
+        grown = resident_bytes() - before
+    assert grown < 3 * 2**20, f"resident memory grew by {grown} bytes"
+
+
+def test_the_example_reports_the_sample_motion():
+    example = Path(__file__).resolve().parents[2] / "examples" / "track_samples.py"
+    shown = subprocess.run([sys.executable, str(example), os.environ["MORVANE_TEST_SAMPLES"]],
+                           capture_output=True, text=True, check=True)
+    lines = shown.stdout.splitlines()
+    assert (len(lines), lines[0]) == (37, "     x      y        dx      dy   residue")
+    assert lines[-1] == "motion: (+1.43, -0.87) pixels, found 35 of 35 points"

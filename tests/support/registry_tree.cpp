@@ -1,0 +1,95 @@
+#include "registry_tree.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace morvane::test {
+
+namespace {
+
+void read_tree(HKEY key, const std::string &path, RegistryTree &tree)
+{
+    auto &values = tree[path];
+    std::vector<char> name(16384);
+    std::vector<unsigned char> data(65536);
+    for (DWORD i = 0;; ++i) {
+        DWORD name_length = DWORD(name.size());
+        DWORD type = 0;
+        DWORD data_length = DWORD(data.size());
+        if (RegEnumValueA(key, i, name.data(), &name_length, nullptr, &type, data.data(),
+                          &data_length) != ERROR_SUCCESS)
+            break;
+        values[std::string(name.data(), name_length)] =
+            RegistryValue{type, std::vector<unsigned char>(data.begin(), data.begin() + data_length)};
+    }
+    for (DWORD i = 0;; ++i) {
+        char child_name[256];
+        DWORD length = sizeof child_name;
+        if (RegEnumKeyExA(key, i, child_name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        HKEY child = nullptr;
+        const std::string child_path = path.empty() ? child_name : path + "\\" + child_name;
+        if (RegOpenKeyExA(key, child_name, 0, KEY_READ, &child) != ERROR_SUCCESS) {
+            tree[child_path + " (cannot be opened)"];
+            continue;
+        }
+        read_tree(child, child_path, tree);
+        RegCloseKey(child);
+    }
+}
+
+std::string hex(const std::vector<unsigned char> &data)
+{
+    std::string text;
+    char digits[3];
+    for (unsigned char byte : data) {
+        std::snprintf(digits, sizeof digits, "%02x", byte);
+        text += digits;
+    }
+    return text;
+}
+
+std::string value_text(const RegistryValue &value)
+{
+    if (value.type == REG_SZ && !value.data.empty() && value.data.back() == 0 &&
+        std::memchr(value.data.data(), 0, value.data.size() - 1) == nullptr)
+        return "'" + std::string(value.data.begin(), value.data.end() - 1) + "'";
+    if (value.type == REG_DWORD && value.data.size() == sizeof(DWORD)) {
+        DWORD number = 0;
+        std::memcpy(&number, value.data.data(), sizeof number);
+        return "#" + std::to_string(number);
+    }
+    if (value.type == REG_BINARY)
+        return "x" + hex(value.data);
+    return "t" + std::to_string(value.type) + ":" + hex(value.data);
+}
+
+} // namespace
+
+RegistryTree registry_tree(HKEY root, const std::string &path)
+{
+    RegistryTree tree;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path.empty() ? nullptr : path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return tree;
+    read_tree(key, "", tree);
+    RegCloseKey(key);
+    return tree;
+}
+
+std::string tree_text(const RegistryTree &tree)
+{
+    std::string text;
+    for (const auto &[path, values] : tree) {
+        if (path.empty() && values.empty())
+            continue;
+        text += path;
+        for (const auto &[name, value] : values)
+            text += " @" + name + "=" + value_text(value);
+        text += "\n";
+    }
+    return text;
+}
+
+} // namespace morvane::test

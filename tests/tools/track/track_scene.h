@@ -1,0 +1,35 @@
+// A scene for morvane-track's tests and its README example: a textured frame
+// drifting by a known sub-pixel motion, with a patch of another texture that
+// covers part of it from the middle frame on. Sizes are not multiples of 8, so
+// that three pyramid levels need padding.
+#pragma once
+
+#include <opencv2/core.hpp>
+
+#include <string>
+
+namespace morvane::test {
+
+struct TrackScene {
+    int columns = 198;
+    int lines = 146;
+    int frames = 24;
+    cv::Point2d motion{0.37, 0.29};        // per frame
+    cv::Rect occluder{110, 26, 64, 64};    // appears in frame `frames / 2`
+
+    int occluder_frame() const { return frames / 2; }
+    // Where the point at p in frame `from` lies in frame `to`.
+    cv::Point2d moved(cv::Point2d p, int from, int to) const { return p + motion * (to - from); }
+    cv::Mat frame(int index) const;
+};
+
+// Writes the frames as lossless images: folder/<prefix><index><extension>,
+// indices without leading zeros.
+void write_scene_images(const TrackScene &scene, const std::string &folder, const std::string &prefix = "frame",
+                        const std::string &extension = ".png");
+
+// Writes the frames as a video of Motion-JPEG frames (an .avi file); false when
+// the video cannot be written.
+bool write_scene_video(const TrackScene &scene, const std::string &file);
+
+} // namespace morvane::test
