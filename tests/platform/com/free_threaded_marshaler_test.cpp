@@ -63,36 +63,27 @@ TEST(FreeThreadedMarshaler, AggregatedViewCountsOnTheOuterAndOwnUnknownOnItself)
 {
     Outer outer;
     EXPECT_EQ(CoCreateFreeThreadedMarshaler(&outer, nullptr), E_INVALIDARG);
-    ASSERT_EQ(CoCreateFreeThreadedMarshaler(&outer, &outer.marshaler), S_OK);
-    IUnknown *inner = outer.marshaler;
-    EXPECT_EQ(outer.count, 1u);
-    void *pv = nullptr, *identity = nullptr;
-    ASSERT_EQ(outer.QueryInterface(IID_IMarshal, &pv), S_OK);
-    auto *marshal = static_cast<IMarshal *>(pv);
-    EXPECT_EQ(outer.count, 2u) << "the reference handed out is the outer's";
-    ASSERT_EQ(marshal->QueryInterface(IID_IUnknown, &identity), S_OK);
-    EXPECT_EQ(identity, static_cast<IUnknown *>(&outer));
-    outer.count = 1;
-
-    EXPECT_EQ(inner->AddRef(), 2u);
-    ASSERT_EQ(inner->QueryInterface(IID_IUnknown, &identity), S_OK);
-    EXPECT_EQ(identity, inner) << "the inner object's own unknown, not the outer";
-    EXPECT_EQ(inner->Release(), 2u);
-    EXPECT_EQ(inner->Release(), 1u);
-    pv = &outer;
-    EXPECT_EQ(inner->QueryInterface(IID_IDispatch, &pv), E_NOINTERFACE);
-    EXPECT_EQ(pv, nullptr);
-    EXPECT_EQ(inner->QueryInterface(IID_IMarshal, nullptr), E_POINTER);
-    EXPECT_EQ(inner->Release(), 0u);
-    EXPECT_EQ(outer.count, 1u);
-
-    ASSERT_EQ(CoCreateFreeThreadedMarshaler(nullptr, &inner), S_OK); // its own controlling unknown
-    ASSERT_EQ(inner->QueryInterface(IID_IMarshal, &pv), S_OK);
-    ASSERT_EQ(static_cast<IMarshal *>(pv)->QueryInterface(IID_IUnknown, &identity), S_OK);
-    EXPECT_EQ(identity, inner);
-    EXPECT_EQ(inner->Release(), 2u);
-    EXPECT_EQ(inner->Release(), 1u);
-    EXPECT_EQ(static_cast<IMarshal *>(pv)->Release(), 0u);
+    for (IUnknown *controlling : {static_cast<IUnknown *>(&outer), static_cast<IUnknown *>(nullptr)}) {
+        IUnknown *inner = nullptr;
+        ASSERT_EQ(CoCreateFreeThreadedMarshaler(controlling, &inner), S_OK);
+        if (!controlling)
+            controlling = inner; // its own controlling unknown
+        void *view = nullptr, *identity = nullptr, *none = &none;
+        ASSERT_EQ(inner->QueryInterface(IID_IMarshal, &view), S_OK);
+        EXPECT_EQ(outer.count, controlling == &outer ? 2u : 1u) << "the reference handed out is the controller's";
+        ASSERT_EQ(static_cast<IMarshal *>(view)->QueryInterface(IID_IUnknown, &identity), S_OK);
+        EXPECT_EQ(identity, controlling);
+        ASSERT_EQ(inner->QueryInterface(IID_IUnknown, &identity), S_OK);
+        EXPECT_EQ(identity, inner) << "the inner object's own unknown, not the outer";
+        EXPECT_EQ(inner->QueryInterface(IID_IDispatch, &none), E_NOINTERFACE);
+        EXPECT_EQ(none, nullptr);
+        EXPECT_EQ(inner->QueryInterface(IID_IMarshal, nullptr), E_POINTER);
+        static_cast<IMarshal *>(view)->Release();
+        controlling->Release();
+        inner->Release();
+        EXPECT_EQ(outer.count, 1u);
+        EXPECT_EQ(inner->Release(), 0u) << "the inner object counts only its own references";
+    }
 }
 
 class FreeThreadedMarshaling : public ::testing::Test {
