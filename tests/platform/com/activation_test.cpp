@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -34,10 +35,11 @@ void set_default_value(const std::string &key_name, const char *value)
     ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, key_name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
                               nullptr),
               ERROR_SUCCESS);
-    if (value)
+    if (value) {
         EXPECT_EQ(RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE *>(value),
                                  static_cast<DWORD>(std::strlen(value) + 1)),
                   ERROR_SUCCESS);
+    }
     RegCloseKey(key);
 }
 
@@ -108,8 +110,7 @@ TEST_F(Activation, ReportsWhyAClassCannotBeActivated)
         EXPECT_EQ(CoCreateInstance(failing_class(c.last), nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &pv), c.expected)
             << int(c.last);
         EXPECT_EQ(pv, nullptr);
-        if (c.loader_reason)
-            EXPECT_EQ(GetLastError(), c.loader_reason) << int(c.last);
+        EXPECT_EQ(c.loader_reason ? GetLastError() : 0, c.loader_reason) << int(c.last);
         pv = &pv;
         EXPECT_EQ(CoGetClassObject(failing_class(c.last), CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, &pv),
                   c.expected)
@@ -138,10 +139,11 @@ TEST_F(Activation, PassesOnTheServersRefusalsAndRefusesOtherContextsAndNullOutLo
         void *pv = &pv;
         EXPECT_EQ(CoCreateInstance(kTestThingClass, c.outer, c.context, c.iid, &pv), c.expected);
         EXPECT_EQ(pv, nullptr);
-        pv = &pv;
-        if (!c.outer)
+        if (!c.outer) {
+            pv = &pv;
             EXPECT_EQ(CoGetClassObject(kTestThingClass, c.context, nullptr, c.iid, &pv), c.expected);
-        EXPECT_EQ(pv, c.outer ? &pv : nullptr);
+            EXPECT_EQ(pv, nullptr);
+        }
     }
     outer->Release();
     EXPECT_EQ(CoCreateInstance(kTestThingClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, nullptr), E_POINTER);

@@ -1,13 +1,29 @@
 // Finding and reading embedded resources through every kind of module handle.
-#include "loader_test_support.h"
+#include "scratch_folder.h"
+
+#include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
-
-using namespace loader_test;
+#include <vector>
 
 namespace {
+
+std::vector<std::uint8_t> fixture_source(const char *name)
+{
+    return test_support::read_file(std::string(LOADER_FIXTURE_SOURCES) + "/" + name);
+}
+
+// The bytes of a resource found through FindResourceA, LoadResource and SizeofResource.
+std::vector<std::uint8_t> resource_bytes(HMODULE module, LPCSTR name, LPCSTR type)
+{
+    HRSRC info = FindResourceA(module, name, type);
+    const auto *data = static_cast<const std::uint8_t *>(LockResource(LoadResource(module, info)));
+    EXPECT_NE(data, nullptr) << GetLastError();
+    return data ? std::vector<std::uint8_t>(data, data + SizeofResource(module, info)) : std::vector<std::uint8_t>{};
+}
 
 DWORD missing(HMODULE module, LPCSTR name, LPCSTR type)
 {
@@ -25,13 +41,13 @@ TEST_P(ResourceLookup, FindsResourcesWithTheirExactBytesAndTellsWhatIsMissing)
     HMODULE module = LoadLibraryExA(path, nullptr, flags);
     ASSERT_NE(module, nullptr) << "load failed with " << GetLastError();
     // Of the two languages of script 101, U.S. English is preferred.
-    EXPECT_EQ(resource_bytes(module, MAKEINTRESOURCE(101), "REGISTRY"), read_file(fixture_source("script_en.rgs")));
-    EXPECT_EQ(resource_bytes(module, MAKEINTRESOURCE(1), "TYPELIB"), read_file(fixture_source("library.bin")));
+    EXPECT_EQ(resource_bytes(module, MAKEINTRESOURCE(101), "REGISTRY"), fixture_source("script_en.rgs"));
+    EXPECT_EQ(resource_bytes(module, MAKEINTRESOURCE(1), "TYPELIB"), fixture_source("library.bin"));
     // Strings compare without case; "#101" is the number 101.
     HRSRC expected = FindResourceA(module, MAKEINTRESOURCE(101), "REGISTRY");
     EXPECT_EQ(FindResourceA(module, MAKEINTRESOURCE(101), "ReGiStRy"), expected);
     EXPECT_EQ(FindResourceA(module, "#101", "REGISTRY"), expected);
-    EXPECT_EQ(resource_bytes(module, "GREETING", "custom_type"), read_file(fixture_source("greeting.txt")));
+    EXPECT_EQ(resource_bytes(module, "GREETING", "custom_type"), fixture_source("greeting.txt"));
     HRSRC empty = FindResourceA(module, "empty", MAKEINTRESOURCE(7));
     ASSERT_NE(empty, nullptr);
     EXPECT_EQ(SizeofResource(module, empty), 0u);
@@ -89,6 +105,26 @@ TEST(ResourceHandles, BelongToTheirModuleAndClosedOrForeignModulesAreRefused)
     EXPECT_EQ(missing(data, MAKEINTRESOURCE(1), "TYPELIB"), DWORD(ERROR_RESOURCE_DATA_NOT_FOUND));
     EXPECT_TRUE(FreeLibrary(data));
     EXPECT_EQ(missing(nullptr, MAKEINTRESOURCE(1), "TYPELIB"), DWORD(ERROR_RESOURCE_DATA_NOT_FOUND));
+}
+
+TEST(LoadPaths, RelativeNamesAreReportedAsFullPaths)
+{
+    const test_support::ScratchFolder scratch;
+    std::filesystem::copy_file(LOADER_FIXTURE, scratch.file("copy.so"));
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(scratch.path());
+    HMODULE code = LoadLibraryA("./copy.so");
+    HMODULE data = LoadLibraryExA("copy.so", nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    std::filesystem::current_path(previous);
+    ASSERT_NE(code, nullptr) << GetLastError();
+    ASSERT_NE(data, nullptr) << GetLastError();
+    char path[4096] = {};
+    for (HMODULE module : {code, data}) {
+        EXPECT_EQ(std::string(path, GetModuleFileNameA(module, path, sizeof path)), scratch.file("copy.so"));
+        // The resources are read from the module's own file after the directory changed.
+        EXPECT_EQ(resource_bytes(module, MAKEINTRESOURCE(1), "TYPELIB"), fixture_source("library.bin"));
+        EXPECT_TRUE(FreeLibrary(module));
+    }
 }
 
 }  // namespace
