@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -37,16 +38,13 @@ class ResourceLookup : public ::testing::TestWithParam<std::pair<const char *, D
 
 TEST_P(ResourceLookup, FindsResourcesWithTheirExactBytesAndTellsWhatIsMissing)
 {
-    const auto [path, flags] = GetParam();
-    HMODULE module = LoadLibraryExA(path, nullptr, flags);
+    HMODULE module = LoadLibraryExA(GetParam().first, nullptr, GetParam().second);
     ASSERT_NE(module, nullptr) << "load failed with " << GetLastError();
     // Of the two languages of script 101, U.S. English is preferred.
     EXPECT_EQ(resource_bytes(module, MAKEINTRESOURCE(101), "REGISTRY"), fixture_source("script_en.rgs"));
     EXPECT_EQ(resource_bytes(module, MAKEINTRESOURCE(1), "TYPELIB"), fixture_source("library.bin"));
     // Strings compare without case; "#101" is the number 101.
-    HRSRC expected = FindResourceA(module, MAKEINTRESOURCE(101), "REGISTRY");
-    EXPECT_EQ(FindResourceA(module, MAKEINTRESOURCE(101), "ReGiStRy"), expected);
-    EXPECT_EQ(FindResourceA(module, "#101", "REGISTRY"), expected);
+    EXPECT_EQ(resource_bytes(module, "#101", "ReGiStRy"), fixture_source("script_en.rgs"));
     EXPECT_EQ(resource_bytes(module, "GREETING", "custom_type"), fixture_source("greeting.txt"));
     HRSRC empty = FindResourceA(module, "empty", MAKEINTRESOURCE(7));
     ASSERT_NE(empty, nullptr);
@@ -54,18 +52,16 @@ TEST_P(ResourceLookup, FindsResourcesWithTheirExactBytesAndTellsWhatIsMissing)
     EXPECT_NE(LoadResource(module, empty), nullptr);
 
     const DWORD no_type = ERROR_RESOURCE_TYPE_NOT_FOUND, no_name = ERROR_RESOURCE_NAME_NOT_FOUND;
-    EXPECT_EQ(missing(module, MAKEINTRESOURCE(101), "REGISTRYX"), no_type);
-    EXPECT_EQ(missing(module, MAKEINTRESOURCE(101), MAKEINTRESOURCE(6)), no_type);
-    EXPECT_EQ(missing(module, MAKEINTRESOURCE(101), nullptr), no_type);
-    EXPECT_EQ(missing(module, MAKEINTRESOURCE(102), "REGISTRY"), no_name);
-    // A string is never a number: "101" names a string resource, which is absent.
-    for (const char *name : {"101", "#", "#0", "#65536", ""})
-        EXPECT_EQ(missing(module, name, "REGISTRY"), no_name) << name;
-    EXPECT_EQ(missing(module, MAKEINTRESOURCE(1), "Custom_Type"), no_name);
-
-    char full_path[4096] = {};
-    EXPECT_EQ(GetModuleFileNameA(module, full_path, sizeof full_path), std::string(path).size());
-    EXPECT_EQ(std::string(full_path), path);
+    const std::tuple<LPCSTR, LPCSTR, DWORD> absent[] = {
+        {MAKEINTRESOURCE(101), "REGISTRYX", no_type}, {MAKEINTRESOURCE(101), MAKEINTRESOURCE(6), no_type},
+        {MAKEINTRESOURCE(101), nullptr, no_type},     {MAKEINTRESOURCE(102), "REGISTRY", no_name},
+        {MAKEINTRESOURCE(1), "Custom_Type", no_name},
+        // A string is never a number: "101" names a string resource, which is absent.
+        {"101", "REGISTRY", no_name}, {"#", "REGISTRY", no_name}, {"#0", "REGISTRY", no_name},
+        {"#65536", "REGISTRY", no_name}, {"", "REGISTRY", no_name},
+    };
+    for (const auto &[name, type, error] : absent)
+        EXPECT_EQ(missing(module, name, type), error);
     EXPECT_TRUE(FreeLibrary(module));
 }
 
@@ -76,6 +72,10 @@ INSTANTIATE_TEST_SUITE_P(Handles, ResourceLookup,
 
 TEST(ResourceHandles, BelongToTheirModuleAndClosedOrForeignModulesAreRefused)
 {
+    // The test program carries no resources, as a data file or as the program.
+    char self[4096] = {};
+    ASSERT_GT(GetModuleFileNameA(nullptr, self, sizeof self), 0u);
+    HMODULE program = LoadLibraryExA(self, nullptr, LOAD_LIBRARY_AS_DATAFILE);
     HMODULE first = LoadLibraryExA(LOADER_FIXTURE, nullptr, LOAD_LIBRARY_AS_DATAFILE);
     HMODULE second = LoadLibraryExA(LOADER_FIXTURE, nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(first, second);
@@ -90,21 +90,15 @@ TEST(ResourceHandles, BelongToTheirModuleAndClosedOrForeignModulesAreRefused)
     EXPECT_TRUE(FreeLibrary(second));
     EXPECT_EQ(SizeofResource(first, info), 1000u);
     EXPECT_TRUE(FreeLibrary(first));
+    EXPECT_FALSE(FreeLibrary(first));
 
     int not_a_module = 0;
-    EXPECT_EQ(missing(first, MAKEINTRESOURCE(101), "REGISTRY"), DWORD(ERROR_INVALID_HANDLE));
-    EXPECT_FALSE(FreeLibrary(first));
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
-    EXPECT_EQ(missing(reinterpret_cast<HMODULE>(&not_a_module), MAKEINTRESOURCE(1), "TYPELIB"),
-              DWORD(ERROR_INVALID_HANDLE));
-
-    // The test program itself carries no resources, as a data file or as the program.
-    char self[4096] = {};
-    ASSERT_GT(GetModuleFileNameA(nullptr, self, sizeof self), 0u);
-    HMODULE data = LoadLibraryExA(self, nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    EXPECT_EQ(missing(data, MAKEINTRESOURCE(1), "TYPELIB"), DWORD(ERROR_RESOURCE_DATA_NOT_FOUND));
-    EXPECT_TRUE(FreeLibrary(data));
-    EXPECT_EQ(missing(nullptr, MAKEINTRESOURCE(1), "TYPELIB"), DWORD(ERROR_RESOURCE_DATA_NOT_FOUND));
+    const std::pair<HMODULE, DWORD> modules[] = {
+        {first, ERROR_INVALID_HANDLE}, {reinterpret_cast<HMODULE>(&not_a_module), ERROR_INVALID_HANDLE},
+        {program, ERROR_RESOURCE_DATA_NOT_FOUND}, {nullptr, ERROR_RESOURCE_DATA_NOT_FOUND}};
+    for (const auto &[module, error] : modules)
+        EXPECT_EQ(missing(module, MAKEINTRESOURCE(1), "TYPELIB"), error);
+    EXPECT_TRUE(FreeLibrary(program));
 }
 
 TEST(LoadPaths, RelativeNamesAreReportedAsFullPaths)
