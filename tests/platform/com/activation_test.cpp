@@ -2,6 +2,7 @@
 // identifier, each reason activation can fail, one load per process, and unloading
 // only when the server agrees. The registry is a scratch file of this process.
 #include "scratch_folder.h"
+#include "scratch_registry.h"
 #include "test_server.h"
 
 #include <windows.h>
@@ -26,7 +27,8 @@ constexpr CLSID failing_class(BYTE last)
 #define CLASS_KEY_PREFIX "CLSID\\{11111111-2222-3333-4444-55555555550"
 const std::string kServerKey = "CLSID\\" TEST_THING_CLASS_KEY "\\InprocServer32";
 
-const test_support::ScratchFolder scratch;
+const morvane::test::ScratchRegistry registry;
+std::string scratch_file(const char *name) { return (registry.folder() / name).string(); }
 
 // Creates the key under HKEY_CLASSES_ROOT and sets its default value unless it is null.
 void set_default_value(const std::string &key_name, const char *value)
@@ -45,12 +47,10 @@ void set_default_value(const std::string &key_name, const char *value)
 
 class Registrations : public ::testing::Environment {
 public:
-    // The scratch registry is chosen before the runtime first touches the registry.
     void SetUp() override
     {
-        setenv("MORVANE_REGISTRY", scratch.file("registry").c_str(), 1);
-        const std::string servers[] = {TEST_SERVER, scratch.file("absent.so"),
-                                       scratch.write("notes.so", {'n', 'o', 't', 'e', 's'}).string(),
+        test_support::write_file(scratch_file("notes.so"), {'n', 'o', 't', 'e', 's'});
+        const std::string servers[] = {TEST_SERVER, scratch_file("absent.so"), scratch_file("notes.so"),
                                        SERVER_WITHOUT_EXPORT};
         set_default_value(kServerKey, TEST_SERVER);
         for (int i = 0; i < 4; ++i)
@@ -83,69 +83,59 @@ IClassFactory *class_object()
     return static_cast<IClassFactory *>(pv);
 }
 
+// CoCreateInstance or CoGetClassObject; a failure must leave the out location null.
+HRESULT activate(bool create, REFCLSID clsid, IUnknown *outer, DWORD context, REFIID iid)
+{
+    void *pv = &pv;
+    const HRESULT hr = create ? CoCreateInstance(clsid, outer, context, iid, &pv)
+                              : CoGetClassObject(clsid, context, nullptr, iid, &pv);
+    EXPECT_EQ(pv == nullptr, FAILED(hr)) << std::hex << hr;
+    if (pv)
+        static_cast<IUnknown *>(pv)->Release();
+    return hr;
+}
+
 class Activation : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))); }
     void TearDown() override { CoUninitialize(); }
 };
 
+// Each reason activation can fail, through both calls, with the loader's reason where one is left.
 TEST_F(Activation, ReportsWhyAClassCannotBeActivated)
-{
-    const struct {
-        BYTE last;
-        HRESULT expected;
-        DWORD loader_reason; // the last error the loader leaves, 0 where it is not asked
-    } cases[] = {
-        {7, REGDB_E_CLASSNOTREG, 0},                     // no class key
-        {5, REGDB_E_CLASSNOTREG, 0},                     // no InprocServer32 key
-        {6, REGDB_E_CLASSNOTREG, 0},                     // no server path
-        {2, CO_E_DLLNOTFOUND, ERROR_MOD_NOT_FOUND},      // the file is missing
-        {3, CO_E_DLLNOTFOUND, ERROR_BAD_FORMAT},         // the file is no library
-        {4, CO_E_ERRORINDLL, ERROR_PROC_NOT_FOUND},      // no DllGetClassObject
-        {1, CLASS_E_CLASSNOTAVAILABLE, 0},               // the server does not know the class
-    };
-    for (const auto &c : cases) {
-        void *pv = &pv;
-        SetLastError(0);
-        EXPECT_EQ(CoCreateInstance(failing_class(c.last), nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &pv), c.expected)
-            << int(c.last);
-        EXPECT_EQ(pv, nullptr);
-        EXPECT_EQ(c.loader_reason ? GetLastError() : 0, c.loader_reason) << int(c.last);
-        pv = &pv;
-        EXPECT_EQ(CoGetClassObject(failing_class(c.last), CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, &pv),
-                  c.expected)
-            << int(c.last);
-        EXPECT_EQ(pv, nullptr);
-    }
-    EXPECT_FALSE(is_loaded(SERVER_WITHOUT_EXPORT)) << "a library that is no server is not kept";
-}
-
-TEST_F(Activation, PassesOnTheServersRefusalsAndRefusesOtherContextsAndNullOutLocations)
 {
     ITestThing *outer = create_thing(); // the server refuses aggregation before using it
     const struct {
+        CLSID clsid;
         IUnknown *outer;
         DWORD context;
         REFIID iid;
         HRESULT expected;
+        DWORD loader_reason; // the last error the loader leaves, 0 where it is not asked
     } cases[] = {
-        {outer, CLSCTX_INPROC_SERVER, IID_IUnknown, CLASS_E_NOAGGREGATION},
-        {nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, E_NOINTERFACE},
-        {nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown, REGDB_E_CLASSNOTREG},
-        {nullptr, CLSCTX_REMOTE_SERVER | CLSCTX_INPROC_HANDLER, IID_IUnknown, REGDB_E_CLASSNOTREG},
-        {nullptr, 0, IID_IUnknown, E_INVALIDARG},
+        {failing_class(7), nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, REGDB_E_CLASSNOTREG, 0}, // no class key
+        {failing_class(5), nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, REGDB_E_CLASSNOTREG, 0}, // no server key
+        {failing_class(6), nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, REGDB_E_CLASSNOTREG, 0}, // no server path
+        {failing_class(2), nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, CO_E_DLLNOTFOUND, ERROR_MOD_NOT_FOUND},
+        {failing_class(3), nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, CO_E_DLLNOTFOUND, ERROR_BAD_FORMAT},
+        {failing_class(4), nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, CO_E_ERRORINDLL, ERROR_PROC_NOT_FOUND},
+        {failing_class(1), nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, CLASS_E_CLASSNOTAVAILABLE, 0},
+        {kTestThingClass, outer, CLSCTX_INPROC_SERVER, IID_IUnknown, CLASS_E_NOAGGREGATION, 0},
+        {kTestThingClass, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, E_NOINTERFACE, 0},
+        {kTestThingClass, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown, REGDB_E_CLASSNOTREG, 0},
+        {kTestThingClass, nullptr, CLSCTX_REMOTE_SERVER | CLSCTX_INPROC_HANDLER, IID_IUnknown, REGDB_E_CLASSNOTREG, 0},
+        {kTestThingClass, nullptr, 0, IID_IUnknown, E_INVALIDARG, 0},
     };
     for (const auto &c : cases) {
-        void *pv = &pv;
-        EXPECT_EQ(CoCreateInstance(kTestThingClass, c.outer, c.context, c.iid, &pv), c.expected);
-        EXPECT_EQ(pv, nullptr);
+        SetLastError(0);
+        EXPECT_EQ(activate(true, c.clsid, c.outer, c.context, c.iid), c.expected) << &c - cases;
+        EXPECT_EQ(c.loader_reason ? GetLastError() : 0, c.loader_reason) << &c - cases;
         if (!c.outer) {
-            pv = &pv;
-            EXPECT_EQ(CoGetClassObject(kTestThingClass, c.context, nullptr, c.iid, &pv), c.expected);
-            EXPECT_EQ(pv, nullptr);
+            EXPECT_EQ(activate(false, c.clsid, nullptr, c.context, c.iid), c.expected) << &c - cases;
         }
     }
     outer->Release();
+    EXPECT_FALSE(is_loaded(SERVER_WITHOUT_EXPORT)) << "a library that is no server is not kept";
     EXPECT_EQ(CoCreateInstance(kTestThingClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, nullptr), E_POINTER);
     EXPECT_EQ(CoGetClassObject(kTestThingClass, CLSCTX_INPROC_SERVER, nullptr, IID_IUnknown, nullptr), E_INVALIDARG);
 }
@@ -188,15 +178,11 @@ TEST_F(Activation, LastUninitializeOfTheProcessFreesUnusedLibraries)
     create_thing()->Release();
     ASSERT_TRUE(is_loaded(TEST_SERVER));
     std::thread([] {
-        void *pv = &pv;
-        EXPECT_EQ(CoCreateInstance(kTestThingClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &pv),
-                  CO_E_NOTINITIALIZED);
-        EXPECT_EQ(pv, nullptr);
+        EXPECT_EQ(activate(true, kTestThingClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown), CO_E_NOTINITIALIZED);
         ASSERT_EQ(CoInitialize(nullptr), S_OK);
         create_thing()->Release();
         CoUninitialize();
-        EXPECT_EQ(CoGetClassObject(kTestThingClass, CLSCTX_INPROC_SERVER, nullptr, IID_IUnknown, &pv),
-                  CO_E_NOTINITIALIZED);
+        EXPECT_EQ(activate(false, kTestThingClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown), CO_E_NOTINITIALIZED);
     }).join();
     EXPECT_TRUE(is_loaded(TEST_SERVER)) << "this thread is still initialised";
     CoUninitialize();
@@ -234,7 +220,7 @@ TEST_F(Activation, ConcurrentFirstActivationsShareOneLoad)
 // made by this process is seen by the very next activation.
 TEST_F(Activation, FollowsChangesOfTheServerEntry)
 {
-    const std::string absent = scratch.file("absent.so");
+    const std::string absent = scratch_file("absent.so");
     const struct {
         const char *server; // null: the server key is deleted
         HRESULT expected;
@@ -245,11 +231,8 @@ TEST_F(Activation, FollowsChangesOfTheServerEntry)
             set_default_value(kServerKey, step.server);
         else
             EXPECT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, kServerKey.c_str()), ERROR_SUCCESS);
-        void *pv = &pv;
-        EXPECT_EQ(CoCreateInstance(kTestThingClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &pv), step.expected)
+        EXPECT_EQ(activate(true, kTestThingClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown), step.expected)
             << (step.server ? step.server : "removed");
-        if (pv)
-            static_cast<IUnknown *>(pv)->Release();
     }
 }
 
