@@ -1,6 +1,8 @@
 // The free-threaded marshaler: aggregation rules (its own IUnknown and count, an
 // IMarshal view that belongs to the controlling unknown) and in-process marshaling
 // of interface pointers through a stream.
+#include "counting_objects.h"
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -12,23 +14,14 @@
 namespace {
 
 // An aggregating object in the usual form: it holds the marshaler's own unknown
-// and hands IMarshal queries to it. It lives on the stack.
-struct Outer final : IUnknown {
-    ULONG count = 1;
+// and hands IMarshal queries to it.
+struct Outer final : CountingUnknown {
     IUnknown *marshaler = nullptr;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) override
     {
-        *ppv = nullptr;
-        if (riid == IID_IMarshal && marshaler)
-            return marshaler->QueryInterface(riid, ppv);
-        if (riid != IID_IUnknown)
-            return E_NOINTERFACE;
-        *ppv = this;
-        return AddRef(), S_OK;
+        return riid == IID_IMarshal ? marshaler->QueryInterface(riid, ppv) : CountingUnknown::QueryInterface(riid, ppv);
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++count; }
-    ULONG STDMETHODCALLTYPE Release() override { return --count; }
 };
 
 // A stream over a byte vector, used through its ISequentialStream members.
@@ -70,7 +63,7 @@ TEST(FreeThreadedMarshaler, AggregatedViewCountsOnTheOuterAndOwnUnknownOnItself)
             controlling = inner; // its own controlling unknown
         void *view = nullptr, *identity = nullptr, *none = &none;
         ASSERT_EQ(inner->QueryInterface(IID_IMarshal, &view), S_OK);
-        EXPECT_EQ(outer.count, controlling == &outer ? 2u : 1u) << "the reference handed out is the controller's";
+        EXPECT_EQ(outer.references.load(), controlling == &outer ? 2u : 1u) << "the reference handed out is the controller's";
         ASSERT_EQ(static_cast<IMarshal *>(view)->QueryInterface(IID_IUnknown, &identity), S_OK);
         EXPECT_EQ(identity, controlling);
         ASSERT_EQ(inner->QueryInterface(IID_IUnknown, &identity), S_OK);
@@ -81,7 +74,7 @@ TEST(FreeThreadedMarshaler, AggregatedViewCountsOnTheOuterAndOwnUnknownOnItself)
         static_cast<IMarshal *>(view)->Release();
         controlling->Release();
         inner->Release();
-        EXPECT_EQ(outer.count, 1u);
+        EXPECT_EQ(outer.references.load(), 1u);
         EXPECT_EQ(inner->Release(), 0u) << "the inner object counts only its own references";
     }
 }
@@ -112,27 +105,6 @@ protected:
     MemoryStream stream;
 };
 
-TEST_F(FreeThreadedMarshaling, DescribesInProcessMarshalingOnly)
-{
-    for (DWORD context : {MSHCTX_INPROC, MSHCTX_CROSSCTX, MSHCTX_LOCAL, MSHCTX_NOSHAREDMEM, MSHCTX_DIFFERENTMACHINE}) {
-        const bool in_process = context == MSHCTX_INPROC || context == MSHCTX_CROSSCTX;
-        CLSID clsid = IID_IMarshal;
-        DWORD size = 7;
-        EXPECT_EQ(marshal->GetUnmarshalClass(IID_IUnknown, &outer, context, nullptr, 0, &clsid),
-                  in_process ? S_OK : E_NOTIMPL);
-        EXPECT_EQ(clsid, in_process ? CLSID_InProcFreeMarshaler : CLSID_NULL);
-        EXPECT_EQ(marshal->GetMarshalSizeMax(IID_IUnknown, &outer, context, nullptr, 0, &size),
-                  in_process ? S_OK : E_NOTIMPL);
-        EXPECT_EQ(size, in_process ? 16u : 0u) << context;
-        EXPECT_TRUE(in_process || marshal_outer(MSHLFLAGS_NORMAL, context) == E_NOTIMPL) << context;
-    }
-    EXPECT_EQ(marshal->GetUnmarshalClass(IID_IUnknown, &outer, MSHCTX_INPROC, nullptr, 0, nullptr), E_INVALIDARG);
-    EXPECT_EQ(marshal->GetMarshalSizeMax(IID_IUnknown, &outer, MSHCTX_INPROC, nullptr, 0, nullptr), E_INVALIDARG);
-    EXPECT_EQ(marshal->DisconnectObject(0), S_OK);
-    EXPECT_TRUE(stream.bytes.empty());
-    EXPECT_EQ(outer.count, 1u);
-}
-
 // Normal data holds one reference until unmarshaled, even when the query fails;
 // table data serves many unmarshals until released; weak data holds none.
 TEST_F(FreeThreadedMarshaling, EachKindOfDataHoldsItsReferences)
@@ -150,10 +122,10 @@ TEST_F(FreeThreadedMarshaling, EachKindOfDataHoldsItsReferences)
         {MSHLFLAGS_TABLEWEAK, IID_IUnknown, 0, S_OK, 1, 1},
     };
     for (const auto &c : cases) {
-        outer.count = 1;
+        outer.references = 1;
         ASSERT_EQ(marshal_outer(c.flags), S_OK);
         EXPECT_EQ(stream.bytes.size(), 16u) << "as much as announced";
-        EXPECT_EQ(outer.count, c.marshaled_count) << c.flags;
+        EXPECT_EQ(outer.references.load(), c.marshaled_count) << c.flags;
         for (int i = 0; i < c.unmarshals; ++i) {
             void *pv = &pv;
             EXPECT_EQ(unmarshal(c.iid, &pv), c.unmarshaled);
@@ -164,13 +136,29 @@ TEST_F(FreeThreadedMarshaling, EachKindOfDataHoldsItsReferences)
             stream.position = 0;
             EXPECT_EQ(marshal->ReleaseMarshalData(stream.stream()), S_OK);
         }
-        EXPECT_EQ(outer.count, c.final_count) << c.flags;
+        EXPECT_EQ(outer.references.load(), c.final_count) << c.flags;
     }
-    outer.count = 1;
+    outer.references = 1;
 }
 
-TEST_F(FreeThreadedMarshaling, RefusesBadDataAndKeepsNothingOnFailure)
+// Only in-process contexts are described and marshaled; bad data is refused and nothing is kept on failure.
+TEST_F(FreeThreadedMarshaling, DescribesInProcessMarshalingOnlyAndRefusesBadData)
 {
+    for (DWORD context : {MSHCTX_INPROC, MSHCTX_CROSSCTX, MSHCTX_LOCAL, MSHCTX_NOSHAREDMEM, MSHCTX_DIFFERENTMACHINE}) {
+        const bool in_process = context == MSHCTX_INPROC || context == MSHCTX_CROSSCTX;
+        CLSID clsid = IID_IMarshal;
+        DWORD size = 7;
+        EXPECT_EQ(marshal->GetUnmarshalClass(IID_IUnknown, &outer, context, nullptr, 0, &clsid),
+                  in_process ? S_OK : E_NOTIMPL);
+        EXPECT_EQ(clsid, in_process ? CLSID_InProcFreeMarshaler : CLSID_NULL);
+        EXPECT_EQ(marshal->GetMarshalSizeMax(IID_IUnknown, &outer, context, nullptr, 0, &size),
+                  in_process ? S_OK : E_NOTIMPL);
+        EXPECT_EQ(size, in_process ? 16u : 0u) << context;
+        EXPECT_TRUE(in_process || marshal_outer(MSHLFLAGS_NORMAL, context) == E_NOTIMPL) << context;
+    }
+    EXPECT_EQ(marshal->GetUnmarshalClass(IID_IUnknown, &outer, MSHCTX_INPROC, nullptr, 0, nullptr), E_INVALIDARG);
+    EXPECT_EQ(marshal->GetMarshalSizeMax(IID_IUnknown, &outer, MSHCTX_INPROC, nullptr, 0, nullptr), E_INVALIDARG);
+    EXPECT_EQ(marshal->DisconnectObject(0), S_OK);
     EXPECT_EQ(marshal_outer(0x10), E_INVALIDARG);
     EXPECT_EQ(marshal->MarshalInterface(nullptr, IID_IUnknown, &outer, MSHCTX_INPROC, nullptr, 0), E_INVALIDARG);
     EXPECT_EQ(marshal->MarshalInterface(stream.stream(), IID_IUnknown, nullptr, MSHCTX_INPROC, nullptr, 0),
@@ -180,7 +168,7 @@ TEST_F(FreeThreadedMarshaling, RefusesBadDataAndKeepsNothingOnFailure)
     stream.fail_writes = true;
     EXPECT_EQ(marshal->MarshalInterface(stream.stream(), IID_IUnknown, &outer, MSHCTX_INPROC, nullptr, 0),
               E_ACCESSDENIED);
-    EXPECT_EQ(outer.count, 1u);
+    EXPECT_EQ(outer.references.load(), 1u);
 
     void *pv = &outer;
     EXPECT_EQ(unmarshal(IID_IUnknown, &pv), E_INVALIDARG) << "empty";
@@ -192,7 +180,7 @@ TEST_F(FreeThreadedMarshaling, RefusesBadDataAndKeepsNothingOnFailure)
     EXPECT_EQ(marshal->UnmarshalInterface(nullptr, IID_IUnknown, &pv), E_INVALIDARG);
     EXPECT_EQ(marshal->UnmarshalInterface(stream.stream(), IID_IUnknown, nullptr), E_INVALIDARG);
     EXPECT_EQ(marshal->ReleaseMarshalData(nullptr), E_INVALIDARG);
-    EXPECT_EQ(outer.count, 1u);
+    EXPECT_EQ(outer.references.load(), 1u);
 }
 
 } // namespace
