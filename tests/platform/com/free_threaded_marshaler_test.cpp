@@ -36,7 +36,8 @@ struct MemoryStream final : ISequentialStream {
     HRESULT STDMETHODCALLTYPE Read(void *pv, ULONG cb, ULONG *read) override
     {
         const size_t n = std::min<size_t>(cb, bytes.size() - position);
-        std::memcpy(pv, bytes.data() + position, n);
+        if (n > 0)
+            std::memcpy(pv, bytes.data() + position, n);
         position += n;
         *read = static_cast<ULONG>(n);
         return n == cb ? S_OK : S_FALSE;
