@@ -5,33 +5,25 @@
 
 _Static_assert(sizeof(TYPEDESC) == 16, "TYPEDESC is 16 bytes");
 _Static_assert(sizeof(ELEMDESC) == 32, "ELEMDESC is 32 bytes");
-_Static_assert(offsetof(ELEMDESC, paramdesc) == 16, "ELEMDESC.paramdesc at 16");
 _Static_assert(sizeof(TYPEATTR) == 96, "TYPEATTR is 96 bytes");
-_Static_assert(offsetof(TYPEATTR, cFuncs) == 48, "TYPEATTR.cFuncs at 48");
 _Static_assert(offsetof(TYPEATTR, wTypeFlags) == 58, "TYPEATTR.wTypeFlags at 58");
 _Static_assert(sizeof(FUNCDESC) == 88, "FUNCDESC is 88 bytes");
-_Static_assert(offsetof(FUNCDESC, lprgelemdescParam) == 16, "FUNCDESC.lprgelemdescParam at 16");
 _Static_assert(offsetof(FUNCDESC, oVft) == 40, "FUNCDESC.oVft at 40");
-_Static_assert(offsetof(FUNCDESC, elemdescFunc) == 48, "FUNCDESC.elemdescFunc at 48");
-_Static_assert(offsetof(FUNCDESC, wFuncFlags) == 80, "FUNCDESC.wFuncFlags at 80");
 _Static_assert(sizeof(TLIBATTR) == 32, "TLIBATTR is 32 bytes");
 _Static_assert(offsetof(TLIBATTR, wLibFlags) == 28, "TLIBATTR.wLibFlags at 28");
 
-_Static_assert(offsetof(ITypeLibVtbl, FindName) == 11 * sizeof(void *), "ITypeLib slot 11");
 _Static_assert(sizeof(ITypeLibVtbl) == 13 * sizeof(void *), "ITypeLib has 13 slots");
-_Static_assert(offsetof(ITypeInfoVtbl, Invoke) == 11 * sizeof(void *), "ITypeInfo slot 11");
 _Static_assert(sizeof(ITypeInfoVtbl) == 22 * sizeof(void *), "ITypeInfo has 22 slots");
-_Static_assert(offsetof(ITypeInfo2Vtbl, GetDocumentation2) == 31 * sizeof(void *), "ITypeInfo2 slot 31");
 _Static_assert(sizeof(ITypeInfo2Vtbl) == 37 * sizeof(void *), "ITypeInfo2 has 37 slots");
 
-/* Reads a library through its C table: the count of its types and the kind of the first. */
+/* Reads through the C tables: the count of a library's types and the kind of the
+ * first; the member count of a description. */
 UINT typelib_c_count_and_kind(ITypeLib *library, TYPEKIND *first_kind)
 {
     library->lpVtbl->GetTypeInfoType(library, 0, first_kind);
     return library->lpVtbl->GetTypeInfoCount(library);
 }
 
-/* Reads the member count of a description through the C tables. */
 int typelib_c_member_count(ITypeInfo *info)
 {
     TYPEATTR *attr = NULL;
