@@ -137,11 +137,12 @@ private:
         info->GetDocumentation(func->memid, nullptr, &doc, nullptr, nullptr);
         out << "  " << hex(static_cast<ULONG>(func->memid)) << " " << take(names[0]) << " invoke " << func->invkind
             << " func " << func->funckind << " slot " << func->oVft / 8 << " flags " << hex(func->wFuncFlags)
-            << " returns " << type_text(func->elemdescFunc.tdesc) << " \"" << take(doc) << "\"\n";
-        for (UINT p = 0; p < static_cast<UINT>(func->cParams); ++p)
-            out << "    " << (p + 1 < count ? take(names[p + 1]) : "-") << " "
-                << type_text(func->lprgelemdescParam[p].tdesc) << " flags "
-                << hex(func->lprgelemdescParam[p].paramdesc.wParamFlags) << "\n";
+            << " returns " << type_text(func->elemdescFunc.tdesc) << " \"" << take(doc) << "\" (";
+        for (UINT p = 0; p < static_cast<UINT>(func->cParams); ++p) // a write's value has no name: "-"
+            out << (p ? ", " : "") << (p + 1 < count ? take(names[p + 1]) : "-") << " "
+                << type_text(func->lprgelemdescParam[p].tdesc) << " "
+                << hex(func->lprgelemdescParam[p].paramdesc.wParamFlags);
+        out << ")\n";
         info->ReleaseFuncDesc(func);
     }
 };

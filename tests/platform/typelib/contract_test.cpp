@@ -76,32 +76,25 @@ type Circle kind 5 {6B1C0D1E-0000-4000-8000-000000000011} 0.0 flags 0x0 slots 0 
   implements IShape flags 6
 
 type ICircle kind 4 {6B1C0D1E-0000-4000-8000-000000000002} 0.0 flags 0x1140 slots 7 from library 2.5 index 2 ""
-  0x60030000 origin invoke 8 func 4 slot 9 flags 0x0 returns VOID ""
-    - UNKNOWN flags 0x1
-  0x60030001 peer invoke 1 func 4 slot 10 flags 0x0 returns DISPATCH ""
+  0x60030000 origin invoke 8 func 4 slot 9 flags 0x0 returns VOID "" (- UNKNOWN 0x1)
+  0x60030001 peer invoke 1 func 4 slot 10 flags 0x0 returns DISPATCH "" ()
   implements IShape flags 0
   implements (table view) ICircle flags 0
 
 type IShape kind 4 {6B1C0D1E-0000-4000-8000-000000000001} 0.0 flags 0x1150 slots 7 from library 2.5 index 1 ""
-  0x0 name invoke 2 func 4 slot 7 flags 0x0 returns BSTR ""
-  0x60020001 area invoke 1 func 4 slot 8 flags 0x0 returns R8 ""
-    scale R8 flags 0x1
+  0x0 name invoke 2 func 4 slot 7 flags 0x0 returns BSTR "" ()
+  0x60020001 area invoke 1 func 4 slot 8 flags 0x0 returns R8 "" (scale R8 0x1)
   implements IDispatch flags 0
   implements (table view) IShape flags 0
 
 type IShape kind 3 {6B1C0D1E-0000-4000-8000-000000000001} 0.0 flags 0x1150 slots 9 from library 2.5 index 1 ""
-  0x0 name invoke 2 func 1 slot 7 flags 0x0 returns HRESULT ""
-    value BSTR* flags 0xa
-  0x60020001 area invoke 1 func 1 slot 8 flags 0x0 returns HRESULT ""
-    scale R8 flags 0x1
-    result R8* flags 0xa
+  0x0 name invoke 2 func 1 slot 7 flags 0x0 returns HRESULT "" (value BSTR* 0xa)
+  0x60020001 area invoke 1 func 1 slot 8 flags 0x0 returns HRESULT "" (scale R8 0x1, result R8* 0xa)
   implements IDispatch flags 0
 
 type ICircle kind 3 {6B1C0D1E-0000-4000-8000-000000000002} 0.0 flags 0x1140 slots 11 from library 2.5 index 2 ""
-  0x60030000 origin invoke 8 func 1 slot 9 flags 0x0 returns HRESULT ""
-    - UNKNOWN flags 0x1
-  0x60030001 peer invoke 1 func 1 slot 10 flags 0x0 returns HRESULT ""
-    other DISPATCH* flags 0xa
+  0x60030000 origin invoke 8 func 1 slot 9 flags 0x0 returns HRESULT "" (- UNKNOWN 0x1)
+  0x60030001 peer invoke 1 func 1 slot 10 flags 0x0 returns HRESULT "" (other DISPATCH* 0xa)
   implements IShape flags 0
 )");
 }
