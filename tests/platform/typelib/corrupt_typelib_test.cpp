@@ -28,10 +28,7 @@ struct File {
         std::memcpy(&value, bytes.data() + at, sizeof value);
         return value;
     }
-    void set(std::size_t at, std::uint32_t value, int width)
-    {
-        std::memcpy(bytes.data() + at, &value, static_cast<std::size_t>(width));
-    }
+    void set(std::size_t at, std::uint32_t value, int width) { std::memcpy(&bytes[at], &value, std::size_t(width)); }
     static std::size_t directory(std::uint32_t table) { return header::directory + table * kDirectoryEntrySize; }
     // Offset of a field of record `index` of a table.
     std::size_t field(std::uint32_t table, std::uint32_t index, std::size_t offset) const
@@ -44,12 +41,10 @@ HRESULT load_bytes(const std::vector<std::uint8_t> &bytes)
 {
     ITypeLib *library = reinterpret_cast<ITypeLib *>(1);
     const HRESULT hr = load_memory(bytes, &library);
-    if (SUCCEEDED(hr)) {
-        walk(library);
-        library->Release();
-    } else {
+    if (SUCCEEDED(hr))
+        walk(library), library->Release();
+    else
         EXPECT_EQ(library, nullptr);
-    }
     return hr;
 }
 

@@ -4,8 +4,6 @@
 #include "typelib_files.h"
 #include "tracker_stub.h"
 
-#include <morvane.h>
-
 #include <gtest/gtest.h>
 
 #include <string>

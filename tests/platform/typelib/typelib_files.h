@@ -2,16 +2,11 @@
 // conversion and loading from a file or from memory.
 #pragma once
 
-#include <windows.h>
+#include "scratch_folder.h" // also brings <filesystem>, <string> and <vector>
+#include "typelib_walk.h"     // also brings <windows.h>
 
-#include "scratch_folder.h"
-#include "typelib_walk.h"
-
-#include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <string>
-#include <vector>
 
 namespace typelib_test {
 
