@@ -215,8 +215,10 @@ TEST_F(TypeInfoInvoke, MatricesPassUntouchedByPositionOrNameAndTheTableViewInvok
     arrived_reversed();
     ASSERT_EQ(matches.vt, VT_ARRAY | VT_R8);
     EXPECT_EQ(SafeArrayGetDim(matches.parray), 2u);
-    // The same by name, in another order; and with the result not wanted (it is freed).
+    // The same by name, in another order, or partly by name; with the result not wanted (it is freed).
     EXPECT_EQ(call(4, DISPATCH_METHOD, {args[2], args[0], args[1]}, nullptr, {0, 2, 1}), S_OK);
+    arrived_reversed();
+    EXPECT_EQ(call(4, DISPATCH_METHOD, {args[0], args[1], args[2]}, nullptr, {2}), S_OK);
     arrived_reversed();
     for (VARIANT &arg : args)
         SafeArrayDestroy(arg.parray);
