@@ -107,6 +107,21 @@ TEST(Diagnostics, EachFaultIsReportedAtItsPlace)
          "9:52: coclass 'C' has more than one default interface"},
         {"import \"windows.idl\";", "1:8: cannot import \"windows.idl\": only the platform's own definitions "
                                     "(oaidl.idl, ocidl.idl, objidl.idl, unknwn.idl, wtypes.idl) are known"},
+        {"interface \x01", "1:11: unexpected character (byte 1)"},
+        {"[uuid()] library L {};", "1:7: expected an identifier of the form XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX"},
+        {"[version(70000.0)] library L {};", "1:10: version numbers must fit in 16 bits"},
+        {interface_with("    HRESULT f([in] const long x);"), "4:20: 'const' is not supported"},
+        {interface_with("    HRESULT f([in] long x[4]);"), "4:26: array parameters are not supported"},
+        {interface_with("    HRESULT f([in, out, retval] long *a);"), "4:25: 'retval' needs 'out' without 'in'"},
+        {interface_with("    [propget, propput] HRESULT f([in] long v);"),
+         "4:15: a method can be only one of propget, propput and propputref"},
+        {interface_with("    [helpcontext(-1)] HRESULT f();"), "4:6: help context out of range"},
+        {interface_with("    [id(-2147483649)] HRESULT f();"), "4:6: id out of range"},
+        {interface_with("    HRESULT f([in] IUnknown x);"), "4:20: interface type 'IUnknown' must be used through a pointer"},
+        {interface_with("    [propget, id(1)] HRESULT p([out, retval] long *v);\n    [propput, id(2)] HRESULT p([in] long v);"),
+         "5:30: the accessors of property 'p' have different ids"},
+        {library_after_interface("[uuid(11111111-2222-3333-4444-000000000000), lcid(-1)] library L {};"),
+         "6:46: locale out of range"},
         // Plain object interfaces take any type, and a header alone needs no library.
         {interface_with("    HRESULT f([in] void *p, [in] unsigned long n);"), ""},
     };
