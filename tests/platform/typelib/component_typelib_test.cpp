@@ -84,8 +84,10 @@ TEST_F(ComponentTypeLib, NamesResolveToMembersAndThenTheirParameters)
         EXPECT_EQ(c.asked, c.spelled);
         EXPECT_EQ(found, c.id != 0);
         ASSERT_EQ(count, c.id != 0 ? 1u : 0u);
-        if (count == 1)
-            EXPECT_EQ(ids[0], c.id), infos[0]->Release();
+        if (count == 1) {
+            EXPECT_EQ(ids[0], c.id);
+            infos[0]->Release();
+        }
     }
 }
 
@@ -93,8 +95,8 @@ TEST_F(ComponentTypeLib, NamesResolveToMembersAndThenTheirParameters)
 TEST_F(ComponentTypeLib, RequestsBeyondWhatTheLibraryHoldsAreRefused)
 {
     TYPEKIND kind;
+    ITypeInfo *other = nullptr, *none = reinterpret_cast<ITypeInfo *>(1);
     EXPECT_EQ(library_->GetTypeInfoType(3, &kind), TYPE_E_ELEMENTNOTFOUND);
-    ITypeInfo *none = reinterpret_cast<ITypeInfo *>(1);
     EXPECT_EQ(library_->GetTypeInfo(3, &none), TYPE_E_ELEMENTNOTFOUND);
     EXPECT_EQ(none, nullptr);
     EXPECT_EQ(library_->GetDocumentation(3, nullptr, nullptr, nullptr, nullptr), TYPE_E_ELEMENTNOTFOUND);
@@ -106,7 +108,6 @@ TEST_F(ComponentTypeLib, RequestsBeyondWhatTheLibraryHoldsAreRefused)
     FUNCDESC *desc = nullptr;
     EXPECT_EQ(info_->GetFuncDesc(22, &desc), TYPE_E_ELEMENTNOTFOUND);
     HREFTYPE ref = 0;
-    ITypeInfo *other = nullptr;
     ASSERT_EQ(library_->GetTypeInfoOfGuid(IID__IMorvane, &other), S_OK);
     EXPECT_EQ(other->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref), TYPE_E_ELEMENTNOTFOUND);
     other->Release();

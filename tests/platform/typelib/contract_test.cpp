@@ -27,9 +27,8 @@ TEST(Contract, TheCompiledTypeLibraryStatesTheCommittedContract)
     const std::string text = dump(library, true);
     if (std::getenv("MORVANE_WRITE_CONTRACT") != nullptr)
         std::ofstream(CONTRACT_FILE) << text;
-    std::ifstream in(CONTRACT_FILE);
     std::stringstream committed;
-    committed << in.rdbuf();
+    committed << std::ifstream(CONTRACT_FILE).rdbuf();
     EXPECT_EQ(text, committed.str());
 }
 

@@ -88,7 +88,6 @@ protected:
     {
         ASSERT_EQ(load_memory(component_typelib(), &library_), S_OK);
         ASSERT_EQ(library_->GetTypeInfoOfGuid(IID_IMorvane, &info_), S_OK);
-        SetErrorInfo(0, nullptr);
     }
     void TearDown() override
     {
