@@ -33,20 +33,6 @@ TEST_F(Refusals, BadAndDeletedHandlesGiveTheirCodeFromEveryCall)
     Key doomed(create(HKEY_CURRENT_USER, "Doomed"));
     ASSERT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Doomed"), ERROR_SUCCESS);
     make(HKEY_CURRENT_USER, "Doomed"); // a new key of the same name is another key
-    const std::pair<const char *, std::function<LSTATUS(HKEY)>> calls[] = {
-        {"open", [](HKEY key) { Key out; return open(key, "X", out); }},
-        {"create", [](HKEY key) { return create_in(key, "X"); }},
-        {"set value", [](HKEY key) { return set_string(key, "V", "x"); }},
-        {"query value", [](HKEY key) { DWORD size = 0; return RegQueryValueExA(key, "V", nullptr, nullptr, nullptr, &size); }},
-        {"delete value", [](HKEY key) { return RegDeleteValueA(key, "V"); }},
-        {"delete key", [](HKEY key) { return RegDeleteKeyA(key, ""); }},
-        {"delete tree", [](HKEY key) { return RegDeleteTreeA(key, nullptr); }},
-        {"enumerate keys", [](HKEY key) { char name[64]; return enum_key(key, 0, 64, name); }},
-        {"enumerate values", [](HKEY key) { char name[64]; return enum_value(key, 0, 64, name); }},
-        {"query info", [](HKEY key) {
-             return RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
-         }},
-    };
     const std::tuple<const char *, HKEY, LSTATUS> handles[] = {
         {"closed", closed, ERROR_INVALID_HANDLE},
         {"made up", reinterpret_cast<HKEY>(std::uintptr_t{0x7777770}), ERROR_INVALID_HANDLE},
@@ -54,7 +40,7 @@ TEST_F(Refusals, BadAndDeletedHandlesGiveTheirCodeFromEveryCall)
         {"deleted", doomed.get(), ERROR_KEY_DELETED},
     };
     for (const auto &[name, handle, expected] : handles)
-        for (const auto &[call, run] : calls)
+        for (const auto &[call, run] : calls_on_a_handle())
             EXPECT_EQ(run(handle), expected) << call << " on a " << name << " handle";
     EXPECT_EQ(RegCloseKey(closed), ERROR_INVALID_HANDLE);
     EXPECT_EQ(RegCloseKey(doomed.release()), ERROR_SUCCESS);

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -112,6 +113,28 @@ public:
         }
     }
     static std::vector<std::string> value_names(HKEY key) { return subkeys(key, true); }
+
+    // Every call that takes a key handle, by name, on the handle given.
+    static std::vector<std::pair<const char *, std::function<LSTATUS(HKEY)>>> calls_on_a_handle()
+    {
+        static BYTE data[64];
+        static char name[64];
+        static DWORD size;
+        return {
+            {"open", [](HKEY key) { Key out; return open(key, "X", out); }},
+            {"create", [](HKEY key) { Key out; return RegCreateKeyExA(key, "X", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, out.out(), nullptr); }},
+            {"set value", [](HKEY key) { return set_string(key, "V", "x"); }},
+            {"query value", [](HKEY key) { return RegQueryValueExA(key, "V", nullptr, nullptr, data, &(size = 64)); }},
+            {"delete value", [](HKEY key) { return RegDeleteValueA(key, "V"); }},
+            {"delete key", [](HKEY key) { return RegDeleteKeyA(key, ""); }},
+            {"delete tree", [](HKEY key) { return RegDeleteTreeA(key, nullptr); }},
+            {"enumerate keys", [](HKEY key) { return RegEnumKeyExA(key, 0, name, &(size = 64), nullptr, nullptr, nullptr, nullptr); }},
+            {"enumerate values", [](HKEY key) { return RegEnumValueA(key, 0, name, &(size = 64), nullptr, nullptr, nullptr, nullptr); }},
+            {"query info", [](HKEY key) {
+                 return RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+             }},
+        };
+    }
 
 protected:
     std::unique_ptr<morvane::test::ScratchRegistry> scratch_;
