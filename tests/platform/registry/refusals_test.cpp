@@ -113,43 +113,35 @@ TEST_F(Refusals, SizesAreReportedWhereTheBufferIsShortOrMissing)
     Key key(create(HKEY_CURRENT_USER, "Buffers"));
     ASSERT_EQ(set_string(key, "Name", "twelve chars"), ERROR_SUCCESS);
     make(key, "Exactly");
-    DWORD type = 0, size = 12;
     char buffer[16];
+    BYTE *data = reinterpret_cast<BYTE *>(buffer);
+    DWORD type = 0, size = 12, name_size = 5, data_size = 4;
     // Existence and type can be asked without any buffer or size.
     ASSERT_EQ(RegQueryValueExA(key, "Name", nullptr, &type, nullptr, nullptr), ERROR_SUCCESS);
     EXPECT_EQ(type, DWORD{REG_SZ});
     type = 0;
-    EXPECT_EQ(RegQueryValueExA(key, "Name", nullptr, &type, reinterpret_cast<BYTE *>(buffer), &size), ERROR_MORE_DATA);
-    EXPECT_EQ(size, 13u);
-    EXPECT_EQ(type, DWORD{REG_SZ});
-    ASSERT_EQ(RegQueryValueExA(key, "Name", nullptr, nullptr, reinterpret_cast<BYTE *>(buffer), &size), ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryValueExA(key, "Name", nullptr, &type, data, &size), ERROR_MORE_DATA);
+    EXPECT_EQ(std::pair(size, type), std::pair(DWORD{13}, DWORD{REG_SZ}));
+    ASSERT_EQ(RegQueryValueExA(key, "Name", nullptr, nullptr, data, &size), ERROR_SUCCESS);
     EXPECT_STREQ(buffer, "twelve chars");
-
-    size = 8;
-    char klass[4] = {'x'};
-    DWORD class_size = sizeof klass;
-    FILETIME written{};
-    ASSERT_EQ(RegEnumKeyExA(key, 0, buffer, &size, nullptr, klass, &class_size, &written), ERROR_SUCCESS);
-    EXPECT_EQ(size, 7u);
-    EXPECT_STREQ(buffer, "Exactly");
-    EXPECT_EQ(class_size, 0u);
-    EXPECT_EQ(klass[0], '\0');
-    EXPECT_GT((std::uint64_t{written.dwHighDateTime} << 32) | written.dwLowDateTime, 116444736000000000u);
-    class_size = sizeof klass;
-    klass[0] = 'x';
-    written = {};
-    ASSERT_EQ(RegQueryInfoKeyA(key, klass, &class_size, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &written), 0);
-    EXPECT_EQ(class_size, 0u);
-    EXPECT_EQ(klass[0], '\0');
-    EXPECT_GT((std::uint64_t{written.dwHighDateTime} << 32) | written.dwLowDateTime, 116444736000000000u);
-
-    DWORD name_size = 5, data_size = 4;
-    EXPECT_EQ(RegEnumValueA(key, 0, buffer, &name_size, nullptr, &type, reinterpret_cast<BYTE *>(buffer), &data_size), ERROR_MORE_DATA);
+    EXPECT_EQ(RegEnumValueA(key, 0, buffer, &name_size, nullptr, &type, data, &data_size), ERROR_MORE_DATA);
     EXPECT_EQ(data_size, 13u);
     name_size = 5, data_size = 0;
     ASSERT_EQ(RegEnumValueA(key, 0, buffer, &name_size, nullptr, nullptr, nullptr, &data_size), ERROR_SUCCESS);
-    EXPECT_EQ(name_size, 4u);
-    EXPECT_EQ(data_size, 13u);
+    EXPECT_EQ(std::pair(name_size, data_size), std::pair(DWORD{4}, DWORD{13}));
+
+    // Keys have an empty class and a time of last writing after 1970.
+    size = 8;
+    for (bool enumerate : {true, false}) {
+        char klass[4] = {'x'};
+        DWORD class_size = sizeof klass;
+        FILETIME written{};
+        ASSERT_EQ(enumerate ? RegEnumKeyExA(key, 0, buffer, &size, nullptr, klass, &class_size, &written)
+                            : RegQueryInfoKeyA(key, klass, &class_size, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &written), 0);
+        EXPECT_EQ(std::string(klass) + std::to_string(class_size), "0");
+        EXPECT_GT((std::uint64_t{written.dwHighDateTime} << 32) | written.dwLowDateTime, 116444736000000000u);
+    }
+    EXPECT_EQ(std::string(buffer, size), "Exactly") << "the name and its length, without the terminator";
 }
 
 TEST_F(Refusals, BoundariesThatAreAccepted)
