@@ -17,8 +17,7 @@ using morvane::test::RegistryValue;
 
 std::string upper(std::string text)
 {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::toupper(c)); });
-    return text;
+    return std::transform(text.begin(), text.end(), text.begin(), ::toupper), text;
 }
 
 struct ModelKey {
@@ -42,7 +41,7 @@ struct ModelKey {
 struct Handle {
     HKEY key;
     std::vector<std::string> path;
-    int id;
+    int id; // of the key it was opened on
 };
 
 class RegistryModel : public RegistryTest {
@@ -56,18 +55,15 @@ protected:
     std::size_t pick(std::size_t count) { return random_() % count; }
 
     // The key at the path, or null; with create, makes what is missing.
-    ModelKey *find(const std::vector<std::string> &path, bool create = false, bool *created = nullptr)
+    ModelKey *find(const std::vector<std::string> &path, bool create = false)
     {
         ModelKey *key = &root_;
         for (const std::string &name : path) {
             auto at = key->subkeys.find(upper(name));
-            const bool missing = at == key->subkeys.end();
-            if (missing && !create)
+            if (at == key->subkeys.end() && !create)
                 return nullptr;
-            if (missing)
+            if (at == key->subkeys.end())
                 at = key->subkeys.emplace(upper(name), ModelKey{name, ++last_id_, {}, {}}).first;
-            if (created != nullptr)
-                *created = missing;
             key = &at->second;
         }
         return key;
@@ -77,8 +73,7 @@ protected:
     {
         std::string name = *(pool.begin() + pick(pool.size()));
         for (char &c : name)
-            if (random_() % 2)
-                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            c = random_() % 2 ? char(::toupper(c)) : c;
         return name;
     }
     static std::string joined(const std::vector<std::string> &path)
@@ -88,10 +83,7 @@ protected:
             text += (text.empty() ? "" : "\\") + name;
         return text;
     }
-    void expect(LSTATUS actual, LSTATUS expected)
-    {
-        EXPECT_EQ(actual, expected) << "at the last step of\n" << log_.str();
-    }
+    void expect(LSTATUS actual, LSTATUS expected) { EXPECT_EQ(actual, expected) << "at the last step of\n" << log_.str(); }
 
     void step()
     {
@@ -119,11 +111,8 @@ protected:
             DWORD disposition = 0;
             expect(RegCreateKeyExA(from.key, joined(relative).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
                                    nullptr, &key, &disposition), gone);
-            if (gone)
-                break;
-            bool created = false;
-            target = find(path, true, &created);
-            EXPECT_EQ(disposition, DWORD(created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY)) << log_.str();
+            EXPECT_EQ(disposition, DWORD(gone ? 0 : target ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY)) << log_.str();
+            target = gone ? nullptr : find(path, true);
             break;
         }
         case 1:
@@ -161,10 +150,10 @@ protected:
         case 5: {
             log_ << "enumerate\n";
             std::vector<std::string> keys, values;
+            char first[8];
+            DWORD size = sizeof first;
             if (gone) {
-                char name[8];
-                DWORD size = sizeof name;
-                expect(RegEnumKeyExA(from.key, 0, name, &size, nullptr, nullptr, nullptr, nullptr), gone);
+                expect(RegEnumKeyExA(from.key, 0, first, &size, nullptr, nullptr, nullptr, nullptr), gone);
                 break;
             }
             for (const auto &[unused, sub] : from_key->subkeys)
