@@ -163,7 +163,7 @@ TEST_F(Regsvr, RemovalFromAnUnusableRegistryFailsWithItsReason)
             sqlite3_exec(db, "CREATE TABLE t(a)", nullptr, nullptr, nullptr);
             sqlite3_close(db);
         } else {
-            use_file(file);
+            morvane::test::ScratchRegistry::use_file(file);
             ASSERT_EQ(regsvr({"-s", MORVANE_MODULE}).status, 0);
             MorvaneRegistryReset();
             std::filesystem::resize_file(file, 100);
