@@ -65,25 +65,18 @@ int write_rounds(const char *path, std::uint32_t seed, std::uint32_t rounds, std
     return 0;
 }
 
-// A child's work: every read whole or absent (2 when broken, 3 when a call fails).
+// A child's work: every read whole or absent (2 when broken, 3 when a call
+// fails); a value whose size changed between the two calls is read again.
 int read_rounds(const char *path, int rounds)
 {
     for (int round = 0; round < rounds; ++round) {
         Key key;
-        LSTATUS rc = RegistryTest::open(HKEY_CURRENT_USER, path, key, KEY_READ);
-        std::vector<BYTE> data(256);
-        DWORD size = DWORD(data.size());
-        // The size may change between calls: ask again until it fits.
-        if (rc == ERROR_SUCCESS)
-            while ((rc = RegQueryValueExA(key, "data", nullptr, nullptr, data.data(), &size)) == ERROR_MORE_DATA)
-                data.resize(size);
-        if (rc == ERROR_FILE_NOT_FOUND)
-            continue;
-        data.resize(size);
-        if (rc != ERROR_SUCCESS)
-            return 3;
-        if (!stamp_of(data))
+        LSTATUS status = RegistryTest::open(HKEY_CURRENT_USER, path, key, KEY_READ);
+        const std::vector<BYTE> data = status ? std::vector<BYTE>{} : RegistryTest::query(key, "data", nullptr, &status);
+        if (status == ERROR_SUCCESS && !stamp_of(data))
             return 2;
+        if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND && status != ERROR_MORE_DATA)
+            return 3;
     }
     return 0;
 }
