@@ -54,16 +54,6 @@ TEST_F(RegistryFile, IsMadeUnderXdgDataHomeOrElseTheHomeFolderForItsOwnerOnly)
                             "16: companion rights; 32: HOME not used; 64: relative folder used";
 }
 
-TEST_F(RegistryFile, KeepsItsContentAcrossConnectionsAndEachFileIsItsOwnRegistry)
-{
-    ASSERT_EQ(set_string(Key(create(HKEY_CLASSES_ROOT, "Persistent")), nullptr, "first file"), ERROR_SUCCESS);
-    ScratchRegistry::use_file(folder_ / "other" / "registry.db");
-    EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, "Persistent"));
-    ASSERT_EQ(set_string(Key(create(HKEY_CLASSES_ROOT, "Persistent")), nullptr, "second file"), ERROR_SUCCESS);
-    ScratchRegistry::use_file(file_);
-    EXPECT_EQ(query_string(Key(create(HKEY_CLASSES_ROOT, "Persistent")), nullptr), "first file");
-}
-
 TEST_F(RegistryFile, ResettingInvalidatesTheOpenHandles)
 {
     HKEY key = create(HKEY_CURRENT_USER, "Handle");
@@ -86,12 +76,7 @@ const struct {
     LSTATUS code;
     bool left_alone;
 } unusable_files[] = {
-    {"garbage", [](const auto &, const auto &file) {
-         std::string garbage(8192, '\0');
-         for (std::size_t i = 0; i < garbage.size(); ++i)
-             garbage[i] = static_cast<char>((i * 131 + 7) & 0xFF);
-         write_file(file, garbage);
-     }, ERROR_BADDB, true},
+    {"garbage", [](const auto &, const auto &file) { write_file(file, std::string(8192, 'x')); }, ERROR_BADDB, true},
     {"another application's database", [](const auto &, const auto &file) {
          sqlite3 *db = nullptr;
          sqlite3_open(file.c_str(), &db);
