@@ -48,7 +48,6 @@ protected:
         folder_ = scratch_->folder();
         file_ = scratch_->file();
     }
-    void TearDown() override { scratch_.reset(); }
 
 public:
     static HKEY create(HKEY parent, const char *path, REGSAM access = KEY_ALL_ACCESS)

@@ -29,7 +29,6 @@ protected:
     {
         if (library_ != nullptr)
             library_->Release();
-        RegistryTest::TearDown();
     }
     // Registers the copy with its folder as help directory.
     HRESULT register_library()
