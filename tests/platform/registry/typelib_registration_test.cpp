@@ -5,8 +5,6 @@
 
 namespace {
 
-using std::string_literals::operator""s;
-
 // MORVANELib {CABD0863-DC3C-4E64-A27D-D5B832E8947B} 1.0, locale 0x409.
 const GUID library_id = {0xCABD0863, 0xDC3C, 0x4E64, {0xA2, 0x7D, 0xD5, 0xB8, 0x32, 0xE8, 0x94, 0x7B}};
 const std::string library_key = "TypeLib\\{CABD0863-DC3C-4E64-A27D-D5B832E8947B}";
@@ -35,36 +33,30 @@ protected:
     {
         return RegisterTypeLib(library_, wide(library_file_.string()).c_str(), wide(folder_.string() + "/lib/").c_str());
     }
-    // A key's value as stored, or what is missing.
-    static std::string stored(const std::string &path, const char *name = nullptr)
-    {
-        Key key;
-        LSTATUS status = open(HKEY_CLASSES_ROOT, path.c_str(), key, KEY_READ);
-        const std::vector<BYTE> data = status ? std::vector<BYTE>{} : query(key, name, nullptr, &status);
-        return status ? "<missing>" : std::string(data.begin(), data.end());
-    }
-
     std::filesystem::path library_file_;
     ITypeLib *library_ = nullptr;
 };
 
+// Only the dual interface is written: one neither dual nor oleautomation
+// needs a proxy of its own.
 TEST_F(TypeLibRegistration, RegisteringWritesTheLibraryAndItsAutomationInterfaces)
 {
     ASSERT_EQ(register_library(), S_OK);
-    const std::tuple<std::string, const char *, std::string> entries[] = {
-        {library_key + "\\1.0", nullptr, "Morvane 1.0 Type Library\0"s},
-        {library_key + "\\1.0\\409\\win64", nullptr, library_file_.string() + '\0'},
-        {library_key + "\\1.0\\FLAGS", nullptr, "0\0"s},
-        {library_key + "\\1.0\\HELPDIR", nullptr, folder_.string() + "/lib/" + '\0'},
-        {dual_interface, nullptr, "IMorvane\0"s},
-        {dual_interface + "\\ProxyStubClsid32", nullptr, "{00020424-0000-0000-C000-000000000046}\0"s},
-        {dual_interface + "\\TypeLib", nullptr, "{CABD0863-DC3C-4E64-A27D-D5B832E8947B}\0"s},
-        {dual_interface + "\\TypeLib", "Version", "1.0\0"s},
-        // An interface neither dual nor oleautomation needs a proxy of its own.
-        {"Interface\\{4D861AE9-9CF0-4A2E-AA67-89CD7063B59A}", nullptr, "<missing>"},
-    };
-    for (const auto &[path, name, expected] : entries)
-        EXPECT_EQ(stored(path, name), expected) << path;
+    std::string text = morvane::test::tree_text(snapshot());
+    for (std::size_t at; (at = text.find(folder_.string())) != std::string::npos;)
+        text.replace(at, folder_.string().size(), "<folder>");
+    EXPECT_EQ(text, "Interface\n"
+                    "Interface\\{B446F6D3-DFB4-4BD7-AB15-0ECAEE6FD3B1} @='IMorvane'\n"
+                    "Interface\\{B446F6D3-DFB4-4BD7-AB15-0ECAEE6FD3B1}\\ProxyStubClsid @='{00020424-0000-0000-C000-000000000046}'\n"
+                    "Interface\\{B446F6D3-DFB4-4BD7-AB15-0ECAEE6FD3B1}\\ProxyStubClsid32 @='{00020424-0000-0000-C000-000000000046}'\n"
+                    "Interface\\{B446F6D3-DFB4-4BD7-AB15-0ECAEE6FD3B1}\\TypeLib @='{CABD0863-DC3C-4E64-A27D-D5B832E8947B}' @Version='1.0'\n"
+                    "TypeLib\n"
+                    "TypeLib\\{CABD0863-DC3C-4E64-A27D-D5B832E8947B}\n"
+                    "TypeLib\\{CABD0863-DC3C-4E64-A27D-D5B832E8947B}\\1.0 @='Morvane 1.0 Type Library'\n"
+                    "TypeLib\\{CABD0863-DC3C-4E64-A27D-D5B832E8947B}\\1.0\\409\n"
+                    "TypeLib\\{CABD0863-DC3C-4E64-A27D-D5B832E8947B}\\1.0\\409\\win64 @='<folder>/lib/morvane.tlb'\n"
+                    "TypeLib\\{CABD0863-DC3C-4E64-A27D-D5B832E8947B}\\1.0\\FLAGS @='0'\n"
+                    "TypeLib\\{CABD0863-DC3C-4E64-A27D-D5B832E8947B}\\1.0\\HELPDIR @='<folder>/lib/'\n");
 }
 
 TEST_F(TypeLibRegistration, LoadRegTypeLibFindsOnlyTheBestCompatibleRegisteredVersion)
