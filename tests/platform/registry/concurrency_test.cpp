@@ -4,8 +4,7 @@
 // handles, and a child forked while threads write has a registry of its own.
 #include "child_process.h"
 #include "registry_fixture.h"
-
-#include <sqlite3.h>
+#include "registry_sql.h"
 
 #include <atomic>
 #include <cstring>
@@ -81,20 +80,6 @@ int read_rounds(const char *path, int rounds)
     return 0;
 }
 
-std::string integrity_of(const std::filesystem::path &file)
-{
-    sqlite3 *db = nullptr;
-    sqlite3_stmt *stmt = nullptr;
-    std::string result = "cannot open";
-    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
-        sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &stmt, nullptr) == SQLITE_OK &&
-        sqlite3_step(stmt) == SQLITE_ROW)
-        result = reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0));
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    return result;
-}
-
 TEST_F(SharedRegistry, WritersAndReadersInSeveralProcessesOnlySeeWholeValues)
 {
     // No process has the file yet: they also race to make it.
@@ -108,7 +93,7 @@ TEST_F(SharedRegistry, WritersAndReadersInSeveralProcessesOnlySeeWholeValues)
     const auto last = stamp_at("Shared");
     ASSERT_TRUE(last.has_value());
     EXPECT_EQ(last->second, 79u) << "the last write of one of the writers stays";
-    EXPECT_EQ(integrity_of(file_), "ok");
+    EXPECT_EQ(run_sql(file_, "PRAGMA integrity_check"), "ok");
 }
 
 TEST_F(SharedRegistry, AWriterKilledMidWriteLeavesTheOldOrTheNewValue)
@@ -142,7 +127,7 @@ TEST_F(SharedRegistry, AWriterKilledMidWriteLeavesTheOldOrTheNewValue)
         ASSERT_TRUE(stamp.has_value()) << "attempt " << attempt;
         EXPECT_EQ(stamp->first, attempt);
         EXPECT_GE(stamp->second + 1, target);
-        EXPECT_EQ(integrity_of(file_), "ok");
+        EXPECT_EQ(run_sql(file_, "PRAGMA integrity_check"), "ok");
         Key key;
         ASSERT_EQ(open(HKEY_CURRENT_USER, "Killed", key), ERROR_SUCCESS);
         ASSERT_EQ(set_string(key, "after", "written"), ERROR_SUCCESS);
@@ -192,7 +177,7 @@ TEST_F(SharedRegistry, ThreadsShareTheConnectionAndAForkedChildHasItsOwn)
     EXPECT_EQ(query_string(key, "child"), "written") << "the child's writes are its own commits";
     ASSERT_EQ(set_string(key, "parent", "after"), ERROR_SUCCESS);
     EXPECT_EQ(subkeys(Key(create(HKEY_CURRENT_USER, "Threads"))).size(), 3u);
-    EXPECT_EQ(integrity_of(file_), "ok");
+    EXPECT_EQ(run_sql(file_, "PRAGMA integrity_check"), "ok");
 }
 
 } // namespace

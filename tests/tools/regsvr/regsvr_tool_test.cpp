@@ -3,11 +3,11 @@
 // reported with its reason.
 #include "child_process.h"
 #include "registry_fixture.h"
+#include "registry_sql.h"
 #include "registry_tree.h"
 
 #include <fstream>
 #include <set>
-#include <sqlite3.h>
 #include <sys/stat.h>
 
 namespace {
@@ -89,15 +89,12 @@ TEST_F(Regsvr, RemovalFromAnUnusableRegistryFailsWithItsReason)
     };
     for (const auto &[kind, message] : cases) {
         const auto file = folder_ / kind;
-        sqlite3 *db = nullptr;
         if (kind == std::string("directory")) {
             std::filesystem::create_directory(file);
         } else if (kind == std::string("garbage")) {
             std::ofstream(file) << std::string(8192, 'x');
         } else if (kind == std::string("foreign")) {
-            ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-            sqlite3_exec(db, "CREATE TABLE t(a)", nullptr, nullptr, nullptr);
-            sqlite3_close(db);
+            ASSERT_EQ(run_sql(file, "CREATE TABLE t(a)"), "");
         } else {
             morvane::test::ScratchRegistry::use_file(file);
             ASSERT_EQ(regsvr({"-s", MORVANE_MODULE}).exit_status, 0);
