@@ -15,7 +15,6 @@ using morvane::test::ChildProcess;
 using morvane::test::ScratchRegistry;
 using RegistryFile = RegistryTest;
 
-
 mode_t mode_of(const std::filesystem::path &path)
 {
     struct stat info {};
@@ -126,8 +125,6 @@ TEST_F(RegistryFile, WhenUnusableEveryCallGivesItsCodeAndTheFileIsLeftAlone)
     make(HKEY_CURRENT_USER, "Recovered");
     EXPECT_TRUE(exists(HKEY_CURRENT_USER, "Recovered")) << "once the file is gone the registry works again";
 }
-
-
 
 TEST_F(RegistryFile, AnUpdateKeepsOrDropsEveryCallWithin)
 {

@@ -1,5 +1,5 @@
-// What the model does not reach: every refusal's result code, bad and deleted
-// handles, access rights, the callers' buffer rules and the name limits.
+// What the model does not reach: every other refusal's result code, bad and
+// deleted handles, access rights, the callers' buffer rules and the name limits.
 #include "registry_fixture.h"
 #include "registry_tree.h"
 
@@ -73,7 +73,6 @@ TEST_F(Refusals, EachRefusalHasItsCodeAndChangesNothing)
         {"create without a result", [&] { return RegCreateKeyExA(HKEY_CURRENT_USER, "X", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, nullptr, nullptr); }, ERROR_INVALID_PARAMETER},
         {"create without a path", [&] { return create_in(HKEY_CURRENT_USER, nullptr); }, ERROR_INVALID_PARAMETER},
         {"delete without a path", [&] { return RegDeleteKeyA(HKEY_CURRENT_USER, nullptr); }, ERROR_INVALID_PARAMETER},
-        {"deleting a key with subkeys", [&] { return RegDeleteKeyA(HKEY_CURRENT_USER, "Guarded"); }, ERROR_ACCESS_DENIED},
         {"deleting a missing tree", [&] { return RegDeleteTreeA(HKEY_CURRENT_USER, "Absent"); }, ERROR_FILE_NOT_FOUND},
         {"set through a read-only handle", [&] { return set_string(reader, "V", "changed"); }, ERROR_ACCESS_DENIED},
         {"delete value through a read-only handle", [&] { return RegDeleteValueA(reader, "V"); }, ERROR_ACCESS_DENIED},
@@ -88,15 +87,12 @@ TEST_F(Refusals, EachRefusalHasItsCodeAndChangesNothing)
         {"query with a buffer but no size", [&] { return RegQueryValueExA(key, "V", nullptr, nullptr, data, nullptr); }, ERROR_INVALID_PARAMETER},
         {"query with a reserved argument", [&] { size = 16; return RegQueryValueExA(key, "V", &reserved, nullptr, data, &size); }, ERROR_INVALID_PARAMETER},
         {"query of a missing value without anything", [&] { return RegQueryValueExA(key, "W", nullptr, nullptr, nullptr, nullptr); }, ERROR_FILE_NOT_FOUND},
-        {"deleting a missing value", [&] { return RegDeleteValueA(key, "W"); }, ERROR_FILE_NOT_FOUND},
         {"a value buffer one byte short", [&] { size = 12; return RegQueryValueExA(key, "V", nullptr, nullptr, data, &size); }, ERROR_MORE_DATA},
         {"a key name without room for its terminator", [&] { return enum_key(key, 0, 7, name); }, ERROR_MORE_DATA},
-        {"key enumeration past the end", [&] { return enum_key(key, 1, 16, name); }, ERROR_NO_MORE_ITEMS},
         {"key enumeration without a name buffer", [&] { return enum_key(key, 0, 16, nullptr); }, ERROR_INVALID_PARAMETER},
         {"key enumeration without a size", [&] { return RegEnumKeyExA(key, 0, name, nullptr, nullptr, nullptr, nullptr, nullptr); }, ERROR_INVALID_PARAMETER},
         {"a value name without room for its terminator", [&] { return enum_value(key, 0, 1, name); }, ERROR_MORE_DATA},
         {"value data too small in enumeration", [&] { size = 4; DWORD name_size = 16; return RegEnumValueA(key, 0, name, &name_size, nullptr, nullptr, data, &size); }, ERROR_MORE_DATA},
-        {"value enumeration past the end", [&] { return enum_value(key, 1, 16, name); }, ERROR_NO_MORE_ITEMS},
         {"value data but no size in enumeration", [&] { DWORD name_size = 16; return RegEnumValueA(key, 0, name, &name_size, nullptr, nullptr, data, nullptr); }, ERROR_INVALID_PARAMETER},
         {"summary with a reserved argument", [&] { return RegQueryInfoKeyA(key, nullptr, nullptr, &reserved, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr); }, ERROR_INVALID_PARAMETER},
     };
