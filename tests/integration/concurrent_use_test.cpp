@@ -1,10 +1,8 @@
-// Many threads use the registered component at once: they create, configure, run
-// and release trackers, fetch the class object and make their first late-bound
-// call together, so that lazy class-object creation, the once-only type-information
-// load, reference and lock counting and the per-thread error records meet
-// concurrent callers; afterwards the module must be unloadable. Threads also share
-// one tracker, and keep activating while another process registers the component
-// again and again.
+// Many threads use the registered component at once, so that lazy class-object
+// creation, the once-only type-information load, reference and lock counting and
+// the per-thread error records meet concurrent callers; threads share one
+// tracker, and keep activating while another process registers it again and again.
+#include "by_name.h"
 #include "child_process.h"
 #include "registered_module.h"
 #include "textured_frame.h"
@@ -15,7 +13,7 @@
 
 #include <atomic>
 #include <cmath>
-#include <cstring>
+#include <functional>
 #include <latch>
 #include <sstream>
 #include <thread>
@@ -99,12 +97,7 @@ void use_trackers(int index, const Scene &scene, std::latch &started, std::latch
     started.arrive_and_wait();
     IMorvane *tracker = initialised ? faults.create() : nullptr;
     created.arrive_and_wait();
-    if (tracker) {
-        char16_t name[] = u"lines";
-        LPOLESTR names[] = {name};
-        DISPID id = -1;
-        faults.expect(tracker->GetIDsOfNames(IID_NULL, names, 1, 0x0409, &id) == S_OK && id == 1, "GetIDsOfNames");
-    }
+    faults.expect(!tracker || write_and_read_by_name(tracker, 1, kLines), "the first late-bound call");
     for (int round = 0; tracker; ++round) {
         for (const auto &[put, value] : {std::pair{&IMorvane::put_columns, kColumns}, {&IMorvane::put_lines, kLines},
                                          {&IMorvane::put_max_features, kPoints}, {&IMorvane::put_feature_width, 3},
@@ -147,6 +140,23 @@ protected:
     static inline morvane::test::RegisteredModule *module_ = nullptr;
 };
 
+// Runs body(index, faults) on `count` threads at once, and meanwhile on this
+// one; no thread may report a fault.
+void run_threads(int count, const std::function<void(int, Faults &)> &body, const std::function<void()> &meanwhile = [] {})
+{
+    std::vector<Faults> faults;
+    for (int i = 0; i < count; ++i)
+        faults.emplace_back(i);
+    {
+        std::vector<std::jthread> threads;
+        for (int i = 0; i < count; ++i)
+            threads.emplace_back([&, i] { body(i, faults[static_cast<std::size_t>(i)]); });
+        meanwhile();
+    }
+    for (const Faults &fault : faults)
+        EXPECT_EQ(fault.text(), "");
+}
+
 // Runs `what` with the registration tool as $0 and the module as $1 in a child
 // process, `rounds` times.
 int run_registration_tool(const std::string &what, int rounds = 1)
@@ -154,7 +164,7 @@ int run_registration_tool(const std::string &what, int rounds = 1)
     const std::string script = "i=0; while [ $i -lt " + std::to_string(rounds) + " ]; do " + what +
                                " || exit 1; i=$((i+1)); done";
     morvane::test::ChildProcess tool(
-        morvane::test::ChildRun{{"/bin/sh", "-c", script, REGSVR_TOOL, MORVANE_MODULE_PATH}});
+        morvane::test::ChildRun{{"/bin/sh", "-c", script, REGSVR_TOOL, MORVANE_MODULE_PATH}, "", {}});
     return tool.started() ? tool.wait(std::chrono::minutes(3)) : -1;
 }
 
@@ -165,10 +175,7 @@ TEST_F(ConcurrentUseTest, ActivationFollowsAnotherProcessRegisteringAgain)
     Faults main_thread(-1);
     IMorvane *tracker = main_thread.create();
     ASSERT_NE(tracker, nullptr);
-    char16_t name[] = u"lines";
-    LPOLESTR names[] = {name};
-    DISPID id = -1;
-    ASSERT_EQ(tracker->GetIDsOfNames(IID_NULL, names, 1, 0x0409, &id), S_OK);
+    ASSERT_TRUE(write_and_read_by_name(tracker, 1, kLines));
     // Another process's removal and registration are seen by the next activation.
     IMorvane *other = nullptr;
     ASSERT_EQ(run_registration_tool("\"$0\" -u -s \"$1\""), 0);
@@ -185,42 +192,27 @@ TEST_F(ConcurrentUseTest, ActivationFollowsAnotherProcessRegisteringAgain)
     // either there, with a working object, or not registered at that moment.
     std::atomic<bool> stop{false};
     std::atomic<long> created{0};
-    std::vector<Faults> faults;
-    for (int i = 0; i < 4; ++i)
-        faults.emplace_back(i);
-    {
-        std::vector<std::jthread> threads;
-        for (Faults &each : faults)
-            threads.emplace_back([&stop, &created, &fault = each] {
-                if (!fault.expect_hr(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK, "CoInitializeEx"))
-                    return;
-                while (!stop.load()) {
-                    IMorvane *churned = nullptr;
-                    const HRESULT hr = CoCreateInstance(CLSID_CoMorvane, nullptr, CLSCTX_INPROC_SERVER, IID_IMorvane,
-                                                        reinterpret_cast<void **>(&churned));
-                    if (hr == REGDB_E_CLASSNOTREG || !fault.expect_hr(hr, S_OK, "CoCreateInstance"))
-                        continue;
-                    ++created;
-                    VARIANT lines, read;
-                    VariantInit(&lines);
-                    VariantInit(&read);
-                    lines.vt = VT_I4;
-                    lines.lVal = kLines;
-                    DISPID put = DISPID_PROPERTYPUT;
-                    DISPPARAMS write{&lines, &put, 1, 1}, none{nullptr, nullptr, 0, 0};
-                    fault.expect(churned->Invoke(1, IID_NULL, 0, DISPATCH_PROPERTYPUT, &write, nullptr, nullptr, nullptr) == S_OK &&
-                                     churned->Invoke(1, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &read, nullptr, nullptr) == S_OK &&
-                                     read.vt == VT_I4 && read.lVal == kLines,
-                                 "lines did not read back by name");
-                    fault.expect(churned->Release() == 0, "the last Release left references");
-                }
-                CoUninitialize();
-            });
-        EXPECT_EQ(run_registration_tool("\"$0\" -u -s \"$1\" && \"$0\" -s \"$1\"", 6), 0);
-        stop = true;
-    }
-    for (const Faults &fault : faults)
-        EXPECT_EQ(fault.text(), "");
+    run_threads(
+        4,
+        [&](int, Faults &fault) {
+            if (!fault.expect_hr(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK, "CoInitializeEx"))
+                return;
+            while (!stop.load()) {
+                IMorvane *churned = nullptr;
+                const HRESULT hr = CoCreateInstance(CLSID_CoMorvane, nullptr, CLSCTX_INPROC_SERVER, IID_IMorvane,
+                                                    reinterpret_cast<void **>(&churned));
+                if (hr == REGDB_E_CLASSNOTREG || !fault.expect_hr(hr, S_OK, "CoCreateInstance"))
+                    continue;
+                ++created;
+                fault.expect(write_and_read_by_name(churned, 1, kLines), "lines did not read back by name");
+                fault.expect(churned->Release() == 0, "the last Release left references");
+            }
+            CoUninitialize();
+        },
+        [&] {
+            EXPECT_EQ(run_registration_tool("\"$0\" -u -s \"$1\" && \"$0\" -s \"$1\"", 6), 0);
+            stop = true;
+        });
     EXPECT_GT(created.load(), 0);
     tracker->Release();
     CoUninitialize();
@@ -230,16 +222,7 @@ TEST_F(ConcurrentUseTest, ThreadsCreateUseAndReleaseTrackersTogether)
 {
     const Scene scene;
     std::latch started(kThreads), created(kThreads);
-    std::vector<Faults> faults;
-    for (int i = 0; i < kThreads; ++i)
-        faults.emplace_back(i);
-    {
-        std::vector<std::jthread> threads;
-        for (int i = 0; i < kThreads; ++i)
-            threads.emplace_back([&, i] { use_trackers(i, scene, started, created, faults[static_cast<std::size_t>(i)]); });
-    }
-    for (const Faults &fault : faults)
-        EXPECT_EQ(fault.text(), "");
+    run_threads(kThreads, [&](int i, Faults &faults) { use_trackers(i, scene, started, created, faults); });
     // Every object, class-object hold and lock is given back.
     EXPECT_EQ(module_->can_unload_now(), S_OK);
 }
@@ -255,44 +238,31 @@ TEST_F(ConcurrentUseTest, ThreadsShareOneTracker)
     ASSERT_NE(tracker, nullptr);
     _IMorvane *raw = nullptr;
     ASSERT_EQ(tracker->QueryInterface(IID__IMorvane, reinterpret_cast<void **>(&raw)), S_OK);
-    tracker->put_columns(kColumns);
-    tracker->put_lines(kLines);
-    tracker->put_max_features(kPoints);
-    tracker->put_calc_match_residue(1);
-    ASSERT_EQ(tracker->create_morvane(), S_OK);
+    ASSERT_TRUE(tracker->put_columns(kColumns) == S_OK && tracker->put_lines(kLines) == S_OK &&
+                tracker->put_max_features(kPoints) == S_OK && tracker->put_calc_match_residue(1) == S_OK &&
+                tracker->create_morvane() == S_OK);
 
     std::latch started(kThreads);
-    std::vector<Faults> faults;
-    for (int i = 0; i < kThreads; ++i)
-        faults.emplace_back(i);
-    {
-        std::vector<std::jthread> threads;
-        for (int i = 0; i < kThreads; ++i) {
-            threads.emplace_back([&, i] {
-                Faults &fault = faults[static_cast<std::size_t>(i)];
-                CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-                started.arrive_and_wait();
-                for (int round = 0; round < kRounds; ++round) {
-                    if (i == 0) {
-                        fault.expect(tracker->destroy_morvane() == S_OK && tracker->create_morvane() == S_OK,
-                                     "rebuilding the buffers");
-                        continue;
-                    }
-                    if (i % 2 == 1) {
-                        VARIANT residue;
-                        VariantInit(&residue);
-                        const HRESULT read = tracker->get_match_residue(&residue);
-                        fault.expect(read == S_OK || read == E_FAIL, "reading match_residue");
-                        VariantClear(&residue);
-                    }
-                    fault.track(raw, scene);
-                }
-                CoUninitialize();
-            });
+    run_threads(kThreads, [&](int i, Faults &fault) {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        started.arrive_and_wait();
+        for (int round = 0; round < kRounds; ++round) {
+            if (i == 0) {
+                fault.expect(tracker->destroy_morvane() == S_OK && tracker->create_morvane() == S_OK,
+                             "rebuilding the buffers");
+                continue;
+            }
+            if (i % 2 == 1) {
+                VARIANT residue;
+                VariantInit(&residue);
+                const HRESULT read = tracker->get_match_residue(&residue);
+                fault.expect(read == S_OK || read == E_FAIL, "reading match_residue");
+                VariantClear(&residue);
+            }
+            fault.track(raw, scene);
         }
-    }
-    for (const Faults &fault : faults)
-        EXPECT_EQ(fault.text(), "");
+        CoUninitialize();
+    });
     raw->Release();
     EXPECT_EQ(tracker->Release(), 0u);
     CoUninitialize();

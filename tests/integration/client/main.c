@@ -39,15 +39,10 @@ static int check_hr(HRESULT got, HRESULT want, const char *what)
     return check(got == want, "%s returned 0x%08X, expected 0x%08X", what, (unsigned)got, (unsigned)want);
 }
 
-/* Whether a wide string holds exactly the ASCII text. */
-static int wide_equals(const OLECHAR *wide, const char *ascii)
+static int wide_equals(const OLECHAR *got, const OLECHAR *want)
 {
-    if (wide == NULL)
-        return 0;
-    for (; *ascii != '\0'; ++wide, ++ascii)
-        if (*wide != (OLECHAR)(unsigned char)*ascii)
-            return 0;
-    return *wide == 0;
+    for (; got != NULL && *got != 0 && *got == *want; ++got, ++want) {}
+    return got != NULL && *got == *want;
 }
 
 /* A refused write leaves the thread an error record with the message, the
@@ -66,10 +61,10 @@ static void check_error_record(IMorvane *t)
     if (!check(GetErrorInfo(0, &info) == S_OK && info != NULL, "no error record after a refused write"))
         return;
     check(info->lpVtbl->GetDescription(info, &text) == S_OK &&
-              wide_equals(text, "Number of lines must be a positive integer"), "wrong description");
+              wide_equals(text, u"Number of lines must be a positive integer"), "wrong description");
     SysFreeString(text);
     text = NULL;
-    check(info->lpVtbl->GetSource(info, &text) == S_OK && wide_equals(text, "Morvane.CoMorvane.1"), "wrong source");
+    check(info->lpVtbl->GetSource(info, &text) == S_OK && wide_equals(text, u"Morvane.CoMorvane.1"), "wrong source");
     SysFreeString(text);
     memset(&guid, 0xA5, sizeof guid);
     check(info->lpVtbl->GetGUID(info, &guid) == S_OK && IsEqualGUID(&guid, &GUID_NULL), "the record names an interface");
@@ -148,12 +143,6 @@ static IMorvane *create_by_class(const CLSID *clsid, const char *how)
     return check(hr == S_OK && tracker != NULL, "CoCreateInstance %s gave 0x%08X", how, (unsigned)hr) ? tracker : NULL;
 }
 
-static void release_last(IMorvane *tracker, const char *which)
-{
-    if (tracker != NULL)
-        check(tracker->lpVtbl->Release(tracker) == 0, "the last Release of %s left references", which);
-}
-
 /* Trackers made through the ProgID and the class identifier are independent
  * objects of the one class. */
 static void use_registered_component(void)
@@ -175,8 +164,9 @@ static void use_registered_component(void)
         check_error_record(tracker);
         check_tracking(tracker);
     }
-    release_last(by_prog_id, "the tracker made by its ProgID");
-    release_last(tracker, "the tracking tracker");
+    check((by_prog_id == NULL || by_prog_id->lpVtbl->Release(by_prog_id) == 0) &&
+              (tracker == NULL || tracker->lpVtbl->Release(tracker) == 0),
+          "the last Release of a tracker left references");
 }
 
 static void check_nothing_registered(void)
