@@ -10,21 +10,17 @@ set -u
 program=$1 work=$2 out=$3
 : >"$out/started"
 cd "$work" || exit 1
-
 "$program" >"$out/stdout" 2>"$out/stderr" &
 pid=$!
 
 # The program's visible dialog windows.
 dialogs() {
-  local window
   for window in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do
     xprop -id "$window" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_DIALOG && echo "$window"
   done
 }
 
-boxes=0
-shots=0
-deadline=$((SECONDS + 60))
+boxes=0 shots=0 deadline=$((SECONDS + 60))
 while kill -0 "$pid" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do
   box=$(dialogs | head -n 1)
   if [ -n "$box" ]; then
@@ -41,11 +37,7 @@ while kill -0 "$pid" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do
     sleep 0.05
   fi
 done
-
-if kill -0 "$pid" 2>/dev/null; then
-  kill "$pid"
-  echo "the program did not end in time" >>"$out/stderr"
-fi
+kill -0 "$pid" 2>/dev/null && kill "$pid" && echo "the program did not end in time" >>"$out/stderr"
 wait "$pid"
 echo $? >"$out/status"
 echo "$boxes" >"$out/boxes"
