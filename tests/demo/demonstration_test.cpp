@@ -26,10 +26,8 @@ public:
     {
         imaging.files[first_frame_file] = uniform_frame(320, 240, 10);
         imaging.files[second_frame_file] = uniform_frame(320, 240, 20);
-        display.image_names = {{10, "copy 1"}, {20, "copy 2"}};
         for (std::size_t i = 0; i < feature_table.size(); ++i)
             tracker.tracked_points[i] = feature_table[i] + 1.0f;
-        tracker.tracked_residue = {0.5f, 1.5f, 2.5f, 3.5f, 4.5f, 5.5f};
         tracker.AddRef(); // the test's own reference
     }
     int run() { return run_demonstration(*system, imaging, display, results); }

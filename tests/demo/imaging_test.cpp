@@ -1,5 +1,4 @@
 // Colour copies of grey frames, the marks' boxes, and drawing into a copy's pixels.
-#include "console_display.h"
 #include "images.h"
 #include "marks.h"
 #include "painter_imaging.h"
@@ -9,7 +8,6 @@
 #include <cmath>
 #include <limits>
 #include <optional>
-#include <sstream>
 
 namespace trackdemo {
 namespace {
@@ -32,29 +30,24 @@ TEST(GreyImage, HoldsExactlyWidthTimesHeightBytesOrNothing)
 }
 
 // Grey becomes opaque equal channels; only the part both rectangles share is
-// copied; an empty rectangle gives an image without pixels.
+// copied, the rest is opaque black; an empty rectangle gives an image without pixels.
 TEST(RgbaCopy, GreyBecomesOpaqueEqualChannelsWhereTheRectanglesMeet)
 {
-    const auto rgba = [](std::uint32_t v) { return v << 24 | v << 16 | v << 8 | 0xFF; };
-    const GreyImage grey = gradient(7, 4);
-    RgbaImage copy;
-    copy.allocate(grey.rect());
-    copy_grey_to_rgba(grey, copy);
-    ASSERT_EQ(copy.rect(), grey.rect());
-    for (int y = 0; y < 4; ++y) {
-        for (int x = 0; x < 7; ++x)
-            EXPECT_EQ(copy.at(x, y), rgba(grey.at(x, y)));
+    const struct {
+        Rect copy;
+        int grey_width, grey_height, x, y;
+        std::uint32_t expected;
+    } rows[] = {
+        {{0, 0, 7, 4}, 7, 4, 6, 3, 0x242424FFu}, {{0, 0, 5, 4}, 3, 2, 2, 1, 0x0C0C0CFFu},
+        {{0, 0, 5, 4}, 3, 2, 3, 1, 0x000000FFu},         {{0, 0, 5, 4}, 3, 2, 0, 2, 0x000000FFu},
+        {{0, 0, 2, 2}, 6, 6, 1, 1, 0x0B0B0BFFu},
+    };
+    for (const auto &row : rows) {
+        RgbaImage copy;
+        copy.allocate(row.copy);
+        copy_grey_to_rgba(gradient(row.grey_width, row.grey_height), copy);
+        EXPECT_EQ(copy.at(row.x, row.y), row.expected) << row.x << ", " << row.y;
     }
-    RgbaImage wide;
-    wide.allocate({0, 0, 5, 4});
-    copy_grey_to_rgba(gradient(3, 2), wide);
-    EXPECT_EQ(wide.at(2, 1), rgba(12));
-    EXPECT_EQ(wide.at(3, 1), 0x000000FFu);
-    EXPECT_EQ(wide.at(0, 2), 0x000000FFu);
-    RgbaImage narrow;
-    narrow.allocate({0, 0, 2, 2});
-    copy_grey_to_rgba(gradient(6, 6), narrow);
-    EXPECT_EQ(narrow.at(1, 1), rgba(11));
     RgbaImage empty;
     empty.allocate({});
     copy_grey_to_rgba(gradient(2, 2), empty);
@@ -115,23 +108,6 @@ TEST(PainterImaging, MarksLandInTheCopysPixelsAsRedRings)
     EXPECT_EQ(copy.at(30, 15), 0x646464FFu) << "pixels away from the marks are untouched";
     RgbaImage no_pixels;
     EXPECT_EQ(imaging.drawing_context(no_pixels), nullptr);
-}
-
-TEST(ConsoleDisplay, MessageBoxesBecomeLinesAndThePaneStepsDoNothing)
-{
-    std::ostringstream messages;
-    ConsoleDisplay display(messages, "trackdemo");
-    RgbaImage copy;
-    copy.allocate({0, 0, 2, 2});
-    const auto started = std::chrono::steady_clock::now();
-    display.message_box("Done");
-    display.open_pane(copy);
-    display.display(copy);
-    display.sleep(std::chrono::milliseconds(2000));
-    display.close_pane();
-    display.message_box("Could not open image 2\n");
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(500));
-    EXPECT_EQ(messages.str(), "trackdemo: Done\ntrackdemo: Could not open image 2\n\n");
 }
 
 } // namespace

@@ -28,7 +28,7 @@ public:
     HRESULT create_result = S_OK, query_result = S_OK, track_result = S_OK;
     std::array<float, 12> tracked_points{};
     std::array<BYTE, 6> tracked_status{1, 1, 1, 1, 1, 1};
-    std::array<float, 6> tracked_residue{};
+    std::array<float, 6> tracked_residue{0.5f, 1.5f, 2.5f, 3.5f, 4.5f, 5.5f};
     // What the last _track_corners call was given.
     const BYTE *first_frame = nullptr, *second_frame = nullptr;
     std::vector<float> start_points;
@@ -37,18 +37,13 @@ public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **object) override
     {
         *object = nullptr;
-        if (riid == IID__IMorvane) {
-            log_.push_back("tracker: QueryInterface _IMorvane");
-            if (FAILED(query_result))
-                return query_result;
+        if (riid == IID__IMorvane && FAILED(record("QueryInterface _IMorvane", query_result)))
+            return query_result;
+        if (riid == IID__IMorvane)
             *object = static_cast<_IMorvane *>(&direct_);
-        } else if (riid == IID_IMorvane || riid == IID_IUnknown || riid == IID_IDispatch) {
+        else if (riid == IID_IMorvane || riid == IID_IUnknown || riid == IID_IDispatch)
             *object = static_cast<IMorvane *>(this);
-        } else {
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
+        return *object == nullptr ? E_NOINTERFACE : (AddRef(), S_OK);
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references); }
     ULONG STDMETHODCALLTYPE Release() override { return release("IMorvane"); }
@@ -179,7 +174,7 @@ private:
 class RecordingDisplay final : public Display {
 public:
     explicit RecordingDisplay(EventLog &log) : log_(log) {}
-    std::map<std::uint8_t, std::string> image_names;
+    std::map<std::uint8_t, std::string> image_names{{10, "copy 1"}, {20, "copy 2"}};
     std::vector<std::string> messages;
 
     void message_box(std::string_view text) override
