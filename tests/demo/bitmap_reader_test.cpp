@@ -93,12 +93,12 @@ TEST(BitmapReader, EveryAcceptedLayoutGivesItsGreyLevels)
 }
 
 // Entry 0 is a grey no pixel of these files has by accident: 200. Entry i > 0 is grey i.
-Bytes run_length_file(int bits, const Bytes &stream, int height = 3)
+Bytes run_length_file(int bits, const Bytes &stream)
 {
     std::vector<std::uint32_t> palette{0xC8C8C8};
     for (std::uint32_t i = 1; i < (1u << bits); ++i)
         palette.push_back(i * 0x010101u);
-    return bitmap_file(header(4, height, bits, palette, bits == 8 ? 1 : 2), stream);
+    return bitmap_file(header(4, 3, bits, palette, bits == 8 ? 1 : 2), stream);
 }
 
 // The check and the decoding agree on each stream; every pixel a stream does not
@@ -139,28 +139,6 @@ TEST(RunLengthStreams, DecodeToExactlyThePixelsTheyWrite)
         const Bytes file = run_length_file(c.bits, c.stream);
         EXPECT_EQ(check_bitmap(file).has_value(), c.frame.has_value()) << c.name;
         EXPECT_EQ(pixels_of(file), c.frame) << c.name;
-    }
-}
-
-// Rows cut short by a run crossing the row end, read while the heap is dirtied
-// in between, always give the same frame.
-TEST(RunLengthStreams, TheSameFileAlwaysGivesTheSameFrame)
-{
-    Bytes stream;
-    for (int row = 0; row < 40; ++row) {
-        stream.insert(stream.end(), {0, 40});
-        for (int i = 0; i < 40; ++i)
-            stream.push_back(static_cast<std::uint8_t>(row + i));
-        stream.insert(stream.end(), {0, 0});
-    }
-    stream.insert(stream.end(), {0, 1});
-    const Bytes file = run_length_file(8, stream, 40);
-    const auto first = pixels_of(file);
-    ASSERT_TRUE(first);
-    EXPECT_EQ((*first)[0], 39); // top row, first pixel: row 39's first index
-    for (int round = 0; round < 20; ++round) {
-        std::vector<std::uint8_t> dirt(32 * 40 * 4, static_cast<std::uint8_t>(round * 13 + 1));
-        ASSERT_EQ(pixels_of(file), first) << "round " << round;
     }
 }
 

@@ -19,9 +19,8 @@ namespace trackdemo::testing {
 
 using EventLog = std::vector<std::string>;
 
-// A CoMorvane stand-in: IMorvane on the object itself, _IMorvane on a part of it,
-// so that releases through either interface are told apart.
-class RecordingTracker final : public morvane::test::TrackerStub {
+// A CoMorvane stand-in answering for IMorvane and _IMorvane.
+class RecordingTracker final : public morvane::test::TrackerStub, public _IMorvane {
 public:
     explicit RecordingTracker(EventLog &log) : log_(log) {}
 
@@ -40,62 +39,45 @@ public:
         if (riid == IID__IMorvane && FAILED(record("QueryInterface _IMorvane", query_result)))
             return query_result;
         if (riid == IID__IMorvane)
-            *object = static_cast<_IMorvane *>(&direct_);
+            *object = static_cast<_IMorvane *>(this);
         else if (riid == IID_IMorvane || riid == IID_IUnknown || riid == IID_IDispatch)
             *object = static_cast<IMorvane *>(this);
         return *object == nullptr ? E_NOINTERFACE : (AddRef(), S_OK);
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references); }
-    ULONG STDMETHODCALLTYPE Release() override { return release("IMorvane"); }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        log_.push_back("tracker: Release");
+        return static_cast<ULONG>(--references);
+    }
     HRESULT STDMETHODCALLTYPE put_lines(LONG value) override { return record("put_lines " + std::to_string(value)); }
     HRESULT STDMETHODCALLTYPE put_columns(LONG value) override { return record("put_columns " + std::to_string(value)); }
     HRESULT STDMETHODCALLTYPE create_morvane() override { return record("create_morvane", create_result); }
     HRESULT STDMETHODCALLTYPE destroy_morvane() override { return record("destroy_morvane"); }
+    HRESULT STDMETHODCALLTYPE _track_corners(BYTE *imgA, BYTE *imgB, LONG count, FLOAT *featA, FLOAT *featB,
+                                             BYTE *status, FLOAT *residue) override
+    {
+        first_frame = imgA, second_frame = imgB;
+        start_points.assign(featA, featA + 2 * count);
+        if (FAILED(record("_track_corners " + std::to_string(count), track_result)))
+            return track_result;
+        if (count != 6 || featB == nullptr || status == nullptr || residue == nullptr)
+            return E_POINTER;
+        std::copy(tracked_points.begin(), tracked_points.end(), featB);
+        std::copy(tracked_status.begin(), tracked_status.end(), status);
+        std::copy(tracked_residue.begin(), tracked_residue.end(), residue);
+        return S_OK;
+    }
 
 private:
-    class Direct final : public _IMorvane {
-    public:
-        explicit Direct(RecordingTracker &owner) : owner_(owner) {}
-        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **object) override
-        {
-            return owner_.QueryInterface(riid, object);
-        }
-        ULONG STDMETHODCALLTYPE AddRef() override { return owner_.AddRef(); }
-        ULONG STDMETHODCALLTYPE Release() override { return owner_.release("_IMorvane"); }
-        HRESULT STDMETHODCALLTYPE _track_corners(BYTE *imgA, BYTE *imgB, LONG count, FLOAT *featA, FLOAT *featB,
-                                                 BYTE *status, FLOAT *residue) override
-        {
-            RecordingTracker &t = owner_;
-            t.first_frame = imgA, t.second_frame = imgB;
-            t.start_points.assign(featA, featA + 2 * count);
-            if (FAILED(t.record("_track_corners " + std::to_string(count), t.track_result)))
-                return t.track_result;
-            if (count != 6 || featB == nullptr || status == nullptr || residue == nullptr)
-                return E_POINTER;
-            std::copy(t.tracked_points.begin(), t.tracked_points.end(), featB);
-            std::copy(t.tracked_status.begin(), t.tracked_status.end(), status);
-            std::copy(t.tracked_residue.begin(), t.tracked_residue.end(), residue);
-            return S_OK;
-        }
-
-    private:
-        RecordingTracker &owner_;
-    };
-
     HRESULT record(const std::string &call, HRESULT result = S_OK)
     {
         log_.push_back("tracker: " + call);
         return result;
     }
-    ULONG release(const char *through)
-    {
-        log_.push_back(std::string("tracker: Release ") + through);
-        return static_cast<ULONG>(--references);
-    }
     HRESULT unexpected(const char *member) override { return record(std::string("unexpected ") + member, E_NOTIMPL); }
 
     EventLog &log_;
-    Direct direct_{*this};
 };
 
 // Creation hands out the tracker given, or nothing.
