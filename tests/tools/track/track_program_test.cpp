@@ -9,11 +9,17 @@
 
 #include <opencv2/imgcodecs.hpp>
 
+#include <csignal>
 #include <fstream>
 #include <map>
 #include <optional>
 #include <regex>
 #include <sstream>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace morvane::test {
 namespace {
@@ -239,6 +245,36 @@ TEST_F(TrackProgram, FailuresGiveTheirStatusAndMessage)
             EXPECT_EQ(run.out.back(), '\n') << name;
         }
     }
+}
+
+// Frame 5 is a pipe that is fed only once the run has been interrupted: the run
+// ends after that frame with complete output and status 130.
+TEST_F(TrackProgram, InterruptEndsAfterTheCurrentFrameWithCompleteOutput)
+{
+    register_component();
+    write_scene_images(scene_, path("scene"), "", ".png");
+    const std::string pipe = path("scene/5.png");
+    fs::remove(pipe);
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    std::vector<uchar> frame5;
+    cv::imencode(".png", scene_.frame(5), frame5);
+    std::thread feeder;
+    const auto result = run_child(track_run({"scene/%d.png", "--format", "jsonl"}), [&](int pid) {
+        feeder = std::thread([&, pid] {
+            const int fd = open(pipe.c_str(), O_WRONLY); // blocks until the program opens the frame
+            kill(pid, SIGINT);
+            if (fd >= 0) {
+                EXPECT_EQ(write(fd, frame5.data(), frame5.size()), static_cast<ssize_t>(frame5.size()));
+                close(fd);
+            }
+        });
+    });
+    feeder.join();
+    EXPECT_EQ(result.exit_status, 130) << result.err;
+    EXPECT_NE(result.err.find("morvane-track: interrupted after frame 5\nmorvane-track: 6 frames, "), std::string::npos);
+    const auto rows = parse(result.out, true);
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.back().frame, 5);
 }
 
 } // namespace
