@@ -19,7 +19,6 @@
 #include <fstream>
 #include <sstream>
 
-#include <unistd.h>
 
 namespace trackdemo::testing {
 namespace {
@@ -33,14 +32,10 @@ std::string contents(const fs::path &path)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-bool on_path(const std::string &program)
+bool on_path(const std::string &programs)
 {
-    std::istringstream folders(std::getenv("PATH") != nullptr ? std::getenv("PATH") : "");
-    for (std::string folder; std::getline(folders, folder, ':');) {
-        if (!folder.empty() && ::access((fs::path(folder) / program).c_str(), X_OK) == 0)
-            return true;
-    }
-    return false;
+    return run_child({{"/bin/sh", "-c", "for p in " + programs + "; do command -v $p || exit 1; done"}, "", {}})
+               .exit_status == 0;
 }
 
 bool is_red(QRgb pixel) { return qRed(pixel) > 200 && qGreen(pixel) < 60 && qBlue(pixel) < 60; }
@@ -113,10 +108,9 @@ void expect_marks_at(const QImage &shot, const std::vector<Rect> &boxes, int wid
 
 TEST(Desktop, WindowAlternatesCopiesMarkedAtTheStartAndTrackedPoints)
 {
-    if (!on_path("xvfb-run") || !on_path("Xvfb"))
+    if (!on_path("xvfb-run Xvfb"))
         GTEST_SKIP() << "Xvfb cannot start here: xvfb-run or Xvfb is not installed";
-    for (const char *tool : {"xdotool", "xprop", "import"})
-        ASSERT_TRUE(on_path(tool)) << tool << " is needed to watch the program";
+    ASSERT_TRUE(on_path("xdotool xprop import")) << "xdotool, xprop and import are needed to watch the program";
     const ScratchRegistry scratch;
     const fs::path work = scratch.folder() / "work", out = scratch.folder() / "out";
     fs::create_directories(work);
