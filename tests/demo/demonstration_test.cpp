@@ -117,12 +117,11 @@ TEST_P(Survivable, RunCompletes)
 
 INSTANTIATE_TEST_SUITE_P(Rows, Survivable, ::testing::Values(std::pair{S_FALSE, 0}, std::pair{S_OK, 1}, std::pair{S_OK, 2}));
 
-// Each failure: the one message shown and every call the run made. Nothing is
+// Each failure: every call the run made, its one message among them. Nothing is
 // printed, status -1, and the tracker is given back.
 struct Failure {
     const char *name;
     std::function<void(Demonstration &)> arrange;
-    const char *message;
     std::vector<std::string> events;
 };
 
@@ -140,30 +139,27 @@ std::vector<std::string> operator+(std::vector<std::string> events, const std::v
 
 const Failure failures[] = {
     {"ComponentSystemRefused", [](Demonstration &t) { t.components.initialize_result = E_OUTOFMEMORY; },
-     "Unable to Initialize COM", {"com: initialize", "display: message Unable to Initialize COM"}},
-    {"CreationHandsOutNothing", [](Demonstration &t) { t.system = &t.empty_handed; }, "Unable to Create Object",
+     {"com: initialize", "display: message Unable to Initialize COM"}},
+    {"CreationHandsOutNothing", [](Demonstration &t) { t.system = &t.empty_handed; },
      {"com: initialize", "com: create", "display: message Unable to Create Object", "com: uninitialize"}},
-    {"MissingFirstFrame", [](Demonstration &t) { t.imaging.files.erase(first_frame_file); }, "Could not open image 1",
+    {"MissingFirstFrame", [](Demonstration &t) { t.imaging.files.erase(first_frame_file); },
      {"com: initialize", "com: create", "imaging: read image1.bmp", "display: message Could not open image 1",
       "tracker: Release", "com: uninitialize"}},
-    {"MissingSecondFrame", [](Demonstration &t) { t.imaging.files.erase(second_frame_file); }, "Could not open image 2\n",
+    {"MissingSecondFrame", [](Demonstration &t) { t.imaging.files.erase(second_frame_file); },
      {"com: initialize", "com: create", "imaging: read image1.bmp", "imaging: read image2.bmp",
       "display: message Could not open image 2\n", "tracker: Release", "com: uninitialize"}},
     {"SecondFrameOfAnotherSize",
      [](Demonstration &t) { t.imaging.files[second_frame_file] = uniform_frame(320, 239, 20); },
-     "Tracking function failed",
      created + std::vector<std::string>{"tracker: QueryInterface _IMorvane", "display: message Tracking function failed",
                                         "tracker: Release", "tracker: Release", "com: uninitialize"}},
     {"BuffersRefused", [](Demonstration &t) { t.tracker.create_result = E_FAIL; },
-     "Unable to Allocate Internal Object Resources",
      created + std::vector<std::string>{"display: message Unable to Allocate Internal Object Resources",
                                         "tracker: Release", "com: uninitialize"}},
     {"NoDirectInterface", [](Demonstration &t) { t.tracker.query_result = E_NOINTERFACE; },
-     "Unable to obtain direct interface",
      created + std::vector<std::string>{"tracker: QueryInterface _IMorvane",
                                         "display: message Unable to obtain direct interface",
                                         "tracker: Release", "com: uninitialize"}},
-    {"TrackingRefused", [](Demonstration &t) { t.tracker.track_result = E_POINTER; }, "Tracking function failed",
+    {"TrackingRefused", [](Demonstration &t) { t.tracker.track_result = E_POINTER; },
      created + std::vector<std::string>{"tracker: QueryInterface _IMorvane", "tracker: _track_corners 6",
                                         "display: message Tracking function failed", "tracker: Release",
                                         "tracker: Release", "com: uninitialize"}},
@@ -175,7 +171,6 @@ TEST_P(DemonstrationFailure, ShowsItsMessageAndMakesOnlyItsCalls)
 {
     GetParam().arrange(*this);
     EXPECT_EQ(run(), -1);
-    EXPECT_EQ(display.messages, std::vector<std::string>{GetParam().message});
     EXPECT_EQ(log, GetParam().events);
     EXPECT_EQ(tracker.references, 1) << "the run keeps a reference to the tracker";
     EXPECT_TRUE(results.str().empty());
