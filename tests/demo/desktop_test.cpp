@@ -19,7 +19,6 @@
 #include <fstream>
 #include <sstream>
 
-
 namespace trackdemo::testing {
 namespace {
 
