@@ -5,6 +5,7 @@
 //     against RegQueryValueExA alone on a key kept open.
 //
 //   activation_bench --benchmark_repetitions=10 --benchmark_report_aggregates_only=true
+#include "benchmark_main.h"
 #include "registered_module.h"
 
 #include <morvane.h>
@@ -94,19 +95,7 @@ BENCHMARK(RegistryQueryOnOpenKey);
 
 int main(int argc, char **argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    morvane::test::RegisteredModule module(MORVANE_MODULE_PATH);
-    if (module.registration() != S_OK) {
-        std::fprintf(stderr, "registering %s failed: 0x%08X\n", MORVANE_MODULE_PATH,
-                     static_cast<unsigned>(module.registration()));
-        return 1;
-    }
-    if (CoInitializeEx(nullptr, COINIT_MULTITHREADED) != S_OK)
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    CoUninitialize();
-    benchmark::Shutdown();
-    return 0;
+    return morvane::bench::run(argc, argv, [] {
+        return morvane::bench::with_registered_component(MORVANE_MODULE_PATH, morvane::bench::run_all);
+    });
 }

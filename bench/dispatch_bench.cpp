@@ -13,6 +13,7 @@
 // With MORVANE_BENCH_INPUTS=FOLDER it first writes its inputs there (frame_a.raw,
 // frame_b.raw: 480 rows of 640 bytes; points.raw: the 400 x then the 400 y as
 // doubles), so that a client in another language can time the same call.
+#include "benchmark_main.h"
 #include "registered_module.h"
 #include "textured_frame.h"
 
@@ -251,30 +252,17 @@ BENCHMARK(NameResolution);
 
 int main(int argc, char **argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    morvane::test::RegisteredModule module(MORVANE_MODULE_PATH);
-    if (module.registration() != S_OK) {
-        std::fprintf(stderr, "registering %s failed: 0x%08X\n", MORVANE_MODULE_PATH,
-                     static_cast<unsigned>(module.registration()));
-        return 1;
-    }
-    if (CoInitializeEx(nullptr, COINIT_MULTITHREADED) != S_OK)
-        return 1;
-    int status = 0;
-    {
-        Session s;
-        if (s.ready()) {
+    return morvane::bench::run(argc, argv, [] {
+        return morvane::bench::with_registered_component(MORVANE_MODULE_PATH, [] {
+            Session s;
+            if (!s.ready()) {
+                std::fputs("the tracker could not be created and configured\n", stderr);
+                return 1;
+            }
             session = &s;
             benchmark::RunSpecifiedBenchmarks();
             session = nullptr;
-        } else {
-            std::fputs("the tracker could not be created and configured\n", stderr);
-            status = 1;
-        }
-    }
-    CoUninitialize();
-    benchmark::Shutdown();
-    return status;
+            return 0;
+        });
+    });
 }

@@ -6,6 +6,7 @@
 // Arguments of every case: pyramid levels, half window (2 → 5 × 5, 10 → 21 × 21),
 // and the library's threads (0: its default; 1: one thread, whose CPU time
 // is the work itself and holds steady on a busy machine).
+#include "benchmark_main.h"
 #include "server/module_heap.h"
 #include "textured_frame.h"
 #include "tracker.h"
@@ -165,11 +166,7 @@ int main(int argc, char **argv)
     // The component's load step sets up its heaps before any object exists.
     if (!module_heap_setup())
         return 1;
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    const int status = morvane::bench::run(argc, argv, morvane::bench::run_all);
     module_heap_teardown();
-    return 0;
+    return status;
 }

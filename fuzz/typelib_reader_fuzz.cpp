@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     ITypeLib *library = nullptr;
     if (FAILED(mvtl::TypeLibrary::create(std::move(model), &library)))
         return 0;
-    typelib_test::walk(library);
+    test_support::walk(library);
     library->Release();
     return 0;
 }

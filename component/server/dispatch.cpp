@@ -4,6 +4,7 @@
 #include "module_heap.h"
 
 #include <morvane.h>
+#include <morvane_assert.h>
 
 #include <string>
 
@@ -177,6 +178,8 @@ HRESULT dispatch_ids_of_names(REFIID riid, LPOLESTR *names, UINT count, LCID lci
         if (!loaded_type_info())
             return result;
     }
+    // A name cache exists only beside loaded type information, with its entry count.
+    MORVANE_ASSERT((holder.name_cache == nullptr) == (holder.entry_count == 0));
     (void)riid;
     if (count > 0 && (!names || !ids))
         return E_POINTER;

@@ -2,6 +2,8 @@
 // allocation routines over it.
 #include "server/module_heap.h"
 
+#include <morvane_assert.h>
+
 #include <atomic>
 #include <cstdint>
 #include <cstring>
@@ -26,10 +28,22 @@ std::byte *start_of(void *block)
     return static_cast<std::byte *>(block) - header;
 }
 
+// True when heap is one of the extra heaps blocks are spread over.
+bool is_table_heap(HANDLE heap)
+{
+    for (DWORD i = 0; heaps.heap_table != nullptr && i <= heaps.heap_mask; ++i) {
+        if (heaps.heap_table[i] == heap)
+            return true;
+    }
+    return false;
+}
+
+// The heap a block's header names; always one of the table's heaps.
 HANDLE heap_of(void *block)
 {
     HANDLE heap = nullptr;
     std::memcpy(&heap, start_of(block), sizeof heap);
+    MORVANE_ASSERT(is_table_heap(heap));
     return heap;
 }
 

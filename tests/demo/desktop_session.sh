@@ -22,25 +22,45 @@ dialogs() {
   done
 }
 
+# Photographs the screen until told to stop: a process of its own, so that the
+# search for dialogs never delays a shot on a busy machine.
+shoot() {
+  local shots=0
+  while [ ! -e "$out/stop-shots" ]; do
+    shots=$((shots + 1))
+    import -window root "$(printf '%s/shot-%03d.png' "$out" "$shots")" 2>/dev/null
+  done
+}
+
 boxes=0
-shots=0
+shooter=
 deadline=$((SECONDS + 60))
 while kill -0 "$pid" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do
   box=$(dialogs | head -n 1)
   if [ -n "$box" ]; then
     boxes=$((boxes + 1))
+    if [ -n "$shooter" ]; then
+      : >"$out/stop-shots"
+      wait "$shooter"
+      shooter=
+    fi
     xdotool windowfocus --sync "$box" key Return 2>/dev/null
     # Wait until it has gone before looking for the next one.
     while kill -0 "$pid" 2>/dev/null && dialogs | grep -qx "$box" && [ "$SECONDS" -lt "$deadline" ]; do
       sleep 0.05
     done
-  elif [ "$boxes" -eq 1 ]; then
-    shots=$((shots + 1))
-    import -window root "$(printf '%s/shot-%03d.png' "$out" "$shots")" 2>/dev/null
+    if [ "$boxes" -eq 1 ]; then
+      shoot &
+      shooter=$!
+    fi
   else
     sleep 0.05
   fi
 done
+if [ -n "$shooter" ]; then
+  : >"$out/stop-shots"
+  wait "$shooter"
+fi
 
 if kill -0 "$pid" 2>/dev/null; then
   kill "$pid"

@@ -41,8 +41,8 @@ std::vector<char *> pointers(std::vector<std::string> &texts)
 }
 
 // Starts the child with its output (and errors, when err_fd is not -1) going
-// to the given descriptors and its input from /dev/null.
-pid_t spawn(const ChildRun &run, int out_fd, int err_fd)
+// to the given descriptors and its input from in_fd (/dev/null when -1).
+pid_t spawn(const ChildRun &run, int out_fd, int err_fd, int in_fd = -1)
 {
     // Everything the child needs is prepared before forking.
     std::vector<std::string> arguments = run.arguments;
@@ -54,9 +54,9 @@ pid_t spawn(const ChildRun &run, int out_fd, int err_fd)
         dup2(out_fd, STDOUT_FILENO);
         if (err_fd >= 0)
             dup2(err_fd, STDERR_FILENO);
-        const int null_input = open("/dev/null", O_RDONLY);
-        if (null_input >= 0)
-            dup2(null_input, STDIN_FILENO);
+        const int input = in_fd >= 0 ? in_fd : open("/dev/null", O_RDONLY);
+        if (input >= 0)
+            dup2(input, STDIN_FILENO);
         if (!run.directory.empty() && chdir(run.directory.c_str()) != 0)
             _exit(126);
         execve(argv[0], argv.data(), envp.data());
@@ -81,9 +81,19 @@ ChildResult run_child(const ChildRun &run, const std::function<void(int)> &start
         close(out_pipe[1]);
         return result;
     }
-    const pid_t pid = spawn(run, out_pipe[1], err_pipe[1]);
+    int in_pipe[2] = {-1, -1};
+    if (!run.input.empty() && pipe2(in_pipe, O_CLOEXEC) != 0)
+        in_pipe[0] = in_pipe[1] = -1;
+    const pid_t pid = spawn(run, out_pipe[1], err_pipe[1], in_pipe[0]);
     close(out_pipe[1]);
     close(err_pipe[1]);
+    if (in_pipe[0] >= 0) {
+        // The tests' inputs are a few bytes: they fit the pipe without waiting.
+        close(in_pipe[0]);
+        if (pid > 0 && write(in_pipe[1], run.input.data(), run.input.size()) < 0) {
+        }
+        close(in_pipe[1]);
+    }
     if (pid < 0) {
         close(out_pipe[0]);
         close(err_pipe[0]);

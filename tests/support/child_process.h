@@ -20,6 +20,7 @@ struct ChildRun {
     // Variables to set; a variable mapped to nothing is removed.
     std::map<std::string, std::optional<std::string>> environment;
     std::chrono::seconds timeout{60};
+    std::string input; // the child's standard input (run_child only); empty: /dev/null
 };
 
 struct ChildResult {

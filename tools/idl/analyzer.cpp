@@ -1,5 +1,7 @@
 #include "analyzer.h"
 
+#include <base_interfaces.h>
+
 #include "attributes.h"
 #include "builtins.h"
 #include "diagnostic.h"
@@ -233,8 +235,7 @@ private:
                 }
             }
             if (!found)
-                m.memid = static_cast<std::int32_t>(0x60000000u | iface.depth << 16 |
-                                                    static_cast<std::uint32_t>(i));
+                m.memid = morvane::base_interfaces::member_id(iface.depth, static_cast<unsigned>(i));
         }
     }
 

@@ -1,24 +1,26 @@
 #include "builtins.h"
 
+#include <base_interfaces.h>
+
 namespace idl {
 
 namespace {
-Method builtin(std::string name, std::uint16_t result_vt, std::string result, std::string params)
-{
-    Method m;
-    m.name = std::move(name);
-    m.result.vt = result_vt;
-    m.result.base_spelling = std::move(result);
-    m.builtin_params = std::move(params);
-    m.func_flags = kFuncRestricted;
-    return m;
-}
+namespace base = morvane::base_interfaces;
 
-void number(Interface &iface)
+// The members of a base interface, with the C parameter lists the runtime's headers write.
+template <std::size_t N>
+void add_members(Interface &iface, const base::Member (&members)[N], const char *const (&params)[N])
 {
-    for (std::size_t i = 0; i < iface.methods.size(); ++i) {
-        iface.methods[i].slot = iface.first_slot + static_cast<unsigned>(i);
-        iface.methods[i].memid = static_cast<std::int32_t>(0x60000000u | iface.depth << 16 | i);
+    for (std::size_t i = 0; i < N; ++i) {
+        Method m;
+        m.name = members[i].name;
+        m.result.vt = members[i].result_vt;
+        m.result.base_spelling = members[i].result_vt == vt::HRESULT ? "HRESULT" : "ULONG";
+        m.builtin_params = params[i];
+        m.func_flags = kFuncRestricted;
+        m.slot = iface.first_slot + static_cast<unsigned>(i);
+        m.memid = base::member_id(iface.depth, static_cast<unsigned>(i));
+        iface.methods.push_back(std::move(m));
     }
 }
 } // namespace
@@ -29,12 +31,7 @@ void add_builtin_interfaces(Module &module)
     unknown.name = "IUnknown";
     unknown.iid = *parse_guid("00000000-0000-0000-C000-000000000046");
     unknown.builtin = true;
-    unknown.methods = {
-        builtin("QueryInterface", vt::HRESULT, "HRESULT", "REFIID riid, void **ppvObject"),
-        builtin("AddRef", vt::UI4, "ULONG", ""),
-        builtin("Release", vt::UI4, "ULONG", ""),
-    };
-    number(unknown);
+    add_members(unknown, base::unknown_members, {"REFIID riid, void **ppvObject", "", ""});
     module.interfaces.push_back(std::move(unknown));
 
     Interface dispatch;
@@ -46,16 +43,11 @@ void add_builtin_interfaces(Module &module)
     dispatch.oleautomation = true;
     dispatch.depth = 1;
     dispatch.first_slot = 3;
-    dispatch.methods = {
-        builtin("GetTypeInfoCount", vt::HRESULT, "HRESULT", "UINT *pctinfo"),
-        builtin("GetTypeInfo", vt::HRESULT, "HRESULT", "UINT iTInfo, LCID lcid, ITypeInfo **ppTInfo"),
-        builtin("GetIDsOfNames", vt::HRESULT, "HRESULT",
-                "REFIID riid, LPOLESTR *rgszNames, UINT cNames, LCID lcid, DISPID *rgDispId"),
-        builtin("Invoke", vt::HRESULT, "HRESULT",
-                "DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS *pDispParams, "
-                "VARIANT *pVarResult, EXCEPINFO *pExcepInfo, UINT *puArgErr"),
-    };
-    number(dispatch);
+    add_members(dispatch, base::dispatch_members,
+                {"UINT *pctinfo", "UINT iTInfo, LCID lcid, ITypeInfo **ppTInfo",
+                 "REFIID riid, LPOLESTR *rgszNames, UINT cNames, LCID lcid, DISPID *rgDispId",
+                 "DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS *pDispParams, "
+                 "VARIANT *pVarResult, EXCEPINFO *pExcepInfo, UINT *puArgErr"});
     module.interfaces.push_back(std::move(dispatch));
 }
 

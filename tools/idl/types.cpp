@@ -2,6 +2,8 @@
 
 #include "diagnostic.h"
 
+#include <variant_type_table.h>
+
 #include <string_view>
 
 namespace idl {
@@ -82,25 +84,7 @@ Type resolve_type(const ast::TypeSpec &spec)
 
 bool is_automation_type(const Type &type)
 {
-    switch (type.vt) {
-    case vt::UI1:
-    case vt::I2:
-    case vt::I4:
-    case vt::INT:
-    case vt::R4:
-    case vt::R8:
-    case vt::CY:
-    case vt::DATE:
-    case vt::BSTR:
-    case vt::BOOL:
-    case vt::VARIANT:
-    case vt::ERROR:
-    case vt::DISPATCH:
-    case vt::UNKNOWN:
-        return type.pointers <= 1;
-    default:
-        return false;
-    }
+    return morvane::vartype::has_use(type.vt, morvane::vartype::automation) && type.pointers <= 1;
 }
 
 } // namespace idl

@@ -6,6 +6,8 @@
 #include "automation/number_text.h"
 #include "automation/variant_types.h"
 
+#include <variant_type_table.h>
+
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -13,6 +15,7 @@
 #include <string>
 
 using namespace morvane::platform;
+namespace vartype = morvane::vartype;
 
 namespace {
 
@@ -53,6 +56,36 @@ Value from_real(double v, bool single)
     return value;
 }
 
+// A whole-number type's width and sign; size 0 for every other type.
+struct Integer {
+    unsigned size = 0;
+    bool is_signed = false;
+};
+
+Integer integer_type(VARTYPE vt)
+{
+    const vartype::Info *info = vartype::find(vt);
+    if (info == nullptr || !(info->uses & vartype::convertible) || vt == VT_BOOL)
+        return {};
+    if (info->passing == vartype::Passing::signed_)
+        return {info->size, true};
+    if (info->passing == vartype::Passing::unsigned_)
+        return {info->size, false};
+    return {};
+}
+
+// Reads text as a number: a type mismatch when it is no number, an overflow when
+// no double holds it.
+HRESULT parse_text(const Value &value, ParsedNumber &parsed)
+{
+    parsed = parse_number(value.text, value.length);
+    if (parsed.status == ParsedNumber::Status::invalid)
+        return DISP_E_TYPEMISMATCH;
+    if (parsed.status == ParsedNumber::Status::overflow)
+        return DISP_E_OVERFLOW;
+    return S_OK;
+}
+
 // Reads a scalar source, following one level of reference.
 HRESULT read_value(const VARIANT &src, Value &out)
 {
@@ -73,27 +106,18 @@ HRESULT read_value(const VARIANT &src, Value &out)
         out = value;
         return S_OK;
     };
+    if (const Integer integer = integer_type(vt); integer.size != 0) {
+        // The value's bytes, sign-extended for the signed types.
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, at, integer.size);
+        const unsigned spare = 64 - 8 * integer.size;
+        if (integer.is_signed)
+            return give(from_signed(static_cast<std::int64_t>(bits << spare) >> spare));
+        return give(from_unsigned(bits));
+    }
     switch (vt) {
     case VT_EMPTY:
         return give(Value{});
-    case VT_I1:
-        return give(from_signed(read(std::int8_t{})));
-    case VT_UI1:
-        return give(from_unsigned(read(std::uint8_t{})));
-    case VT_I2:
-        return give(from_signed(read(std::int16_t{})));
-    case VT_UI2:
-        return give(from_unsigned(read(std::uint16_t{})));
-    case VT_I4:
-    case VT_INT:
-        return give(from_signed(read(std::int32_t{})));
-    case VT_UI4:
-    case VT_UINT:
-        return give(from_unsigned(read(std::uint32_t{})));
-    case VT_I8:
-        return give(from_signed(read(std::int64_t{})));
-    case VT_UI8:
-        return give(from_unsigned(read(std::uint64_t{})));
     case VT_R4:
         return give(from_real(read(float{}), true));
     case VT_R8:
@@ -125,26 +149,11 @@ struct IntegerRange {
 
 IntegerRange range_of(VARTYPE vt)
 {
-    switch (vt) {
-    case VT_I1:
-        return {INT8_MAX, std::uint64_t{1} << 7};
-    case VT_UI1:
-        return {UINT8_MAX, 0};
-    case VT_I2:
-        return {INT16_MAX, std::uint64_t{1} << 15};
-    case VT_UI2:
-        return {UINT16_MAX, 0};
-    case VT_I4:
-    case VT_INT:
-        return {INT32_MAX, std::uint64_t{1} << 31};
-    case VT_UI4:
-    case VT_UINT:
-        return {UINT32_MAX, 0};
-    case VT_I8:
-        return {INT64_MAX, std::uint64_t{1} << 63};
-    default: // VT_UI8
-        return {UINT64_MAX, 0};
-    }
+    const Integer integer = integer_type(vt);
+    const unsigned bits = 8 * integer.size;
+    if (integer.is_signed)
+        return {(std::uint64_t{1} << (bits - 1)) - 1, std::uint64_t{1} << (bits - 1)};
+    return {bits == 64 ? UINT64_MAX : (std::uint64_t{1} << bits) - 1, 0};
 }
 
 double round_half_even(double d)
@@ -195,11 +204,9 @@ HRESULT to_integer(const Value &value, VARTYPE vt, std::uint64_t &bits)
         }
         break;
     case Value::Kind::text: {
-        const ParsedNumber parsed = parse_number(value.text, value.length);
-        if (parsed.status == ParsedNumber::Status::invalid)
-            return DISP_E_TYPEMISMATCH;
-        if (parsed.status == ParsedNumber::Status::overflow)
-            return DISP_E_OVERFLOW;
+        ParsedNumber parsed;
+        if (const HRESULT hr = parse_text(value, parsed); FAILED(hr))
+            return hr;
         if (parsed.exact_integer) {
             negative = parsed.negative;
             magnitude = parsed.magnitude;
@@ -235,11 +242,9 @@ HRESULT to_real(const Value &value, double &out)
         out = value.truth ? -1.0 : 0.0;
         return S_OK;
     case Value::Kind::text: {
-        const ParsedNumber parsed = parse_number(value.text, value.length);
-        if (parsed.status == ParsedNumber::Status::invalid)
-            return DISP_E_TYPEMISMATCH;
-        if (parsed.status == ParsedNumber::Status::overflow)
-            return DISP_E_OVERFLOW;
+        ParsedNumber parsed;
+        if (const HRESULT hr = parse_text(value, parsed); FAILED(hr))
+            return hr;
         out = parsed.value;
         return S_OK;
     }
@@ -308,34 +313,11 @@ HRESULT to_text(const Value &value, USHORT flags, BSTR &out)
     return out == nullptr ? E_OUTOFMEMORY : S_OK;
 }
 
-// Stores the low bits of a checked whole number in the member of type vt.
+// Stores the low bits of a checked whole number in the member of type vt (every
+// member of the value union starts at the same place).
 void store_integer(VARIANT &result, VARTYPE vt, std::uint64_t bits)
 {
-    switch (vt) {
-    case VT_I1:
-        result.cVal = static_cast<CHAR>(static_cast<std::int8_t>(bits));
-        break;
-    case VT_UI1:
-        result.bVal = static_cast<BYTE>(bits);
-        break;
-    case VT_I2:
-        result.iVal = static_cast<SHORT>(bits);
-        break;
-    case VT_UI2:
-        result.uiVal = static_cast<USHORT>(bits);
-        break;
-    case VT_I4:
-    case VT_INT:
-        result.lVal = static_cast<LONG>(bits);
-        break;
-    case VT_UI4:
-    case VT_UINT:
-        result.ulVal = static_cast<ULONG>(bits);
-        break;
-    default:
-        result.ullVal = bits;
-        break;
-    }
+    std::memcpy(&result.llVal, &bits, integer_type(vt).size);
 }
 
 // Writes value as type vt into result, which is empty.
@@ -343,24 +325,17 @@ HRESULT convert(const Value &value, USHORT flags, VARTYPE vt, VARIANT &result)
 {
     result.llVal = 0;
     HRESULT hr = S_OK;
-    switch (vt) {
-    case VT_EMPTY:
-        break;
-    case VT_I1:
-    case VT_UI1:
-    case VT_I2:
-    case VT_UI2:
-    case VT_I4:
-    case VT_UI4:
-    case VT_INT:
-    case VT_UINT:
-    case VT_I8:
-    case VT_UI8: {
+    if (integer_type(vt).size != 0) {
         std::uint64_t bits = 0;
         hr = to_integer(value, vt, bits);
         store_integer(result, vt, bits);
-        break;
+        if (SUCCEEDED(hr))
+            result.vt = vt;
+        return hr;
     }
+    switch (vt) {
+    case VT_EMPTY:
+        break;
     case VT_R4:
         hr = to_single(value, result.fltVal);
         break;

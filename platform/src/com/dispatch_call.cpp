@@ -8,9 +8,12 @@
 #include <windows.h>
 
 #include <ffi.h>
+#include <morvane_assert.h>
+#include <variant_type_table.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -31,56 +34,36 @@ bool is_pointer_type(VARTYPE vt)
 {
     if (vt & (VT_BYREF | VT_ARRAY))
         return true;
-    switch (vt) {
-    case VT_BSTR:
-    case VT_DISPATCH:
-    case VT_UNKNOWN:
-    case VT_PTR:
-    case VT_SAFEARRAY:
-    case VT_LPSTR:
-    case VT_LPWSTR:
-        return true;
-    default:
-        return false;
-    }
+    const morvane::vartype::Info *info = morvane::vartype::find(vt);
+    return info != nullptr && info->passing == morvane::vartype::Passing::pointer;
 }
 
 // The libffi type of a value of variant type vt, or null when it cannot be passed
 // or returned by value here. VT_VARIANT and void are handled by the callers.
 ffi_type *scalar_type(VARTYPE vt)
 {
+    using morvane::vartype::Passing;
     if (is_pointer_type(vt))
         return &ffi_type_pointer;
-    switch (vt) {
-    case VT_I1:
-        return &ffi_type_sint8;
-    case VT_UI1:
-        return &ffi_type_uint8;
-    case VT_I2:
-    case VT_BOOL:
-        return &ffi_type_sint16;
-    case VT_UI2:
-        return &ffi_type_uint16;
-    case VT_I4:
-    case VT_INT:
-    case VT_ERROR:
-    case VT_HRESULT:
-        return &ffi_type_sint32;
-    case VT_UI4:
-    case VT_UINT:
-        return &ffi_type_uint32;
-    case VT_I8:
-    case VT_CY:
-    case VT_INT_PTR:
-        return &ffi_type_sint64;
-    case VT_UI8:
-    case VT_UINT_PTR:
-        return &ffi_type_uint64;
-    case VT_R4:
-        return &ffi_type_float;
-    case VT_R8:
-    case VT_DATE:
-        return &ffi_type_double;
+    const morvane::vartype::Info *info = morvane::vartype::find(vt);
+    if (info == nullptr)
+        return nullptr;
+    const bool is_signed = info->passing == Passing::signed_;
+    switch (info->passing) {
+    case Passing::signed_:
+    case Passing::unsigned_:
+        switch (info->size) {
+        case 1:
+            return is_signed ? &ffi_type_sint8 : &ffi_type_uint8;
+        case 2:
+            return is_signed ? &ffi_type_sint16 : &ffi_type_uint16;
+        case 4:
+            return is_signed ? &ffi_type_sint32 : &ffi_type_uint32;
+        default:
+            return is_signed ? &ffi_type_sint64 : &ffi_type_uint64;
+        }
+    case Passing::real:
+        return info->size == 4 ? &ffi_type_float : &ffi_type_double;
     default:
         return nullptr;
     }
@@ -124,41 +107,17 @@ void store_result(VARTYPE vt, const RawResult &raw, VARIANT *out)
         out->byref = reinterpret_cast<void *>(static_cast<uintptr_t>(raw.integer));
         return;
     }
-    switch (vt) {
-    case VT_I1:
-        out->cVal = static_cast<CHAR>(raw.integer);
-        break;
-    case VT_UI1:
-        out->bVal = static_cast<BYTE>(raw.integer);
-        break;
-    case VT_I2:
-    case VT_BOOL:
-        out->iVal = static_cast<SHORT>(raw.integer);
-        break;
-    case VT_UI2:
-        out->uiVal = static_cast<USHORT>(raw.integer);
-        break;
-    case VT_I4:
-    case VT_INT:
-    case VT_ERROR:
-    case VT_HRESULT:
-        out->lVal = static_cast<LONG>(raw.integer);
-        break;
-    case VT_UI4:
-    case VT_UINT:
-        out->ulVal = static_cast<ULONG>(raw.integer);
-        break;
-    case VT_R4:
-        out->fltVal = raw.single;
-        break;
-    case VT_R8:
-    case VT_DATE:
-        out->dblVal = raw.real;
-        break;
-    default: // the 64-bit integer types
-        out->ullVal = raw.integer;
-        break;
+    const morvane::vartype::Info *info = morvane::vartype::find(vt);
+    MORVANE_ASSERT(info != nullptr); // the return type was checked before the call
+    if (info->passing == morvane::vartype::Passing::real) {
+        if (info->size == 4)
+            out->fltVal = raw.single;
+        else
+            out->dblVal = raw.real;
+        return;
     }
+    // An integer's low bytes: every member of the data union starts at the same offset.
+    std::memcpy(&out->llVal, &raw.integer, info->size);
 }
 
 // The address to call: slot oVft of the instance's table, or oVft itself.

@@ -1,5 +1,7 @@
 #include "registry/handle_table.h"
 
+#include <morvane_assert.h>
+
 namespace morvane::registry {
 namespace {
 
@@ -18,7 +20,9 @@ std::optional<KeyId> predefined_root(HKEY handle)
     const std::uintptr_t low = value & 0xFFFFFFFFu;
     if ((high != 0 && high != 0xFFFFFFFFu) || low < 0x80000000u || low > 0x80000006u)
         return std::nullopt;
-    return static_cast<KeyId>(low - 0x80000000u + 1);
+    const auto row = static_cast<KeyId>(low - 0x80000000u + 1);
+    MORVANE_ASSERT(row >= 1 && row <= 7); // the predefined roots are rows 1 to 7 of the key table
+    return row;
 }
 
 REGSAM granted_access(REGSAM desired)

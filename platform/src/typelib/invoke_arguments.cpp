@@ -1,46 +1,15 @@
 #include "typelib/invoke_arguments.h"
 
 #include <oleauto.h>
+#include <variant_type_table.h>
 
 namespace mvtl {
 
-namespace {
-
 // Types a member may return, or hand back through its [out, retval] parameter, as
 // a variant of that type (VT_VARIANT aside, which needs no wrapping).
-bool is_value_type(VARTYPE vt)
-{
-    switch (vt) {
-    case VT_I1:
-    case VT_UI1:
-    case VT_I2:
-    case VT_UI2:
-    case VT_I4:
-    case VT_UI4:
-    case VT_INT:
-    case VT_UINT:
-    case VT_I8:
-    case VT_UI8:
-    case VT_R4:
-    case VT_R8:
-    case VT_CY:
-    case VT_DATE:
-    case VT_BOOL:
-    case VT_ERROR:
-    case VT_BSTR:
-    case VT_DISPATCH:
-    case VT_UNKNOWN:
-        return true;
-    default:
-        return false;
-    }
-}
-
-} // namespace
-
 bool is_returnable_type(VARTYPE vt)
 {
-    return is_value_type(vt);
+    return morvane::vartype::has_use(vt, morvane::vartype::returnable);
 }
 
 BoundArguments::~BoundArguments()
@@ -187,7 +156,7 @@ HRESULT BoundArguments::bind_result(const LibraryModel &library, const ParamMode
     VARIANT &holder = temps_[slot];
     if (target == VT_VARIANT)
         holder.byref = &result_;
-    else if (is_value_type(target))
+    else if (is_returnable_type(target))
         holder.byref = &result_.llVal; // every member of the value union starts here
     else
         return DISP_E_BADVARTYPE;

@@ -2,13 +2,19 @@
 
 #include "typelib/type_library.h"
 
+#include <base_interfaces.h>
+
+#include <cstring>
 #include <initializer_list>
+#include <string>
 #include <new>
 #include <utility>
 
 namespace mvtl {
 
 namespace {
+
+namespace base = morvane::base_interfaces;
 
 // Builds the model of the standard library member by member.
 class Builder {
@@ -46,17 +52,18 @@ public:
         model_.types.push_back(type);
     }
 
-    void member(const char16_t *name, VARTYPE result,
+    // The next member of the last interface, as the shared list of base members names it.
+    void member(const base::Member &listed,
                 std::initializer_list<std::pair<const char16_t *, std::uint32_t>> params)
     {
         TypeModel &type = model_.types.back();
         FuncModel func;
-        func.memid = static_cast<MEMBERID>(0x60000000u | depth_ << 16 | type.func_count);
-        func.name = text(name);
+        func.memid = base::member_id(depth_, type.func_count);
+        func.name = text(std::u16string(listed.name, listed.name + std::strlen(listed.name)).c_str());
         func.invkind = INVOKE_FUNC;
         func.flags = FUNCFLAG_FRESTRICTED;
         func.vft_slot = type.vft_slots;
-        func.result = node(result);
+        func.result = node(listed.result_vt);
         func.first_param = static_cast<std::uint32_t>(model_.params.size());
         for (const auto &[param_name, type_node] : params)
             model_.params.push_back({text(param_name), type_node, PARAMFLAG_FIN});
@@ -92,25 +99,25 @@ LibraryModel build()
     m.doc = b.text(u"OLE Automation");
 
     b.add_interface(IID_IUnknown, u"IUnknown", TYPEFLAG_FHIDDEN, 0, 0, false);
-    b.member(u"QueryInterface", VT_HRESULT,
+    b.member(base::unknown_members[0],
              {{u"riid", b.pointer_to(VT_VOID)}, {u"ppvObj", b.pointer_to_pointer_to(VT_VOID)}});
     b.last_is_out();
-    b.member(u"AddRef", VT_UI4, {});
-    b.member(u"Release", VT_UI4, {});
+    b.member(base::unknown_members[1], {});
+    b.member(base::unknown_members[2], {});
 
     b.add_interface(IID_IDispatch, u"IDispatch", TYPEFLAG_FDISPATCHABLE, 3, 0, true);
-    b.member(u"GetTypeInfoCount", VT_HRESULT, {{u"pctinfo", b.pointer_to(VT_UINT)}});
+    b.member(base::dispatch_members[0], {{u"pctinfo", b.pointer_to(VT_UINT)}});
     b.last_is_out();
-    b.member(u"GetTypeInfo", VT_HRESULT,
+    b.member(base::dispatch_members[1],
              {{u"itinfo", b.node(VT_UINT)}, {u"lcid", b.node(VT_UI4)},
               {u"pptinfo", b.pointer_to_pointer_to(VT_VOID)}});
     b.last_is_out();
-    b.member(u"GetIDsOfNames", VT_HRESULT,
+    b.member(base::dispatch_members[2],
              {{u"riid", b.pointer_to(VT_VOID)}, {u"rgszNames", b.pointer_to_pointer_to(VT_I1)},
               {u"cNames", b.node(VT_UINT)}, {u"lcid", b.node(VT_UI4)},
               {u"rgdispid", b.pointer_to(VT_I4)}});
     b.last_is_out();
-    b.member(u"Invoke", VT_HRESULT,
+    b.member(base::dispatch_members[3],
              {{u"dispidMember", b.node(VT_I4)}, {u"riid", b.pointer_to(VT_VOID)},
               {u"lcid", b.node(VT_UI4)}, {u"wFlags", b.node(VT_UI2)},
               {u"pdispparams", b.pointer_to(VT_VOID)}, {u"pvarResult", b.pointer_to(VT_VARIANT)},

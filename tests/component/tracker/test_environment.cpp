@@ -1,7 +1,5 @@
-// Every test of the tracker runs with the module heaps set up, as the
-// component's load step sets them up before any object exists, and with a
-// scratch registry of its own, so that whether the class is registered is up
-// to the tests and not to the machine.
+// Every tracker test runs with the module heaps set up, as the component's
+// load step sets them up, and with a scratch registry of its own.
 #include "scratch_registry.h"
 #include "server/module_heap.h"
 
@@ -18,7 +16,6 @@ public:
         ASSERT_TRUE(module_heap_setup());
         registry_ = std::make_unique<morvane::test::ScratchRegistry>();
     }
-
     void TearDown() override
     {
         registry_.reset();

@@ -13,68 +13,40 @@ std::vector<cv::Point2f> grid_points(int columns, int lines, int margin, int ste
     return points;
 }
 
-namespace {
-
-std::string narrow(BSTR text)
-{
-    std::string out;
-    for (UINT i = 0; text && i < SysStringLen(text); ++i)
-        out.push_back(static_cast<char>(text[i]));
-    return out;
-}
-
-} // namespace
-
 std::optional<ErrorRecord> take_error_record()
 {
     IErrorInfo *info = nullptr;
     if (GetErrorInfo(0, &info) != S_OK || !info)
         return std::nullopt;
-    ErrorRecord record;
-    BSTR text = nullptr;
-    if (SUCCEEDED(info->GetDescription(&text)))
-        record.description = narrow(text);
-    SysFreeString(text);
-    text = nullptr;
-    if (SUCCEEDED(info->GetSource(&text)) && text && SysStringLen(text) > 0)
-        record.source = narrow(text);
-    SysFreeString(text);
-    info->GetGUID(&record.guid);
+    BSTR description = nullptr, source = nullptr;
+    info->GetDescription(&description);
+    info->GetSource(&source);
     info->Release();
+    ErrorRecord record{std::string(description, description + SysStringLen(description)), std::nullopt};
+    if (SysStringLen(source) > 0)
+        record.source = std::string(source, source + SysStringLen(source));
+    SysFreeString(description);
+    SysFreeString(source);
     return record;
 }
-
-void clear_error_record() { SetErrorInfo(0, nullptr); }
 
 ::testing::AssertionResult failed_with(HRESULT result, HRESULT code, const std::string &message)
 {
     const auto record = take_error_record();
     if (result != code)
-        return ::testing::AssertionFailure()
-               << "result 0x" << std::hex << static_cast<ULONG>(result) << ", expected 0x"
-               << static_cast<ULONG>(code);
-    if (!record)
-        return ::testing::AssertionFailure() << "no error record for \"" << message << "\"";
-    if (record->description != message)
-        return ::testing::AssertionFailure()
-               << "message \"" << record->description << "\", expected \"" << message << "\"";
+        return ::testing::AssertionFailure() << "result 0x" << std::hex << static_cast<ULONG>(result)
+                                             << ", expected 0x" << static_cast<ULONG>(code);
+    if (!record || record->description != message)
+        return ::testing::AssertionFailure() << "message \"" << (record ? record->description : "(none)")
+                                             << "\", expected \"" << message << "\"";
     return ::testing::AssertionSuccess();
 }
-
-OwnedVariant::OwnedVariant() { VariantInit(&value_); }
 
 OwnedVariant::OwnedVariant(SAFEARRAY *array, VARTYPE element_type) : OwnedVariant()
 {
     value_.vt = static_cast<VARTYPE>(VT_ARRAY | element_type);
     value_.parray = array;
 }
-
-OwnedVariant::OwnedVariant(OwnedVariant &&other) noexcept : value_(other.value_)
-{
-    VariantInit(&other.value_);
-}
-
-OwnedVariant::~OwnedVariant() { VariantClear(&value_); }
 
 OwnedVariant any_matrix(VARTYPE vt, std::vector<ULONG> counts)
 {
@@ -86,13 +58,10 @@ OwnedVariant any_matrix(VARTYPE vt, std::vector<ULONG> counts)
 
 OwnedVariant frame_matrix(const cv::Mat &frame)
 {
-    OwnedVariant matrix = any_matrix(VT_UI1, {static_cast<ULONG>(frame.cols), static_cast<ULONG>(frame.rows)});
-    void *data = nullptr;
-    SafeArrayAccessData((*matrix).parray, &data);
+    OwnedVariant matrix = any_matrix(VT_UI1, {ULONG(frame.cols), ULONG(frame.rows)});
     for (int y = 0; y < frame.rows; ++y)
-        std::memcpy(static_cast<unsigned char *>(data) + static_cast<size_t>(y) * frame.cols,
-                    frame.ptr(y), static_cast<size_t>(frame.cols));
-    SafeArrayUnaccessData((*matrix).parray);
+        std::memcpy(static_cast<unsigned char *>((*matrix).parray->pvData) + size_t(y) * frame.cols,
+                    frame.ptr(y), size_t(frame.cols));
     return matrix;
 }
 
@@ -100,14 +69,11 @@ OwnedVariant points_matrix(const std::vector<cv::Point2f> &points)
 {
     const auto n = static_cast<ULONG>(points.size());
     OwnedVariant matrix = any_matrix(VT_R8, {n, 2});
-    void *data = nullptr;
-    SafeArrayAccessData((*matrix).parray, &data);
-    auto *cells = static_cast<double *>(data);
+    auto *cells = static_cast<double *>((*matrix).parray->pvData);
     for (ULONG i = 0; i < n; ++i) {
         cells[i] = points[i].x;
         cells[n + i] = points[i].y;
     }
-    SafeArrayUnaccessData((*matrix).parray);
     return matrix;
 }
 
@@ -118,34 +84,30 @@ MatrixView read_double_matrix(const VARIANT &v)
     if (v.vt != (VT_ARRAY | VT_R8) || !array)
         return view;
     size_t total = 1;
-    for (UINT d = 0; d < array->cDims; ++d) {
-        const SAFEARRAYBOUND &bound = array->rgsabound[array->cDims - 1 - d];
-        view.counts.push_back(bound.cElements);
-        view.lower_bounds.push_back(bound.lLbound);
-        total *= bound.cElements;
+    for (UINT d = array->cDims; d-- > 0;) {
+        view.counts.push_back(array->rgsabound[d].cElements);
+        view.lower_bounds.push_back(array->rgsabound[d].lLbound);
+        total *= array->rgsabound[d].cElements;
     }
-    if (total > 0) {
-        const auto *cells = static_cast<const double *>(array->pvData);
+    const auto *cells = static_cast<const double *>(array->pvData);
+    if (total > 0)
         view.cells.assign(cells, cells + total);
-    }
     return view;
 }
 
 TrackResult track_direct(Tracker &tracker, const cv::Mat &a, const cv::Mat &b,
-                         const std::vector<cv::Point2f> &points, bool residues)
+                         const std::vector<cv::Point2f> &points)
 {
     TrackResult out;
-    const auto n = points.size();
-    out.points.assign(n, cv::Point2f(-1.0f, -1.0f));
-    out.status.assign(n, 7);
-    out.residue.assign(n, -1.0f);
-    cv::Mat frame_a = a.clone();
-    cv::Mat frame_b = b.clone();
+    out.points.assign(points.size(), cv::Point2f(-1.0f, -1.0f));
+    out.status.assign(points.size(), 7);
+    out.residue.assign(points.size(), -1.0f);
+    cv::Mat frame_a = a.clone(), frame_b = b.clone();
     std::vector<cv::Point2f> from = points;
-    out.result = tracker._track_corners(frame_a.data, frame_b.data, static_cast<LONG>(n),
+    out.result = tracker._track_corners(frame_a.data, frame_b.data, static_cast<LONG>(points.size()),
                                         reinterpret_cast<FLOAT *>(from.data()),
-                                        reinterpret_cast<FLOAT *>(out.points.data()),
-                                        out.status.data(), residues ? out.residue.data() : nullptr);
+                                        reinterpret_cast<FLOAT *>(out.points.data()), out.status.data(),
+                                        out.residue.data());
     return out;
 }
 
@@ -153,16 +115,14 @@ TrackResult track_matrix(Tracker &tracker, const cv::Mat &a, const cv::Mat &b,
                          const std::vector<cv::Point2f> &points)
 {
     TrackResult out;
-    OwnedVariant frame_a = frame_matrix(a);
-    OwnedVariant frame_b = frame_matrix(b);
-    OwnedVariant from = points_matrix(points);
+    OwnedVariant frame_a = frame_matrix(a), frame_b = frame_matrix(b), from = points_matrix(points);
     OwnedVariant matches;
     out.result = tracker.track_corners(*frame_a, *frame_b, *from, matches.get());
     if (FAILED(out.result))
         return out;
     const MatrixView view = read_double_matrix(*matches.get());
     const size_t n = points.size();
-    if (view.counts != std::vector<ULONG>{static_cast<ULONG>(n), 3}) {
+    if (view.counts != std::vector<ULONG>{ULONG(n), 3} || view.lower_bounds != std::vector<LONG>{1, 1}) {
         out.result = E_UNEXPECTED;
         return out;
     }
@@ -174,19 +134,19 @@ TrackResult track_matrix(Tracker &tracker, const cv::Mat &a, const cv::Mat &b,
     if (tracker.get_match_residue(residue.get()) == S_OK)
         for (double r : read_double_matrix(*residue.get()).cells)
             out.residue.push_back(static_cast<float>(r));
-    clear_error_record();
+    SetErrorInfo(0, nullptr);
     return out;
 }
 
-void configure(Tracker &tracker, const Settings &settings)
+void configure(Tracker &tracker, const Settings &s)
 {
-    ASSERT_EQ(tracker.put_columns(settings.columns), S_OK);
-    ASSERT_EQ(tracker.put_lines(settings.lines), S_OK);
-    ASSERT_EQ(tracker.put_feature_width(settings.half_window), S_OK);
-    ASSERT_EQ(tracker.put_feature_height(settings.half_window), S_OK);
-    ASSERT_EQ(tracker.put_pyramid_levels(settings.levels), S_OK);
-    ASSERT_EQ(tracker.put_stop_iterations(settings.iterations), S_OK);
-    ASSERT_EQ(tracker.put_stop_epsilon(settings.epsilon), S_OK);
+    ASSERT_EQ(tracker.put_columns(s.columns), S_OK);
+    ASSERT_EQ(tracker.put_lines(s.lines), S_OK);
+    ASSERT_EQ(tracker.put_feature_width(s.half_width), S_OK);
+    ASSERT_EQ(tracker.put_feature_height(s.half_height), S_OK);
+    ASSERT_EQ(tracker.put_pyramid_levels(s.levels), S_OK);
+    ASSERT_EQ(tracker.put_stop_iterations(s.iterations), S_OK);
+    ASSERT_EQ(tracker.put_stop_epsilon(s.epsilon), S_OK);
 }
 
 } // namespace morvane::test

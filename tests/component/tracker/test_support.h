@@ -1,6 +1,5 @@
-// Shared helpers of the tracker tests: synthetic frames with a known motion,
-// automation matrices built from them, the calling thread's error record, and
-// one runner per tracking call with a common result shape.
+// Helpers of the tracker tests: grid points, the thread's error record,
+// automation matrices, and one runner per tracking call with a common result.
 #pragma once
 
 #include "textured_frame.h"
@@ -22,24 +21,20 @@ std::vector<cv::Point2f> grid_points(int columns, int lines, int margin, int ste
 struct ErrorRecord {
     std::string description;
     std::optional<std::string> source;
-    GUID guid{};
 };
 std::optional<ErrorRecord> take_error_record();
-// Drops whatever record the calling thread holds.
-void clear_error_record();
 
 // Checks that a member failed with code and left message as the thread's record.
 ::testing::AssertionResult failed_with(HRESULT result, HRESULT code, const std::string &message);
 
-// A variant that owns what it holds and clears it when it goes.
+// A variant that owns what it holds.
 class OwnedVariant {
 public:
-    OwnedVariant();
-    explicit OwnedVariant(SAFEARRAY *array, VARTYPE element_type);
-    ~OwnedVariant();
-    OwnedVariant(const OwnedVariant &) = delete;
+    OwnedVariant() { VariantInit(&value_); }
+    OwnedVariant(SAFEARRAY *array, VARTYPE element_type);
+    OwnedVariant(OwnedVariant &&other) noexcept : value_(other.value_) { VariantInit(&other.value_); }
     OwnedVariant &operator=(const OwnedVariant &) = delete;
-    OwnedVariant(OwnedVariant &&other) noexcept;
+    ~OwnedVariant() { VariantClear(&value_); }
     VARIANT *get() { return &value_; }
     const VARIANT &operator*() const { return value_; }
 
@@ -47,14 +42,13 @@ private:
     VARIANT value_;
 };
 
-// A frame as a byte matrix: dimension 1 = columns, dimension 2 = lines.
+// A frame as a byte matrix (dimension 1 = columns), points as an n × 2 double
+// matrix, and any matrix of type vt with the given counts, dimension 1 first.
 OwnedVariant frame_matrix(const cv::Mat &frame);
-// Points as an n × 2 double matrix.
 OwnedVariant points_matrix(const std::vector<cv::Point2f> &points);
-// A matrix of element type vt with the given element counts, dimension 1 first.
 OwnedVariant any_matrix(VARTYPE vt, std::vector<ULONG> counts);
 
-// Element counts and lower bounds of a returned matrix, dimension 1 first, and its doubles.
+// Element counts and lower bounds of a double matrix, dimension 1 first, and its cells.
 struct MatrixView {
     std::vector<ULONG> counts;
     std::vector<LONG> lower_bounds;
@@ -70,17 +64,12 @@ struct TrackResult {
     std::vector<float> residue;
 };
 TrackResult track_direct(Tracker &tracker, const cv::Mat &a, const cv::Mat &b,
-                         const std::vector<cv::Point2f> &points, bool residues = true);
+                         const std::vector<cv::Point2f> &points);
 TrackResult track_matrix(Tracker &tracker, const cv::Mat &a, const cv::Mat &b,
                          const std::vector<cv::Point2f> &points);
 
-// Sets the frame size, window, depth and stop rule of a tracker.
 struct Settings {
-    LONG columns = 192;
-    LONG lines = 144;
-    LONG half_window = 2;
-    LONG levels = 0;
-    LONG iterations = 5;
+    LONG columns = 192, lines = 144, half_width = 2, half_height = 2, levels = 0, iterations = 5;
     FLOAT epsilon = 0.1f;
 };
 void configure(Tracker &tracker, const Settings &settings);

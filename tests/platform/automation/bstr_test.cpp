@@ -1,89 +1,53 @@
-// Length-prefixed strings: the prefix, the terminator and the refusals.
+// Length-prefixed strings: the byte-length prefix, the zero after the text, and
+// the refusals, one row per way of making a string.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 
-namespace {
-std::uint32_t prefix_of(BSTR s)
+TEST(Bstr, PrefixHoldsTheByteLengthAndTwoZeroBytesFollowTheText)
 {
-    std::uint32_t prefix;
-    std::memcpy(&prefix, reinterpret_cast<const char *>(s) - sizeof prefix, sizeof prefix);
-    return prefix;
-}
-} // namespace
-
-TEST(Bstr, PrefixHoldsTheByteLengthAndAZeroFollowsTheText)
-{
-    BSTR s = SysAllocString(u"Morvane");
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(prefix_of(s), 14u);
-    EXPECT_EQ(SysStringLen(s), 7u);
-    EXPECT_EQ(SysStringByteLen(s), 14u);
-    EXPECT_EQ(std::memcmp(s, u"Morvane", 8 * sizeof(OLECHAR)), 0);
-    EXPECT_EQ(s[7], 0);
-    SysFreeString(s);
-}
-
-TEST(Bstr, EmptyStringIsNotNull)
-{
-    BSTR s = SysAllocString(u"");
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(SysStringLen(s), 0u);
-    EXPECT_EQ(prefix_of(s), 0u);
-    EXPECT_EQ(s[0], 0);
-    SysFreeString(s);
+    const OLECHAR embedded[] = {u'a', 0, u'b', u'c', u'd'};
+    const struct {
+        const char *how;
+        BSTR made;
+        std::string bytes; // what the prefix counts, then the two zero bytes that follow
+    } cases[] = {
+        {"SysAllocString", SysAllocString(u"Mv"), std::string("M\0v\0\0\0", 6)},
+        {"empty", SysAllocString(u""), std::string("\0\0", 2)},
+        {"explicit length keeps zeros and cuts", SysAllocStringLen(embedded, 3), std::string("a\0\0\0b\0\0\0", 8)},
+        {"odd byte length", SysAllocStringByteLen("abc", 3), std::string("abc\0\0", 5)},
+        {"byte length with a zero inside", SysAllocStringByteLen("o\0x", 3), std::string("o\0x\0\0", 5)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.how);
+        ASSERT_NE(c.made, nullptr);
+        std::uint32_t prefix;
+        std::memcpy(&prefix, reinterpret_cast<const char *>(c.made) - sizeof prefix, sizeof prefix);
+        EXPECT_EQ(prefix, c.bytes.size() - 2);
+        EXPECT_EQ(SysStringByteLen(c.made), c.bytes.size() - 2);
+        EXPECT_EQ(SysStringLen(c.made), (c.bytes.size() - 2) / 2);
+        EXPECT_EQ(std::string(reinterpret_cast<const char *>(c.made), c.bytes.size()), c.bytes);
+        SysFreeString(c.made);
+    }
 }
 
-TEST(Bstr, ExplicitLengthKeepsEmbeddedZerosAndCutsLongerInput)
+TEST(Bstr, NullSourceGivesRoomAndOverlongLengthsAreRefused)
 {
-    const OLECHAR text[] = {u'a', 0, u'b', u'c', u'd'};
-    BSTR s = SysAllocStringLen(text, 3);
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(SysStringLen(s), 3u);
-    EXPECT_EQ(s[0], u'a');
-    EXPECT_EQ(s[1], 0);
-    EXPECT_EQ(s[2], u'b');
-    EXPECT_EQ(s[3], 0);
-    SysFreeString(s);
-}
+    BSTR room = SysAllocStringLen(nullptr, 5);
+    ASSERT_NE(room, nullptr);
+    EXPECT_EQ(SysStringLen(room), 5u);
+    std::memset(room, 'x', 10); // all five characters are writable
+    EXPECT_EQ(room[5], 0);
+    SysFreeString(room);
 
-TEST(Bstr, NullSourceWithLengthAllocatesRoom)
-{
-    BSTR s = SysAllocStringLen(nullptr, 5);
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(SysStringLen(s), 5u);
-    for (int i = 0; i < 5; ++i)
-        s[i] = u'x';
-    EXPECT_EQ(s[5], 0);
-    SysFreeString(s);
-}
-
-TEST(Bstr, OddByteLength)
-{
-    BSTR s = SysAllocStringByteLen("abc", 3);
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(SysStringByteLen(s), 3u);
-    EXPECT_EQ(SysStringLen(s), 1u);
-    EXPECT_EQ(std::memcmp(s, "abc", 3), 0);
-    // The zero character follows the counted bytes.
-    EXPECT_EQ(reinterpret_cast<const char *>(s)[3], 0);
-    EXPECT_EQ(reinterpret_cast<const char *>(s)[4], 0);
-    SysFreeString(s);
-}
-
-TEST(Bstr, NullHandling)
-{
     EXPECT_EQ(SysAllocString(nullptr), nullptr);
     EXPECT_EQ(SysStringLen(nullptr), 0u);
     EXPECT_EQ(SysStringByteLen(nullptr), 0u);
     SysFreeString(nullptr);
-}
-
-TEST(Bstr, LengthsThatOverflowThePrefixAreRefused)
-{
     EXPECT_EQ(SysAllocStringLen(nullptr, 0x80000000u), nullptr);
     EXPECT_EQ(SysAllocStringLen(nullptr, UINT32_MAX), nullptr);
     EXPECT_EQ(SysAllocStringByteLen(nullptr, UINT32_MAX), nullptr);

@@ -1,6 +1,7 @@
 // Activation of in-process servers through the registry: creation by class
 // identifier, each reason activation can fail, one load per process, and unloading
 // only when the server agrees. The registry is a scratch file of this process.
+#include "scratch_folder.h"
 #include "test_server.h"
 
 #include <windows.h>
@@ -10,33 +11,20 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace {
 
-namespace fs = std::filesystem;
+// Classes of the failure table: the last byte tells them apart.
+constexpr CLSID failing_class(BYTE last)
+{
+    return {0x11111111, 0x2222, 0x3333, {0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, last}};
+}
+#define CLASS_KEY_PREFIX "CLSID\\{11111111-2222-3333-4444-55555555550"
 
-constexpr CLSID kStrangerClass = {0x11111111, 0x2222, 0x3333, {0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, 0x01}};
-constexpr CLSID kMissingFileClass = {0x11111111, 0x2222, 0x3333, {0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, 0x02}};
-constexpr CLSID kNotALibraryClass = {0x11111111, 0x2222, 0x3333, {0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, 0x03}};
-constexpr CLSID kNoExportClass = {0x11111111, 0x2222, 0x3333, {0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, 0x04}};
-constexpr CLSID kNoServerKeyClass = {0x11111111, 0x2222, 0x3333, {0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, 0x05}};
-constexpr CLSID kNoPathClass = {0x11111111, 0x2222, 0x3333, {0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, 0x06}};
-constexpr CLSID kUnregisteredClass = {0x11111111, 0x2222, 0x3333, {0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, 0x07}};
-#define CLASS_KEY(last) "CLSID\\{11111111-2222-3333-4444-5555555555" last "}"
-
-// The scratch registry must be chosen before the runtime first touches the registry.
-const fs::path scratch = [] {
-    std::string pattern = (fs::temp_directory_path() / "activation-XXXXXX").string();
-    const char *made = mkdtemp(pattern.data());
-    const fs::path dir = made ? fs::path(made) : fs::temp_directory_path();
-    setenv("MORVANE_REGISTRY", (dir / "registry").c_str(), 1);
-    return dir;
-}();
+const test_support::ScratchFolder scratch;
 
 void set_default_value(const std::string &key_name, const std::string *value)
 {
@@ -53,29 +41,20 @@ void set_default_value(const std::string &key_name, const std::string *value)
     RegCloseKey(key);
 }
 
-void register_server(const std::string &class_key, const std::string &path)
-{
-    set_default_value(class_key + "\\InprocServer32", &path);
-}
-
 class Registrations : public ::testing::Environment {
 public:
+    // The scratch registry is chosen before the runtime first touches the registry.
     void SetUp() override
     {
-        const std::string not_a_library = (scratch / "notes.so").string();
-        std::ofstream(not_a_library) << "not a shared library\n";
-        register_server("CLSID\\" TEST_THING_CLASS_KEY, TEST_SERVER);
-        register_server(CLASS_KEY("01"), TEST_SERVER);
-        register_server(CLASS_KEY("02"), (scratch / "absent.so").string());
-        register_server(CLASS_KEY("03"), not_a_library);
-        register_server(CLASS_KEY("04"), SERVER_WITHOUT_EXPORT);
-        set_default_value(CLASS_KEY("05"), nullptr);
-        set_default_value(CLASS_KEY("06") "\\InprocServer32", nullptr);
-    }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        fs::remove_all(scratch, ignored);
+        setenv("MORVANE_REGISTRY", scratch.file("registry").c_str(), 1);
+        const std::string servers[] = {TEST_SERVER, scratch.file("absent.so"),
+                                       scratch.write("notes.so", {'n', 'o', 't', 'e', 's'}).string(),
+                                       SERVER_WITHOUT_EXPORT};
+        set_default_value("CLSID\\" TEST_THING_CLASS_KEY "\\InprocServer32", &servers[0]);
+        for (int i = 0; i < 4; ++i)
+            set_default_value(CLASS_KEY_PREFIX + std::to_string(i + 1) + "}\\InprocServer32", &servers[i]);
+        set_default_value(CLASS_KEY_PREFIX "5}", nullptr);
+        set_default_value(CLASS_KEY_PREFIX "6}\\InprocServer32", nullptr);
     }
 };
 const auto *registrations = ::testing::AddGlobalTestEnvironment(new Registrations);
@@ -88,19 +67,8 @@ bool is_loaded(const char *path)
     return handle != nullptr;
 }
 
-template <typename Body>
-void on_new_thread(Body body)
-{
-    std::thread thread(body);
-    thread.join();
-}
-
 struct NeverCalled final : IUnknown {
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **) override
-    {
-        ADD_FAILURE();
-        return E_NOINTERFACE;
-    }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **) override { return ADD_FAILURE(), E_NOINTERFACE; }
     ULONG STDMETHODCALLTYPE AddRef() override { return ADD_FAILURE(), 1; }
     ULONG STDMETHODCALLTYPE Release() override { return ADD_FAILURE(), 1; }
 };
@@ -119,31 +87,19 @@ protected:
     }
 };
 
-TEST_F(Activation, CreatesAnObjectOfARegisteredClass)
+TEST_F(Activation, CreatesObjectsAndHandsOutTheServersClassObject)
 {
     ITestThing *thing = create_thing();
     ASSERT_NE(thing, nullptr);
     EXPECT_EQ(thing->Value(), 42);
-    EXPECT_TRUE(is_loaded(TEST_SERVER));
     thing->Release();
-
-    void *pv = nullptr;
-    ASSERT_EQ(CoCreateInstance(kTestThingClass, nullptr, CLSCTX_ALL, IID_IUnknown, &pv), S_OK);
-    static_cast<IUnknown *>(pv)->Release();
-}
-
-TEST_F(Activation, HandsOutTheServersClassObject)
-{
-    void *first = nullptr;
-    void *second = nullptr;
-    ASSERT_EQ(CoGetClassObject(kTestThingClass, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, &first),
-              S_OK);
-    ASSERT_EQ(CoGetClassObject(kTestThingClass, CLSCTX_INPROC_SERVER, nullptr, IID_IUnknown, &second), S_OK);
+    void *first = nullptr, *second = nullptr, *made = nullptr;
+    ASSERT_EQ(CoGetClassObject(kTestThingClass, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, &first), S_OK);
+    ASSERT_EQ(CoGetClassObject(kTestThingClass, CLSCTX_ALL, nullptr, IID_IUnknown, &second), S_OK);
     EXPECT_EQ(first, second);
-    void *thing = nullptr;
-    ASSERT_EQ(static_cast<IClassFactory *>(first)->CreateInstance(nullptr, kTestThingInterface, &thing), S_OK);
-    EXPECT_EQ(static_cast<ITestThing *>(thing)->Value(), 42);
-    static_cast<ITestThing *>(thing)->Release();
+    ASSERT_EQ(static_cast<IClassFactory *>(first)->CreateInstance(nullptr, kTestThingInterface, &made), S_OK);
+    EXPECT_EQ(static_cast<ITestThing *>(made)->Value(), 42);
+    static_cast<ITestThing *>(made)->Release();
     static_cast<IUnknown *>(first)->Release();
     static_cast<IUnknown *>(second)->Release();
 }
@@ -151,70 +107,63 @@ TEST_F(Activation, HandsOutTheServersClassObject)
 TEST_F(Activation, ReportsWhyAClassCannotBeActivated)
 {
     struct Case {
-        const CLSID *clsid;
+        BYTE last;
         HRESULT expected;
         DWORD loader_reason; // the last error the loader leaves, 0 where it is not asked
         const char *what;
     };
     const Case cases[] = {
-        {&kUnregisteredClass, REGDB_E_CLASSNOTREG, 0, "no class key"},
-        {&kNoServerKeyClass, REGDB_E_CLASSNOTREG, 0, "no InprocServer32 key"},
-        {&kNoPathClass, REGDB_E_CLASSNOTREG, 0, "no server path"},
-        {&kMissingFileClass, CO_E_DLLNOTFOUND, ERROR_MOD_NOT_FOUND, "the file is missing"},
-        {&kNotALibraryClass, CO_E_DLLNOTFOUND, ERROR_BAD_FORMAT, "the file is no library"},
-        {&kNoExportClass, CO_E_ERRORINDLL, ERROR_PROC_NOT_FOUND, "no DllGetClassObject"},
-        {&kStrangerClass, CLASS_E_CLASSNOTAVAILABLE, 0, "the server does not know the class"},
+        {7, REGDB_E_CLASSNOTREG, 0, "no class key"},
+        {5, REGDB_E_CLASSNOTREG, 0, "no InprocServer32 key"},
+        {6, REGDB_E_CLASSNOTREG, 0, "no server path"},
+        {2, CO_E_DLLNOTFOUND, ERROR_MOD_NOT_FOUND, "the file is missing"},
+        {3, CO_E_DLLNOTFOUND, ERROR_BAD_FORMAT, "the file is no library"},
+        {4, CO_E_ERRORINDLL, ERROR_PROC_NOT_FOUND, "no DllGetClassObject"},
+        {1, CLASS_E_CLASSNOTAVAILABLE, 0, "the server does not know the class"},
     };
     for (const Case &c : cases) {
         void *pv = &pv;
         SetLastError(0);
-        EXPECT_EQ(CoCreateInstance(*c.clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &pv), c.expected)
+        EXPECT_EQ(CoCreateInstance(failing_class(c.last), nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &pv), c.expected)
             << c.what;
         EXPECT_EQ(pv, nullptr) << c.what;
         if (c.loader_reason) {
             EXPECT_EQ(GetLastError(), c.loader_reason) << c.what;
         }
         pv = &pv;
-        EXPECT_EQ(CoGetClassObject(*c.clsid, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, &pv), c.expected)
+        EXPECT_EQ(CoGetClassObject(failing_class(c.last), CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, &pv),
+                  c.expected)
             << c.what;
         EXPECT_EQ(pv, nullptr) << c.what;
     }
     EXPECT_FALSE(is_loaded(SERVER_WITHOUT_EXPORT)) << "a library that is no server is not kept";
 }
 
-TEST_F(Activation, PassesOnTheServersOwnRefusals)
+TEST_F(Activation, PassesOnTheServersRefusalsAndRefusesOtherContextsAndNullOutLocations)
 {
     NeverCalled outer_stand_in; // the server refuses aggregation before using it
-    void *pv = &pv;
-    EXPECT_EQ(CoCreateInstance(kTestThingClass, &outer_stand_in, CLSCTX_INPROC_SERVER, IID_IUnknown, &pv),
-              CLASS_E_NOAGGREGATION);
-    EXPECT_EQ(pv, nullptr);
-    pv = &pv;
-    EXPECT_EQ(CoCreateInstance(kTestThingClass, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, &pv),
-              E_NOINTERFACE);
-    EXPECT_EQ(pv, nullptr);
-    pv = &pv;
-    EXPECT_EQ(CoGetClassObject(kTestThingClass, CLSCTX_INPROC_SERVER, nullptr, IID_IDispatch, &pv),
-              E_NOINTERFACE);
-    EXPECT_EQ(pv, nullptr);
-}
-
-TEST_F(Activation, OnlyInProcessServersAreKnown)
-{
-    void *pv = &pv;
-    EXPECT_EQ(CoCreateInstance(kTestThingClass, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown, &pv),
-              REGDB_E_CLASSNOTREG);
-    EXPECT_EQ(pv, nullptr);
-    EXPECT_EQ(CoGetClassObject(kTestThingClass, CLSCTX_REMOTE_SERVER | CLSCTX_INPROC_HANDLER, nullptr,
-                               IID_IUnknown, &pv),
-              REGDB_E_CLASSNOTREG);
-    EXPECT_EQ(CoCreateInstance(kTestThingClass, nullptr, 0, IID_IUnknown, &pv), E_INVALIDARG);
-    EXPECT_EQ(CoGetClassObject(kTestThingClass, 0, nullptr, IID_IUnknown, &pv), E_INVALIDARG);
-    EXPECT_EQ(pv, nullptr);
-}
-
-TEST_F(Activation, RejectsNullOutLocations)
-{
+    const struct {
+        IUnknown *outer;
+        DWORD context;
+        REFIID iid;
+        HRESULT expected;
+    } cases[] = {
+        {&outer_stand_in, CLSCTX_INPROC_SERVER, IID_IUnknown, CLASS_E_NOAGGREGATION},
+        {nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, E_NOINTERFACE},
+        {nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown, REGDB_E_CLASSNOTREG},
+        {nullptr, CLSCTX_REMOTE_SERVER | CLSCTX_INPROC_HANDLER, IID_IUnknown, REGDB_E_CLASSNOTREG},
+        {nullptr, 0, IID_IUnknown, E_INVALIDARG},
+    };
+    for (const auto &c : cases) {
+        void *pv = &pv;
+        EXPECT_EQ(CoCreateInstance(kTestThingClass, c.outer, c.context, c.iid, &pv), c.expected);
+        EXPECT_EQ(pv, nullptr);
+        if (c.outer == nullptr) {
+            pv = &pv;
+            EXPECT_EQ(CoGetClassObject(kTestThingClass, c.context, nullptr, c.iid, &pv), c.expected);
+            EXPECT_EQ(pv, nullptr);
+        }
+    }
     EXPECT_EQ(CoCreateInstance(kTestThingClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, nullptr),
               E_POINTER);
     EXPECT_EQ(CoGetClassObject(kTestThingClass, CLSCTX_INPROC_SERVER, nullptr, IID_IUnknown, nullptr),
@@ -223,7 +172,7 @@ TEST_F(Activation, RejectsNullOutLocations)
 
 TEST_F(Activation, NeedsAnInitialisedThread)
 {
-    on_new_thread([] {
+    std::thread([] {
         void *pv = &pv;
         EXPECT_EQ(CoCreateInstance(kTestThingClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &pv),
                   CO_E_NOTINITIALIZED);
@@ -234,7 +183,7 @@ TEST_F(Activation, NeedsAnInitialisedThread)
         CoUninitialize();
         EXPECT_EQ(CoGetClassObject(kTestThingClass, CLSCTX_INPROC_SERVER, nullptr, IID_IUnknown, &pv),
                   CO_E_NOTINITIALIZED);
-    });
+    }).join();
 }
 
 TEST_F(Activation, FreesALibraryOnlyWhenItCanUnload)
@@ -273,10 +222,10 @@ TEST_F(Activation, LastUninitializeOfTheProcessFreesUnusedLibraries)
 {
     create_thing()->Release();
     ASSERT_TRUE(is_loaded(TEST_SERVER));
-    on_new_thread([] {
+    std::thread([] {
         ASSERT_EQ(CoInitialize(nullptr), S_OK);
         CoUninitialize();
-    });
+    }).join();
     EXPECT_TRUE(is_loaded(TEST_SERVER)) << "this thread is still initialised";
 
     CoUninitialize();
@@ -326,13 +275,22 @@ TEST_F(Activation, FollowsChangesOfTheServerEntry)
     const Step steps[] = {
         {"registered", [](const std::string &) {}, S_OK},
         {"moved to a missing file",
-         [](const std::string &key) { register_server(key, (scratch / "absent.so").string()); }, CO_E_DLLNOTFOUND},
+         [](const std::string &key) {
+             const std::string absent = scratch.file("absent.so");
+             set_default_value(key + "\\InprocServer32", &absent);
+         },
+         CO_E_DLLNOTFOUND},
         {"removed",
          [](const std::string &key) {
              EXPECT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, (key + "\\InprocServer32").c_str()), ERROR_SUCCESS);
          },
          REGDB_E_CLASSNOTREG},
-        {"registered again", [](const std::string &key) { register_server(key, TEST_SERVER); }, S_OK},
+        {"registered again",
+         [](const std::string &key) {
+             const std::string server = TEST_SERVER;
+             set_default_value(key + "\\InprocServer32", &server);
+         },
+         S_OK},
     };
     for (const Step &step : steps) {
         step.change(class_key);

@@ -5,9 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <tuple>
 
 namespace {
 
@@ -40,37 +39,14 @@ enum Slot { kSpread, kI1, kUI1, kI2, kUI2, kBool, kI4, kUI4, kI8, kUI8, kTwice, 
 
 OLECHAR name_text[] = u"sample";
 
-// Records what arrived, so the test can compare every parameter.
-struct Received {
-    signed char a;
-    BYTE b;
-    SHORT c;
-    USHORT d;
-    INT e;
-    UINT f;
-    LONGLONG g;
-    ULONGLONG h;
-    VARIANT_BOOL i;
-    float j;
-    double k;
-    VARIANT l;
-    LONG *m;
-    BSTR n;
-    IUnknown *o;
-    float p;
-    double q;
-    float r;
-    double s;
-    float t;
-    double u;
-    float v;
-    double w;
-    VARIANT x;
-    HRESULT y;
-};
+// What arrived, in order: the scalars as one tuple, the two variants apart.
+using Scalars = std::tuple<signed char, BYTE, SHORT, USHORT, INT, UINT, LONGLONG, ULONGLONG, VARIANT_BOOL, float,
+                           double, LONG *, BSTR, IUnknown *, float, double, float, double, float, double, float,
+                           double, HRESULT>;
 
 struct Sample final : ISample {
-    Received got{};
+    Scalars got{};
+    VARIANT passed_l{}, passed_x{};
     int calls = 0;
 
     HRESULT STDMETHODCALLTYPE Spread(signed char a, BYTE b, SHORT c, USHORT d, INT e, UINT f,
@@ -80,7 +56,9 @@ struct Sample final : ISample {
                                      VARIANT x, HRESULT y) override
     {
         ++calls;
-        got = Received{a, b, c, d, e, f, g, h, i, j, k, l, m, n, o, p, q, r, s, t, u, v, w, x, y};
+        got = Scalars{a, b, c, d, e, f, g, h, i, j, k, m, n, o, p, q, r, s, t, u, v, w, y};
+        passed_l = l;
+        passed_x = x;
         *m = 99;
         return 0x00012345;
     }
@@ -122,29 +100,18 @@ VARIANT make(VARTYPE vt)
 
 // Arguments as DispCallFunc takes them: a type array and an array of variant pointers.
 struct Arguments {
-    static constexpr std::size_t kMaximum = 32;
-    std::vector<VARTYPE> types;
-    std::vector<VARIANT> values;
-    std::vector<VARIANTARG *> pointers;
-
-    Arguments() { values.reserve(kMaximum); } // keeps references returned by add() valid
+    VARTYPE types[32];
+    VARIANT values[32]{};
+    VARIANTARG *pointers[32];
+    UINT count = 0;
 
     VARIANT &add(VARTYPE vt)
     {
-        EXPECT_LT(values.size(), kMaximum);
-        types.push_back(vt);
-        values.push_back(make(vt));
-        return values.back();
+        types[count] = vt;
+        values[count].vt = vt;
+        pointers[count] = &values[count];
+        return values[count++];
     }
-    VARTYPE *vts() { return types.data(); }
-    VARIANTARG **args()
-    {
-        pointers.clear();
-        for (auto &v : values)
-            pointers.push_back(&v);
-        return pointers.data();
-    }
-    UINT count() const { return static_cast<UINT>(types.size()); }
 };
 
 TEST(DispCallFunc, PassesEveryKindOfArgumentInRegistersAndOnTheStack)
@@ -187,153 +154,89 @@ TEST(DispCallFunc, PassesEveryKindOfArgumentInRegistersAndOnTheStack)
     in.add(VT_ERROR).scode = DISP_E_PARAMNOTFOUND;
 
     VARIANT result = make(VT_EMPTY);
-    ASSERT_EQ(DispCallFunc(&sample, slot(kSpread), CC_STDCALL, VT_HRESULT, in.count(), in.vts(),
-                           in.args(), &result),
+    ASSERT_EQ(DispCallFunc(&sample, slot(kSpread), CC_STDCALL, VT_HRESULT, in.count, in.types,
+                           in.pointers, &result),
               S_OK);
     EXPECT_EQ(sample.calls, 1);
     EXPECT_EQ(result.vt, VT_HRESULT);
     EXPECT_EQ(result.lVal, 0x00012345);
 
-    const Received &got = sample.got;
-    EXPECT_EQ(got.a, -100);
-    EXPECT_EQ(got.b, 200);
-    EXPECT_EQ(got.c, -30000);
-    EXPECT_EQ(got.d, 60000);
-    EXPECT_EQ(got.e, -123456789);
-    EXPECT_EQ(got.f, 4000000000u);
-    EXPECT_EQ(got.g, -1234567890123ll);
-    EXPECT_EQ(got.h, 0xF00DFACECAFEBEEFull);
-    EXPECT_EQ(got.i, VARIANT_TRUE);
-    EXPECT_EQ(got.j, 1.5f);
-    EXPECT_EQ(got.k, -2.25);
-    EXPECT_EQ(got.l.vt, VT_R8);
-    EXPECT_EQ(got.l.dblVal, 6.02e23);
-    EXPECT_EQ(got.m, &written);
+    EXPECT_EQ(sample.got, Scalars(-100, 200, -30000, 60000, -123456789, 4000000000u, -1234567890123ll,
+                                  0xF00DFACECAFEBEEFull, VARIANT_TRUE, 1.5f, -2.25, &written, text, unknown, 3.25f,
+                                  4.5, 5.75f, 6.125, 7.0f, 8.5, -9.25f, 1e-300, DISP_E_PARAMNOTFOUND));
     EXPECT_EQ(written, 99);
-    EXPECT_EQ(got.n, text);
-    EXPECT_EQ(got.o, unknown);
-    EXPECT_EQ(got.p, 3.25f);
-    EXPECT_EQ(got.q, 4.5);
-    EXPECT_EQ(got.r, 5.75f);
-    EXPECT_EQ(got.s, 6.125);
-    EXPECT_EQ(got.t, 7.0f);
-    EXPECT_EQ(got.u, 8.5);
-    EXPECT_EQ(got.v, -9.25f);
-    EXPECT_EQ(got.w, 1e-300);
-    EXPECT_EQ(got.x.vt, VT_BSTR);
-    EXPECT_EQ(got.x.bstrVal, text);
-    EXPECT_EQ(got.x.pRecInfo, reinterpret_cast<IRecordInfo *>(uintptr_t{0x1122334455667788}));
-    EXPECT_EQ(got.y, DISP_E_PARAMNOTFOUND);
+    EXPECT_EQ(sample.passed_l.vt, VT_R8);
+    EXPECT_EQ(sample.passed_l.dblVal, 6.02e23);
+    EXPECT_EQ(sample.passed_x.vt, VT_BSTR);
+    EXPECT_EQ(sample.passed_x.bstrVal, text);
+    EXPECT_EQ(sample.passed_x.pRecInfo, reinterpret_cast<IRecordInfo *>(uintptr_t{0x1122334455667788}));
 }
 
-// Calls a member without arguments and returns the result variant.
-VARIANT call_returning(Sample &sample, int index, VARTYPE vt)
-{
-    VARIANT result;
-    result.vt = VT_ILLEGAL;
-    result.ullVal = 0xAAAAAAAAAAAAAAAAull; // stale bits must not leak into narrow results
-    EXPECT_EQ(DispCallFunc(&sample, slot(index), CC_CDECL, vt, 0, nullptr, nullptr, &result), S_OK);
-    return result;
-}
-
-TEST(DispCallFunc, ReturnsIntegersOfEveryWidthWithTheirType)
+TEST(DispCallFunc, ReturnsIntegersOfEveryWidthWithTheirTypeAndNoStaleBits)
 {
     Sample sample;
-    VARIANT r = call_returning(sample, kI1, VT_I1);
-    EXPECT_EQ(r.vt, VT_I1);
-    EXPECT_EQ(r.cVal, -7);
-    r = call_returning(sample, kUI1, VT_UI1);
-    EXPECT_EQ(r.vt, VT_UI1);
-    EXPECT_EQ(r.ullVal, 0xF0u);
-    r = call_returning(sample, kI2, VT_I2);
-    EXPECT_EQ(r.vt, VT_I2);
-    EXPECT_EQ(r.iVal, -300);
-    r = call_returning(sample, kUI2, VT_UI2);
-    EXPECT_EQ(r.vt, VT_UI2);
-    EXPECT_EQ(r.ullVal, 0xFFFEu);
-    r = call_returning(sample, kBool, VT_BOOL);
-    EXPECT_EQ(r.vt, VT_BOOL);
-    EXPECT_EQ(r.boolVal, VARIANT_TRUE);
-    r = call_returning(sample, kI4, VT_I4);
-    EXPECT_EQ(r.vt, VT_I4);
-    EXPECT_EQ(r.lVal, -100000);
-    r = call_returning(sample, kUI4, VT_UI4);
-    EXPECT_EQ(r.vt, VT_UI4);
-    EXPECT_EQ(r.ullVal, 0xFFFFFFF0u);
-    r = call_returning(sample, kI8, VT_I8);
-    EXPECT_EQ(r.vt, VT_I8);
-    EXPECT_EQ(r.llVal, -(LONGLONG{1} << 40));
-    r = call_returning(sample, kUI8, VT_UI8);
-    EXPECT_EQ(r.vt, VT_UI8);
-    EXPECT_EQ(r.ullVal, 0xFEDCBA9876543210ull);
-    r = call_returning(sample, kFail, VT_HRESULT);
-    EXPECT_EQ(r.vt, VT_HRESULT);
-    EXPECT_EQ(r.lVal, E_FAIL);
-    r = call_returning(sample, kName, VT_BSTR);
-    EXPECT_EQ(r.vt, VT_BSTR);
-    EXPECT_EQ(r.bstrVal, name_text);
-    EXPECT_EQ(sample.calls, 11);
+    const struct {
+        int slot;
+        VARTYPE vt;
+        ULONGLONG bits; // the whole data field: the result, zero above its width
+    } cases[] = {
+        {kI1, VT_I1, 0xF9}, {kUI1, VT_UI1, 0xF0}, {kI2, VT_I2, 0xFED4}, {kUI2, VT_UI2, 0xFFFE},
+        {kBool, VT_BOOL, 0xFFFF}, {kI4, VT_I4, 0xFFFE7960}, {kUI4, VT_UI4, 0xFFFFFFF0},
+        {kI8, VT_I8, 0xFFFFFF0000000000}, {kUI8, VT_UI8, 0xFEDCBA9876543210}, {kFail, VT_HRESULT, 0x80004005},
+        {kFail, VT_ERROR, 0x80004005}, {kName, VT_BSTR, reinterpret_cast<uintptr_t>(name_text)},
+    };
+    for (const auto &c : cases) {
+        VARIANT result;
+        result.vt = VT_ILLEGAL;
+        result.ullVal = 0xAAAAAAAAAAAAAAAAull;
+        ASSERT_EQ(DispCallFunc(&sample, slot(c.slot), CC_CDECL, c.vt, 0, nullptr, nullptr, &result), S_OK);
+        EXPECT_EQ(result.vt, c.vt);
+        EXPECT_EQ(result.ullVal, c.bits) << c.vt;
+    }
+    EXPECT_EQ(sample.calls, 12);
 }
 
-TEST(DispCallFunc, ReturnsFloatingPointResultsFromTheirRegisters)
+TEST(DispCallFunc, FloatingPointVariantAndVoidResultsAndPlainFunctions)
 {
     Sample sample;
     Arguments in;
-    in.add(VT_R4).fltVal = 1.25f;
+    in.add(VT_R8).dblVal = 0.5;
+    in.add(VT_I4).lVal = -3;
     VARIANT r = make(VT_EMPTY);
-    ASSERT_EQ(DispCallFunc(&sample, slot(kTwice), CC_STDCALL, VT_R4, in.count(), in.vts(), in.args(), &r),
-              S_OK);
+    ASSERT_EQ(DispCallFunc(&sample, slot(kSum), CC_STDCALL, VT_R8, 2, in.types, in.pointers, &r), S_OK);
+    EXPECT_EQ(r.vt, VT_R8);
+    EXPECT_EQ(r.dblVal, -2.5);
+    Arguments twice;
+    twice.add(VT_R4).fltVal = 1.25f;
+    ASSERT_EQ(DispCallFunc(&sample, slot(kTwice), CC_STDCALL, VT_R4, 1, twice.types, twice.pointers, &r), S_OK);
     EXPECT_EQ(r.vt, VT_R4);
     EXPECT_EQ(r.fltVal, 2.5f);
 
-    Arguments sum;
-    sum.add(VT_R8).dblVal = 0.5;
-    sum.add(VT_I4).lVal = -3;
-    ASSERT_EQ(DispCallFunc(&sample, slot(kSum), CC_STDCALL, VT_R8, sum.count(), sum.vts(), sum.args(), &r),
-              S_OK);
-    EXPECT_EQ(r.vt, VT_R8);
-    EXPECT_EQ(r.dblVal, -2.5);
-}
-
-TEST(DispCallFunc, PassesAndReturnsVariantsByValue)
-{
-    Sample sample;
-    Arguments in;
-    VARIANT &arg = in.add(VT_VARIANT);
+    Arguments next;
+    VARIANT &arg = next.add(VT_VARIANT);
     arg.vt = VT_I4;
     arg.lVal = 41;
     // The result variant is also the argument: the argument must be read before it is overwritten.
-    ASSERT_EQ(DispCallFunc(&sample, slot(kNext), CC_STDCALL, VT_VARIANT, 1, in.vts(), in.args(), &arg),
-              S_OK);
+    ASSERT_EQ(DispCallFunc(&sample, slot(kNext), CC_STDCALL, VT_VARIANT, 1, next.types, next.pointers, &arg), S_OK);
     EXPECT_EQ(arg.vt, VT_I4);
     EXPECT_EQ(arg.lVal, 42);
-}
 
-TEST(DispCallFunc, VoidMembersLeaveAnEmptyResultOrNone)
-{
-    Sample sample;
     LONG counter = 5;
-    Arguments in;
-    in.add(VT_BYREF | VT_I4).plVal = &counter;
-    VARIANT r = make(VT_I4);
-    ASSERT_EQ(DispCallFunc(&sample, slot(kTouch), CC_STDCALL, VT_VOID, 1, in.vts(), in.args(), &r), S_OK);
+    Arguments touch;
+    touch.add(VT_BYREF | VT_I4).plVal = &counter;
+    r = make(VT_I4);
+    ASSERT_EQ(DispCallFunc(&sample, slot(kTouch), CC_STDCALL, VT_VOID, 1, touch.types, touch.pointers, &r), S_OK);
     EXPECT_EQ(r.vt, VT_EMPTY);
-    ASSERT_EQ(DispCallFunc(&sample, slot(kTouch), CC_STDCALL, VT_EMPTY, 1, in.vts(), in.args(), nullptr),
-              S_OK);
+    ASSERT_EQ(DispCallFunc(&sample, slot(kTouch), CC_STDCALL, VT_EMPTY, 1, touch.types, touch.pointers, nullptr), S_OK);
     EXPECT_EQ(counter, 7);
-}
 
-TEST(DispCallFunc, CallsAPlainFunctionByAddressWithoutAnInstance)
-{
-    Arguments in;
-    in.add(VT_I4).lVal = 3;
-    in.add(VT_R8).dblVal = 1.5;
-    in.add(VT_R4).fltVal = 0.25f;
-    VARIANT r = make(VT_EMPTY);
-    ASSERT_EQ(DispCallFunc(nullptr, reinterpret_cast<ULONG_PTR>(&weigh), CC_CDECL, VT_R8, in.count(),
-                           in.vts(), in.args(), &r),
+    Arguments weights;
+    weights.add(VT_I4).lVal = 3;
+    weights.add(VT_R8).dblVal = 1.5;
+    weights.add(VT_R4).fltVal = 0.25f;
+    ASSERT_EQ(DispCallFunc(nullptr, reinterpret_cast<ULONG_PTR>(&weigh), CC_CDECL, VT_R8, 3, weights.types,
+                           weights.pointers, &r),
               S_OK);
-    EXPECT_EQ(r.vt, VT_R8);
     EXPECT_EQ(r.dblVal, 4.75);
 }
 
@@ -343,34 +246,24 @@ TEST(DispCallFunc, RejectsBadRequestsWithoutCalling)
     Arguments in;
     in.add(VT_R4).fltVal = 1.0f;
     VARIANT r = make(VT_EMPTY);
-
-    for (CALLCONV cc : {CC_FASTCALL, CC_PASCAL, CC_MACPASCAL, CC_FPFASTCALL, CC_SYSCALL, CC_MAX})
-        EXPECT_EQ(DispCallFunc(&sample, slot(kTwice), cc, VT_R4, 1, in.vts(), in.args(), &r), E_INVALIDARG)
-            << cc;
-    EXPECT_EQ(DispCallFunc(&sample, slot(kTwice), CC_STDCALL, VT_R4, 1, nullptr, in.args(), &r),
-              E_INVALIDARG);
-    EXPECT_EQ(DispCallFunc(&sample, slot(kTwice), CC_STDCALL, VT_R4, 1, in.vts(), nullptr, &r),
-              E_INVALIDARG);
     VARIANTARG *missing[] = {nullptr};
-    EXPECT_EQ(DispCallFunc(&sample, slot(kTwice), CC_STDCALL, VT_R4, 1, in.vts(), missing, &r),
-              E_INVALIDARG);
-    EXPECT_EQ(DispCallFunc(&sample, slot(kTwice), CC_STDCALL, VT_R4, 1, in.vts(), in.args(), nullptr),
-              E_INVALIDARG);
-    EXPECT_EQ(DispCallFunc(&sample, slot(kTwice) + 4, CC_STDCALL, VT_R4, 1, in.vts(), in.args(), &r),
-              E_INVALIDARG);
-    EXPECT_EQ(DispCallFunc(nullptr, 0, CC_STDCALL, VT_R4, 1, in.vts(), in.args(), &r), E_INVALIDARG);
-
+    auto call = [&](void *instance, ULONG_PTR offset, CALLCONV cc, VARTYPE result, VARTYPE *types,
+                    VARIANTARG **args, VARIANT *out) {
+        return DispCallFunc(instance, offset, cc, result, 1, types, args, out);
+    };
+    for (CALLCONV cc : {CC_FASTCALL, CC_PASCAL, CC_MACPASCAL, CC_FPFASTCALL, CC_SYSCALL, CC_MAX})
+        EXPECT_EQ(call(&sample, slot(kTwice), cc, VT_R4, in.types, in.pointers, &r), E_INVALIDARG) << cc;
+    EXPECT_EQ(call(&sample, slot(kTwice), CC_STDCALL, VT_R4, nullptr, in.pointers, &r), E_INVALIDARG);
+    EXPECT_EQ(call(&sample, slot(kTwice), CC_STDCALL, VT_R4, in.types, nullptr, &r), E_INVALIDARG);
+    EXPECT_EQ(call(&sample, slot(kTwice), CC_STDCALL, VT_R4, in.types, missing, &r), E_INVALIDARG);
+    EXPECT_EQ(call(&sample, slot(kTwice), CC_STDCALL, VT_R4, in.types, in.pointers, nullptr), E_INVALIDARG);
+    EXPECT_EQ(call(&sample, slot(kTwice) + 4, CC_STDCALL, VT_R4, in.types, in.pointers, &r), E_INVALIDARG);
+    EXPECT_EQ(call(nullptr, 0, CC_STDCALL, VT_R4, in.types, in.pointers, &r), E_INVALIDARG);
     for (VARTYPE bad : {VARTYPE{VT_EMPTY}, VARTYPE{VT_NULL}, VARTYPE{VT_RECORD}, VARTYPE{VT_DECIMAL},
-                        VARTYPE{VT_USERDEFINED}, VARTYPE{VT_VOID}, VARTYPE{0x0FFF}}) {
-        VARTYPE types[] = {bad};
-        EXPECT_EQ(DispCallFunc(&sample, slot(kTwice), CC_STDCALL, VT_R4, 1, types, in.args(), &r),
-                  DISP_E_BADVARTYPE)
-            << bad;
-    }
+                        VARTYPE{VT_USERDEFINED}, VARTYPE{VT_VOID}, VARTYPE{0x0FFF}})
+        EXPECT_EQ(call(&sample, slot(kTwice), CC_STDCALL, VT_R4, &bad, in.pointers, &r), DISP_E_BADVARTYPE) << bad;
     for (VARTYPE bad : {VARTYPE{VT_RECORD}, VARTYPE{VT_DECIMAL}, VARTYPE{VT_NULL}})
-        EXPECT_EQ(DispCallFunc(&sample, slot(kTwice), CC_STDCALL, bad, 1, in.vts(), in.args(), &r),
-                  DISP_E_BADVARTYPE)
-            << bad;
+        EXPECT_EQ(call(&sample, slot(kTwice), CC_STDCALL, bad, in.types, in.pointers, &r), DISP_E_BADVARTYPE) << bad;
     EXPECT_EQ(sample.calls, 0);
     EXPECT_EQ(r.vt, VT_EMPTY);
 }

@@ -9,24 +9,27 @@ namespace {
 
 std::atomic<long> module_locks{0};
 
+// Hands out `self` for IUnknown and the one other interface an object has.
+HRESULT query(IUnknown *self, REFIID asked, REFIID own, void **ppv)
+{
+    if (!ppv)
+        return E_POINTER;
+    *ppv = nullptr;
+    if (asked != IID_IUnknown && asked != own)
+        return E_NOINTERFACE;
+    *ppv = self;
+    self->AddRef();
+    return S_OK;
+}
+
 class Thing final : public ITestThing {
 public:
     Thing() { ++module_locks; }
     ~Thing() { --module_locks; }
-    Thing(const Thing &) = delete;
-    Thing &operator=(const Thing &) = delete;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) override
     {
-        if (!ppv)
-            return E_POINTER;
-        if (riid != IID_IUnknown && riid != kTestThingInterface) {
-            *ppv = nullptr;
-            return E_NOINTERFACE;
-        }
-        *ppv = static_cast<ITestThing *>(this);
-        AddRef();
-        return S_OK;
+        return query(this, riid, kTestThingInterface, ppv);
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++count_; }
     ULONG STDMETHODCALLTYPE Release() override
@@ -46,15 +49,7 @@ class Factory final : public IClassFactory {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) override
     {
-        if (!ppv)
-            return E_POINTER;
-        if (riid != IID_IUnknown && riid != IID_IClassFactory) {
-            *ppv = nullptr;
-            return E_NOINTERFACE;
-        }
-        *ppv = static_cast<IClassFactory *>(this);
-        AddRef();
-        return S_OK;
+        return query(this, riid, IID_IClassFactory, ppv);
     }
     // A static object: each client reference is a module lock.
     ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++module_locks) + 1; }
@@ -89,9 +84,7 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID *ppv)
     if (!ppv)
         return E_POINTER;
     *ppv = nullptr;
-    if (clsid != kTestThingClass)
-        return CLASS_E_CLASSNOTAVAILABLE;
-    return factory.QueryInterface(riid, ppv);
+    return clsid != kTestThingClass ? CLASS_E_CLASSNOTAVAILABLE : factory.QueryInterface(riid, ppv);
 }
 
 STDAPI DllCanUnloadNow(void)

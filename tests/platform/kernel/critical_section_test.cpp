@@ -1,26 +1,13 @@
-// Critical sections (re-entrancy, exclusion, ownership) and interlocked counters.
+// Critical sections: re-entrancy, ownership and exclusion across threads.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdint>
 #include <thread>
 #include <vector>
 
 namespace {
-
-class Section {
-public:
-    Section() { InitializeCriticalSection(&section_); }
-    ~Section() { DeleteCriticalSection(&section_); }
-    Section(const Section &) = delete;
-    Section &operator=(const Section &) = delete;
-    CRITICAL_SECTION *get() { return &section_; }
-
-private:
-    CRITICAL_SECTION section_;
-};
 
 // Whether another thread could take the section right now (it leaves it again at once).
 bool free_for_others(CRITICAL_SECTION *section)
@@ -34,114 +21,49 @@ bool free_for_others(CRITICAL_SECTION *section)
     return entered;
 }
 
-TEST(CriticalSection, TheOwnerMayEnterAgainAndMustLeaveAsOften)
-{
-    Section section;
-    EXPECT_NE(section.get()->LockSemaphore, nullptr);
-    EXPECT_EQ(section.get()->RecursionCount, 0);
-
-    EnterCriticalSection(section.get());
-    EnterCriticalSection(section.get());
-    EXPECT_TRUE(TryEnterCriticalSection(section.get()));
-    EXPECT_EQ(section.get()->RecursionCount, 3);
-    EXPECT_NE(section.get()->OwningThread, nullptr);
-    EXPECT_FALSE(free_for_others(section.get()));
-
-    LeaveCriticalSection(section.get());
-    LeaveCriticalSection(section.get());
-    EXPECT_FALSE(free_for_others(section.get()));
-    LeaveCriticalSection(section.get());
-    EXPECT_EQ(section.get()->RecursionCount, 0);
-    EXPECT_EQ(section.get()->OwningThread, nullptr);
-    EXPECT_TRUE(free_for_others(section.get()));
-}
-
-TEST(CriticalSection, OnlyOneThreadIsInsideAtATime)
-{
-    Section section;
-    long counter = 0; // deliberately not atomic
-    std::atomic<int> inside{0};
-    std::atomic<bool> overlapped{false};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([&] {
-            for (int i = 0; i < 20000; ++i) {
-                EnterCriticalSection(section.get());
-                EnterCriticalSection(section.get());
-                if (inside.fetch_add(1) != 0)
-                    overlapped = true;
-                ++counter;
-                inside.fetch_sub(1);
-                LeaveCriticalSection(section.get());
-                LeaveCriticalSection(section.get());
-            }
-        });
-    }
-    for (auto &thread : threads)
-        thread.join();
-    EXPECT_EQ(counter, 4 * 20000);
-    EXPECT_FALSE(overlapped.load());
-}
-
-TEST(CriticalSection, AThreadThatDoesNotOwnItCannotLeaveIt)
-{
-    Section section;
-    EnterCriticalSection(section.get());
-    std::thread([&] { LeaveCriticalSection(section.get()); }).join();
-    EXPECT_FALSE(free_for_others(section.get()));
-    EXPECT_EQ(section.get()->RecursionCount, 1);
-    LeaveCriticalSection(section.get());
-    LeaveCriticalSection(section.get()); // one leave too many changes nothing
-    EXPECT_TRUE(free_for_others(section.get()));
-    EnterCriticalSection(section.get());
-    EXPECT_EQ(section.get()->RecursionCount, 1);
-    LeaveCriticalSection(section.get());
-}
-
-TEST(CriticalSection, DeletingAHeldSectionReleasesIt)
+TEST(CriticalSection, OnlyTheOwnerEntersAgainOrLeaves)
 {
     CRITICAL_SECTION section;
     InitializeCriticalSection(&section);
     EnterCriticalSection(&section);
-    EnterCriticalSection(&section);
-    DeleteCriticalSection(&section);
-    EXPECT_EQ(section.LockSemaphore, nullptr);
-    EXPECT_FALSE(TryEnterCriticalSection(&section)) << "a deleted section is no lock";
-
-    InitializeCriticalSection(&section);
+    EXPECT_TRUE(TryEnterCriticalSection(&section));
+    EXPECT_EQ(section.RecursionCount, 2);
+    std::thread([&] { LeaveCriticalSection(&section); }).join(); // not the owner: changes nothing
+    LeaveCriticalSection(&section);
+    EXPECT_FALSE(free_for_others(&section));
+    LeaveCriticalSection(&section);
+    LeaveCriticalSection(&section); // one leave too many changes nothing
+    EXPECT_EQ(section.OwningThread, nullptr);
     EXPECT_TRUE(free_for_others(&section));
-    DeleteCriticalSection(&section);
+    EnterCriticalSection(&section);
+    EXPECT_EQ(section.RecursionCount, 1);
+    DeleteCriticalSection(&section); // deleting a held section releases it
+    EXPECT_FALSE(TryEnterCriticalSection(&section)) << "a deleted section is no lock";
 }
 
-TEST(Interlocked, ReturnsTheNewValueAndWraps)
+TEST(CriticalSection, OnlyOneThreadIsInsideAtATime)
 {
-    LONG value = 41;
-    EXPECT_EQ(InterlockedIncrement(&value), 42);
-    EXPECT_EQ(InterlockedDecrement(&value), 41);
-    value = INT32_MAX;
-    EXPECT_EQ(InterlockedIncrement(&value), LONG(INT32_MIN));
-    EXPECT_EQ(InterlockedDecrement(&value), INT32_MAX);
-}
-
-TEST(Interlocked, ConcurrentChangesAreNeverLost)
-{
-    LONG volatile count = 0;
-    std::atomic<int> reached_zero{0};
+    CRITICAL_SECTION section;
+    InitializeCriticalSection(&section);
+    long counter = 0; // deliberately not atomic
+    std::atomic<int> inside{0};
+    std::atomic<bool> overlapped{false};
     std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
+    for (int t = 0; t < 4; ++t)
         threads.emplace_back([&] {
-            for (int i = 0; i < 50000; ++i) {
-                InterlockedIncrement(&count);
-                InterlockedIncrement(&count);
-                if (InterlockedDecrement(&count) == 0)
-                    ++reached_zero; // impossible: this thread still holds one
+            for (int i = 0; i < 20000; ++i) {
+                EnterCriticalSection(&section);
+                overlapped = overlapped || inside.fetch_add(1) != 0;
+                ++counter;
+                inside.fetch_sub(1);
+                LeaveCriticalSection(&section);
             }
         });
-    }
     for (auto &thread : threads)
         thread.join();
-    EXPECT_EQ(count, 4 * 50000);
-    EXPECT_EQ(reached_zero.load(), 0);
+    EXPECT_EQ(counter, 4 * 20000);
+    EXPECT_FALSE(overlapped.load());
+    DeleteCriticalSection(&section);
 }
 
 } // namespace

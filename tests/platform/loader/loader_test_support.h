@@ -1,7 +1,9 @@
-// Helpers shared by the loader's tests: the fixture's files, scratch files, and
+// Helpers shared by the loader's tests: the fixture's files, resource bytes and
 // the record of entry-point calls.
 #ifndef MORVANE_TESTS_LOADER_TEST_SUPPORT_H
 #define MORVANE_TESTS_LOADER_TEST_SUPPORT_H
+
+#include "scratch_folder.h"
 
 #include <windows.h>
 
@@ -10,24 +12,11 @@
 
 namespace loader_test {
 
-std::vector<unsigned char> read_file(const std::string &path);
-void write_file(const std::string &path, const std::vector<unsigned char> &bytes);
+using test_support::read_file;
+using test_support::write_file;
+using ScratchDirectory = test_support::ScratchFolder;
+
 std::string fixture_source(const char *name);
-
-// A directory of its own for one test, removed with everything in it at the end.
-class ScratchDirectory {
-public:
-    ScratchDirectory();
-    ~ScratchDirectory();
-    ScratchDirectory(const ScratchDirectory &) = delete;
-    ScratchDirectory &operator=(const ScratchDirectory &) = delete;
-
-    std::string file(const std::string &name) const { return path_ + "/" + name; }
-    const std::string &path() const { return path_; }
-
-private:
-    std::string path_;
-};
 
 // The bytes of a resource found through FindResourceA, LoadResource and SizeofResource.
 // Fails the calling test when any step fails.

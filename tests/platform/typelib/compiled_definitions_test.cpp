@@ -78,7 +78,7 @@ protected:
 
 } // namespace
 
-TEST_F(CompiledDefinition, LibraryAttributesAndOrderFollowTheDefinition)
+TEST_F(CompiledDefinition, LibraryAttributesOrderAndClassFlagsFollowTheDefinition)
 {
     TLIBATTR *attr = nullptr;
     ASSERT_EQ(library_->GetLibAttr(&attr), S_OK);
@@ -99,19 +99,16 @@ TEST_F(CompiledDefinition, LibraryAttributesAndOrderFollowTheDefinition)
         EXPECT_EQ(narrow(name), names[i]);
         SysFreeString(name);
     }
-}
-
-TEST_F(CompiledDefinition, AClassFlagsItsInterfaces)
-{
     ITypeInfo *circle = info(0);
-    TYPEATTR *attr = nullptr;
-    ASSERT_EQ(circle->GetTypeAttr(&attr), S_OK);
-    EXPECT_FALSE(attr->wTypeFlags & TYPEFLAG_FCANCREATE);
-    circle->ReleaseTypeAttr(attr);
+    TYPEATTR *type = nullptr;
+    ASSERT_EQ(circle->GetTypeAttr(&type), S_OK);
+    EXPECT_FALSE(type->wTypeFlags & TYPEFLAG_FCANCREATE);
+    circle->ReleaseTypeAttr(type);
     INT flags = 0;
     ASSERT_EQ(circle->GetImplTypeFlags(1, &flags), S_OK);
     EXPECT_EQ(flags, IMPLTYPEFLAG_FSOURCE | IMPLTYPEFLAG_FRESTRICTED);
     circle->Release();
+    EXPECT_GE(walk(library_), 8u) << "a walk reaches the inherited members";
 }
 
 TEST_F(CompiledDefinition, ADerivedDualInterfaceLeadsToItsBaseInTheSameView)
@@ -155,7 +152,51 @@ TEST_F(CompiledDefinition, ADerivedDualInterfaceLeadsToItsBaseInTheSameView)
         i->Release();
 }
 
-TEST_F(CompiledDefinition, AWalkReachesTheInheritedMembers)
+// An IShape of the definition above, in the table layout the compiler gives it.
+struct Shape : IDispatch {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **) override { return E_NOTIMPL; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo **) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR *, UINT, LCID, DISPID *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS *, VARIANT *, EXCEPINFO *, UINT *) override
+    {
+        return E_NOTIMPL;
+    }
+    virtual HRESULT STDMETHODCALLTYPE get_name(BSTR *value)
+    {
+        *value = SysAllocString(u"circle");
+        return S_OK;
+    }
+    virtual HRESULT STDMETHODCALLTYPE area(double scale, double *result)
+    {
+        *result = 3.0 * scale;
+        return S_OK;
+    }
+};
+
+TEST_F(CompiledDefinition, InvokeHandsBackTextAndRealResultsWithTheirTypes)
 {
-    EXPECT_GE(walk(library_), 8u);
+    ITypeInfo *shape_info = info(1);
+    Shape shape;
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    VARIANT result;
+    VariantInit(&result);
+    ASSERT_EQ(shape_info->Invoke(&shape, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr), S_OK);
+    ASSERT_EQ(result.vt, VT_BSTR);
+    EXPECT_EQ(narrow(result.bstrVal), "circle");
+    VariantClear(&result);
+
+    MEMBERID area = 0;
+    LPOLESTR name = const_cast<LPOLESTR>(u"area");
+    ASSERT_EQ(shape_info->GetIDsOfNames(&name, 1, &area), S_OK);
+    VARIANT scale;
+    scale.vt = VT_I4;
+    scale.lVal = 2;
+    DISPPARAMS one{&scale, nullptr, 1, 0};
+    ASSERT_EQ(shape_info->Invoke(&shape, area, DISPATCH_METHOD, &one, &result, nullptr, nullptr), S_OK);
+    EXPECT_EQ(result.vt, VT_R8);
+    EXPECT_EQ(result.dblVal, 6.0);
+    shape_info->Release();
 }

@@ -10,6 +10,8 @@
 
 #include <sys/stat.h>
 
+#include <cstring>
+
 using namespace typelib_test;
 
 namespace {
@@ -21,19 +23,12 @@ public:
 
     std::uint32_t get32(std::size_t at) const
     {
-        return static_cast<std::uint32_t>(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
-                                          static_cast<std::uint32_t>(bytes[at + 3]) << 24);
+        std::uint32_t value;
+        std::memcpy(&value, bytes.data() + at, sizeof value);
+        return value;
     }
-    void set16(std::size_t at, std::uint16_t value)
-    {
-        bytes[at] = static_cast<std::uint8_t>(value);
-        bytes[at + 1] = static_cast<std::uint8_t>(value >> 8);
-    }
-    void set32(std::size_t at, std::uint32_t value)
-    {
-        for (int i = 0; i < 4; ++i)
-            bytes[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
-    }
+    void set16(std::size_t at, std::uint16_t value) { std::memcpy(bytes.data() + at, &value, sizeof value); }
+    void set32(std::size_t at, std::uint32_t value) { std::memcpy(bytes.data() + at, &value, sizeof value); }
     std::size_t directory(std::uint32_t table) const
     {
         return mvtlb::header::directory + table * mvtlb::kDirectoryEntrySize;
@@ -66,53 +61,17 @@ protected:
     ScratchFolder folder_;
 };
 
-bool is_typelib_error(HRESULT hr)
-{
-    return hr == TYPE_E_INVDATAREAD || hr == TYPE_E_UNSUPFORMAT || hr == TYPE_E_CANTLOADLIBRARY;
-}
-
 } // namespace
 
-TEST_F(CorruptTypeLib, TheIntactFileLoads)
-{
-    EXPECT_EQ(load_bytes(File().bytes), S_OK);
-}
-
-TEST_F(CorruptTypeLib, EveryTruncationIsRefused)
+TEST_F(CorruptTypeLib, TheIntactFileLoadsAndEveryTruncationIsRefused)
 {
     const std::vector<std::uint8_t> whole = File().bytes;
+    EXPECT_EQ(load_bytes(whole), S_OK);
     for (std::size_t length = 0; length < whole.size(); ++length) {
-        const std::vector<std::uint8_t> part(whole.begin(), whole.begin() + static_cast<long>(length));
-        const HRESULT hr = load_bytes(part);
-        EXPECT_TRUE(is_typelib_error(hr)) << "length " << length << " gave " << std::hex << hr;
+        const HRESULT hr = load_bytes({whole.begin(), whole.begin() + static_cast<long>(length)});
+        EXPECT_TRUE(hr == TYPE_E_INVDATAREAD || hr == TYPE_E_UNSUPFORMAT || hr == TYPE_E_CANTLOADLIBRARY)
+            << "length " << length << " gave " << std::hex << hr;
     }
-}
-
-TEST_F(CorruptTypeLib, EveryDamagedByteIsRefusedOrHarmless)
-{
-    const File file;
-    const std::vector<std::uint8_t> &whole = file.bytes;
-    // Structure is damaged two ways at every byte, text one way at every fourth byte
-    // (every pattern everywhere would be slow).
-    const std::size_t text_start = file.field(mvtlb::kStringData, 0, 0);
-    const std::size_t text_end = text_start + file.count(mvtlb::kStringData);
-    std::size_t refused = 0;
-    for (std::size_t at = 0; at < whole.size(); ++at) {
-        const bool text = at >= text_start && at < text_end;
-        if (text && (at - text_start) % 4 != 0)
-            continue;
-        const std::vector<std::uint8_t> changes = text ? std::vector<std::uint8_t>{0xFF}
-                                                       : std::vector<std::uint8_t>{0xFF, 0x01};
-        for (std::uint8_t change : changes) {
-            std::vector<std::uint8_t> damaged = whole;
-            damaged[at] ^= change;
-            const HRESULT hr = load_bytes(damaged);
-            EXPECT_TRUE(hr == S_OK || is_typelib_error(hr)) << "byte " << at << " gave " << std::hex << hr;
-            refused += FAILED(hr);
-        }
-    }
-    // Most of the file is structure, not free text: most damage is caught.
-    EXPECT_GT(refused, whole.size());
 }
 
 TEST_F(CorruptTypeLib, InconsistentStructureIsRefused)

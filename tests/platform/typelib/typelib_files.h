@@ -1,5 +1,5 @@
-// Helpers of the type library tests: files in a scratch folder and the compiled
-// type library of the component.
+// Helpers of the type library tests: the compiled type library of the component,
+// text conversions and loading from a file.
 #pragma once
 
 #include <windows.h>
@@ -9,25 +9,18 @@
 #include <string>
 #include <vector>
 
+#include "scratch_folder.h"
+#include "typelib_walk.h"
+
 namespace typelib_test {
+
+using test_support::load_memory;
+using test_support::walk;
 
 // The component's type library as the build compiled it.
 std::vector<std::uint8_t> component_typelib();
 
-// A folder removed with everything in it when the object goes.
-class ScratchFolder {
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder &) = delete;
-    ScratchFolder &operator=(const ScratchFolder &) = delete;
-
-    std::filesystem::path write(const std::string &name, const std::vector<std::uint8_t> &bytes) const;
-    const std::filesystem::path &path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
+using test_support::ScratchFolder;
 
 std::u16string wide(const std::string &text);
 std::string narrow(const OLECHAR *text);

@@ -126,8 +126,5 @@ void call_raw_slot(_IMorvane *object, int slot, BYTE *bytes, FLOAT *floats, stru
     out->result = -1;
 }
 
-int imorvane_slot_of_create_morvane(void) { return (int)(offsetof(IMorvaneVtbl, create_morvane) / sizeof(void *)); }
-int imorvane_slot_of_destroy_morvane(void) { return (int)(offsetof(IMorvaneVtbl, destroy_morvane) / sizeof(void *)); }
-int imorvane_slot_of_track_corners(void) { return (int)(offsetof(IMorvaneVtbl, track_corners) / sizeof(void *)); }
 int imorvane_table_slots(void) { return (int)(sizeof(IMorvaneVtbl) / sizeof(void *)); }
 int raw_table_slots(void) { return (int)(sizeof(_IMorvaneVtbl) / sizeof(void *)); }

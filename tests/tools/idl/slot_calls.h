@@ -25,9 +25,6 @@ void call_imorvane_slot(IMorvane *object, int slot, struct SlotResult *out);
 void call_raw_slot(_IMorvane *object, int slot, BYTE *bytes, FLOAT *floats, struct SlotResult *out);
 
 /* The slots of the named members, as the C view lays them out. */
-int imorvane_slot_of_create_morvane(void);
-int imorvane_slot_of_destroy_morvane(void);
-int imorvane_slot_of_track_corners(void);
 int imorvane_table_slots(void);
 int raw_table_slots(void);
 

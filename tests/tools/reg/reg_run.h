@@ -3,40 +3,28 @@
 #ifndef MORVANE_TESTS_REG_RUN_H
 #define MORVANE_TESTS_REG_RUN_H
 
+#include "child_process.h"
 #include "registry_fixture.h"
 
-#include <fstream>
-#include <iterator>
-#include <sys/wait.h>
-
 struct RegRun {
-    int status;
+    int status; // -1 when reg did not exit normally
     std::string out;
     std::string err;
 };
 
 class RegTool : public RegistryTest {
 protected:
-    // Runs reg with the arguments (each quoted for the shell) and the text on
-    // its standard input; the registry is the test's own, through the
-    // inherited MORVANE_REGISTRY.
-    RegRun reg(const std::vector<std::string> &args, const std::string &input = "")
+    // Runs reg with the arguments and the text on its standard input; the registry
+    // is the test's own, through the inherited MORVANE_REGISTRY. Bounded, so that a
+    // tool that loops fails the test instead of hanging it.
+    static RegRun reg(const std::vector<std::string> &args, const std::string &input = "")
     {
-        const auto in = folder_ / "in", out = folder_ / "out", err = folder_ / "err";
-        std::ofstream(in) << input;
-        // Bounded, so that a tool that loops fails the test instead of hanging it.
-        std::string command = "timeout 30 '" REG_TOOL "'";
-        for (const std::string &arg : args)
-            command += " '" + arg + "'";
-        command += " <'" + in.string() + "' >'" + out.string() + "' 2>'" + err.string() + "'";
-        const int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read(out), read(err)};
-    }
-
-    static std::string read(const std::filesystem::path &path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        morvane::test::ChildRun run{{REG_TOOL}};
+        run.arguments.insert(run.arguments.end(), args.begin(), args.end());
+        run.timeout = std::chrono::seconds(30);
+        run.input = input;
+        const morvane::test::ChildResult result = morvane::test::run_child(run);
+        return {result.exit_status, result.out, result.err};
     }
 
     // A class key much like a component's registration writes.

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace typelib_test {
+namespace test_support {
 
 // LoadTypeLib of bytes, passed as an in-memory file (no disk traffic).
 HRESULT load_memory(const std::vector<std::uint8_t> &bytes, ITypeLib **library);
@@ -17,4 +17,4 @@ HRESULT load_memory(const std::vector<std::uint8_t> &bytes, ITypeLib **library);
 // from it, releasing everything it gets. Returns the number of members seen.
 std::size_t walk(ITypeLib *library);
 
-} // namespace typelib_test
+} // namespace test_support

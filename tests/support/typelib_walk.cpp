@@ -6,7 +6,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-namespace typelib_test {
+namespace test_support {
 
 HRESULT load_memory(const std::vector<std::uint8_t> &bytes, ITypeLib **library)
 {
@@ -149,4 +149,4 @@ std::size_t walk(ITypeLib *library)
     return members;
 }
 
-} // namespace typelib_test
+} // namespace test_support
