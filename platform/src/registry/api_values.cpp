@@ -34,9 +34,11 @@ LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDW
         std::string_view name;
         if (LSTATUS status = value_name(lpValueName, name); status != ERROR_SUCCESS)
             return status;
-        KeyCall call(hKey, KEY_QUERY_VALUE, Transaction::Kind::read);
-        auto value = call.store().value(call.key(), name);
-        call.commit();
+        // A single statement reads a whole committed state (or, inside an
+        // update, the update's own writes) without a transaction around it.
+        Session session;
+        const OpenKey open = session.key(hKey, KEY_QUERY_VALUE);
+        auto value = session.store().value(open.key, name);
         if (!value)
             return ERROR_FILE_NOT_FOUND;
         if (lpType != nullptr)

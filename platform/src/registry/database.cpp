@@ -117,8 +117,16 @@ Database::~Database() { close(); }
 
 LSTATUS Database::ensure_open()
 {
-    if (db_ != nullptr && owner_ == getpid())
-        return ERROR_SUCCESS;
+    // Asked once per call: a connection inherited through fork() is the
+    // parent's, to be left alone and not judged.
+    if (db_ != nullptr && owner_ == getpid()) {
+        // A registry file deleted or replaced under this process: the call
+        // works on the file at the path, as every other process does. Not
+        // within an update, whose transaction holds the file it began on.
+        if (scope_.active() || !file_replaced())
+            return ERROR_SUCCESS;
+        leave_replaced_file();
+    }
     if (db_ != nullptr)
         abandon();
     const std::string path = registry_file_path();

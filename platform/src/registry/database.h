@@ -38,7 +38,8 @@ public:
     ~Database();
 
     // Opens the file that registry_file_path() names, unless already open in
-    // this process. Returns ERROR_SUCCESS or why it cannot be used.
+    // this process and still the file at that path (outside an update).
+    // Returns ERROR_SUCCESS or why it cannot be used.
     LSTATUS ensure_open();
     void close();
     // Forgets a connection inherited through fork() without touching it: its
@@ -50,7 +51,8 @@ public:
     bool read_only() const { return read_only_; }
 
     // Whether the open file is no longer the one at the registry's path
-    // (deleted, or replaced by another file).
+    // (deleted, or replaced by another file). Only for a connection this
+    // process opened.
     bool file_replaced();
     // Closes a connection to a replaced file: the next call opens the path
     // again, and handles opened before then no longer reach a key.
@@ -102,6 +104,7 @@ public:
     bool step();
     void run() { (void)step(); }
 
+    bool null(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
     std::int64_t integer(int column) const;
     std::string text(int column) const;
     std::vector<BYTE> blob(int column) const;

@@ -4,8 +4,6 @@
 
 #include "registry/change_stamp.h"
 
-#include <unistd.h>
-
 namespace morvane::registry {
 namespace {
 
@@ -62,10 +60,8 @@ LSTATUS Database::end_scope(bool keep)
 
 bool Database::file_replaced()
 {
-    // A connection inherited through fork() is the parent's to judge.
     int moved = 0;
-    if (db_ == nullptr || owner_ != getpid() ||
-        sqlite3_file_control(db_, "main", SQLITE_FCNTL_HAS_MOVED, &moved) != SQLITE_OK)
+    if (db_ == nullptr || sqlite3_file_control(db_, "main", SQLITE_FCNTL_HAS_MOVED, &moved) != SQLITE_OK)
         return false;
     return moved != 0;
 }

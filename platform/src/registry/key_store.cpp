@@ -119,8 +119,15 @@ std::optional<KeyId> KeyStore::parent_of(KeyId key)
 
 std::optional<ValueEntry> KeyStore::value(KeyId key, std::string_view name)
 {
-    Statement find(db_, "SELECT name, type, data FROM vals WHERE key = ?1 AND fold = ?2");
+    // The key and its value in one statement, so that the read is whole
+    // without a transaction around it: no row when the key is gone, a row
+    // of nulls when only the value is missing.
+    Statement find(db_, "SELECT vals.name, vals.type, vals.data FROM keys"
+                        " LEFT JOIN vals ON vals.key = keys.id AND vals.fold = ?2"
+                        " WHERE keys.id = ?1");
     if (!find.bind(1, key).bind(2, fold_name(name)).step())
+        fail(ERROR_KEY_DELETED);
+    if (find.null(1))
         return std::nullopt;
     return ValueEntry{find.text(0), static_cast<DWORD>(find.integer(1)), find.blob(2)};
 }

@@ -62,6 +62,8 @@ public:
     void remove_values(KeyId key);
     std::optional<KeyId> parent_of(KeyId key);
 
+    // A value of a key, none when missing; ERROR_KEY_DELETED unless the key
+    // is still there. One statement, so it needs no transaction of its own.
     std::optional<ValueEntry> value(KeyId key, std::string_view name);
     void set_value(KeyId key, std::string_view name, DWORD type, const BYTE *data, DWORD size);
     bool remove_value(KeyId key, std::string_view name);

@@ -35,13 +35,7 @@ Session::Session(Uses uses)
     : lock_(process_registry().lock), store_(process_registry().database)
 {
     if (uses == Uses::database) {
-        // A registry file deleted or replaced under this process: the next
-        // call works on the file at the path, as every other process does.
-        // Not within an update, whose transaction holds the file it began on.
-        Database &database = db();
-        if (database.is_open() && !database.scope().active() && database.file_replaced())
-            database.leave_replaced_file();
-        if (LSTATUS status = database.ensure_open(); status != ERROR_SUCCESS)
+        if (LSTATUS status = db().ensure_open(); status != ERROR_SUCCESS)
             fail(status);
     }
 }
