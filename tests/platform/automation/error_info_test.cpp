@@ -48,7 +48,7 @@ TEST(ErrorRecord, OneObjectWithFreshFieldsAndRefusals)
     const HRESULT refusals[] = {CreateErrorInfo(nullptr), info->GetGUID(nullptr), info->GetSource(nullptr),
                                 info->GetDescription(nullptr), info->GetHelpFile(nullptr),
                                 info->GetHelpContext(nullptr), info->QueryInterface(IID_IErrorInfo, nullptr)};
-    for (const HRESULT hr : refusals)
+    for (const HRESULT &hr : refusals)
         EXPECT_EQ(hr, &hr == &refusals[6] ? E_POINTER : E_INVALIDARG) << "row " << &hr - refusals;
     // Five references now; the object goes away with the last (the sanitizer build checks).
     for (IUnknown *held : {static_cast<IUnknown *>(back), from_info, from_create, static_cast<IUnknown *>(info)})
