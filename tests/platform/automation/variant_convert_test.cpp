@@ -179,14 +179,13 @@ TEST(VariantChangeType, InPlaceThroughReferencesAndNullArguments)
     EXPECT_EQ(VariantChangeType(nullptr, &copy.v, 0, VT_I4), E_INVALIDARG);
 }
 
+// Its reading of text agrees with the conversion's (the fuzz target checks); here its own ends and refusals.
 TEST(VarUI4FromStr, ReadsDecimalTextWithBlanksAndLeavesTheOutputOnFailure)
 {
     const std::tuple<const char16_t *, HRESULT, ULONG> cases[] = {
-        {u" 42 ", S_OK, 42}, {u"4294967295", S_OK, 4294967295u}, {u"-0", S_OK, 0}, {u"+7", S_OK, 7}, {u"2.5", S_OK, 2},
+        {u" 4294967295 ", S_OK, 4294967295u}, {u"-0", S_OK, 0}, {u"2.5", S_OK, 2},
         {u"4294967296", DISP_E_OVERFLOW, 0xDEAD}, {u"-1", DISP_E_OVERFLOW, 0xDEAD},
-        {u"99999999999999999999999", DISP_E_OVERFLOW, 0xDEAD}, {u"", DISP_E_TYPEMISMATCH, 0xDEAD},
-        {u"1 2", DISP_E_TYPEMISMATCH, 0xDEAD}, {u"0x1F", DISP_E_TYPEMISMATCH, 0xDEAD},
-        {nullptr, E_INVALIDARG, 0xDEAD},
+        {u"1 2", DISP_E_TYPEMISMATCH, 0xDEAD}, {nullptr, E_INVALIDARG, 0xDEAD},
     };
     for (const auto &[text, hr, expected] : cases) {
         ULONG out = 0xDEAD;
