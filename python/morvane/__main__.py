@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import argparse
+import os
 import sys
 
 from ._dispatch import Dispatch
@@ -35,6 +36,10 @@ def main(argv: list[str] | None = None) -> int:
         print(describe(options.name))
     except ComError as error:
         print("morvane: %s" % error, file=sys.stderr)
+        return 1
+    except BrokenPipeError:
+        # The reader (a pager, head) stopped early; say nothing more at exit.
+        os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
         return 1
     return 0
 

@@ -18,7 +18,6 @@ struct BitmapHeader {
     std::uint16_t bits = 8;
     std::uint32_t compression = 0;
     std::uint32_t info_size = 40; // 12 writes the old core header
-    std::uint16_t planes = 1;
     std::vector<std::uint32_t> palette; // 0xRRGGBB entries
     std::vector<std::uint32_t> masks;   // red, green, blue masks for bit-field files
 };
@@ -26,20 +25,13 @@ struct BitmapHeader {
 // A complete file: headers, palette, masks, then the pixel data as given.
 Bytes bitmap_file(const BitmapHeader &header, const Bytes &pixel_data);
 
-// Offset of the pixel data in a file made by bitmap_file.
-std::size_t pixel_data_offset(const Bytes &file);
-
 std::vector<std::uint32_t> grey_palette(int entries);
 
-// Uncompressed pixel data: `value(x, y)` gives the stored value of each pixel of the
-// image (y = 0 is the top row): a palette index, or the colour as 0xRRGGBB for
-// 24 bits (and the whole word for 32), or the 16-bit word. Rows are padded to 4 bytes and stored in
-// the order the header's height sign calls for.
+// Uncompressed pixel data: `value(x, y)` gives the stored value of each pixel
+// (y = 0 is the top row): a palette index, or the little-endian word of 16, 24
+// or 32 bits (blue lowest). Rows are padded to 4 bytes and stored in the order
+// the header's height sign calls for.
 Bytes pack_rows(int width, int height, int bits, bool top_down, const std::function<std::uint32_t(int, int)> &value);
-
-// Run-length pixel data for 8 or 4 bits, bottom row first, mixing repeated runs
-// and literal runs; every pixel is written and the stream ends with its end code.
-Bytes encode_run_lengths(int width, int height, int bits, const std::function<std::uint32_t(int, int)> &index);
 
 void write_file(const std::string &path, const Bytes &bytes);
 

@@ -9,168 +9,173 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <deque>
 #include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace trackdemo::testing {
 
-struct EventLog {
-    std::vector<std::string> events;
-    void add(std::string event) { events.push_back(std::move(event)); }
-    // The events that start with `prefix`, in order.
-    std::vector<std::string> with_prefix(const std::string &prefix) const;
-    bool contains(const std::string &event) const
-    {
-        return std::find(events.begin(), events.end(), event) != events.end();
-    }
-};
+using EventLog = std::vector<std::string>;
 
-// What the tracker saw of a _track_corners call.
-struct TrackCall {
-    const BYTE *first_frame;
-    const BYTE *second_frame;
-    LONG count;
-    std::vector<float> start_points;
-    bool result_buffers_given;
-    bool residue_given;
-};
-
-// A CoMorvane stand-in: IMorvane on the object itself, _IMorvane on a part of it,
-// so that releases through either interface are told apart.
-class RecordingTracker final : public morvane::test::TrackerStub {
+// A CoMorvane stand-in answering for IMorvane and _IMorvane.
+class RecordingTracker final : public morvane::test::TrackerStub, public _IMorvane {
 public:
     explicit RecordingTracker(EventLog &log) : log_(log) {}
 
-    HRESULT create_result = S_OK;
-    HRESULT query_result = S_OK;
-    HRESULT track_result = S_OK;
+    HRESULT create_result = S_OK, query_result = S_OK, track_result = S_OK;
     std::array<float, 12> tracked_points{};
     std::array<BYTE, 6> tracked_status{1, 1, 1, 1, 1, 1};
-    std::array<float, 6> tracked_residue{};
+    std::array<float, 6> tracked_residue{0.5f, 1.5f, 2.5f, 3.5f, 4.5f, 5.5f};
+    // What the last _track_corners call was given.
+    const BYTE *first_frame = nullptr, *second_frame = nullptr;
+    std::vector<float> start_points;
+    LONG references = 0;
 
-    std::optional<TrackCall> track_call;
-    LONG references() const { return references_; }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references_); }
-    ULONG STDMETHODCALLTYPE Release() override { return release("IMorvane"); }
-    HRESULT STDMETHODCALLTYPE put_lines(LONG value) override { return record_value("put_lines", value); }
-    HRESULT STDMETHODCALLTYPE put_columns(LONG value) override { return record_value("put_columns", value); }
-    HRESULT STDMETHODCALLTYPE create_morvane() override { return record_call("create_morvane", create_result); }
-    HRESULT STDMETHODCALLTYPE destroy_morvane() override { return record_call("destroy_morvane", S_OK); }
-
-private:
-    class Direct final : public _IMorvane {
-    public:
-        explicit Direct(RecordingTracker &owner) : owner_(owner) {}
-        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **object) override
-        {
-            return owner_.QueryInterface(riid, object);
-        }
-        ULONG STDMETHODCALLTYPE AddRef() override { return owner_.AddRef(); }
-        ULONG STDMETHODCALLTYPE Release() override { return owner_.release("_IMorvane"); }
-        HRESULT STDMETHODCALLTYPE _track_corners(BYTE *imgA, BYTE *imgB, LONG count, FLOAT *featA, FLOAT *featB,
-                                                 BYTE *status, FLOAT *residue) override;
-
-    private:
-        RecordingTracker &owner_;
-    };
-
-    HRESULT record_value(const char *member, LONG value)
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **object) override
     {
-        log_.add(std::string("tracker: ") + member + " " + std::to_string(value));
+        *object = nullptr;
+        if (riid == IID__IMorvane && FAILED(record("QueryInterface _IMorvane", query_result)))
+            return query_result;
+        if (riid == IID__IMorvane)
+            *object = static_cast<_IMorvane *>(this);
+        else if (riid == IID_IMorvane || riid == IID_IUnknown || riid == IID_IDispatch)
+            *object = static_cast<IMorvane *>(this);
+        return *object == nullptr ? E_NOINTERFACE : (AddRef(), S_OK);
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references); }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        log_.push_back("tracker: Release");
+        return static_cast<ULONG>(--references);
+    }
+    HRESULT STDMETHODCALLTYPE put_lines(LONG value) override { return record("put_lines " + std::to_string(value)); }
+    HRESULT STDMETHODCALLTYPE put_columns(LONG value) override { return record("put_columns " + std::to_string(value)); }
+    HRESULT STDMETHODCALLTYPE create_morvane() override { return record("create_morvane", create_result); }
+    HRESULT STDMETHODCALLTYPE destroy_morvane() override { return record("destroy_morvane"); }
+    HRESULT STDMETHODCALLTYPE _track_corners(BYTE *imgA, BYTE *imgB, LONG count, FLOAT *featA, FLOAT *featB,
+                                             BYTE *status, FLOAT *residue) override
+    {
+        first_frame = imgA, second_frame = imgB;
+        start_points.assign(featA, featA + 2 * count);
+        if (FAILED(record("_track_corners " + std::to_string(count), track_result)))
+            return track_result;
+        if (count != 6 || featB == nullptr || status == nullptr || residue == nullptr)
+            return E_POINTER;
+        std::copy(tracked_points.begin(), tracked_points.end(), featB);
+        std::copy(tracked_status.begin(), tracked_status.end(), status);
+        std::copy(tracked_residue.begin(), tracked_residue.end(), residue);
         return S_OK;
     }
-    HRESULT record_call(const char *member, HRESULT result)
+
+private:
+    HRESULT record(const std::string &call, HRESULT result = S_OK)
     {
-        log_.add(std::string("tracker: ") + member);
+        log_.push_back("tracker: " + call);
         return result;
     }
-    ULONG release(const char *through)
-    {
-        log_.add(std::string("tracker: Release ") + through);
-        return static_cast<ULONG>(--references_);
-    }
-    HRESULT unexpected(const char *member) override
-    {
-        log_.add(std::string("tracker: unexpected ") + member);
-        return E_NOTIMPL;
-    }
+    HRESULT unexpected(const char *member) override { return record(std::string("unexpected ") + member, E_NOTIMPL); }
 
     EventLog &log_;
-    Direct direct_{*this};
-    LONG references_ = 0;
 };
 
+// Creation hands out the tracker given, or nothing.
 class RecordingComponentSystem final : public ComponentSystem {
 public:
-    // `tracker` may be null: creation then hands out nothing.
     RecordingComponentSystem(EventLog &log, RecordingTracker *tracker) : log_(log), tracker_(tracker) {}
-
     HRESULT initialize_result = S_OK;
 
-    HRESULT initialize() override
+    HRESULT initialize() override { return log_.push_back("com: initialize"), initialize_result; }
+    HRESULT create_tracker(IMorvane **tracker) override
     {
-        log_.add("com: initialize");
-        return initialize_result;
+        log_.push_back("com: create");
+        if ((*tracker = tracker_) != nullptr)
+            tracker_->AddRef();
+        return S_OK;
     }
-    HRESULT create_tracker(IMorvane **tracker) override;
-    void uninitialize() override { log_.add("com: uninitialize"); }
+    void uninitialize() override { log_.push_back("com: uninitialize"); }
 
 private:
     EventLog &log_;
     RecordingTracker *tracker_;
 };
 
-// Reads frames from a table of prepared images; names missing from it cannot be read.
+// Reads frames from a table of prepared images; names missing from it cannot be
+// read. Records the boxes drawn through each context, in the order the contexts
+// were made; the contexts whose numbers (from 1) are refused are not made.
 class RecordingImaging final : public Imaging {
 public:
     explicit RecordingImaging(EventLog &log) : log_(log) {}
-
     std::map<std::string, GreyImage> files;
-    // Drawing-context requests, counted from 1, that get no context.
-    std::vector<int> refused_contexts;
-    // Start of the pixel memory each read image ended up with.
     std::map<std::string, const std::uint8_t *> read_pixels;
-    // The boxes drawn through each context, in the order the contexts were made.
+    std::vector<int> refused_contexts;
     std::deque<std::vector<Rect>> drawn;
 
-    bool read_grey(const std::string &file_name, GreyImage &image) override;
-    std::unique_ptr<DrawingContext> drawing_context(RgbaImage &image) override;
+    bool read_grey(const std::string &file_name, GreyImage &image) override
+    {
+        log_.push_back("imaging: read " + file_name);
+        const auto found = files.find(file_name);
+        if (found == files.end())
+            return false;
+        image = found->second;
+        read_pixels[file_name] = image.pixels();
+        return true;
+    }
+    std::unique_ptr<DrawingContext> drawing_context(RgbaImage &) override
+    {
+        drawn.emplace_back();
+        log_.push_back("imaging: context " + std::to_string(drawn.size()));
+        if (std::count(refused_contexts.begin(), refused_contexts.end(), static_cast<int>(drawn.size())) != 0)
+            return nullptr;
+        return std::make_unique<Context>(log_, drawn.back());
+    }
 
 private:
+    struct Context final : DrawingContext {
+        Context(EventLog &to, std::vector<Rect> &drawn_boxes) : log(to), boxes(drawn_boxes) {}
+        ~Context() override { log.push_back("imaging: release context"); }
+        void select_pen(const Pen &pen) override
+        {
+            char text[64];
+            std::snprintf(text, sizeof text, "imaging: pen %d %02x%02x%02x", pen.width, pen.red, pen.green, pen.blue);
+            log.push_back(text);
+        }
+        void ellipse(const Rect &box) override
+        {
+            log.push_back("imaging: ellipse");
+            boxes.push_back(box);
+        }
+        EventLog &log;
+        std::vector<Rect> &boxes;
+    };
     EventLog &log_;
-    int context_requests_ = 0;
 };
 
-// Names each shown image after the grey value of its top-left pixel.
+// Names each shown image "copy N" after its top-left grey level, N × 10.
 class RecordingDisplay final : public Display {
 public:
     explicit RecordingDisplay(EventLog &log) : log_(log) {}
-
-    std::map<std::uint8_t, std::string> image_names;
-    int presentations = 0;
     std::vector<std::string> messages;
 
     void message_box(std::string_view text) override
     {
         messages.emplace_back(text);
-        log_.add("display: message " + std::string(text));
+        log_.push_back("display: message " + std::string(text));
     }
-    void open_pane(const RgbaImage &image) override { present("open ", image); }
-    void display(const RgbaImage &image) override { present("show ", image); }
-    void close_pane() override { log_.add("display: close"); }
+    void open_pane(const RgbaImage &image) override { log_.push_back("display: open " + name_of(image)); }
+    void display(const RgbaImage &image) override { log_.push_back("display: show " + name_of(image)); }
+    void close_pane() override { log_.push_back("display: close"); }
     void sleep(std::chrono::milliseconds duration) override
     {
-        log_.add("display: sleep " + std::to_string(duration.count()));
+        log_.push_back("display: sleep " + std::to_string(duration.count()));
     }
 
 private:
-    void present(const char *how, const RgbaImage &image);
-
+    static std::string name_of(const RgbaImage &image)
+    {
+        return image.empty() ? "empty image" : "copy " + std::to_string((image.at(0, 0) >> 24) / 10);
+    }
     EventLog &log_;
 };
 

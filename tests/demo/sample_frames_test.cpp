@@ -7,17 +7,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <string>
 
 #include <unistd.h>
 
 namespace trackdemo {
 namespace {
 
-const std::filesystem::path samples = TRACKDEMO_SAMPLES_DIR;
-
-std::vector<char> bytes_of(const std::filesystem::path &path)
+std::string bytes_of(const std::filesystem::path &path)
 {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -25,13 +21,11 @@ std::vector<char> bytes_of(const std::filesystem::path &path)
 
 TEST(SampleFrames, AreWhatTheGeneratorWrites)
 {
-    const auto directory =
-        std::filesystem::temp_directory_path() / ("trackdemo-sample-frames-" + std::to_string(::getpid()));
+    const auto directory = std::filesystem::temp_directory_path() / ("trackdemo-samples-" + std::to_string(::getpid()));
     std::filesystem::create_directories(directory);
-    const std::string command = std::string(TRACKDEMO_SAMPLE_GENERATOR) + " " + directory.string();
-    ASSERT_EQ(std::system(command.c_str()), 0);
+    ASSERT_EQ(std::system((std::string(TRACKDEMO_SAMPLE_GENERATOR) + " " + directory.string()).c_str()), 0);
     for (const char *name : {first_frame_file, second_frame_file})
-        EXPECT_EQ(bytes_of(directory / name), bytes_of(samples / name)) << name;
+        EXPECT_EQ(bytes_of(directory / name), bytes_of(std::filesystem::path(TRACKDEMO_SAMPLES_DIR) / name)) << name;
     std::filesystem::remove_all(directory);
 }
 

@@ -1,5 +1,4 @@
-"""Shared fixtures: an installation with the component registered (prepared by
-python_test.sh), textured frames, and the component's direct tracking call."""
+"""Shared fixtures: the sample frames, textured frames and the component's direct call."""
 
 from __future__ import annotations
 
@@ -15,11 +14,6 @@ from morvane._interface import member
 from morvane._types import GUID
 
 IID_DIRECT = GUID.parse("{4D861AE9-9CF0-4A2E-AA67-89CD7063B59A}")
-
-
-@pytest.fixture(scope="session")
-def prefix() -> Path:
-    return Path(os.environ["MORVANE_TEST_PREFIX"])
 
 
 @pytest.fixture(scope="session")
@@ -54,16 +48,12 @@ def direct_track(tracker: morvane.DispatchObject, frame_a, frame_b, points, resi
     """The same tracking through the component's direct call (_IMorvane slot 3), as float32."""
     direct = tracker._reference.query(IID_DIRECT)
     try:
-        n = len(points)
+        n, p = len(points), ctypes.c_void_p
         start = np.ascontiguousarray(points, dtype=np.float32)
-        found_at = np.zeros((n, 2), np.float32)
-        status = np.zeros(n, np.uint8)
-        residue = np.zeros(n, np.float32)
-        p = ctypes.c_void_p
+        found_at, status, residue = np.zeros((n, 2), np.float32), np.zeros(n, np.uint8), np.zeros(n, np.float32)
         call = member(direct.pointer, 3, ctypes.c_int32, p, p, ctypes.c_int32, p, p, p, p)
-        hresult = call(direct.pointer, frame_a.ctypes.data, frame_b.ctypes.data, n, start.ctypes.data,
-                       found_at.ctypes.data, status.ctypes.data, residue.ctypes.data if residues else None)
-        assert hresult == 0
+        assert call(direct.pointer, frame_a.ctypes.data, frame_b.ctypes.data, n, start.ctypes.data,
+                    found_at.ctypes.data, status.ctypes.data, residue.ctypes.data if residues else None) == 0
         return found_at, status != 0, residue if residues else None
     finally:
         direct.release()

@@ -1,30 +1,24 @@
 #!/usr/bin/env bash
 # Installs the build tree into a scratch prefix, registers the installed component
-# in a registry of its own and runs the Python package's tests with Debian's
-# python3 against that installation. pytest's "no tests ran" (5) fails too.
+# in a registry of its own and runs the package's tests with Debian's python3.
 #   python_test.sh BUILD_DIR WORK_DIR TEST_DIR SAMPLES_DIR [ASAN_RUNTIME]
-# With ASAN_RUNTIME (a sanitized build) the interpreter runs with that runtime
-# preloaded; it does not free its own memory at exit, so leaks are not looked
-# for, and freed blocks are not held back, so that resident memory can be compared.
+# An uninstrumented interpreter gets ASAN_RUNTIME preloaded; it does not free its
+# memory at exit, and freed blocks must not be held back for the memory test.
 set -euo pipefail
 build_dir=$1 work_dir=$2 test_dir=$3 samples_dir=$4 asan_runtime=${5:-}
-
 mkdir -p "$work_dir"
 scratch=$(mktemp -d "$work_dir/python.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 prefix=$scratch/prefix
-
 cmake --install "$build_dir" --prefix "$prefix" >/dev/null
 export MORVANE_REGISTRY=$scratch/registry.db
 env -u LD_LIBRARY_PATH "$prefix/bin/regsvr" "$prefix/lib/Morvane.so"
-
 # The package finds the runtime next to itself, as installed.
 unset MORVANE_PLATFORM LD_LIBRARY_PATH
-export PYTHONPATH=$prefix/lib/python3/dist-packages PYTHONDONTWRITEBYTECODE=1
-export MORVANE_TEST_PREFIX=$prefix MORVANE_TEST_SAMPLES=$samples_dir
+export PYTHONPATH=$prefix/lib/python3/dist-packages PYTHONDONTWRITEBYTECODE=1 MORVANE_TEST_SAMPLES=$samples_dir
 if [ -n "$asan_runtime" ]; then
-  export LD_PRELOAD=$asan_runtime
-  export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0:quarantine_size_mb=0
+  export LD_PRELOAD=$asan_runtime ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0:quarantine_size_mb=0
 fi
 cd "$scratch"
+# pytest's "no tests ran" (5) fails too.
 /usr/bin/python3 -m pytest -q -p no:cacheprovider "$test_dir"

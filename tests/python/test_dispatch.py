@@ -30,13 +30,10 @@ LIMITS = [
 @pytest.mark.parametrize("name, accepted, refused, message", LIMITS)
 def test_property_round_trip_and_refusal(tracker_object, name, accepted, refused, message):
     setattr(tracker_object, name, accepted)
-    assert getattr(tracker_object, name) == accepted
     with pytest.raises(morvane.ComError) as caught:
         setattr(tracker_object, name, refused)
-    error = caught.value
-    assert (error.hresult, error.message, error.source, error.member) == (
-        0x80070057, message, "Morvane.CoMorvane.1", name)
-    assert str(error) == f"{name}: {message} (E_INVALIDARG 0x80070057)"
+    assert (caught.value.hresult, caught.value.source, str(caught.value)) == (
+        0x80070057, "Morvane.CoMorvane.1", f"{name}: {message} (E_INVALIDARG 0x80070057)")
     assert getattr(tracker_object, name) == accepted
 
 
@@ -46,27 +43,17 @@ def test_values_are_converted_to_the_member_types(tracker_object):
     tracker_object.lines = np.int64(480)
     tracker_object.stop_epsilon = 2
     assert (tracker_object.lines, tracker_object.stop_epsilon) == (480, 2.0)
-
-
-@pytest.mark.parametrize("value", [2**31, -(2**31) - 1])
-def test_integers_outside_32_bits_are_refused(tracker_object, value):
-    with pytest.raises(OverflowError) as caught:
-        tracker_object.lines = value
-    assert str(caught.value) == f"lines: {value} is outside the 32-bit range"
-    assert tracker_object.lines == 144
+    with pytest.raises(OverflowError, match="^lines: 2147483648 is outside the 32-bit range$"):
+        tracker_object.lines = 2**31
+    assert tracker_object.lines == 480
 
 
 def test_unsupported_arguments_are_refused_before_the_call(tracker_object):
     tracker_object.create_morvane()
-    frame = np.zeros((192, 144), np.uint8)
-    points = np.zeros((1, 2))
-    cases = [
-        ((frame.astype(np.int64), frame, points), "argument 'imgA': arrays of int64"),
-        ((frame, frame.reshape(192, 144, 1), points), "argument 'imgB': arrays of 3 dimensions"),
-        ((frame, frame, np.array([[None, 1.0]])), "argument 'features': arrays of object"),
-        ((frame, frame, [1.0, 2.0]), "argument 'features': a list cannot"),
-    ]
-    for arguments, message in cases:
+    frame, points = np.zeros((192, 144), np.uint8), np.zeros((1, 2))
+    for arguments, message in [((frame.astype(np.int64), frame, points), "argument 'imgA': arrays of int64"),
+                               ((frame, frame.reshape(192, 144, 1), points), "argument 'imgB': arrays of 3 dim"),
+                               ((frame, frame, [1.0, 2.0]), "argument 'features': a list cannot")]:
         with pytest.raises(TypeError, match=f"^track_corners: {message}"):
             tracker_object.track_corners(*arguments)
 
@@ -76,21 +63,14 @@ def test_names_and_help_come_from_the_type_information(tracker_object):
         "calc_match_residue", "columns", "create_morvane", "destroy_morvane", "feature_height",
         "feature_width", "lines", "match_residue", "max_features", "pyramid_levels", "stop_epsilon",
         "stop_iterations", "track_corners"]
-    kind = type(tracker_object)
-    assert kind.track_corners.__doc__ == (
-        "track_corners(imgA: VARIANT, imgB: VARIANT, features: VARIANT) -> VARIANT\n\nmethod track_corners")
-    assert kind.stop_epsilon.__doc__ == "stop_epsilon: float\n\nproperty stop_epsilon"
+    assert type(tracker_object).stop_epsilon.__doc__ == "stop_epsilon: float\n\nproperty stop_epsilon"
     # Other spellings are resolved by the object itself, as properties or methods.
-    assert tracker_object.LINES == 144
-    assert tracker_object.CREATE_MORVANE() is None
-    with pytest.raises(morvane.ComError, match="^match_residue: Match residue not computed. "):
-        tracker_object.match_residue
+    assert (tracker_object.LINES, tracker_object.CREATE_MORVANE()) == (144, None)
     with pytest.raises(AttributeError, match="has no member 'no_such_member'"):
         tracker_object.no_such_member
-    with pytest.raises(AttributeError):
-        tracker_object.no_such_member = 1
-    with pytest.raises(AttributeError):
-        tracker_object.match_residue = 1
+    for name in ("no_such_member", "match_residue"):
+        with pytest.raises(AttributeError):
+            setattr(tracker_object, name, 1)
 
 
 def test_member_failures_carry_the_component_record(tracker_object):
@@ -98,28 +78,13 @@ def test_member_failures_carry_the_component_record(tracker_object):
         tracker_object.match_residue
     assert str(caught.value) == (
         "match_residue: Object not allocated. Please invoke 'create_morvane()'. (E_FAIL 0x80004005)")
-    tracker_object.pyramid_levels = 5
-    with pytest.raises(morvane.ComError, match=r"^create_morvane: Image dimension is incompatible with "
-                                               r"pyramid decimation\. \(E_FAIL 0x80004005\)$"):
-        tracker_object.create_morvane()
 
 
 def test_creation_failures_name_the_class():
     with pytest.raises(morvane.ComError) as caught:
         morvane.Dispatch("Morvane.Nothing")
-    assert (caught.value.hresult, caught.value.member) == (0x80040154, "Morvane.Nothing")
-    assert str(caught.value) == "Morvane.Nothing: REGDB_E_CLASSNOTREG 0x80040154"
-    created = morvane.Dispatch("{0200236D-46C7-4C75-A2A1-8FEFAF32B081}")
-    assert created.columns == 192
-
-
-def test_closed_objects_refuse_calls_and_release_once():
-    with morvane.Dispatch("Morvane.CoMorvane") as inner:
-        inner.lines = 16
-    with pytest.raises(ValueError, match="closed"):
-        inner.lines
-    inner.close()  # a second close does nothing
-    assert "closed" in repr(inner)
+    assert (caught.value.hresult, str(caught.value)) == (0x80040154, "Morvane.Nothing: REGDB_E_CLASSNOTREG 0x80040154")
+    assert morvane.Dispatch("{0200236D-46C7-4C75-A2A1-8FEFAF32B081}").columns == 192
 
 
 @pytest.mark.parametrize("finish", ["close", "with", "collect"])
@@ -128,14 +93,17 @@ def test_a_proxy_holds_one_reference_until_it_goes(finish):
     pointer = proxy._reference.pointer
     add_ref, release = member(pointer, 1, ctypes.c_uint32), member(pointer, 2, ctypes.c_uint32)
     assert add_ref(pointer) == 2
-    if finish == "close":
-        proxy.close()
-    elif finish == "with":
-        with proxy:
-            pass
-    else:
+    if finish == "collect":
         del proxy
         gc.collect()
+    else:
+        with proxy:
+            pass
+        if finish == "close":
+            proxy.close()  # a second close does nothing
+        with pytest.raises(ValueError, match="closed"):
+            proxy.lines
+        assert "closed" in repr(proxy)
     assert release(pointer) == 0
 
 
@@ -144,22 +112,18 @@ import atexit, threading
 loaded = lambda: "Morvane.so" in open("/proc/self/maps").read()
 atexit.register(lambda: print("at exit", loaded()))  # runs after the package's own handler
 import morvane
-
 def use():
     with morvane.Dispatch("Morvane.CoMorvane") as tracker:
         tracker.lines
     print("in the thread", loaded())
-
 worker = threading.Thread(target=use)
-worker.start()
-worker.join()
+worker.start(), worker.join()
 print("after the thread", loaded())
 use()
 """
 
 
 def test_threads_uninitialise_as_they_end_and_the_main_thread_at_exit():
-    # The last uninitialisation in the process unloads the unused component.
     shown = subprocess.run([sys.executable, "-c", UNINITIALISED], capture_output=True, text=True, check=True)
     assert shown.stdout == "in the thread True\nafter the thread False\nin the thread True\nat exit False\n"
 
@@ -168,36 +132,29 @@ UNREGISTERED = """
 import morvane, ctypes
 from morvane._platform import platform
 from morvane._types import GUID
-library = GUID.parse("{CABD0863-DC3C-4E64-A27D-D5B832E8947B}")
 unregister = platform.UnRegisterTypeLib
 unregister.argtypes = [ctypes.POINTER(GUID), ctypes.c_uint16, ctypes.c_uint16, ctypes.c_uint32, ctypes.c_int]
-assert unregister(ctypes.byref(library), 1, 0, 0x409, 3) == 0
+assert unregister(GUID.parse("{CABD0863-DC3C-4E64-A27D-D5B832E8947B}"), 1, 0, 0x409, 3) == 0
 tracker = morvane.Dispatch("Morvane.CoMorvane")
 print(dir(tracker))
-try:
-    tracker.lines
-except morvane.ComError as error:
-    print(error)
+tracker.lines
 """
 
 
 def test_an_unregistered_type_library_fails_every_lookup(tmp_path):
     registry = tmp_path / "registry.db"
     shutil.copy(os.environ["MORVANE_REGISTRY"], registry)
-    shown = subprocess.run([sys.executable, "-c", UNREGISTERED], capture_output=True, text=True, check=True,
+    shown = subprocess.run([sys.executable, "-c", UNREGISTERED], capture_output=True, text=True,
                            env={**os.environ, "MORVANE_REGISTRY": str(registry)})
-    assert shown.stdout == "[]\nlines: TYPE_E_LIBNOTREGISTERED 0x8002801D\n"
+    assert shown.stdout == "[]\n"
+    assert shown.stderr.endswith("morvane.errors.ComError: lines: TYPE_E_LIBNOTREGISTERED 0x8002801D\n")
 
 
-def test_describe_lists_the_members(prefix):
+def test_describe_lists_the_members():
     shown = subprocess.run([sys.executable, "-m", "morvane", "describe", "Morvane.CoMorvane"],
                            capture_output=True, text=True, check=True)
     lines = shown.stdout.splitlines()
-    assert lines[:2] == ["Morvane.CoMorvane: IMorvane {B446F6D3-DFB4-4BD7-AB15-0ECAEE6FD3B1}",
-                         "  IMorvane Interface"]
-    assert "  [4] track_corners(imgA: VARIANT, imgB: VARIANT, features: VARIANT) -> VARIANT  method" in lines
-    assert "  [13] match_residue: VARIANT  property (read)" in lines
-    assert len(lines) == 2 + 2 * 13
-    refused = subprocess.run([sys.executable, "-m", "morvane", "describe", "No.Such"],
-                             capture_output=True, text=True)
+    assert lines[0] == "Morvane.CoMorvane: IMorvane {B446F6D3-DFB4-4BD7-AB15-0ECAEE6FD3B1}"
+    assert "  [13] match_residue: VARIANT  property (read)" in lines and len(lines) == 2 + 2 * 13
+    refused = subprocess.run([sys.executable, "-m", "morvane", "describe", "No.Such"], capture_output=True, text=True)
     assert (refused.returncode, refused.stderr) == (1, "morvane: No.Such: REGDB_E_CLASSNOTREG 0x80040154\n")

@@ -28,21 +28,11 @@ def test_results_equal_the_direct_call(request, source, levels, half_window, res
         result = tracker.track(frame_a, frame_b, points)
         expected_points, expected_found, expected_residues = direct_track(
             tracker._object, frame_a, frame_b, points, residues)
-    assert result.points.shape == (100, 2) and result.found.dtype == np.bool_
     assert np.array_equal(result.points.astype(np.float32), expected_points)
-    assert np.array_equal(result.found, expected_found)
-    if residues:
-        assert result.residues.dtype == np.float32 and np.array_equal(result.residues, expected_residues)
-    else:
-        assert result.residues is None
+    assert result.found.dtype == np.bool_ and np.array_equal(result.found, expected_found)
     assert result.found.sum() > 90
-
-
-def test_sample_motion_is_found(samples):
-    with morvane.Tracker(samples[0].shape, levels=2) as tracker:
-        result = tracker.track(*samples, grid_points(240, 320, 25))
-    motion = np.median(result.points - grid_points(240, 320, 25), axis=0)
-    assert np.allclose(motion, (1.4, -0.9), atol=0.1)
+    assert (result.residues is None) if not residues else (
+        result.residues.dtype == np.float32 and np.array_equal(result.residues, expected_residues))
 
 
 def test_settings_changes_rebuild_the_buffers():
@@ -53,14 +43,8 @@ def test_settings_changes_rebuild_the_buffers():
         tracker.residues = False
         result = tracker.track(frame_a, frame_b, grid_points(240, 320, 9))
         assert (len(result.points), result.residues) == (9, None)
-        assert (tracker.max_features, tracker.frame_shape, tracker.half_window) == (9, (240, 320), (2, 2))
-
-
-def test_no_points_give_empty_results():
-    frame_a, frame_b = moved_texture()
-    with morvane.Tracker(frame_a.shape, residues=True) as tracker:
         result = tracker.track(frame_a, frame_b, np.empty((0, 2)))
-    assert (result.points.shape, result.found.shape, result.residues.shape) == ((0, 2), (0,), (0,))
+        assert (result.points.shape, result.found.shape) == ((0, 2), (0,))
 
 
 @pytest.mark.parametrize("change, message", [
@@ -77,12 +61,12 @@ def test_refusals_carry_the_component_messages(change, message):
     assert str(caught.value) == f"track_corners: {message} (E_INVALIDARG 0x80070057)"
 
 
-def test_refused_settings_raise_at_once():
+def test_refused_settings_raise_at_once_or_at_the_first_track():
     with pytest.raises(morvane.ComError, match="^stop_iterations: Number of iterations must be a positive integer"):
         morvane.Tracker((240, 320), iterations=0)
-    with morvane.Tracker((240, 320), levels=5) as tracker:
-        with pytest.raises(morvane.ComError, match="^create_morvane: Image dimension is incompatible"):
-            tracker.track(*moved_texture(), grid_points(240, 320, 4))
+    with morvane.Tracker((240, 320), levels=5) as tracker, pytest.raises(
+            morvane.ComError, match=r"^create_morvane: Image dimension .* decimation\. \(E_FAIL 0x80004005\)$"):
+        tracker.track(*moved_texture(), grid_points(240, 320, 4))
 
 
 def test_four_threads_give_the_single_thread_results():
@@ -100,30 +84,22 @@ def test_four_threads_give_the_single_thread_results():
         thread.start()
     for thread in threads:
         thread.join()
-    assert len(results) == 4
-    for result in results:
-        assert all(np.array_equal(x, y) for x, y in zip(result, alone))
-
-
-def resident_bytes() -> int:
-    with open("/proc/self/statm") as statm:
-        return int(statm.read().split()[1]) * os.sysconf("SC_PAGE_SIZE")
+    assert len(results) == 4 and all(np.array_equal(x, y) for result in results for x, y in zip(result, alone))
 
 
 def test_memory_stays_flat_over_many_calls():
-    frame_a, frame_b = textured_frame(16, 16), textured_frame(16, 16, 0.5, 0.25)
-    points = np.array([[7.5, 8.25]])
+    frame_a, frame_b, points = textured_frame(16, 16), textured_frame(16, 16, 0.5, 0.25), np.array([[7.5, 8.25]])
     with morvane.Tracker(frame_a.shape, residues=True) as tracker:
-        def calls(rounds: int) -> None:
+        def resident_after(rounds: int) -> int:
             for _ in range(rounds):
                 tracker.track(frame_a, frame_b, points)
                 tracker.iterations = 5
                 with pytest.raises(morvane.ComError):
                     tracker.levels = -1
-        calls(2_000)
-        before = resident_bytes()
-        calls(25_000)  # five calls a round: over 10^5 in all
-        grown = resident_bytes() - before
+            with open("/proc/self/statm") as statm:
+                return int(statm.read().split()[1]) * os.sysconf("SC_PAGE_SIZE")
+        before = resident_after(2_000)
+        grown = resident_after(25_000) - before  # five calls a round: over 10^5 in all
     assert grown < 3 * 2**20, f"resident memory grew by {grown} bytes"
 
 
@@ -132,5 +108,4 @@ def test_the_example_reports_the_sample_motion():
     shown = subprocess.run([sys.executable, str(example), os.environ["MORVANE_TEST_SAMPLES"]],
                            capture_output=True, text=True, check=True)
     lines = shown.stdout.splitlines()
-    assert (len(lines), lines[0]) == (37, "     x      y        dx      dy   residue")
-    assert lines[-1] == "motion: (+1.43, -0.87) pixels, found 35 of 35 points"
+    assert (len(lines), lines[-1]) == (37, "motion: (+1.43, -0.87) pixels, found 35 of 35 points")

@@ -1,6 +1,6 @@
-// DispCallFunc: members of an interface (and a plain function) called with variant
-// arguments; every value must arrive where the compiled callee expects it, also past
-// the registers, and every result must come back with its type.
+// DispCallFunc: interface members and plain functions called with variant arguments;
+// every value must arrive where the compiled callee expects it, also past the
+// registers, and every result must come back with its type.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -11,31 +11,13 @@
 namespace {
 
 struct ISample {
-    virtual HRESULT STDMETHODCALLTYPE Spread(signed char a, BYTE b, SHORT c, USHORT d, INT e, UINT f,
-                                             LONGLONG g, ULONGLONG h, VARIANT_BOOL i, float j,
-                                             double k, VARIANT l, LONG *m, BSTR n, IUnknown *o,
-                                             float p, double q, float r, double s, float t,
-                                             double u, float v, double w, VARIANT x,
-                                             HRESULT y) = 0;
-    virtual signed char STDMETHODCALLTYPE ReturnI1() = 0;
-    virtual BYTE STDMETHODCALLTYPE ReturnUI1() = 0;
-    virtual SHORT STDMETHODCALLTYPE ReturnI2() = 0;
-    virtual USHORT STDMETHODCALLTYPE ReturnUI2() = 0;
-    virtual VARIANT_BOOL STDMETHODCALLTYPE ReturnBool() = 0;
-    virtual LONG STDMETHODCALLTYPE ReturnI4() = 0;
-    virtual ULONG STDMETHODCALLTYPE ReturnUI4() = 0;
-    virtual LONGLONG STDMETHODCALLTYPE ReturnI8() = 0;
-    virtual ULONGLONG STDMETHODCALLTYPE ReturnUI8() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Spread(signed char a, BYTE b, SHORT c, USHORT d, INT e, UINT f, LONGLONG g,
+                                             ULONGLONG h, VARIANT_BOOL i, float j, double k, VARIANT l, LONG *m,
+                                             BSTR n, IUnknown *o, float p, double q, float r, double s, float t,
+                                             double u, float v, double w, VARIANT x, HRESULT y) = 0;
     virtual float STDMETHODCALLTYPE Twice(float x) = 0;
-    virtual double STDMETHODCALLTYPE Sum(double x, INT y) = 0;
-    virtual BSTR STDMETHODCALLTYPE Name() = 0;
-    virtual VARIANT STDMETHODCALLTYPE Next(VARIANT in) = 0;
-    virtual void STDMETHODCALLTYPE Touch(LONG *counter) = 0;
-    virtual HRESULT STDMETHODCALLTYPE Fail() = 0;
 };
-
-constexpr ULONG_PTR slot(int index) { return static_cast<ULONG_PTR>(index) * sizeof(void *); }
-enum Slot { kSpread, kI1, kUI1, kI2, kUI2, kBool, kI4, kUI4, kI8, kUI8, kTwice, kSum, kName, kNext, kTouch, kFail };
+constexpr ULONG_PTR kSpread = 0, kTwice = sizeof(void *);
 
 OLECHAR name_text[] = u"sample";
 
@@ -49,11 +31,10 @@ struct Sample final : ISample {
     VARIANT passed_l{}, passed_x{};
     int calls = 0;
 
-    HRESULT STDMETHODCALLTYPE Spread(signed char a, BYTE b, SHORT c, USHORT d, INT e, UINT f,
-                                     LONGLONG g, ULONGLONG h, VARIANT_BOOL i, float j, double k,
-                                     VARIANT l, LONG *m, BSTR n, IUnknown *o, float p, double q,
-                                     float r, double s, float t, double u, float v, double w,
-                                     VARIANT x, HRESULT y) override
+    HRESULT STDMETHODCALLTYPE Spread(signed char a, BYTE b, SHORT c, USHORT d, INT e, UINT f, LONGLONG g,
+                                     ULONGLONG h, VARIANT_BOOL i, float j, double k, VARIANT l, LONG *m, BSTR n,
+                                     IUnknown *o, float p, double q, float r, double s, float t, double u, float v,
+                                     double w, VARIANT x, HRESULT y) override
     {
         ++calls;
         got = Scalars{a, b, c, d, e, f, g, h, i, j, k, m, n, o, p, q, r, s, t, u, v, w, y};
@@ -62,40 +43,13 @@ struct Sample final : ISample {
         *m = 99;
         return 0x00012345;
     }
-    signed char STDMETHODCALLTYPE ReturnI1() override { return ++calls, -7; }
-    BYTE STDMETHODCALLTYPE ReturnUI1() override { return ++calls, 0xF0; }
-    SHORT STDMETHODCALLTYPE ReturnI2() override { return ++calls, -300; }
-    USHORT STDMETHODCALLTYPE ReturnUI2() override { return ++calls, 0xFFFE; }
-    VARIANT_BOOL STDMETHODCALLTYPE ReturnBool() override { return ++calls, VARIANT_TRUE; }
-    LONG STDMETHODCALLTYPE ReturnI4() override { return ++calls, -100000; }
-    ULONG STDMETHODCALLTYPE ReturnUI4() override { return ++calls, 0xFFFFFFF0u; }
-    LONGLONG STDMETHODCALLTYPE ReturnI8() override { return ++calls, -(LONGLONG{1} << 40); }
-    ULONGLONG STDMETHODCALLTYPE ReturnUI8() override { return ++calls, 0xFEDCBA9876543210ull; }
     float STDMETHODCALLTYPE Twice(float x) override { return ++calls, x * 2.0f; }
-    double STDMETHODCALLTYPE Sum(double x, INT y) override { return ++calls, x + y; }
-    BSTR STDMETHODCALLTYPE Name() override { return ++calls, name_text; }
-    VARIANT STDMETHODCALLTYPE Next(VARIANT in) override
-    {
-        ++calls;
-        VARIANT out{};
-        out.vt = VT_I4;
-        out.lVal = in.lVal + 1;
-        return out;
-    }
-    void STDMETHODCALLTYPE Touch(LONG *counter) override { ++calls, ++*counter; }
-    HRESULT STDMETHODCALLTYPE Fail() override { return ++calls, E_FAIL; }
 };
 
-extern "C" double weigh(INT count, double weight, float bonus)
+template <typename Function>
+ULONG_PTR address(Function function)
 {
-    return count * weight + bonus;
-}
-
-VARIANT make(VARTYPE vt)
-{
-    VARIANT v{};
-    v.vt = vt;
-    return v;
+    return reinterpret_cast<ULONG_PTR>(function);
 }
 
 // Arguments as DispCallFunc takes them: a type array and an array of variant pointers.
@@ -118,9 +72,7 @@ TEST(DispCallFunc, PassesEveryKindOfArgumentInRegistersAndOnTheStack)
 {
     Sample sample;
     IUnknown *unknown = reinterpret_cast<IUnknown *>(&sample);
-    BSTR text = name_text;
     LONG written = 0;
-
     Arguments in;
     in.add(VT_I1).cVal = -100;
     in.add(VT_UI1).bVal = 200;
@@ -133,111 +85,103 @@ TEST(DispCallFunc, PassesEveryKindOfArgumentInRegistersAndOnTheStack)
     in.add(VT_BOOL).boolVal = VARIANT_TRUE;
     in.add(VT_R4).fltVal = 1.5f;
     in.add(VT_R8).dblVal = -2.25;
-    VARIANT &by_value = in.add(VT_VARIANT);
-    by_value.vt = VT_R8; // the variant passed by value carries its own type and value
+    VARIANT &by_value = in.add(VT_VARIANT); // a variant passed by value carries its own type and value
+    by_value.vt = VT_R8;
     by_value.dblVal = 6.02e23;
     in.add(VT_BYREF | VT_I4).plVal = &written;
-    in.add(VT_BSTR).bstrVal = text;
+    in.add(VT_BSTR).bstrVal = name_text;
     in.add(VT_UNKNOWN).punkVal = unknown;
-    in.add(VT_R4).fltVal = 3.25f;
-    in.add(VT_R8).dblVal = 4.5;
-    in.add(VT_R4).fltVal = 5.75f;
-    in.add(VT_R8).dblVal = 6.125;
-    in.add(VT_R4).fltVal = 7.0f;
-    in.add(VT_R8).dblVal = 8.5;
-    in.add(VT_R4).fltVal = -9.25f;
-    in.add(VT_R8).dblVal = 1e-300;
+    const double doubles[] = {3.25, 4.5, 5.75, 6.125, 7.0, 8.5, -9.25, 1e-300};
+    for (int i = 0; i < 8; ++i) {
+        if (i % 2 == 0)
+            in.add(VT_R4).fltVal = static_cast<float>(doubles[i]);
+        else
+            in.add(VT_R8).dblVal = doubles[i];
+    }
     VARIANT &last_variant = in.add(VT_VARIANT);
     last_variant.vt = VT_BSTR;
-    last_variant.bstrVal = text;
+    last_variant.bstrVal = name_text;
     last_variant.pRecInfo = reinterpret_cast<IRecordInfo *>(uintptr_t{0x1122334455667788});
     in.add(VT_ERROR).scode = DISP_E_PARAMNOTFOUND;
 
-    VARIANT result = make(VT_EMPTY);
-    ASSERT_EQ(DispCallFunc(&sample, slot(kSpread), CC_STDCALL, VT_HRESULT, in.count, in.types,
-                           in.pointers, &result),
+    VARIANT result{};
+    ASSERT_EQ(DispCallFunc(&sample, kSpread, CC_STDCALL, VT_HRESULT, in.count, in.types, in.pointers, &result),
               S_OK);
     EXPECT_EQ(sample.calls, 1);
     EXPECT_EQ(result.vt, VT_HRESULT);
     EXPECT_EQ(result.lVal, 0x00012345);
-
     EXPECT_EQ(sample.got, Scalars(-100, 200, -30000, 60000, -123456789, 4000000000u, -1234567890123ll,
-                                  0xF00DFACECAFEBEEFull, VARIANT_TRUE, 1.5f, -2.25, &written, text, unknown, 3.25f,
-                                  4.5, 5.75f, 6.125, 7.0f, 8.5, -9.25f, 1e-300, DISP_E_PARAMNOTFOUND));
+                                  0xF00DFACECAFEBEEFull, VARIANT_TRUE, 1.5f, -2.25, &written, name_text, unknown,
+                                  3.25f, 4.5, 5.75f, 6.125, 7.0f, 8.5, -9.25f, 1e-300, DISP_E_PARAMNOTFOUND));
     EXPECT_EQ(written, 99);
     EXPECT_EQ(sample.passed_l.vt, VT_R8);
     EXPECT_EQ(sample.passed_l.dblVal, 6.02e23);
     EXPECT_EQ(sample.passed_x.vt, VT_BSTR);
-    EXPECT_EQ(sample.passed_x.bstrVal, text);
+    EXPECT_EQ(sample.passed_x.bstrVal, name_text);
     EXPECT_EQ(sample.passed_x.pRecInfo, reinterpret_cast<IRecordInfo *>(uintptr_t{0x1122334455667788}));
 }
 
-TEST(DispCallFunc, ReturnsIntegersOfEveryWidthWithTheirTypeAndNoStaleBits)
+TEST(DispCallFunc, ReturnsEveryTypeWithNoStaleBits)
 {
-    Sample sample;
     const struct {
-        int slot;
+        ULONG_PTR function;
         VARTYPE vt;
         ULONGLONG bits; // the whole data field: the result, zero above its width
     } cases[] = {
-        {kI1, VT_I1, 0xF9}, {kUI1, VT_UI1, 0xF0}, {kI2, VT_I2, 0xFED4}, {kUI2, VT_UI2, 0xFFFE},
-        {kBool, VT_BOOL, 0xFFFF}, {kI4, VT_I4, 0xFFFE7960}, {kUI4, VT_UI4, 0xFFFFFFF0},
-        {kI8, VT_I8, 0xFFFFFF0000000000}, {kUI8, VT_UI8, 0xFEDCBA9876543210}, {kFail, VT_HRESULT, 0x80004005},
-        {kFail, VT_ERROR, 0x80004005}, {kName, VT_BSTR, reinterpret_cast<uintptr_t>(name_text)},
+        {address(+[]() -> signed char { return -7; }), VT_I1, 0xF9},
+        {address(+[]() -> BYTE { return 0xF0; }), VT_UI1, 0xF0},
+        {address(+[]() -> SHORT { return -300; }), VT_I2, 0xFED4},
+        {address(+[]() -> USHORT { return 0xFFFE; }), VT_UI2, 0xFFFE},
+        {address(+[]() -> VARIANT_BOOL { return VARIANT_TRUE; }), VT_BOOL, 0xFFFF},
+        {address(+[]() -> LONG { return -100000; }), VT_I4, 0xFFFE7960},
+        {address(+[]() -> ULONG { return 0xFFFFFFF0u; }), VT_UI4, 0xFFFFFFF0},
+        {address(+[]() -> LONGLONG { return -(LONGLONG{1} << 40); }), VT_I8, 0xFFFFFF0000000000},
+        {address(+[]() -> ULONGLONG { return 0xFEDCBA9876543210ull; }), VT_UI8, 0xFEDCBA9876543210},
+        {address(+[]() -> HRESULT { return E_FAIL; }), VT_HRESULT, 0x80004005},
+        {address(+[]() -> HRESULT { return E_FAIL; }), VT_ERROR, 0x80004005},
+        {address(+[]() -> BSTR { return name_text; }), VT_BSTR, reinterpret_cast<uintptr_t>(name_text)},
+        {address(+[]() -> float { return 2.5f; }), VT_R4, 0x40200000},
+        {address(+[]() -> double { return -2.5; }), VT_R8, 0xC004000000000000},
     };
     for (const auto &c : cases) {
         VARIANT result;
         result.vt = VT_ILLEGAL;
         result.ullVal = 0xAAAAAAAAAAAAAAAAull;
-        ASSERT_EQ(DispCallFunc(&sample, slot(c.slot), CC_CDECL, c.vt, 0, nullptr, nullptr, &result), S_OK);
+        ASSERT_EQ(DispCallFunc(nullptr, c.function, CC_CDECL, c.vt, 0, nullptr, nullptr, &result), S_OK);
         EXPECT_EQ(result.vt, c.vt);
         EXPECT_EQ(result.ullVal, c.bits) << c.vt;
     }
-    EXPECT_EQ(sample.calls, 12);
 }
 
-TEST(DispCallFunc, FloatingPointVariantAndVoidResultsAndPlainFunctions)
+TEST(DispCallFunc, VariantAndVoidResults)
 {
-    Sample sample;
-    Arguments in;
-    in.add(VT_R8).dblVal = 0.5;
-    in.add(VT_I4).lVal = -3;
-    VARIANT r = make(VT_EMPTY);
-    ASSERT_EQ(DispCallFunc(&sample, slot(kSum), CC_STDCALL, VT_R8, 2, in.types, in.pointers, &r), S_OK);
-    EXPECT_EQ(r.vt, VT_R8);
-    EXPECT_EQ(r.dblVal, -2.5);
-    Arguments twice;
-    twice.add(VT_R4).fltVal = 1.25f;
-    ASSERT_EQ(DispCallFunc(&sample, slot(kTwice), CC_STDCALL, VT_R4, 1, twice.types, twice.pointers, &r), S_OK);
-    EXPECT_EQ(r.vt, VT_R4);
-    EXPECT_EQ(r.fltVal, 2.5f);
-
     Arguments next;
     VARIANT &arg = next.add(VT_VARIANT);
     arg.vt = VT_I4;
     arg.lVal = 41;
     // The result variant is also the argument: the argument must be read before it is overwritten.
-    ASSERT_EQ(DispCallFunc(&sample, slot(kNext), CC_STDCALL, VT_VARIANT, 1, next.types, next.pointers, &arg), S_OK);
+    const auto successor = +[](VARIANT in) {
+        in.lVal += 1;
+        return in;
+    };
+    ASSERT_EQ(DispCallFunc(nullptr, address(successor), CC_STDCALL, VT_VARIANT, 1, next.types, next.pointers, &arg),
+              S_OK);
     EXPECT_EQ(arg.vt, VT_I4);
     EXPECT_EQ(arg.lVal, 42);
 
     LONG counter = 5;
     Arguments touch;
     touch.add(VT_BYREF | VT_I4).plVal = &counter;
-    r = make(VT_I4);
-    ASSERT_EQ(DispCallFunc(&sample, slot(kTouch), CC_STDCALL, VT_VOID, 1, touch.types, touch.pointers, &r), S_OK);
-    EXPECT_EQ(r.vt, VT_EMPTY);
-    ASSERT_EQ(DispCallFunc(&sample, slot(kTouch), CC_STDCALL, VT_EMPTY, 1, touch.types, touch.pointers, nullptr), S_OK);
-    EXPECT_EQ(counter, 7);
-
-    Arguments weights;
-    weights.add(VT_I4).lVal = 3;
-    weights.add(VT_R8).dblVal = 1.5;
-    weights.add(VT_R4).fltVal = 0.25f;
-    ASSERT_EQ(DispCallFunc(nullptr, reinterpret_cast<ULONG_PTR>(&weigh), CC_CDECL, VT_R8, 3, weights.types,
-                           weights.pointers, &r),
+    const auto increment = +[](LONG *value) { ++*value; };
+    VARIANT r{};
+    r.vt = VT_I4;
+    ASSERT_EQ(DispCallFunc(nullptr, address(increment), CC_STDCALL, VT_VOID, 1, touch.types, touch.pointers, &r),
               S_OK);
-    EXPECT_EQ(r.dblVal, 4.75);
+    EXPECT_EQ(r.vt, VT_EMPTY);
+    ASSERT_EQ(DispCallFunc(nullptr, address(increment), CC_STDCALL, VT_EMPTY, 1, touch.types, touch.pointers,
+                           nullptr),
+              S_OK);
+    EXPECT_EQ(counter, 7);
 }
 
 TEST(DispCallFunc, RejectsBadRequestsWithoutCalling)
@@ -245,27 +189,29 @@ TEST(DispCallFunc, RejectsBadRequestsWithoutCalling)
     Sample sample;
     Arguments in;
     in.add(VT_R4).fltVal = 1.0f;
-    VARIANT r = make(VT_EMPTY);
+    VARIANT r{};
     VARIANTARG *missing[] = {nullptr};
     auto call = [&](void *instance, ULONG_PTR offset, CALLCONV cc, VARTYPE result, VARTYPE *types,
                     VARIANTARG **args, VARIANT *out) {
         return DispCallFunc(instance, offset, cc, result, 1, types, args, out);
     };
     for (CALLCONV cc : {CC_FASTCALL, CC_PASCAL, CC_MACPASCAL, CC_FPFASTCALL, CC_SYSCALL, CC_MAX})
-        EXPECT_EQ(call(&sample, slot(kTwice), cc, VT_R4, in.types, in.pointers, &r), E_INVALIDARG) << cc;
-    EXPECT_EQ(call(&sample, slot(kTwice), CC_STDCALL, VT_R4, nullptr, in.pointers, &r), E_INVALIDARG);
-    EXPECT_EQ(call(&sample, slot(kTwice), CC_STDCALL, VT_R4, in.types, nullptr, &r), E_INVALIDARG);
-    EXPECT_EQ(call(&sample, slot(kTwice), CC_STDCALL, VT_R4, in.types, missing, &r), E_INVALIDARG);
-    EXPECT_EQ(call(&sample, slot(kTwice), CC_STDCALL, VT_R4, in.types, in.pointers, nullptr), E_INVALIDARG);
-    EXPECT_EQ(call(&sample, slot(kTwice) + 4, CC_STDCALL, VT_R4, in.types, in.pointers, &r), E_INVALIDARG);
+        EXPECT_EQ(call(&sample, kTwice, cc, VT_R4, in.types, in.pointers, &r), E_INVALIDARG) << cc;
+    EXPECT_EQ(call(&sample, kTwice, CC_STDCALL, VT_R4, nullptr, in.pointers, &r), E_INVALIDARG);
+    EXPECT_EQ(call(&sample, kTwice, CC_STDCALL, VT_R4, in.types, nullptr, &r), E_INVALIDARG);
+    EXPECT_EQ(call(&sample, kTwice, CC_STDCALL, VT_R4, in.types, missing, &r), E_INVALIDARG);
+    EXPECT_EQ(call(&sample, kTwice, CC_STDCALL, VT_R4, in.types, in.pointers, nullptr), E_INVALIDARG);
+    EXPECT_EQ(call(&sample, kTwice + 4, CC_STDCALL, VT_R4, in.types, in.pointers, &r), E_INVALIDARG);
     EXPECT_EQ(call(nullptr, 0, CC_STDCALL, VT_R4, in.types, in.pointers, &r), E_INVALIDARG);
     for (VARTYPE bad : {VARTYPE{VT_EMPTY}, VARTYPE{VT_NULL}, VARTYPE{VT_RECORD}, VARTYPE{VT_DECIMAL},
                         VARTYPE{VT_USERDEFINED}, VARTYPE{VT_VOID}, VARTYPE{0x0FFF}})
-        EXPECT_EQ(call(&sample, slot(kTwice), CC_STDCALL, VT_R4, &bad, in.pointers, &r), DISP_E_BADVARTYPE) << bad;
+        EXPECT_EQ(call(&sample, kTwice, CC_STDCALL, VT_R4, &bad, in.pointers, &r), DISP_E_BADVARTYPE) << bad;
     for (VARTYPE bad : {VARTYPE{VT_RECORD}, VARTYPE{VT_DECIMAL}, VARTYPE{VT_NULL}})
-        EXPECT_EQ(call(&sample, slot(kTwice), CC_STDCALL, bad, in.types, in.pointers, &r), DISP_E_BADVARTYPE) << bad;
+        EXPECT_EQ(call(&sample, kTwice, CC_STDCALL, bad, in.types, in.pointers, &r), DISP_E_BADVARTYPE) << bad;
     EXPECT_EQ(sample.calls, 0);
     EXPECT_EQ(r.vt, VT_EMPTY);
+    ASSERT_EQ(call(&sample, kTwice, CC_STDCALL, VT_R4, in.types, in.pointers, &r), S_OK);
+    EXPECT_EQ(r.fltVal, 2.0f);
 }
 
 } // namespace

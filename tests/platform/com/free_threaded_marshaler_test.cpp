@@ -1,12 +1,13 @@
 // The free-threaded marshaler: aggregation rules (its own IUnknown and count, an
 // IMarshal view that belongs to the controlling unknown) and in-process marshaling
 // of interface pointers through a stream.
+#include "counting_objects.h"
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstddef>
 #include <cstring>
 #include <vector>
 
@@ -14,26 +15,13 @@ namespace {
 
 // An aggregating object in the usual form: it holds the marshaler's own unknown
 // and hands IMarshal queries to it.
-struct Outer final : IUnknown {
-    ULONG count = 1;
+struct Outer final : CountingUnknown {
     IUnknown *marshaler = nullptr;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) override
     {
-        if (!ppv)
-            return E_POINTER;
-        *ppv = nullptr;
-        if (riid == IID_IUnknown) {
-            *ppv = this;
-            AddRef();
-            return S_OK;
-        }
-        if (riid == IID_IMarshal && marshaler)
-            return marshaler->QueryInterface(riid, ppv);
-        return E_NOINTERFACE;
+        return riid == IID_IMarshal ? marshaler->QueryInterface(riid, ppv) : CountingUnknown::QueryInterface(riid, ppv);
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++count; }
-    ULONG STDMETHODCALLTYPE Release() override { return --count; } // lives on the stack
 };
 
 // A stream over a byte vector, used through its ISequentialStream members.
@@ -42,11 +30,7 @@ struct MemoryStream final : ISequentialStream {
     size_t position = 0;
     bool fail_writes = false;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **ppv) override
-    {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **ppv) override { return *ppv = nullptr, E_NOINTERFACE; }
     ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE Read(void *pv, ULONG cb, ULONG *read) override
@@ -62,57 +46,38 @@ struct MemoryStream final : ISequentialStream {
     {
         if (fail_writes)
             return E_ACCESSDENIED;
-        const auto *p = static_cast<const BYTE *>(pv);
-        bytes.insert(bytes.end(), p, p + cb);
+        bytes.insert(bytes.end(), static_cast<const BYTE *>(pv), static_cast<const BYTE *>(pv) + cb);
         *written = cb;
         return S_OK;
     }
     IStream *stream() { return reinterpret_cast<IStream *>(static_cast<ISequentialStream *>(this)); }
-    void rewind() { position = 0; }
 };
 
 TEST(FreeThreadedMarshaler, AggregatedViewCountsOnTheOuterAndOwnUnknownOnItself)
 {
     Outer outer;
     EXPECT_EQ(CoCreateFreeThreadedMarshaler(&outer, nullptr), E_INVALIDARG);
-    ASSERT_EQ(CoCreateFreeThreadedMarshaler(&outer, &outer.marshaler), S_OK);
-    IUnknown *inner = outer.marshaler;
-    EXPECT_NE(inner, static_cast<IUnknown *>(&outer));
-    EXPECT_EQ(outer.count, 1u);
-    void *pv = nullptr;
-    ASSERT_EQ(outer.QueryInterface(IID_IMarshal, &pv), S_OK);
-    auto *marshal = static_cast<IMarshal *>(pv);
-    EXPECT_EQ(outer.count, 2u) << "the reference handed out is the outer's";
-    EXPECT_EQ(marshal->AddRef(), 3u);
-    EXPECT_EQ(marshal->Release(), 2u);
-    void *identity = nullptr; // queries through the view answer with the outer's identity
-    ASSERT_EQ(marshal->QueryInterface(IID_IUnknown, &identity), S_OK);
-    EXPECT_EQ(identity, static_cast<IUnknown *>(&outer));
-    outer.Release();
-    marshal->Release();
-    EXPECT_EQ(outer.count, 1u);
-
-    EXPECT_EQ(inner->AddRef(), 2u);
-    EXPECT_EQ(outer.count, 1u);
-    void *self = nullptr;
-    ASSERT_EQ(inner->QueryInterface(IID_IUnknown, &self), S_OK);
-    EXPECT_EQ(self, inner) << "the inner object's own unknown, not the outer";
-    EXPECT_EQ(inner->Release(), 2u);
-    EXPECT_EQ(inner->Release(), 1u);
-    void *none = &outer;
-    EXPECT_EQ(inner->QueryInterface(IID_IDispatch, &none), E_NOINTERFACE);
-    EXPECT_EQ(none, nullptr);
-    EXPECT_EQ(inner->QueryInterface(IID_IMarshal, nullptr), E_POINTER);
-    EXPECT_EQ(inner->Release(), 0u);
-    EXPECT_EQ(outer.count, 1u);
-
-    ASSERT_EQ(CoCreateFreeThreadedMarshaler(nullptr, &inner), S_OK); // its own controlling unknown
-    ASSERT_EQ(inner->QueryInterface(IID_IMarshal, &pv), S_OK);
-    ASSERT_EQ(static_cast<IMarshal *>(pv)->QueryInterface(IID_IUnknown, &identity), S_OK);
-    EXPECT_EQ(identity, inner);
-    EXPECT_EQ(inner->Release(), 2u);
-    EXPECT_EQ(inner->Release(), 1u);
-    EXPECT_EQ(static_cast<IMarshal *>(pv)->Release(), 0u);
+    for (IUnknown *controlling : {static_cast<IUnknown *>(&outer), static_cast<IUnknown *>(nullptr)}) {
+        IUnknown *inner = nullptr;
+        ASSERT_EQ(CoCreateFreeThreadedMarshaler(controlling, &inner), S_OK);
+        if (!controlling)
+            controlling = inner; // its own controlling unknown
+        void *view = nullptr, *identity = nullptr, *none = &none;
+        ASSERT_EQ(inner->QueryInterface(IID_IMarshal, &view), S_OK);
+        EXPECT_EQ(outer.references.load(), controlling == &outer ? 2u : 1u) << "the reference handed out is the controller's";
+        ASSERT_EQ(static_cast<IMarshal *>(view)->QueryInterface(IID_IUnknown, &identity), S_OK);
+        EXPECT_EQ(identity, controlling);
+        ASSERT_EQ(inner->QueryInterface(IID_IUnknown, &identity), S_OK);
+        EXPECT_EQ(identity, inner) << "the inner object's own unknown, not the outer";
+        EXPECT_EQ(inner->QueryInterface(IID_IDispatch, &none), E_NOINTERFACE);
+        EXPECT_EQ(none, nullptr);
+        EXPECT_EQ(inner->QueryInterface(IID_IMarshal, nullptr), E_POINTER);
+        static_cast<IMarshal *>(view)->Release();
+        controlling->Release();
+        inner->Release();
+        EXPECT_EQ(outer.references.load(), 1u);
+        EXPECT_EQ(inner->Release(), 0u) << "the inner object counts only its own references";
+    }
 }
 
 class FreeThreadedMarshaling : public ::testing::Test {
@@ -127,8 +92,13 @@ protected:
 
     HRESULT marshal_outer(DWORD flags, DWORD context = MSHCTX_INPROC)
     {
-        return marshal->MarshalInterface(stream.stream(), IID_IUnknown, static_cast<IUnknown *>(&outer),
-                                         context, nullptr, flags);
+        stream = MemoryStream{};
+        return marshal->MarshalInterface(stream.stream(), IID_IUnknown, &outer, context, nullptr, flags);
+    }
+    HRESULT unmarshal(REFIID iid, void **ppv)
+    {
+        stream.position = 0;
+        return marshal->UnmarshalInterface(stream.stream(), iid, ppv);
     }
 
     Outer outer;
@@ -136,95 +106,82 @@ protected:
     MemoryStream stream;
 };
 
-TEST_F(FreeThreadedMarshaling, DescribesInProcessMarshalingOnly)
-{
-    CLSID clsid = IID_IMarshal;
-    DWORD size = 7;
-    for (DWORD context : {DWORD{MSHCTX_INPROC}, DWORD{MSHCTX_CROSSCTX}}) {
-        ASSERT_EQ(marshal->GetUnmarshalClass(IID_IUnknown, &outer, context, nullptr, 0, &clsid), S_OK);
-        EXPECT_EQ(clsid, CLSID_InProcFreeMarshaler);
-        ASSERT_EQ(marshal->GetMarshalSizeMax(IID_IUnknown, &outer, context, nullptr, 0, &size), S_OK);
-        EXPECT_GE(size, sizeof(void *));
-    }
-    for (DWORD context : {DWORD{MSHCTX_LOCAL}, DWORD{MSHCTX_NOSHAREDMEM}, DWORD{MSHCTX_DIFFERENTMACHINE}}) {
-        EXPECT_EQ(marshal->GetUnmarshalClass(IID_IUnknown, &outer, context, nullptr, 0, &clsid), E_NOTIMPL);
-        EXPECT_EQ(clsid, CLSID_NULL);
-        EXPECT_EQ(marshal->GetMarshalSizeMax(IID_IUnknown, &outer, context, nullptr, 0, &size), E_NOTIMPL);
-        EXPECT_EQ(size, 0u);
-        EXPECT_EQ(marshal_outer(MSHLFLAGS_NORMAL, context), E_NOTIMPL);
-    }
-    EXPECT_EQ(marshal->GetUnmarshalClass(IID_IUnknown, &outer, MSHCTX_INPROC, nullptr, 0, nullptr),
-              E_INVALIDARG);
-    EXPECT_EQ(marshal->GetMarshalSizeMax(IID_IUnknown, &outer, MSHCTX_INPROC, nullptr, 0, nullptr),
-              E_INVALIDARG);
-    EXPECT_EQ(marshal->DisconnectObject(0), S_OK);
-    EXPECT_TRUE(stream.bytes.empty());
-    EXPECT_EQ(outer.count, 1u);
-}
-
 // Normal data holds one reference until unmarshaled, even when the query fails;
 // table data serves many unmarshals until released; weak data holds none.
 TEST_F(FreeThreadedMarshaling, EachKindOfDataHoldsItsReferences)
 {
-    ASSERT_EQ(marshal_outer(MSHLFLAGS_NORMAL), S_OK);
-    DWORD size = 0;
-    ASSERT_EQ(marshal->GetMarshalSizeMax(IID_IUnknown, &outer, MSHCTX_INPROC, nullptr, 0, &size), S_OK);
-    EXPECT_LE(stream.bytes.size(), size);
-    EXPECT_EQ(outer.count, 2u);
-    void *pv = nullptr;
-    ASSERT_EQ(marshal->UnmarshalInterface(stream.stream(), IID_IMarshal, &pv), S_OK);
-    EXPECT_EQ(pv, static_cast<void *>(marshal));
-    EXPECT_EQ(outer.count, 2u) << "the data's reference became the caller's";
-    marshal->Release();
-    stream = MemoryStream{};
-    ASSERT_EQ(marshal_outer(MSHLFLAGS_NORMAL), S_OK);
-    EXPECT_EQ(marshal->UnmarshalInterface(stream.stream(), IID_IDispatch, &pv), E_NOINTERFACE);
-    EXPECT_EQ(pv, nullptr);
-    EXPECT_EQ(outer.count, 1u);
-
-    stream = MemoryStream{};
-    ASSERT_EQ(marshal_outer(MSHLFLAGS_TABLESTRONG), S_OK);
-    for (int i = 0; i < 3; ++i) {
-        stream.rewind();
-        ASSERT_EQ(marshal->UnmarshalInterface(stream.stream(), IID_IUnknown, &pv), S_OK);
-        EXPECT_EQ(pv, static_cast<IUnknown *>(&outer));
+    const struct {
+        DWORD flags;
+        REFIID iid;
+        int unmarshals;
+        HRESULT unmarshaled;
+        ULONG marshaled_count, final_count; // after marshaling, after unmarshals and releasing the data
+    } cases[] = {
+        {MSHLFLAGS_NORMAL, IID_IMarshal, 1, S_OK, 2, 2},
+        {MSHLFLAGS_NORMAL, IID_IDispatch, 1, E_NOINTERFACE, 2, 1},
+        {MSHLFLAGS_TABLESTRONG, IID_IUnknown, 3, S_OK, 2, 4},
+        {MSHLFLAGS_TABLEWEAK, IID_IUnknown, 0, S_OK, 1, 1},
+    };
+    for (const auto &c : cases) {
+        outer.references = 1;
+        ASSERT_EQ(marshal_outer(c.flags), S_OK);
+        EXPECT_EQ(stream.bytes.size(), 16u) << "as much as announced";
+        EXPECT_EQ(outer.references.load(), c.marshaled_count) << c.flags;
+        for (int i = 0; i < c.unmarshals; ++i) {
+            void *pv = &pv;
+            EXPECT_EQ(unmarshal(c.iid, &pv), c.unmarshaled);
+            EXPECT_EQ(pv, c.unmarshaled == S_OK ? c.iid == IID_IMarshal ? static_cast<void *>(marshal) : &outer
+                                                : nullptr);
+        }
+        if (c.flags != MSHLFLAGS_NORMAL) {
+            stream.position = 0;
+            EXPECT_EQ(marshal->ReleaseMarshalData(stream.stream()), S_OK);
+        }
+        EXPECT_EQ(outer.references.load(), c.final_count) << c.flags;
     }
-    EXPECT_EQ(outer.count, 5u);
-    outer.count -= 3;
-    stream.rewind();
-    EXPECT_EQ(marshal->ReleaseMarshalData(stream.stream()), S_OK);
-    EXPECT_EQ(outer.count, 1u);
-    stream = MemoryStream{};
-    ASSERT_EQ(marshal_outer(MSHLFLAGS_TABLEWEAK), S_OK);
-    EXPECT_EQ(outer.count, 1u);
-    EXPECT_EQ(marshal->ReleaseMarshalData(stream.stream()), S_OK);
-    EXPECT_EQ(outer.count, 1u);
+    outer.references = 1;
 }
 
-TEST_F(FreeThreadedMarshaling, RefusesBadDataAndKeepsNothingOnFailure)
+// Only in-process contexts are described and marshaled; bad data is refused and nothing is kept on failure.
+TEST_F(FreeThreadedMarshaling, DescribesInProcessMarshalingOnlyAndRefusesBadData)
 {
+    for (DWORD context : {MSHCTX_INPROC, MSHCTX_CROSSCTX, MSHCTX_LOCAL, MSHCTX_NOSHAREDMEM, MSHCTX_DIFFERENTMACHINE}) {
+        const bool in_process = context == MSHCTX_INPROC || context == MSHCTX_CROSSCTX;
+        CLSID clsid = IID_IMarshal;
+        DWORD size = 7;
+        EXPECT_EQ(marshal->GetUnmarshalClass(IID_IUnknown, &outer, context, nullptr, 0, &clsid),
+                  in_process ? S_OK : E_NOTIMPL);
+        EXPECT_EQ(clsid, in_process ? CLSID_InProcFreeMarshaler : CLSID_NULL);
+        EXPECT_EQ(marshal->GetMarshalSizeMax(IID_IUnknown, &outer, context, nullptr, 0, &size),
+                  in_process ? S_OK : E_NOTIMPL);
+        EXPECT_EQ(size, in_process ? 16u : 0u) << context;
+        EXPECT_TRUE(in_process || marshal_outer(MSHLFLAGS_NORMAL, context) == E_NOTIMPL) << context;
+    }
+    EXPECT_EQ(marshal->GetUnmarshalClass(IID_IUnknown, &outer, MSHCTX_INPROC, nullptr, 0, nullptr), E_INVALIDARG);
+    EXPECT_EQ(marshal->GetMarshalSizeMax(IID_IUnknown, &outer, MSHCTX_INPROC, nullptr, 0, nullptr), E_INVALIDARG);
+    EXPECT_EQ(marshal->DisconnectObject(0), S_OK);
     EXPECT_EQ(marshal_outer(0x10), E_INVALIDARG);
-    EXPECT_EQ(marshal->MarshalInterface(nullptr, IID_IUnknown, &outer, MSHCTX_INPROC, nullptr, 0),
-              E_INVALIDARG);
+    EXPECT_EQ(marshal->MarshalInterface(nullptr, IID_IUnknown, &outer, MSHCTX_INPROC, nullptr, 0), E_INVALIDARG);
     EXPECT_EQ(marshal->MarshalInterface(stream.stream(), IID_IUnknown, nullptr, MSHCTX_INPROC, nullptr, 0),
               E_INVALIDARG);
     EXPECT_EQ(marshal->MarshalInterface(stream.stream(), IID_IDispatch, &outer, MSHCTX_INPROC, nullptr, 0),
               E_NOINTERFACE);
     stream.fail_writes = true;
-    EXPECT_EQ(marshal_outer(MSHLFLAGS_NORMAL), E_ACCESSDENIED);
-    EXPECT_EQ(outer.count, 1u);
+    EXPECT_EQ(marshal->MarshalInterface(stream.stream(), IID_IUnknown, &outer, MSHCTX_INPROC, nullptr, 0),
+              E_ACCESSDENIED);
+    EXPECT_EQ(outer.references.load(), 1u);
 
     void *pv = &outer;
-    EXPECT_EQ(marshal->UnmarshalInterface(stream.stream(), IID_IUnknown, &pv), E_INVALIDARG) << "empty";
+    EXPECT_EQ(unmarshal(IID_IUnknown, &pv), E_INVALIDARG) << "empty";
     EXPECT_EQ(pv, nullptr);
     stream.bytes.assign(16, 0xAB);
-    EXPECT_EQ(marshal->UnmarshalInterface(stream.stream(), IID_IUnknown, &pv), E_INVALIDARG) << "foreign";
-    stream.rewind();
+    EXPECT_EQ(unmarshal(IID_IUnknown, &pv), E_INVALIDARG) << "foreign";
+    stream.position = 0;
     EXPECT_EQ(marshal->ReleaseMarshalData(stream.stream()), E_INVALIDARG);
     EXPECT_EQ(marshal->UnmarshalInterface(nullptr, IID_IUnknown, &pv), E_INVALIDARG);
     EXPECT_EQ(marshal->UnmarshalInterface(stream.stream(), IID_IUnknown, nullptr), E_INVALIDARG);
     EXPECT_EQ(marshal->ReleaseMarshalData(nullptr), E_INVALIDARG);
-    EXPECT_EQ(outer.count, 1u);
+    EXPECT_EQ(outer.references.load(), 1u);
 }
 
 } // namespace

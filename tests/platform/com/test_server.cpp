@@ -14,19 +14,14 @@ HRESULT query(IUnknown *self, REFIID asked, REFIID own, void **ppv)
 {
     if (!ppv)
         return E_POINTER;
-    *ppv = nullptr;
-    if (asked != IID_IUnknown && asked != own)
-        return E_NOINTERFACE;
-    *ppv = self;
-    self->AddRef();
-    return S_OK;
+    *ppv = asked == IID_IUnknown || asked == own ? self : nullptr;
+    return *ppv ? self->AddRef(), S_OK : E_NOINTERFACE;
 }
 
 class Thing final : public ITestThing {
 public:
     Thing() { ++module_locks; }
     ~Thing() { --module_locks; }
-
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) override
     {
         return query(this, riid, kTestThingInterface, ppv);
@@ -45,25 +40,20 @@ private:
     std::atomic<ULONG> count_{1};
 };
 
+// A static object: each client reference is a module lock.
 class Factory final : public IClassFactory {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) override
     {
         return query(this, riid, IID_IClassFactory, ppv);
     }
-    // A static object: each client reference is a module lock.
     ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++module_locks) + 1; }
     ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--module_locks) + 1; }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown *outer, REFIID riid, void **ppv) override
     {
-        if (!ppv)
-            return E_POINTER;
-        *ppv = nullptr;
         if (outer)
-            return CLASS_E_NOAGGREGATION;
-        auto *thing = new (std::nothrow) Thing;
-        if (!thing)
-            return E_OUTOFMEMORY;
+            return *ppv = nullptr, CLASS_E_NOAGGREGATION;
+        auto *thing = new Thing;
         const HRESULT hr = thing->QueryInterface(riid, ppv);
         thing->Release();
         return hr;
@@ -73,16 +63,12 @@ public:
         lock ? ++module_locks : --module_locks;
         return S_OK;
     }
-};
-
-Factory factory;
+} factory;
 
 } // namespace
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID *ppv)
 {
-    if (!ppv)
-        return E_POINTER;
     *ppv = nullptr;
     return clsid != kTestThingClass ? CLASS_E_CLASSNOTAVAILABLE : factory.QueryInterface(riid, ppv);
 }

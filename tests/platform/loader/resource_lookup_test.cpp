@@ -1,13 +1,29 @@
 // Finding and reading embedded resources through every kind of module handle.
-#include "loader_test_support.h"
+#include "scratch_folder.h"
+
+#include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
-
-using namespace loader_test;
+#include <tuple>
+#include <vector>
 
 namespace {
+
+std::vector<std::uint8_t> fixture_source(const char *name)
+{
+    return test_support::read_file(std::string(LOADER_FIXTURE_SOURCES) + "/" + name);
+}
+
+// The bytes of a resource found through FindResourceA, LoadResource and SizeofResource.
+std::vector<std::uint8_t> resource_bytes(HMODULE module, LPCSTR name, LPCSTR type)
+{
+    HRSRC info = FindResourceA(module, name, type);
+    const auto *data = static_cast<const std::uint8_t *>(LockResource(LoadResource(module, info)));
+    return data ? std::vector<std::uint8_t>(data, data + SizeofResource(module, info)) : std::vector<std::uint8_t>{};
+}
 
 DWORD missing(HMODULE module, LPCSTR name, LPCSTR type)
 {
@@ -21,35 +37,30 @@ class ResourceLookup : public ::testing::TestWithParam<std::pair<const char *, D
 
 TEST_P(ResourceLookup, FindsResourcesWithTheirExactBytesAndTellsWhatIsMissing)
 {
-    const auto [path, flags] = GetParam();
-    HMODULE module = LoadLibraryExA(path, nullptr, flags);
+    HMODULE module = LoadLibraryExA(GetParam().first, nullptr, GetParam().second);
     ASSERT_NE(module, nullptr) << "load failed with " << GetLastError();
     // Of the two languages of script 101, U.S. English is preferred.
-    EXPECT_EQ(resource_bytes(module, MAKEINTRESOURCE(101), "REGISTRY"), read_file(fixture_source("script_en.rgs")));
-    EXPECT_EQ(resource_bytes(module, MAKEINTRESOURCE(1), "TYPELIB"), read_file(fixture_source("library.bin")));
+    EXPECT_EQ(resource_bytes(module, MAKEINTRESOURCE(101), "REGISTRY"), fixture_source("script_en.rgs"));
+    EXPECT_EQ(resource_bytes(module, MAKEINTRESOURCE(1), "TYPELIB"), fixture_source("library.bin"));
     // Strings compare without case; "#101" is the number 101.
-    HRSRC expected = FindResourceA(module, MAKEINTRESOURCE(101), "REGISTRY");
-    EXPECT_EQ(FindResourceA(module, MAKEINTRESOURCE(101), "ReGiStRy"), expected);
-    EXPECT_EQ(FindResourceA(module, "#101", "REGISTRY"), expected);
-    EXPECT_EQ(resource_bytes(module, "GREETING", "custom_type"), read_file(fixture_source("greeting.txt")));
+    EXPECT_EQ(resource_bytes(module, "#101", "ReGiStRy"), fixture_source("script_en.rgs"));
+    EXPECT_EQ(resource_bytes(module, "GREETING", "custom_type"), fixture_source("greeting.txt"));
     HRSRC empty = FindResourceA(module, "empty", MAKEINTRESOURCE(7));
     ASSERT_NE(empty, nullptr);
     EXPECT_EQ(SizeofResource(module, empty), 0u);
     EXPECT_NE(LoadResource(module, empty), nullptr);
 
     const DWORD no_type = ERROR_RESOURCE_TYPE_NOT_FOUND, no_name = ERROR_RESOURCE_NAME_NOT_FOUND;
-    EXPECT_EQ(missing(module, MAKEINTRESOURCE(101), "REGISTRYX"), no_type);
-    EXPECT_EQ(missing(module, MAKEINTRESOURCE(101), MAKEINTRESOURCE(6)), no_type);
-    EXPECT_EQ(missing(module, MAKEINTRESOURCE(101), nullptr), no_type);
-    EXPECT_EQ(missing(module, MAKEINTRESOURCE(102), "REGISTRY"), no_name);
-    // A string is never a number: "101" names a string resource, which is absent.
-    for (const char *name : {"101", "#", "#0", "#65536", ""})
-        EXPECT_EQ(missing(module, name, "REGISTRY"), no_name) << name;
-    EXPECT_EQ(missing(module, MAKEINTRESOURCE(1), "Custom_Type"), no_name);
-
-    char full_path[4096] = {};
-    EXPECT_EQ(GetModuleFileNameA(module, full_path, sizeof full_path), std::string(path).size());
-    EXPECT_EQ(std::string(full_path), path);
+    const std::tuple<LPCSTR, LPCSTR, DWORD> absent[] = {
+        {MAKEINTRESOURCE(101), "REGISTRYX", no_type}, {MAKEINTRESOURCE(101), MAKEINTRESOURCE(6), no_type},
+        {MAKEINTRESOURCE(101), nullptr, no_type},     {MAKEINTRESOURCE(102), "REGISTRY", no_name},
+        {MAKEINTRESOURCE(1), "Custom_Type", no_name},
+        // A string is never a number: "101" names a string resource, which is absent.
+        {"101", "REGISTRY", no_name}, {"#", "REGISTRY", no_name}, {"#0", "REGISTRY", no_name},
+        {"#65536", "REGISTRY", no_name}, {"", "REGISTRY", no_name},
+    };
+    for (const auto &[name, type, error] : absent)
+        EXPECT_EQ(missing(module, name, type), error);
     EXPECT_TRUE(FreeLibrary(module));
 }
 
@@ -60,6 +71,10 @@ INSTANTIATE_TEST_SUITE_P(Handles, ResourceLookup,
 
 TEST(ResourceHandles, BelongToTheirModuleAndClosedOrForeignModulesAreRefused)
 {
+    // The test program carries no resources, as a data file or as the program.
+    char self[4096] = {};
+    ASSERT_GT(GetModuleFileNameA(nullptr, self, sizeof self), 0u);
+    HMODULE program = LoadLibraryExA(self, nullptr, LOAD_LIBRARY_AS_DATAFILE);
     HMODULE first = LoadLibraryExA(LOADER_FIXTURE, nullptr, LOAD_LIBRARY_AS_DATAFILE);
     HMODULE second = LoadLibraryExA(LOADER_FIXTURE, nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(first, second);
@@ -74,21 +89,35 @@ TEST(ResourceHandles, BelongToTheirModuleAndClosedOrForeignModulesAreRefused)
     EXPECT_TRUE(FreeLibrary(second));
     EXPECT_EQ(SizeofResource(first, info), 1000u);
     EXPECT_TRUE(FreeLibrary(first));
+    EXPECT_FALSE(FreeLibrary(first));
 
     int not_a_module = 0;
-    EXPECT_EQ(missing(first, MAKEINTRESOURCE(101), "REGISTRY"), DWORD(ERROR_INVALID_HANDLE));
-    EXPECT_FALSE(FreeLibrary(first));
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
-    EXPECT_EQ(missing(reinterpret_cast<HMODULE>(&not_a_module), MAKEINTRESOURCE(1), "TYPELIB"),
-              DWORD(ERROR_INVALID_HANDLE));
+    const std::pair<HMODULE, DWORD> modules[] = {
+        {first, ERROR_INVALID_HANDLE}, {reinterpret_cast<HMODULE>(&not_a_module), ERROR_INVALID_HANDLE},
+        {program, ERROR_RESOURCE_DATA_NOT_FOUND}, {nullptr, ERROR_RESOURCE_DATA_NOT_FOUND}};
+    for (const auto &[module, error] : modules)
+        EXPECT_EQ(missing(module, MAKEINTRESOURCE(1), "TYPELIB"), error);
+    EXPECT_TRUE(FreeLibrary(program));
+}
 
-    // The test program itself carries no resources, as a data file or as the program.
-    char self[4096] = {};
-    ASSERT_GT(GetModuleFileNameA(nullptr, self, sizeof self), 0u);
-    HMODULE data = LoadLibraryExA(self, nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    EXPECT_EQ(missing(data, MAKEINTRESOURCE(1), "TYPELIB"), DWORD(ERROR_RESOURCE_DATA_NOT_FOUND));
-    EXPECT_TRUE(FreeLibrary(data));
-    EXPECT_EQ(missing(nullptr, MAKEINTRESOURCE(1), "TYPELIB"), DWORD(ERROR_RESOURCE_DATA_NOT_FOUND));
+TEST(LoadPaths, RelativeNamesAreReportedAsFullPaths)
+{
+    const test_support::ScratchFolder scratch;
+    std::filesystem::copy_file(LOADER_FIXTURE, scratch.file("copy.so"));
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(scratch.path());
+    HMODULE code = LoadLibraryA("./copy.so");
+    HMODULE data = LoadLibraryExA("copy.so", nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    std::filesystem::current_path(previous);
+    ASSERT_NE(code, nullptr) << GetLastError();
+    ASSERT_NE(data, nullptr) << GetLastError();
+    char path[4096] = {};
+    for (HMODULE module : {code, data}) {
+        EXPECT_EQ(std::string(path, GetModuleFileNameA(module, path, sizeof path)), scratch.file("copy.so"));
+        // The resources are read from the module's own file after the directory changed.
+        EXPECT_EQ(resource_bytes(module, MAKEINTRESOURCE(1), "TYPELIB"), fixture_source("library.bin"));
+        EXPECT_TRUE(FreeLibrary(module));
+    }
 }
 
 }  // namespace

@@ -1,123 +1,138 @@
-// One registry used at once by several processes and threads: readers always
-// see whole values, a writer killed in the middle of a write leaves the old or
-// the new value and a working database, and a key deleted by another process
-// is reported on the handles of this one.
+// One registry used at once by several processes and threads: readers only see
+// whole values, a writer killed mid-write leaves the old or the new value and a
+// sound database, a key deleted by another process is reported on this one's
+// handles, and a child forked while threads write has a registry of its own.
 #include "child_process.h"
 #include "registry_fixture.h"
-#include "stress_value.h"
-
-#include <sqlite3.h>
+#include "registry_sql.h"
 
 #include <atomic>
+#include <cstring>
+#include <optional>
 #include <random>
-#include <sys/wait.h>
+#include <sys/mman.h>
 #include <thread>
 
 namespace {
 
 using namespace std::chrono_literals;
 using morvane::test::ChildProcess;
-using morvane::test::ChildRun;
-
 using SharedRegistry = RegistryTest;
 
-// The worker program run with the given arguments.
-ChildRun worker_run(std::vector<std::string> arguments)
+// A value whose every byte follows from its header (seed, round, length), so
+// that a reader tells a whole value from a torn, mixed or truncated one.
+std::vector<BYTE> stamped(std::uint32_t seed, std::uint32_t round, std::size_t length)
 {
-    ChildRun run;
-    run.arguments = {REGISTRY_WORKER};
-    run.arguments.insert(run.arguments.end(), arguments.begin(), arguments.end());
-    return run;
-}
-
-std::string integrity_of(const std::filesystem::path &file)
-{
-    sqlite3 *db = nullptr;
-    std::string result = "cannot open";
-    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_stmt *stmt = nullptr;
-        if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &stmt, nullptr) == SQLITE_OK &&
-            sqlite3_step(stmt) == SQLITE_ROW)
-            result = reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0));
-        sqlite3_finalize(stmt);
+    std::vector<BYTE> value(12 + length);
+    const std::uint32_t header[3] = {seed, round, static_cast<std::uint32_t>(length)};
+    std::memcpy(value.data(), header, sizeof header);
+    for (std::size_t i = 0; i < length; ++i) {
+        std::uint32_t x = seed * 2654435761u ^ (round + 1) * 40503u ^ static_cast<std::uint32_t>(i) * 2246822519u;
+        x ^= x >> 15;
+        value[12 + i] = static_cast<BYTE>(x * 2654435761u >> 24);
     }
-    sqlite3_close(db);
-    return result;
+    return value;
 }
 
-std::optional<stress::Stamp> stamp_of(const char *path)
+// The (seed, round) of a whole value, or none when any byte is off.
+std::optional<std::pair<std::uint32_t, std::uint32_t>> stamp_of(const std::vector<BYTE> &value)
 {
-    Key key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, key.out()) != ERROR_SUCCESS)
-        return std::nullopt;
-    std::vector<BYTE> data = RegistryTest::query(key, "data");
-    return stress::check_value(data);
+    std::uint32_t header[3] = {};
+    if (value.size() >= 12 && (std::memcpy(header, value.data(), 12), value == stamped(header[0], header[1], value.size() - 12)))
+        return std::pair{header[0], header[1]};
+    return std::nullopt;
+}
+
+std::optional<std::pair<std::uint32_t, std::uint32_t>> stamp_at(const char *path)
+{
+    return stamp_of(RegistryTest::query(Key(RegistryTest::create(HKEY_CURRENT_USER, path)), "data"));
+}
+
+// A child's work: stamped values of varying size (forever when rounds is 0,
+// storing each round's number before its write); 3 when a call fails.
+int write_rounds(const char *path, std::uint32_t seed, std::uint32_t rounds, std::size_t max,
+                 std::atomic<std::uint32_t> *announced = nullptr)
+{
+    for (std::uint32_t round = 0; rounds == 0 || round < rounds; ++round) {
+        Key key(RegistryTest::create(HKEY_CURRENT_USER, path));
+        const auto value = stamped(seed, round, (seed * 7919u + round * 104729u) % max + 1);
+        if (announced != nullptr)
+            announced->store(round);
+        if (RegSetValueExA(key, "data", 0, REG_BINARY, value.data(), DWORD(value.size())) != ERROR_SUCCESS)
+            return 3;
+    }
+    return 0;
+}
+
+// A child's work: every read whole or absent (2 when broken, 3 when a call
+// fails); a value whose size changed between the two calls is read again.
+int read_rounds(const char *path, int rounds)
+{
+    for (int round = 0; round < rounds; ++round) {
+        Key key;
+        LSTATUS status = RegistryTest::open(HKEY_CURRENT_USER, path, key, KEY_READ);
+        const std::vector<BYTE> data = status ? std::vector<BYTE>{} : RegistryTest::query(key, "data", nullptr, &status);
+        if (status == ERROR_SUCCESS && !stamp_of(data))
+            return 2;
+        if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND && status != ERROR_MORE_DATA)
+            return 3;
+    }
+    return 0;
 }
 
 TEST_F(SharedRegistry, WritersAndReadersInSeveralProcessesOnlySeeWholeValues)
 {
-    // The file does not exist yet: the processes also race to make it.
+    // No process has the file yet: they also race to make it.
     std::vector<std::unique_ptr<ChildProcess>> children;
-    for (int seed : {1, 2})
-        children.push_back(std::make_unique<ChildProcess>(
-            worker_run({"write", "Shared", std::to_string(seed), "80"})));
+    for (std::uint32_t seed : {1u, 2u})
+        children.push_back(std::make_unique<ChildProcess>([seed] { return write_rounds("Shared", seed, 80, 48 * 1024); }));
     for (int reader = 0; reader < 2; ++reader)
-        children.push_back(
-            std::make_unique<ChildProcess>(worker_run({"read", "Shared", "400"})));
-    for (auto &child : children) {
-        ASSERT_TRUE(child->started());
+        children.push_back(std::make_unique<ChildProcess>([] { return read_rounds("Shared", 400); }));
+    for (auto &child : children)
         EXPECT_EQ(child->wait(60s), 0);
-    }
-    // The last write of one of the writers is what stays.
-    const auto last = stamp_of("Shared");
+    const auto last = stamp_at("Shared");
     ASSERT_TRUE(last.has_value());
-    EXPECT_EQ(last->round, 79u);
-    EXPECT_EQ(integrity_of(file_), "ok");
+    EXPECT_EQ(last->second, 79u) << "the last write of one of the writers stays";
+    EXPECT_EQ(run_sql(file_, "PRAGMA integrity_check"), "ok");
 }
 
 TEST_F(SharedRegistry, AWriterKilledMidWriteLeavesTheOldOrTheNewValue)
 {
     std::mt19937 random(20240611);
+    void *shared = mmap(nullptr, sizeof(std::atomic<std::uint32_t>), PROT_READ | PROT_WRITE,
+                        MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(shared, MAP_FAILED);
+    auto *announced = new (shared) std::atomic<std::uint32_t>(0);
     {
         Key key(create(HKEY_CURRENT_USER, "Killed"));
-        const auto initial = stress::make_value({0, 0}, 1000);
-        ASSERT_EQ(RegSetValueExA(key, "data", 0, REG_BINARY, initial.data(),
-                                 static_cast<DWORD>(initial.size())),
-                  ERROR_SUCCESS);
+        const auto initial = stamped(0, 0, 1000);
+        ASSERT_EQ(RegSetValueExA(key, "data", 0, REG_BINARY, initial.data(), DWORD(initial.size())), 0);
     }
     for (std::uint32_t attempt = 1; attempt <= 12; ++attempt) {
-        ChildProcess writer(worker_run({"hammer", "Killed", std::to_string(attempt)}));
-        ASSERT_TRUE(writer.started());
-        // Kill it at some point of a write it has announced: each write
-        // takes a few milliseconds, most of them inside the transaction.
+        announced->store(0);
+        ChildProcess writer([=] { return write_rounds("Killed", attempt, 0, 2 * 1024 * 1024, announced); });
+        // Kill it somewhere in a write it has begun: each takes a few
+        // milliseconds, most of them inside the transaction.
         const auto target = static_cast<std::uint32_t>(1 + random() % 3);
         const auto delay = std::chrono::microseconds(random() % 12000);
-        std::string line;
-        std::uint32_t announced = 0;
-        while (writer.read_line(line)) {
-            announced = static_cast<std::uint32_t>(std::stoul(line.substr(6)));
-            if (announced >= target)
-                break;
-        }
-        ASSERT_EQ(announced, target) << "the writer stopped early";
+        for (int wait = 0; announced->load() < target && wait < 20000; ++wait)
+            std::this_thread::sleep_for(500us);
+        ASSERT_GE(announced->load(), target) << "the writer stopped early";
         std::this_thread::sleep_for(delay);
         writer.kill_now();
 
-        // A whole value of this writer, from the write before the announced one
-        // or later: how many more writes it finishes before the kill lands
-        // depends on the machine's speed, so only the lower end is fixed.
-        const auto stamp = stamp_of("Killed");
+        // A whole value of this writer from the write before the announced one
+        // or later (how many more it finishes depends on the machine's speed).
+        const auto stamp = stamp_at("Killed");
         ASSERT_TRUE(stamp.has_value()) << "attempt " << attempt;
-        EXPECT_EQ(stamp->seed, attempt);
-        EXPECT_GE(stamp->round + 1, target);
-
-        // The database is sound and takes writes again.
-        EXPECT_EQ(integrity_of(file_), "ok");
+        EXPECT_EQ(stamp->first, attempt);
+        EXPECT_GE(stamp->second + 1, target);
+        EXPECT_EQ(run_sql(file_, "PRAGMA integrity_check"), "ok");
         Key key;
         ASSERT_EQ(open(HKEY_CURRENT_USER, "Killed", key), ERROR_SUCCESS);
         ASSERT_EQ(set_string(key, "after", "written"), ERROR_SUCCESS);
-        EXPECT_EQ(query_string(key, "after"), "written");
     }
+    munmap(shared, sizeof(std::atomic<std::uint32_t>));
 }
 
 TEST_F(SharedRegistry, AKeyDeletedByAnotherProcessIsReportedOnOpenHandles)
@@ -125,70 +140,44 @@ TEST_F(SharedRegistry, AKeyDeletedByAnotherProcessIsReportedOnOpenHandles)
     Key key(create(HKEY_CURRENT_USER, "Remote\\Below"));
     Key parent;
     ASSERT_EQ(open(HKEY_CURRENT_USER, "Remote", parent), ERROR_SUCCESS);
-    ChildProcess deleter(worker_run({"delete", "Remote"}));
-    ASSERT_EQ(deleter.wait(30s), 0);
+    EXPECT_EQ(ChildProcess([] { return int(RegDeleteTreeA(HKEY_CURRENT_USER, "Remote")); }).wait(30s), 0);
     EXPECT_EQ(set_string(key, "V", "x"), ERROR_KEY_DELETED);
     EXPECT_EQ(set_string(parent, "V", "x"), ERROR_KEY_DELETED);
     EXPECT_FALSE(exists(HKEY_CURRENT_USER, "Remote"));
 }
 
-TEST_F(SharedRegistry, AChildForkedWithoutExecUsesAConnectionOfItsOwn)
+// Threads of one process share its connection; a child forked while they
+// write has a registry of its own, in which inherited handles still work.
+TEST_F(SharedRegistry, ThreadsShareTheConnectionAndAForkedChildHasItsOwn)
 {
-    // The parent's connection is open and has handles when the child starts.
     Key key(create(HKEY_CURRENT_USER, "Forked"));
     ASSERT_EQ(set_string(key, "parent", "before"), ERROR_SUCCESS);
-    const pid_t child = fork();
-    if (child == 0) {
-        // Inherited handles still name their keys; the child's writes are its own commits.
-        const bool ok = set_string(key, "child", "written") == ERROR_SUCCESS &&
-                        query_string(key, "parent") == "before";
-        _exit(ok ? 0 : 1);
-    }
-    ASSERT_GT(child, 0);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(query_string(key, "child"), "written");
-    ASSERT_EQ(set_string(key, "parent", "after"), ERROR_SUCCESS);
-    EXPECT_EQ(query_string(key, "parent"), "after");
-    EXPECT_EQ(integrity_of(file_), "ok");
-}
-
-TEST_F(SharedRegistry, ThreadsOfOneProcessShareTheConnectionSafely)
-{
+    std::atomic<bool> stop{false};
     std::atomic<int> failures{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([t, &failures] {
-            const std::string path = numbered("Threads\\T", t);
-            for (int round = 0; round < 40; ++round) {
-                HKEY key = nullptr;
-                if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0,
-                                    KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
-                    ++failures;
-                    continue;
-                }
-                const std::string text = numbered("round ", round);
-                if (set_string(key, "V", text) != ERROR_SUCCESS || query_string(key, "V") != text)
-                    ++failures;
-                HKEY shared = nullptr;
-                if (RegOpenKeyExA(HKEY_CURRENT_USER, "Threads", 0, KEY_READ, &shared) !=
-                        ERROR_SUCCESS ||
-                    subkeys(shared).empty())
-                    ++failures;
-                RegCloseKey(shared);
-                if (RegCloseKey(key) != ERROR_SUCCESS)
-                    ++failures;
+    std::vector<std::thread> writers;
+    for (int n = 0; n < 3; ++n)
+        writers.emplace_back([&, n] {
+            for (int round = 0; !stop || round < 40; ++round) {
+                Key own(create(HKEY_CURRENT_USER, ("Threads\\T" + std::to_string(n)).c_str())), shared;
+                const std::string text = std::to_string(round);
+                failures += set_string(own, "V", text) != 0 || query_string(own, "V") != text ||
+                            open(HKEY_CURRENT_USER, "Threads", shared, KEY_READ) != 0 || subkeys(shared).empty();
             }
         });
+    for (int round = 0; round < 20; ++round) {
+        ChildProcess child([&key] {
+            return set_string(key, "child", "written") == 0 && query_string(key, "parent") == "before" ? 0 : 1;
+        });
+        EXPECT_EQ(child.wait(10s), 0) << "round " << round;
     }
-    for (std::thread &thread : threads)
-        thread.join();
+    stop = true;
+    for (std::thread &writer : writers)
+        writer.join();
     EXPECT_EQ(failures.load(), 0);
-    Key top;
-    ASSERT_EQ(open(HKEY_CURRENT_USER, "Threads", top), ERROR_SUCCESS);
-    EXPECT_EQ(subkeys(top).size(), 4u);
+    EXPECT_EQ(query_string(key, "child"), "written") << "the child's writes are its own commits";
+    ASSERT_EQ(set_string(key, "parent", "after"), ERROR_SUCCESS);
+    EXPECT_EQ(subkeys(Key(create(HKEY_CURRENT_USER, "Threads"))).size(), 3u);
+    EXPECT_EQ(run_sql(file_, "PRAGMA integrity_check"), "ok");
 }
 
 } // namespace

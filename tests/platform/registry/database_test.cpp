@@ -1,8 +1,9 @@
-// The database file: where it is made and with which rights, how a process
-// switches files, and what every call reports when the file is unusable.
+// The database file: where it is made and with which rights, what every call
+// reports when it is unusable, updates spanning calls, and files that change
+// under the process: deleted, replaced, or readable only.
+#include "child_process.h"
 #include "registry_fixture.h"
-
-#include <sqlite3.h>
+#include "registry_sql.h"
 
 #include <fstream>
 #include <iterator>
@@ -10,14 +11,14 @@
 
 namespace {
 
+using morvane::test::ChildProcess;
+using morvane::test::ScratchRegistry;
 using RegistryFile = RegistryTest;
-using UnusableRegistry = RegistryTest;
 
 mode_t mode_of(const std::filesystem::path &path)
 {
     struct stat info {};
-    EXPECT_EQ(stat(path.c_str(), &info), 0) << path;
-    return info.st_mode & 07777;
+    return stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
 }
 
 std::string contents(const std::filesystem::path &path)
@@ -26,125 +27,31 @@ std::string contents(const std::filesystem::path &path)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-void write_file(const std::filesystem::path &path, const std::string &data)
+TEST_F(RegistryFile, IsMadeUnderXdgDataHomeOrElseTheHomeFolderForItsOwnerOnly)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << data;
-}
-
-// Restores an environment variable when it goes.
-class ScopedEnv {
-public:
-    ScopedEnv(const char *name, const char *value) : name_(name)
-    {
-        if (const char *old = std::getenv(name)) {
-            had_ = true;
-            old_ = old;
-        }
-        if (value != nullptr)
-            setenv(name, value, 1);
-        else
-            unsetenv(name);
-    }
-    ~ScopedEnv()
-    {
-        if (had_)
-            setenv(name_, old_.c_str(), 1);
-        else
-            unsetenv(name_);
-    }
-
-private:
-    const char *name_;
-    bool had_ = false;
-    std::string old_;
-};
-
-// Every call that needs the database, each expected to give the same code.
-void expect_every_call_fails_with(LSTATUS expected)
-{
-    HKEY key = nullptr;
-    char name[64];
-    DWORD size = sizeof name;
-    DWORD disposition = 0;
-    EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID", 0, KEY_READ, &key), expected);
-    EXPECT_EQ(key, nullptr);
-    EXPECT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, "CLSID", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &key, &disposition),
-              expected);
-    EXPECT_EQ(key, nullptr);
-    const BYTE data[] = {'x', 0};
-    EXPECT_EQ(RegSetValueExA(HKEY_CLASSES_ROOT, "V", 0, REG_SZ, data, 2), expected);
-    EXPECT_EQ(RegQueryValueExA(HKEY_CLASSES_ROOT, "V", nullptr, nullptr, nullptr, &size), expected);
-    EXPECT_EQ(RegDeleteValueA(HKEY_CLASSES_ROOT, "V"), expected);
-    EXPECT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, "CLSID"), expected);
-    EXPECT_EQ(RegDeleteTreeA(HKEY_CLASSES_ROOT, "CLSID"), expected);
-    EXPECT_EQ(RegEnumKeyExA(HKEY_CLASSES_ROOT, 0, name, &size, nullptr, nullptr, nullptr, nullptr),
-              expected);
-    size = sizeof name;
-    EXPECT_EQ(RegEnumValueA(HKEY_CLASSES_ROOT, 0, name, &size, nullptr, nullptr, nullptr, nullptr),
-              expected);
-    EXPECT_EQ(RegQueryInfoKeyA(HKEY_CLASSES_ROOT, nullptr, nullptr, nullptr, nullptr, nullptr,
-                               nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
-              expected);
-    // Closing a root needs no database.
-    EXPECT_EQ(RegCloseKey(HKEY_CLASSES_ROOT), ERROR_SUCCESS);
-}
-
-TEST_F(RegistryFile, IsMadeOnFirstUseUnderXdgDataHomeReadableByItsOwnerOnly)
-{
-    const std::filesystem::path data = folder_ / "data";
-    ScopedEnv registry("MORVANE_REGISTRY", nullptr);
-    ScopedEnv xdg("XDG_DATA_HOME", data.c_str());
-    const mode_t old_mask = umask(0);
-    MorvaneRegistryReset();
-    make(HKEY_CURRENT_USER, "First");
-    umask(old_mask);
-
-    const std::filesystem::path file = data / "morvane" / "registry.db";
-    ASSERT_TRUE(std::filesystem::exists(file));
-    EXPECT_EQ(mode_of(file), 0600u);
-    EXPECT_EQ(mode_of(data / "morvane"), 0700u);
-    EXPECT_EQ(mode_of(data), 0700u);
-    // Its companion files take the database's rights.
-    for (const char *suffix : {"-wal", "-shm"}) {
-        const std::filesystem::path companion = file.string() + suffix;
-        if (std::filesystem::exists(companion)) {
-            EXPECT_EQ(mode_of(companion), 0600u) << companion;
-        }
-    }
-    EXPECT_FALSE(std::filesystem::exists(file_));
-}
-
-TEST_F(RegistryFile, FallsBackToTheHomeFolderWithoutAnAbsoluteXdgDataHome)
-{
-    const std::filesystem::path home = folder_ / "home";
-    ScopedEnv registry("MORVANE_REGISTRY", "");
-    ScopedEnv xdg("XDG_DATA_HOME", "relative/data");
-    ScopedEnv home_env("HOME", home.c_str());
-    MorvaneRegistryReset();
-    make(HKEY_CURRENT_USER, "First");
-    EXPECT_TRUE(std::filesystem::exists(home / ".local/share/morvane/registry.db"));
-    EXPECT_FALSE(std::filesystem::exists("relative"));
-}
-
-TEST_F(RegistryFile, KeepsItsContentAcrossConnectionsAndEachFileIsItsOwnRegistry)
-{
-    {
-        Key key(create(HKEY_CLASSES_ROOT, "Persistent"));
-        ASSERT_EQ(set_string(key, nullptr, "first file"), ERROR_SUCCESS);
-    }
-    const std::filesystem::path other = folder_ / "other" / "registry.db";
-    use_file(other);
-    EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, "Persistent"));
-    {
-        Key key(create(HKEY_CLASSES_ROOT, "Persistent"));
-        ASSERT_EQ(set_string(key, nullptr, "second file"), ERROR_SUCCESS);
-    }
-    use_file(file_);
-    Key key;
-    ASSERT_EQ(open(HKEY_CLASSES_ROOT, "Persistent", key, KEY_READ), ERROR_SUCCESS);
-    EXPECT_EQ(query_string(key, nullptr), "first file");
+    // In a child, so that the changed environment and mask go with it.
+    const auto data = folder_ / "data", home = folder_ / "home", file = data / "morvane" / "registry.db";
+    const int failed = ChildProcess([&] {
+        unsetenv("MORVANE_REGISTRY");
+        setenv("XDG_DATA_HOME", data.c_str(), 1);
+        umask(0);
+        MorvaneRegistryReset();
+        make(HKEY_CURRENT_USER, "First");
+        int failures = (mode_of(file) != 0600) | (mode_of(data / "morvane") != 0700) << 1 |
+                       (mode_of(data) != 0700) << 2 | std::filesystem::exists(file_) << 3;
+        for (const char *suffix : {"-wal", "-shm"}) // companions take the database's rights
+            failures |= (mode_of(file.string() + suffix) & 077) << 4;
+        // An empty MORVANE_REGISTRY and a relative XDG_DATA_HOME count as unset.
+        setenv("MORVANE_REGISTRY", "", 1);
+        setenv("XDG_DATA_HOME", "relative/data", 1);
+        setenv("HOME", home.c_str(), 1);
+        MorvaneRegistryReset();
+        make(HKEY_CURRENT_USER, "First");
+        return failures | !std::filesystem::exists(home / ".local/share/morvane/registry.db") << 5 |
+               std::filesystem::exists("relative") << 6;
+    }).wait(std::chrono::seconds(10));
+    EXPECT_EQ(failed, 0) << "1, 2, 4: file, folder, data folder rights; 8: MORVANE_REGISTRY's file used; "
+                            "16: companion rights; 32: HOME not used; 64: relative folder used";
 }
 
 TEST_F(RegistryFile, ResettingInvalidatesTheOpenHandles)
@@ -153,87 +60,153 @@ TEST_F(RegistryFile, ResettingInvalidatesTheOpenHandles)
     MorvaneRegistryReset();
     EXPECT_EQ(set_string(key, "V", "x"), ERROR_INVALID_HANDLE);
     EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
-    // Handles made afterwards never take an old handle's value.
-    Key fresh(create(HKEY_CURRENT_USER, "Handle"));
-    EXPECT_NE(fresh.get(), key);
+    EXPECT_NE(Key(create(HKEY_CURRENT_USER, "Handle")).get(), key) << "a later handle took an old one's value";
+}
+
+void write_file(const std::filesystem::path &path, const std::string &data)
+{
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << data;
 }
 
 // Each way the file can be unusable: how it is made so, the code every call
 // gives, and whether the file must be left exactly as it was.
-struct Unusable {
+const struct {
     const char *name;
     void (*prepare)(const std::filesystem::path &folder, const std::filesystem::path &file);
     LSTATUS code;
     bool left_alone;
-};
-
-const Unusable unusable_files[] = {
-    {"garbage",
-     [](const std::filesystem::path &, const std::filesystem::path &file) {
-         std::string garbage(8192, '\0');
-         for (std::size_t i = 0; i < garbage.size(); ++i)
-             garbage[i] = static_cast<char>((i * 131 + 7) & 0xFF);
-         write_file(file, garbage);
-     },
-     ERROR_BADDB, true},
-    {"another application's database",
-     [](const std::filesystem::path &, const std::filesystem::path &file) {
-         sqlite3 *db = nullptr;
-         ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-         ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE notes(text); INSERT INTO notes VALUES ('mine');",
-                                nullptr, nullptr, nullptr),
-                   SQLITE_OK);
-         sqlite3_close(db);
-     },
-     ERROR_BADDB, true},
-    {"a directory", [](const std::filesystem::path &, const std::filesystem::path &file) { std::filesystem::create_directory(file); },
-     ERROR_CANTOPEN, false},
-    {"a folder that cannot be made",
-     [](const std::filesystem::path &folder, const std::filesystem::path &) {
+} unusable_files[] = {
+    {"garbage", [](const auto &, const auto &file) { write_file(file, std::string(8192, 'x')); }, ERROR_BADDB, true},
+    {"another application's database", [](const auto &, const auto &file) {
+         EXPECT_EQ(run_sql(file, "CREATE TABLE notes(text); INSERT INTO notes VALUES ('mine');"), "");
+     }, ERROR_BADDB, true},
+    {"a directory", [](const auto &, const auto &file) { std::filesystem::create_directory(file); }, ERROR_CANTOPEN, false},
+    {"a folder that cannot be made", [](const auto &folder, const auto &) {
          write_file(folder / "plain", "not a folder");
-         RegistryTest::use_file(folder / "plain" / "registry.db");
-     },
-     ERROR_CANTOPEN, false},
-    {"damaged tables",
-     [](const std::filesystem::path &, const std::filesystem::path &file) {
-         for (int i = 0; i < 40; ++i) {
-             Key key(RegistryTest::create(HKEY_CLASSES_ROOT, RegistryTest::numbered("Class", i).c_str()));
-             ASSERT_EQ(RegistryTest::set_string(key, nullptr, std::string(200, 'v')), ERROR_SUCCESS);
-         }
-         // Closing the only connection folds the log into the file.
-         MorvaneRegistryReset();
+         ScratchRegistry::use_file(folder / "plain" / "registry.db");
+     }, ERROR_CANTOPEN, false},
+    {"damaged tables", [](const auto &, const auto &file) {
+         for (int i = 0; i < 40; ++i)
+             RegistryTest::set_string(Key(RegistryTest::create(HKEY_CLASSES_ROOT, ("Class" + std::to_string(i)).c_str())),
+                                      nullptr, std::string(200, 'v'));
+         MorvaneRegistryReset(); // closing the only connection folds the log into the file
          std::string data = contents(file);
          ASSERT_GT(data.size(), 8192u);
-         // Keep the first page (header and table list); ruin the tables.
-         for (std::size_t i = 4096; i < data.size(); ++i)
+         for (std::size_t i = 4096; i < data.size(); ++i) // keep the header and table list, ruin the tables
              data[i] = static_cast<char>(0xA5 ^ (i & 0xFF));
          write_file(file, data);
          std::filesystem::remove(file.string() + "-wal");
          std::filesystem::remove(file.string() + "-shm");
-     },
-     ERROR_REGISTRY_CORRUPT, false},
+     }, ERROR_REGISTRY_CORRUPT, false},
 };
 
-TEST_F(UnusableRegistry, EveryCallGivesTheFilesCodeAndTheFileIsLeftAlone)
+TEST_F(RegistryFile, WhenUnusableEveryCallGivesItsCodeAndTheFileIsLeftAlone)
 {
-    for (const Unusable &row : unusable_files) {
+    for (const auto &row : unusable_files) {
         SCOPED_TRACE(row.name);
         scratch_.reset();
-        scratch_ = std::make_unique<morvane::test::ScratchRegistry>();
+        scratch_ = std::make_unique<ScratchRegistry>();
         row.prepare(scratch_->folder(), scratch_->file());
         const std::string before = row.left_alone ? contents(scratch_->file()) : "";
         MorvaneRegistryReset();
-        expect_every_call_fails_with(row.code);
+        for (const auto &[call, run] : calls_on_a_handle())
+            EXPECT_EQ(run(HKEY_CLASSES_ROOT), row.code) << call;
+        HKEY key = reinterpret_cast<HKEY>(1);
+        EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID", 0, KEY_READ, &key), row.code);
+        EXPECT_EQ(key, nullptr);
+        EXPECT_EQ(RegCloseKey(HKEY_CLASSES_ROOT), ERROR_SUCCESS) << "closing a root needs no database";
         MorvaneRegistryReset();
         if (row.left_alone) {
             EXPECT_TRUE(contents(scratch_->file()) == before) << "the file was changed";
         }
     }
-    // Once the file is gone the registry works again.
     std::filesystem::remove_all(scratch_->file());
-    RegistryTest::use_file(scratch_->file());
+    ScratchRegistry::use_file(scratch_->file());
     make(HKEY_CURRENT_USER, "Recovered");
-    EXPECT_TRUE(exists(HKEY_CURRENT_USER, "Recovered"));
+    EXPECT_TRUE(exists(HKEY_CURRENT_USER, "Recovered")) << "once the file is gone the registry works again";
+}
+
+TEST_F(RegistryFile, AnUpdateKeepsOrDropsEveryCallWithin)
+{
+    const std::pair<std::vector<BOOL>, bool> cases[] = {
+        // how each level ends (innermost first), whether the key stays
+        {{TRUE}, true}, {{FALSE}, false}, {{TRUE, TRUE}, true}, {{FALSE, TRUE}, false}, {{TRUE, FALSE}, false},
+    };
+    for (const auto &[ends, kept] : cases) {
+        for (std::size_t level = 0; level < ends.size(); ++level)
+            ASSERT_EQ(MorvaneRegistryBeginUpdate(), ERROR_SUCCESS);
+        EXPECT_EQ(set_string(Key(create(HKEY_CURRENT_USER, "Software\\Updated")), "value", "set"), ERROR_SUCCESS);
+        for (BOOL keep : ends)
+            EXPECT_EQ(MorvaneRegistryEndUpdate(keep), ERROR_SUCCESS);
+        EXPECT_EQ(exists(HKEY_CURRENT_USER, "Software\\Updated"), kept) << ends.size() << " levels";
+        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Updated");
+    }
+    EXPECT_EQ(MorvaneRegistryEndUpdate(TRUE), ERROR_INVALID_FUNCTION);
+
+    // A database failure within rolls the whole update back and is reported.
+    make(HKEY_CURRENT_USER, "Software\\Loop\\Back");
+    ASSERT_EQ(run_sql(file_, "UPDATE keys SET parent = (SELECT id FROM keys WHERE fold = CAST('BACK' AS BLOB)) WHERE id = 2"), "");
+    ASSERT_EQ(MorvaneRegistryBeginUpdate(), ERROR_SUCCESS);
+    make(HKEY_LOCAL_MACHINE, "Software\\Written");
+    EXPECT_EQ(RegDeleteTreeA(HKEY_CURRENT_USER, "Software"), ERROR_BADDB);
+    EXPECT_EQ(MorvaneRegistryEndUpdate(TRUE), ERROR_BADDB);
+    EXPECT_FALSE(exists(HKEY_LOCAL_MACHINE, "Software\\Written"));
+}
+
+// The next call works on the file at the path; handles opened before then
+// fail instead of writing where no other process looks.
+TEST_F(RegistryFile, ADeletedOrReplacedFileIsFollowedAndOlderHandlesFail)
+{
+    for (const bool replaced : {false, true}) {
+        SCOPED_TRACE(replaced ? "replaced by another registry" : "deleted");
+        const auto other = folder_ / "other.db";
+        if (replaced) {
+            ScratchRegistry::use_file(other);
+            make(HKEY_CURRENT_USER, "Software\\FromOther");
+        }
+        ScratchRegistry::use_file(file_);
+        Key before(create(HKEY_CURRENT_USER, "Software\\Before"));
+        ASSERT_EQ(set_string(before, "first", "1"), ERROR_SUCCESS);
+        if (replaced)
+            std::filesystem::rename(other, file_);
+        else
+            std::filesystem::remove(file_);
+
+        EXPECT_EQ(set_string(before, "second", "2"), ERROR_KEY_DELETED);
+        make(HKEY_CURRENT_USER, "Software\\After");
+        EXPECT_EQ(run_sql(file_, "SELECT 1 FROM keys WHERE fold = CAST('AFTER' AS BLOB)"), "1");
+        EXPECT_EQ(exists(HKEY_CURRENT_USER, "Software\\FromOther"), replaced);
+        EXPECT_FALSE(exists(HKEY_CURRENT_USER, "Software\\Before"));
+        before.release();
+        MorvaneRegistryReset();
+        std::filesystem::remove(file_);
+    }
+}
+
+TEST_F(RegistryFile, AReadOnlyFileServesReadsAndDeniesWrites)
+{
+    ASSERT_EQ(set_string(Key(create(HKEY_CURRENT_USER, "Software\\Sample")), "kept", "yes"), ERROR_SUCCESS);
+    MorvaneRegistryReset();
+    ASSERT_EQ(chmod(file_.c_str(), 0444), 0);
+    ASSERT_EQ(chmod(folder_.c_str(), 0755), 0);
+    // In a child: the number of the first check that failed, 0 when all held.
+    // The superuser can write any file, so a child run by it gives up its rights first.
+    const int failed = ChildProcess([] {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            return 10;
+        Key key, created;
+        if (open(HKEY_CURRENT_USER, "Software\\Sample", key) != 0 || query_string(key, "kept") != "yes")
+            return 1;
+        const LSTATUS writes[] = {set_string(key, "new", "x"), RegDeleteValueA(key, "kept"),
+                                  LSTATUS(MorvaneRegistryBeginUpdate()),
+                                  RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\New", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, created.out(), nullptr)};
+        for (std::size_t i = 0; i < std::size(writes); ++i)
+            if (writes[i] != ERROR_ACCESS_DENIED)
+                return int(2 + i);
+        return 0;
+    }).wait(std::chrono::seconds(10));
+    EXPECT_EQ(failed, 0);
+    chmod(folder_.c_str(), 0700);
 }
 
 } // namespace

@@ -17,260 +17,163 @@ using morvane::test::RegistryValue;
 
 std::string upper(std::string text)
 {
-    for (char &c : text)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
+    return std::transform(text.begin(), text.end(), text.begin(), ::toupper), text;
 }
-
-struct ModelValue {
-    std::string name;
-    RegistryValue value;
-};
 
 struct ModelKey {
     std::string name; // as first spelt
-    int id = 0;
-    std::map<std::string, ModelKey> subkeys; // by upper-case name: the enumeration order
-    std::vector<ModelValue> values;          // in the order first set
+    int id = 0;       // tells a key from a later one of the same name
+    std::map<std::string, ModelKey> subkeys;                   // by upper-case name: the enumeration order
+    std::vector<std::pair<std::string, RegistryValue>> values; // in the order first set
 
-    ModelValue *value(const std::string &value_name)
+    auto value(const std::string &wanted)
     {
-        for (ModelValue &v : values)
-            if (upper(v.name) == upper(value_name))
-                return &v;
-        return nullptr;
+        return std::find_if(values.begin(), values.end(), [&](auto &v) { return upper(v.first) == upper(wanted); });
+    }
+    void add_to(RegistryTree &tree, const std::string &path) const
+    {
+        tree[path].insert(values.begin(), values.end());
+        for (const auto &[unused, sub] : subkeys)
+            sub.add_to(tree, path.empty() ? sub.name : path + "\\" + sub.name);
     }
 };
 
 struct Handle {
     HKEY key;
-    std::vector<std::string> path; // upper-case names from the root
-    int id;
-};
-
-class Model {
-public:
-    // The key at the path, or null.
-    ModelKey *find(const std::vector<std::string> &path)
-    {
-        ModelKey *key = &root_;
-        for (const std::string &name : path) {
-            auto found = key->subkeys.find(upper(name));
-            if (found == key->subkeys.end())
-                return nullptr;
-            key = &found->second;
-        }
-        return key;
-    }
-    ModelKey *live(const Handle &handle)
-    {
-        ModelKey *key = find(handle.path);
-        return key != nullptr && key->id == handle.id ? key : nullptr;
-    }
-    // Creates what is missing; whether the last level was new.
-    std::pair<ModelKey *, bool> create(const std::vector<std::string> &path)
-    {
-        ModelKey *key = &root_;
-        bool created = false;
-        for (const std::string &name : path) {
-            auto [at, added] = key->subkeys.try_emplace(upper(name));
-            if (added) {
-                at->second.name = name;
-                at->second.id = ++last_id_;
-            }
-            created = added;
-            key = &at->second;
-        }
-        return {key, created};
-    }
-    void erase(const std::vector<std::string> &path)
-    {
-        std::vector<std::string> parent(path.begin(), path.end() - 1);
-        find(parent)->subkeys.erase(upper(path.back()));
-    }
-    RegistryTree tree() const
-    {
-        RegistryTree tree;
-        add(root_, "", tree);
-        return tree;
-    }
-
-private:
-    static void add(const ModelKey &key, const std::string &path, RegistryTree &tree)
-    {
-        auto &values = tree[path];
-        for (const ModelValue &v : key.values)
-            values[v.name] = v.value;
-        for (const auto &[unused, sub] : key.subkeys)
-            add(sub, path.empty() ? sub.name : path + "\\" + sub.name, tree);
-    }
-
-    ModelKey root_;
-    int last_id_ = 0;
+    std::vector<std::string> path;
+    int id; // of the key it was opened on
 };
 
 class RegistryModel : public RegistryTest {
 protected:
     std::mt19937 random_;
-    Model model_;
+    ModelKey root_;
+    int last_id_ = 0;
     std::vector<Handle> handles_;
     std::ostringstream log_;
 
     std::size_t pick(std::size_t count) { return random_() % count; }
 
+    // The key at the path, or null; with create, makes what is missing.
+    ModelKey *find(const std::vector<std::string> &path, bool create = false)
+    {
+        ModelKey *key = &root_;
+        for (const std::string &name : path) {
+            auto at = key->subkeys.find(upper(name));
+            if (at == key->subkeys.end() && !create)
+                return nullptr;
+            if (at == key->subkeys.end())
+                at = key->subkeys.emplace(upper(name), ModelKey{name, ++last_id_, {}, {}}).first;
+            key = &at->second;
+        }
+        return key;
+    }
     // A name of a small pool in a random spelling, so names meet and differ in case.
     std::string name_from(std::initializer_list<const char *> pool)
     {
         std::string name = *(pool.begin() + pick(pool.size()));
         for (char &c : name)
-            if (random_() % 2)
-                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            c = random_() % 2 ? char(::toupper(c)) : c;
         return name;
     }
-    std::vector<std::string> random_path()
-    {
-        std::vector<std::string> path(1 + pick(3));
-        for (std::string &name : path)
-            name = name_from({"alpha", "beta", "zeta", "_u"});
-        return path;
-    }
-    static std::string joined(const std::vector<std::string> &path, std::size_t from = 0)
+    static std::string joined(const std::vector<std::string> &path)
     {
         std::string text;
-        for (std::size_t i = from; i < path.size(); ++i)
-            text += (i > from ? "\\" : "") + path[i];
+        for (const std::string &name : path)
+            text += (text.empty() ? "" : "\\") + name;
         return text;
     }
-    // A handle to start from: the root, or one of the open handles.
-    Handle base()
-    {
-        if (handles_.empty() || pick(3) == 0)
-            return {HKEY_CURRENT_USER, {}, 0};
-        return handles_[pick(handles_.size())];
-    }
-    void keep(HKEY key, std::vector<std::string> path, int id)
-    {
-        handles_.push_back({key, std::move(path), id});
-        if (handles_.size() > 6) {
-            RegCloseKey(handles_.front().key);
-            handles_.erase(handles_.begin());
-        }
-    }
-    void expect(LSTATUS actual, LSTATUS expected)
-    {
-        EXPECT_EQ(actual, expected) << "at the last step of\n" << log_.str();
-    }
+    void expect(LSTATUS actual, LSTATUS expected) { EXPECT_EQ(actual, expected) << "at the last step of\n" << log_.str(); }
 
     void step()
     {
-        Handle from = base();
-        ModelKey *from_key = from.key == HKEY_CURRENT_USER ? model_.find({}) : model_.live(from);
+        // From the root or one of the open handles, whose key may be gone.
+        Handle from{HKEY_CURRENT_USER, {}, 0};
+        if (!handles_.empty() && pick(3) != 0)
+            from = handles_[pick(handles_.size())];
+        ModelKey *from_key = find(from.path);
+        if (from_key != nullptr && from_key->id != from.id)
+            from_key = nullptr;
         const LSTATUS gone = from_key == nullptr ? ERROR_KEY_DELETED : ERROR_SUCCESS;
-        std::vector<std::string> relative = random_path();
-        std::vector<std::string> path = from.path;
-        path.insert(path.end(), relative.begin(), relative.end());
+        std::vector<std::string> relative(1 + pick(3)), path = from.path;
+        for (std::string &name : relative)
+            path.push_back(name = name_from({"alpha", "beta", "zeta", "_u"}));
         const std::string value_name = name_from({"", "v", "w", "x\\y"});
+        ModelKey *target = gone ? nullptr : find(path);
+        auto existing = gone ? decltype(from_key->value("")){} : from_key->value(value_name);
+        const bool has_value = !gone && existing != from_key->values.end();
+        const LSTATUS found_or_not = gone ? gone : target ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+        const LSTATUS value_found = gone ? gone : has_value ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+        HKEY key = nullptr;
         log_ << "[" << joined(from.path) << "] ";
         switch (pick(8)) {
         case 0: {
             log_ << "create " << joined(relative) << "\n";
-            HKEY key = nullptr;
             DWORD disposition = 0;
-            const LSTATUS rc = RegCreateKeyExA(from.key, joined(relative).c_str(), 0, nullptr, 0,
-                                               KEY_ALL_ACCESS, nullptr, &key, &disposition);
-            expect(rc, gone);
-            if (rc != ERROR_SUCCESS || gone != ERROR_SUCCESS)
-                break;
-            auto [made, created] = model_.create(path);
-            EXPECT_EQ(disposition, DWORD(created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY))
-                << log_.str();
-            keep(key, path, made->id);
+            expect(RegCreateKeyExA(from.key, joined(relative).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                   nullptr, &key, &disposition), gone);
+            EXPECT_EQ(disposition, DWORD(gone ? 0 : target ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY)) << log_.str();
+            target = gone ? nullptr : find(path, true);
             break;
         }
-        case 1: {
+        case 1:
             log_ << "open " << joined(relative) << "\n";
-            HKEY key = nullptr;
-            const LSTATUS rc = RegOpenKeyExA(from.key, joined(relative).c_str(), 0, KEY_ALL_ACCESS, &key);
-            ModelKey *found = gone ? nullptr : model_.find(path);
-            expect(rc, gone ? gone : found ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
-            if (rc == ERROR_SUCCESS && found != nullptr)
-                keep(key, path, found->id);
+            expect(RegOpenKeyExA(from.key, joined(relative).c_str(), 0, KEY_ALL_ACCESS, &key), found_or_not);
             break;
-        }
         case 2: {
             std::vector<unsigned char> data(pick(12));
             for (unsigned char &byte : data)
                 byte = static_cast<unsigned char>(random_());
             const DWORD type = DWORD(pick(5));
             log_ << "set '" << value_name << "' type " << type << " size " << data.size() << "\n";
-            expect(RegSetValueExA(from.key, value_name.c_str(), 0, type, data.data(), DWORD(data.size())),
-                   gone);
-            if (gone)
-                break;
-            if (ModelValue *existing = from_key->value(value_name))
-                existing->value = {type, data};
-            else
+            expect(RegSetValueExA(from.key, value_name.c_str(), 0, type, data.data(), DWORD(data.size())), gone);
+            if (has_value)
+                existing->second = {type, data};
+            else if (!gone)
                 from_key->values.push_back({value_name, {type, data}});
             break;
         }
-        case 3: {
+        case 3:
             log_ << "delete value '" << value_name << "'\n";
-            const LSTATUS rc = RegDeleteValueA(from.key, value_name.c_str());
-            if (gone) {
-                expect(rc, gone);
-                break;
-            }
-            ModelValue *existing = from_key->value(value_name);
-            expect(rc, existing ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
-            if (existing)
-                from_key->values.erase(from_key->values.begin() + (existing - from_key->values.data()));
+            expect(RegDeleteValueA(from.key, value_name.c_str()), value_found);
+            if (has_value)
+                from_key->values.erase(existing);
             break;
-        }
         case 4: {
             log_ << "delete key " << joined(relative) << "\n";
-            const LSTATUS rc = RegDeleteKeyA(from.key, joined(relative).c_str());
-            ModelKey *found = gone ? nullptr : model_.find(path);
-            expect(rc, gone              ? gone
-                       : found == nullptr ? ERROR_FILE_NOT_FOUND
-                       : !found->subkeys.empty() ? ERROR_ACCESS_DENIED
-                                                 : ERROR_SUCCESS);
-            if (rc == ERROR_SUCCESS && found != nullptr && found->subkeys.empty())
-                model_.erase(path);
+            const bool leaf = target != nullptr && target->subkeys.empty();
+            expect(RegDeleteKeyA(from.key, joined(relative).c_str()),
+                   target != nullptr && !leaf ? ERROR_ACCESS_DENIED : found_or_not);
+            if (leaf)
+                find({path.begin(), path.end() - 1})->subkeys.erase(upper(path.back()));
             break;
         }
         case 5: {
             log_ << "enumerate\n";
-            if (gone) {
-                char name[8];
-                DWORD size = sizeof name;
-                expect(RegEnumKeyExA(from.key, 0, name, &size, nullptr, nullptr, nullptr, nullptr), gone);
+            std::vector<std::string> keys, values;
+            if (gone) // every call on a deleted key's handle is a refusal test's row
                 break;
-            }
-            std::vector<std::string> expected_keys;
             for (const auto &[unused, sub] : from_key->subkeys)
-                expected_keys.push_back(sub.name);
-            EXPECT_EQ(subkeys(from.key), expected_keys) << log_.str();
-            std::vector<std::string> expected_values;
-            for (const ModelValue &v : from_key->values)
-                expected_values.push_back(v.name);
-            EXPECT_EQ(value_names(from.key), expected_values) << log_.str();
+                keys.push_back(sub.name);
+            for (const auto &[name, unused] : from_key->values)
+                values.push_back(name);
+            EXPECT_EQ(subkeys(from.key), keys) << log_.str();
+            EXPECT_EQ(value_names(from.key), values) << log_.str();
             break;
         }
         case 6: {
             log_ << "query info\n";
-            DWORD counts[5] = {};
-            const LSTATUS rc = RegQueryInfoKeyA(from.key, nullptr, nullptr, nullptr, &counts[0],
-                                                &counts[1], nullptr, &counts[2], &counts[3],
-                                                &counts[4], nullptr, nullptr);
-            expect(rc, gone);
-            if (gone || rc != ERROR_SUCCESS)
+            DWORD counts[5] = {}, expected[5] = {};
+            expect(RegQueryInfoKeyA(from.key, nullptr, nullptr, nullptr, &counts[0], &counts[1], nullptr,
+                                    &counts[2], &counts[3], &counts[4], nullptr, nullptr), gone);
+            if (gone)
                 break;
-            DWORD expected[5] = {DWORD(from_key->subkeys.size()), 0, DWORD(from_key->values.size()), 0, 0};
+            expected[0] = DWORD(from_key->subkeys.size()), expected[2] = DWORD(from_key->values.size());
             for (const auto &[unused, sub] : from_key->subkeys)
                 expected[1] = std::max(expected[1], DWORD(sub.name.size()));
-            for (const ModelValue &v : from_key->values) {
-                expected[3] = std::max(expected[3], DWORD(v.name.size()));
-                expected[4] = std::max(expected[4], DWORD(v.value.data.size()));
+            for (const auto &[name, value] : from_key->values) {
+                expected[3] = std::max(expected[3], DWORD(name.size()));
+                expected[4] = std::max(expected[4], DWORD(value.data.size()));
             }
             EXPECT_TRUE(std::equal(counts, counts + 5, expected)) << log_.str();
             break;
@@ -280,22 +183,19 @@ protected:
             DWORD type = 0;
             LSTATUS status = ERROR_SUCCESS;
             const std::vector<BYTE> data = query(from.key, value_name.c_str(), &type, &status);
-            ModelValue *existing = gone ? nullptr : from_key->value(value_name);
-            expect(status, gone ? gone : existing ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
-            if (existing != nullptr) {
-                EXPECT_EQ(type, existing->value.type) << log_.str();
-                EXPECT_EQ(data, existing->value.data) << log_.str();
+            expect(status, value_found);
+            if (has_value) {
+                EXPECT_EQ(RegistryValue({type, data}), existing->second) << log_.str();
             }
-            break;
         }
         }
-    }
-
-    void TearDown() override
-    {
-        for (const Handle &handle : handles_)
-            RegCloseKey(handle.key);
-        RegistryTest::TearDown();
+        if (key != nullptr && target != nullptr) {
+            handles_.push_back({key, path, target->id});
+            if (handles_.size() > 6) {
+                RegCloseKey(handles_.front().key);
+                handles_.erase(handles_.begin());
+            }
+        }
     }
 };
 
@@ -307,8 +207,10 @@ TEST_F(RegistryModel, RandomCallSequencesAgreeWithTheModel)
         log_ << "seed " << seed << ":\n";
         for (int i = 0; i < 250 && !HasFailure(); ++i) {
             step();
+            RegistryTree expected;
+            root_.add_to(expected, "");
             ASSERT_EQ(morvane::test::tree_text(morvane::test::registry_tree(HKEY_CURRENT_USER)),
-                      morvane::test::tree_text(model_.tree()))
+                      morvane::test::tree_text(expected))
                 << "after\n" << log_.str();
         }
         for (const Handle &handle : handles_)
@@ -316,7 +218,7 @@ TEST_F(RegistryModel, RandomCallSequencesAgreeWithTheModel)
         handles_.clear();
         scratch_.reset();
         scratch_ = std::make_unique<morvane::test::ScratchRegistry>();
-        model_ = Model();
+        root_ = ModelKey();
     }
 }
 

@@ -1,6 +1,6 @@
 // A test with a registry of its own (a fresh scratch registry for each test),
-// and short functions for keys and values. The reg command's tests include it
-// too and link the platform runtime alone, so all of it lives in headers.
+// and short functions for keys and values. Header only: the reg command's tests
+// include it and link the platform runtime alone.
 #pragma once
 
 #include "../../support/scratch_registry.h"
@@ -10,9 +10,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // Closes the handle it holds when it goes.
@@ -30,18 +32,9 @@ public:
         handle_ = nullptr;
     }
     HKEY get() const { return handle_; }
-    HKEY release()
-    {
-        HKEY handle = handle_;
-        handle_ = nullptr;
-        return handle;
-    }
+    HKEY release() { return std::exchange(handle_, nullptr); }
     operator HKEY() const { return handle_; }
-    PHKEY out()
-    {
-        reset();
-        return &handle_;
-    }
+    PHKEY out() { return reset(), &handle_; }
 
 private:
     HKEY handle_ = nullptr;
@@ -56,54 +49,30 @@ protected:
         file_ = scratch_->file();
     }
 
-    void TearDown() override { scratch_.reset(); }
-
 public:
-    // Switches this process to another registry file.
-    static void use_file(const std::filesystem::path &file)
-    {
-        morvane::test::ScratchRegistry::use_file(file);
-    }
-
     static HKEY create(HKEY parent, const char *path, REGSAM access = KEY_ALL_ACCESS)
     {
         HKEY key = nullptr;
-        EXPECT_EQ(RegCreateKeyExA(parent, path, 0, nullptr, 0, access, nullptr, &key, nullptr),
-                  ERROR_SUCCESS)
-            << path;
+        EXPECT_EQ(RegCreateKeyExA(parent, path, 0, nullptr, 0, access, nullptr, &key, nullptr), 0) << path;
         return key;
     }
-
-    // stem followed by the number, for families of names.
-    static std::string numbered(const char *stem, int number)
-    {
-        std::string name(stem);
-        name.append(std::to_string(number));
-        return name;
-    }
-
-    // Creates a key and closes it again.
     static void make(HKEY parent, const char *path) { RegCloseKey(create(parent, path)); }
-
     static LSTATUS open(HKEY parent, const char *path, Key &key, REGSAM access = KEY_ALL_ACCESS)
     {
         return RegOpenKeyExA(parent, path, 0, access, key.out());
     }
-
     static bool exists(HKEY parent, const char *path)
     {
         Key key;
         return open(parent, path, key, KEY_READ) == ERROR_SUCCESS;
     }
-
-    // Sets a REG_SZ with its terminator, as callers usually do.
+    // A REG_SZ with its terminator, as callers usually set it.
     static LSTATUS set_string(HKEY key, const char *name, std::string_view text)
     {
         const std::string copy(text);
         return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(copy.c_str()),
                               static_cast<DWORD>(copy.size() + 1));
     }
-
     // The value's bytes, or an empty vector with the status in *status.
     static std::vector<BYTE> query(HKEY key, const char *name, DWORD *type = nullptr,
                                    LSTATUS *status = nullptr)
@@ -115,52 +84,55 @@ public:
             rc = RegQueryValueExA(key, name, nullptr, type, data.data(), &size);
         if (status != nullptr)
             *status = rc;
-        if (rc != ERROR_SUCCESS)
-            return {};
-        data.resize(size);
+        data.resize(rc == ERROR_SUCCESS ? size : 0);
         return data;
     }
-
-    // A REG_SZ read back without its terminator.
+    // A REG_SZ without its terminator.
     static std::string query_string(HKEY key, const char *name)
     {
         std::vector<BYTE> data = query(key, name);
-        std::string text(data.begin(), data.end());
-        if (!text.empty() && text.back() == '\0')
-            text.pop_back();
-        return text;
+        if (!data.empty() && data.back() == 0)
+            data.pop_back();
+        return {data.begin(), data.end()};
     }
-
-    static std::vector<std::string> subkeys(HKEY key)
-    {
-        return names([key](DWORD index, char *name, DWORD *size) {
-            return RegEnumKeyExA(key, index, name, size, nullptr, nullptr, nullptr, nullptr);
-        });
-    }
-
-    static std::vector<std::string> value_names(HKEY key)
-    {
-        return names([key](DWORD index, char *name, DWORD *size) {
-            return RegEnumValueA(key, index, name, size, nullptr, nullptr, nullptr, nullptr);
-        });
-    }
-
-private:
-    // Every name an enumeration call gives, from index 0 to its end.
-    template <typename EnumerateOne>
-    static std::vector<std::string> names(EnumerateOne enumerate_one)
+    // Every subkey name (values: every value name) from index 0 to the end.
+    static std::vector<std::string> subkeys(HKEY key, bool values = false)
     {
         std::vector<std::string> names;
         char name[1024];
         for (DWORD index = 0;; ++index) {
             DWORD size = sizeof name;
-            const LSTATUS rc = enumerate_one(index, name, &size);
+            const LSTATUS rc = values ? RegEnumValueA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr)
+                                      : RegEnumKeyExA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr);
             if (rc != ERROR_SUCCESS) {
                 EXPECT_EQ(rc, ERROR_NO_MORE_ITEMS);
                 return names;
             }
             names.emplace_back(name, size);
         }
+    }
+    static std::vector<std::string> value_names(HKEY key) { return subkeys(key, true); }
+
+    // Every call that takes a key handle, by name, on the handle given.
+    static std::vector<std::pair<const char *, std::function<LSTATUS(HKEY)>>> calls_on_a_handle()
+    {
+        static BYTE data[64];
+        static char name[64];
+        static DWORD size;
+        return {
+            {"open", [](HKEY key) { Key out; return open(key, "X", out); }},
+            {"create", [](HKEY key) { Key out; return RegCreateKeyExA(key, "X", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, out.out(), nullptr); }},
+            {"set value", [](HKEY key) { return set_string(key, "V", "x"); }},
+            {"query value", [](HKEY key) { return RegQueryValueExA(key, "V", nullptr, nullptr, data, &(size = 64)); }},
+            {"delete value", [](HKEY key) { return RegDeleteValueA(key, "V"); }},
+            {"delete key", [](HKEY key) { return RegDeleteKeyA(key, ""); }},
+            {"delete tree", [](HKEY key) { return RegDeleteTreeA(key, nullptr); }},
+            {"enumerate keys", [](HKEY key) { return RegEnumKeyExA(key, 0, name, &(size = 64), nullptr, nullptr, nullptr, nullptr); }},
+            {"enumerate values", [](HKEY key) { return RegEnumValueA(key, 0, name, &(size = 64), nullptr, nullptr, nullptr, nullptr); }},
+            {"query info", [](HKEY key) {
+                 return RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+             }},
+        };
     }
 
 protected:

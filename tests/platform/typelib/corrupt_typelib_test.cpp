@@ -1,10 +1,11 @@
 // Type library files are read without trusting them: truncated, damaged or
-// inconsistent files are refused with a type-library error, and whatever is
-// accepted can be walked completely.
+// inconsistent files, and files that are no type library, are refused with a
+// type-library error; whatever is accepted can be walked completely.
 #include "typelib_files.h"
-#include "typelib_walk.h"
 
 #include "typelib/tlb_format.h"
+
+#include <morvane.h>
 
 #include <gtest/gtest.h>
 
@@ -13,13 +14,13 @@
 #include <cstring>
 
 using namespace typelib_test;
+using namespace mvtlb;
 
 namespace {
 
 // The component's type library with accessors for its tables.
-class File {
-public:
-    File() : bytes(component_typelib()) {}
+struct File {
+    std::vector<std::uint8_t> bytes = component_typelib();
 
     std::uint32_t get32(std::size_t at) const
     {
@@ -27,165 +28,139 @@ public:
         std::memcpy(&value, bytes.data() + at, sizeof value);
         return value;
     }
-    void set16(std::size_t at, std::uint16_t value) { std::memcpy(bytes.data() + at, &value, sizeof value); }
-    void set32(std::size_t at, std::uint32_t value) { std::memcpy(bytes.data() + at, &value, sizeof value); }
-    std::size_t directory(std::uint32_t table) const
-    {
-        return mvtlb::header::directory + table * mvtlb::kDirectoryEntrySize;
-    }
-    std::uint32_t count(std::uint32_t table) const { return get32(directory(table) + 4); }
+    void set(std::size_t at, std::uint32_t value, int width) { std::memcpy(&bytes[at], &value, std::size_t(width)); }
+    static std::size_t directory(std::uint32_t table) { return header::directory + table * kDirectoryEntrySize; }
     // Offset of a field of record `index` of a table.
     std::size_t field(std::uint32_t table, std::uint32_t index, std::size_t offset) const
     {
-        return get32(directory(table)) + index * mvtlb::kRecordSize[table] + offset;
+        return get32(directory(table)) + index * kRecordSize[table] + offset;
     }
-
-    std::vector<std::uint8_t> bytes;
 };
 
-class CorruptTypeLib : public ::testing::Test {
-protected:
-    HRESULT load_bytes(const std::vector<std::uint8_t> &bytes)
-    {
-        ITypeLib *library = reinterpret_cast<ITypeLib *>(1);
-        const HRESULT hr = load_memory(bytes, &library);
-        if (SUCCEEDED(hr)) {
-            walk(library);
-            library->Release();
-        } else {
-            EXPECT_EQ(library, nullptr);
-        }
-        return hr;
-    }
+HRESULT load_bytes(const std::vector<std::uint8_t> &bytes)
+{
+    ITypeLib *library = reinterpret_cast<ITypeLib *>(1);
+    const HRESULT hr = load_memory(bytes, &library);
+    if (SUCCEEDED(hr))
+        walk(library), library->Release();
+    else
+        EXPECT_EQ(library, nullptr);
+    return hr;
+}
 
-    ScratchFolder folder_;
-};
+constexpr std::uint32_t kHeader = 0xFFFF; // a row's table: the offset is absolute
+constexpr std::uint32_t kPastFile = 0xFFFFFFFEu, kDataLength = 0xFFFFFFFDu; // values taken from the file
 
 } // namespace
 
-TEST_F(CorruptTypeLib, TheIntactFileLoadsAndEveryTruncationIsRefused)
+TEST(CorruptTypeLib, InconsistentStructureIsRefused)
 {
-    const std::vector<std::uint8_t> whole = File().bytes;
-    EXPECT_EQ(load_bytes(whole), S_OK);
-    for (std::size_t length = 0; length < whole.size(); ++length) {
-        const HRESULT hr = load_bytes({whole.begin(), whole.begin() + static_cast<long>(length)});
-        EXPECT_TRUE(hr == TYPE_E_INVDATAREAD || hr == TYPE_E_UNSUPFORMAT || hr == TYPE_E_CANTLOADLIBRARY)
-            << "length " << length << " gave " << std::hex << hr;
-    }
-}
-
-TEST_F(CorruptTypeLib, InconsistentStructureIsRefused)
-{
-    struct Case {
+    const struct {
         const char *what;
-        void (*damage)(File &);
+        std::uint32_t table, index;
+        std::size_t offset;
+        int width;
+        std::uint32_t value;
         HRESULT expected;
+    } cases[] = {
+        {"another major version", kHeader, 0, header::major, 2, 2, TYPE_E_UNSUPFORMAT},
+        {"size field larger than the file", kHeader, 0, header::file_size, 4, kPastFile, TYPE_E_INVDATAREAD},
+        {"too few tables", kHeader, 0, header::table_count, 4, 8, TYPE_E_INVDATAREAD},
+        {"a table past the end", kHeader, 0, File::directory(kFuncTable), 4, kPastFile, TYPE_E_INVDATAREAD},
+        {"a record count that wraps", kHeader, 0, File::directory(kParamTable) + 4, 4, 0x80000000u,
+         TYPE_E_INVDATAREAD},
+        {"two libraries", kHeader, 0, File::directory(kLibraryTable) + 4, 4, 2, TYPE_E_INVDATAREAD},
+        {"a string past its data", kStringTable, 0, string_ref::length, 4, 0xFFFFFFF0u, TYPE_E_INVDATAREAD},
+        {"strings sharing bytes", kStringTable, 0, string_ref::length, 4, kDataLength, TYPE_E_INVDATAREAD},
+        {"a UTF-8 lead byte without its follower", kStringData, 0, 0, 1, 0xC0, TYPE_E_INVDATAREAD},
+        {"overlong UTF-8", kStringData, 0, 0, 3, 0x8181E0, TYPE_E_INVDATAREAD},
+        {"a name index out of range", kTypeTable, 1, type::name, 4, 0x7FFFFFFFu, TYPE_E_INVDATAREAD},
+        {"members not owned in order", kTypeTable, 2, type::first_func, 4, 0, TYPE_E_INVDATAREAD},
+        {"a member outside its table", kFuncTable, 0, func::vft_slot, 2, 29, TYPE_E_INVDATAREAD},
+        {"an unknown invoke kind", kFuncTable, 0, func::invkind, 2, 3, TYPE_E_INVDATAREAD},
+        {"an unknown type kind", kTypeTable, 0, type::kind, 2, TKIND_MODULE, TYPE_E_INVDATAREAD},
+        {"an interface that is its own base", kImplTable, 3, impl::ref, 4, 2, TYPE_E_INVDATAREAD},
+        {"an import that does not exist", kImplTable, 0, impl::ref, 4, 0x80000009u, TYPE_E_INVDATAREAD},
+        {"a parameter with a default value", kParamTable, 0, param::flags, 2, PARAMFLAG_FHASDEFAULT,
+         TYPE_E_INVDATAREAD},
     };
-    const Case cases[] = {
-        {"another major version", [](File &f) { f.set16(mvtlb::header::major, 2); }, TYPE_E_UNSUPFORMAT},
-        {"size field larger than the file",
-         [](File &f) { f.set32(mvtlb::header::file_size, static_cast<std::uint32_t>(f.bytes.size() + 1)); },
-         TYPE_E_INVDATAREAD},
-        {"bytes after the end", [](File &f) { f.bytes.push_back(0); }, TYPE_E_INVDATAREAD},
-        {"too few tables", [](File &f) { f.set32(mvtlb::header::table_count, 8); }, TYPE_E_INVDATAREAD},
-        {"a table past the end",
-         [](File &f) { f.set32(f.directory(mvtlb::kFuncTable), static_cast<std::uint32_t>(f.bytes.size())); },
-         TYPE_E_INVDATAREAD},
-        {"a record count that wraps",
-         [](File &f) { f.set32(f.directory(mvtlb::kParamTable) + 4, 0x80000000u); }, TYPE_E_INVDATAREAD},
-        {"a string past its data",
-         [](File &f) { f.set32(f.field(mvtlb::kStringTable, 0, mvtlb::string_ref::length), 0xFFFFFFF0u); },
-         TYPE_E_INVDATAREAD},
-        {"strings sharing bytes",
-         [](File &f) {
-             f.set32(f.field(mvtlb::kStringTable, 0, mvtlb::string_ref::length), f.count(mvtlb::kStringData));
-         },
-         TYPE_E_INVDATAREAD},
-        {"malformed UTF-8",
-         [](File &f) { f.bytes[f.field(mvtlb::kStringData, 0, 0)] = 0xC0; }, TYPE_E_INVDATAREAD},
-        {"a name index out of range",
-         [](File &f) { f.set32(f.field(mvtlb::kTypeTable, 1, mvtlb::type::name), 0x7FFFFFFFu); },
-         TYPE_E_INVDATAREAD},
-        {"members not owned in order",
-         [](File &f) { f.set32(f.field(mvtlb::kTypeTable, 2, mvtlb::type::first_func), 0); },
-         TYPE_E_INVDATAREAD},
-        {"a member outside its table",
-         [](File &f) { f.set16(f.field(mvtlb::kFuncTable, 0, mvtlb::func::vft_slot), 29); },
-         TYPE_E_INVDATAREAD},
-        {"an unknown invoke kind",
-         [](File &f) { f.set16(f.field(mvtlb::kFuncTable, 0, mvtlb::func::invkind), 3); },
-         TYPE_E_INVDATAREAD},
-        {"an unknown type kind",
-         [](File &f) { f.set16(f.field(mvtlb::kTypeTable, 0, mvtlb::type::kind), TKIND_MODULE); },
-         TYPE_E_INVDATAREAD},
-        {"a type node pointing at itself",
-         [](File &f) {
-             f.set16(f.field(mvtlb::kTypeDescTable, 0, mvtlb::typedesc::vt), VT_PTR);
-             f.set32(f.field(mvtlb::kTypeDescTable, 0, mvtlb::typedesc::ref), 0);
-         },
-         TYPE_E_INVDATAREAD},
-        {"an interface that is its own base",
-         [](File &f) { f.set32(f.field(mvtlb::kImplTable, 3, mvtlb::impl::ref), 2); }, TYPE_E_INVDATAREAD},
-        {"an import that does not exist",
-         [](File &f) { f.set32(f.field(mvtlb::kImplTable, 0, mvtlb::impl::ref), 0x80000009u); },
-         TYPE_E_INVDATAREAD},
-        {"a parameter with a default value",
-         [](File &f) { f.set16(f.field(mvtlb::kParamTable, 0, mvtlb::param::flags), PARAMFLAG_FHASDEFAULT); },
-         TYPE_E_INVDATAREAD},
-        {"two libraries", [](File &f) { f.set32(f.directory(mvtlb::kLibraryTable) + 4, 2); }, TYPE_E_INVDATAREAD},
-    };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         File file;
-        c.damage(file);
+        const std::uint32_t value = c.value == kPastFile     ? static_cast<std::uint32_t>(file.bytes.size() + 1)
+                                    : c.value == kDataLength ? file.get32(File::directory(kStringData) + 4)
+                                                             : c.value;
+        file.set(c.table == kHeader ? c.offset : file.field(c.table, c.index, c.offset), value, c.width);
         EXPECT_EQ(load_bytes(file.bytes), c.expected);
     }
+    const std::vector<std::uint8_t> whole = File().bytes;
+    EXPECT_EQ(load_bytes(whole), S_OK);
+    std::vector<std::uint8_t> longer = whole;
+    longer.push_back(0);
+    EXPECT_EQ(load_bytes(longer), TYPE_E_INVDATAREAD) << "bytes after the end";
+    for (const std::size_t length : {kHeaderSize - 1, whole.size() / 2, whole.size() - 1})
+        EXPECT_EQ(load_bytes({whole.begin(), whole.begin() + static_cast<long>(length)}), TYPE_E_INVDATAREAD)
+            << "cut at " << length;
 }
 
-TEST_F(CorruptTypeLib, DeepPointerChainsAreRefused)
+TEST(CorruptTypeLib, PointerChainsThatLoopOrRunDeepAreRefused)
 {
-    // Nodes 1 to 8 become pointers, each to the one before: nine nodes in one chain.
-    File file;
-    ASSERT_GE(file.count(mvtlb::kTypeDescTable), 9u);
-    for (std::uint32_t i = 1; i < 9; ++i) {
-        file.set16(file.field(mvtlb::kTypeDescTable, i, mvtlb::typedesc::vt), VT_PTR);
-        file.set32(file.field(mvtlb::kTypeDescTable, i, mvtlb::typedesc::ref), i - 1);
+    // A node pointing at itself; then nodes 1 to 8 pointing each to the one before.
+    for (const std::uint32_t links : {0u, 8u}) {
+        File file;
+        for (std::uint32_t i = 0; i <= links; ++i) {
+            file.set(file.field(kTypeDescTable, i, typedesc::vt), i == 0 && links ? VT_I4 : VT_PTR, 2);
+            file.set(file.field(kTypeDescTable, i, typedesc::ref), i == 0 ? 0 : i - 1, 4);
+        }
+        EXPECT_EQ(load_bytes(file.bytes), TYPE_E_INVDATAREAD) << links;
     }
-    file.set16(file.field(mvtlb::kTypeDescTable, 0, mvtlb::typedesc::vt), VT_I4);
-    file.set32(file.field(mvtlb::kTypeDescTable, 0, mvtlb::typedesc::ref), 0);
-    EXPECT_EQ(load_bytes(file.bytes), TYPE_E_INVDATAREAD);
 }
 
-TEST_F(CorruptTypeLib, ALaterMinorVersionWithMoreTablesIsRead)
+TEST(CorruptTypeLib, ALaterMinorVersionWithMoreTablesIsRead)
 {
     // Insert a tenth, empty directory entry and move every table up by its size.
     File file;
-    const std::size_t grow = mvtlb::kDirectoryEntrySize;
-    for (std::uint32_t t = 0; t < mvtlb::kTableCount; ++t)
-        file.set32(file.directory(t), file.get32(file.directory(t)) + static_cast<std::uint32_t>(grow));
-    file.bytes.insert(file.bytes.begin() + static_cast<long>(mvtlb::kHeaderSize), grow, 0);
-    file.set32(mvtlb::header::table_count, mvtlb::kTableCount + 1);
-    file.set16(mvtlb::header::minor, 1);
-    file.set32(mvtlb::header::file_size, static_cast<std::uint32_t>(file.bytes.size()));
-    ITypeLib *library = nullptr;
-    ASSERT_EQ(load(folder_.write("later.tlb", file.bytes), &library), S_OK);
-    EXPECT_EQ(library->GetTypeInfoCount(), 3u);
-    library->Release();
+    for (std::uint32_t t = 0; t < kTableCount; ++t)
+        file.set(File::directory(t), file.get32(File::directory(t)) + kDirectoryEntrySize, 4);
+    file.bytes.insert(file.bytes.begin() + static_cast<long>(kHeaderSize), kDirectoryEntrySize, 0);
+    file.set(header::table_count, kTableCount + 1, 4);
+    file.set(header::minor, 1, 2);
+    file.set(header::file_size, static_cast<std::uint32_t>(file.bytes.size()), 4);
+    EXPECT_EQ(load_bytes(file.bytes), S_OK);
 }
 
-TEST_F(CorruptTypeLib, FilesThatAreNoTypeLibraryCannotBeLoaded)
+// A module that carries the library as its resource "TYPELIB" 1 loads like the
+// library file; anything else is refused without waiting or crashing.
+TEST(CorruptTypeLib, OnlyTypeLibrariesAndModulesCarryingOneLoad)
 {
-    ITypeLib *library = reinterpret_cast<ITypeLib *>(1);
-    EXPECT_EQ(load(folder_.path() / "missing.tlb", &library), TYPE_E_CANTLOADLIBRARY);
-    EXPECT_EQ(library, nullptr);
-    EXPECT_EQ(load(folder_.path(), &library), TYPE_E_CANTLOADLIBRARY);
-    const auto pipe = folder_.path() / "pipe.tlb";
+    ITypeLib *library = nullptr;
+    ASSERT_EQ(load(TYPELIB_MODULE, &library), S_OK);
+    EXPECT_GE(walk(library), 23u) << "the library is read in whole";
+    ITypeInfo *info = nullptr;
+    EXPECT_EQ(library->GetTypeInfoOfGuid(IID_IMorvane, &info), S_OK);
+    info->Release();
+    library->Release();
+
+    ScratchFolder folder;
+    const auto pipe = folder.path() / "pipe.tlb";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    EXPECT_EQ(load(pipe, &library), TYPE_E_CANTLOADLIBRARY); // refused, not waited on
-    EXPECT_EQ(load_bytes({}), TYPE_E_CANTLOADLIBRARY);
-    const std::string text = "library MORVANELib {}";
-    EXPECT_EQ(load_bytes(std::vector<std::uint8_t>(text.begin(), text.end())), TYPE_E_CANTLOADLIBRARY);
+    const std::pair<std::filesystem::path, HRESULT> refused[] = {
+        {TYPELIB_MODULE_BARE, TYPE_E_CANTLOADLIBRARY},
+        {TYPELIB_MODULE_OTHER, TYPE_E_CANTLOADLIBRARY}, // another number, or another type
+        {TYPELIB_MODULE_DAMAGED, TYPE_E_INVDATAREAD},
+        {folder.write("broken.so", {0x7F, 'E', 'L', 'F', 2, 1, 1, 0}), TYPE_E_CANTLOADLIBRARY},
+        {folder.write("empty.tlb", {}), TYPE_E_CANTLOADLIBRARY},
+        {folder.write("text.tlb", {'l', 'i', 'b', 'r', 'a', 'r', 'y', ' ', '{', '}'}), TYPE_E_CANTLOADLIBRARY},
+        {folder.path() / "missing.tlb", TYPE_E_CANTLOADLIBRARY},
+        {folder.path(), TYPE_E_CANTLOADLIBRARY},
+        {pipe, TYPE_E_CANTLOADLIBRARY},
+        {"", TYPE_E_CANTLOADLIBRARY},
+    };
+    for (const auto &[file, expected] : refused) {
+        library = reinterpret_cast<ITypeLib *>(1);
+        EXPECT_EQ(load(file, &library), expected) << file;
+        EXPECT_EQ(library, nullptr);
+    }
     EXPECT_EQ(LoadTypeLib(nullptr, &library), E_INVALIDARG);
     EXPECT_EQ(LoadTypeLib(u"x.tlb", nullptr), E_INVALIDARG);
-    EXPECT_EQ(LoadTypeLib(u"", &library), TYPE_E_CANTLOADLIBRARY);
 }

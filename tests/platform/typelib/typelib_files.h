@@ -1,31 +1,35 @@
-// Helpers of the type library tests: the compiled type library of the component,
-// text conversions and loading from a file.
+// Helpers of the type library tests: the component's compiled library, text
+// conversion and loading from a file or from memory.
 #pragma once
 
-#include <windows.h>
+#include "scratch_folder.h" // also brings <filesystem>, <string> and <vector>
+#include "typelib_walk.h"     // also brings <windows.h>
 
-#include <cstdint>
-#include <filesystem>
-#include <string>
-#include <vector>
-
-#include "scratch_folder.h"
-#include "typelib_walk.h"
+#include <fstream>
+#include <iterator>
 
 namespace typelib_test {
 
 using test_support::load_memory;
+using test_support::ScratchFolder;
 using test_support::walk;
 
 // The component's type library as the build compiled it.
-std::vector<std::uint8_t> component_typelib();
+inline std::vector<std::uint8_t> component_typelib()
+{
+    std::ifstream in(MORVANE_TYPELIB, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
 
-using test_support::ScratchFolder;
+inline std::string narrow(const OLECHAR *text)
+{
+    return text ? std::string(text, text + std::char_traits<char16_t>::length(text)) : std::string();
+}
 
-std::u16string wide(const std::string &text);
-std::string narrow(const OLECHAR *text);
-
-// LoadTypeLib of a file.
-HRESULT load(const std::filesystem::path &file, ITypeLib **library);
+inline HRESULT load(const std::filesystem::path &file, ITypeLib **library)
+{
+    const std::string path = file.string();
+    return LoadTypeLib(std::u16string(path.begin(), path.end()).c_str(), library);
+}
 
 } // namespace typelib_test

@@ -4,50 +4,26 @@
 #include <stddef.h>
 
 _Static_assert(sizeof(TYPEDESC) == 16, "TYPEDESC is 16 bytes");
-_Static_assert(offsetof(TYPEDESC, vt) == 8, "TYPEDESC.vt at 8");
-_Static_assert(sizeof(IDLDESC) == 16, "IDLDESC is 16 bytes");
-_Static_assert(sizeof(PARAMDESC) == 16, "PARAMDESC is 16 bytes");
 _Static_assert(sizeof(ELEMDESC) == 32, "ELEMDESC is 32 bytes");
-_Static_assert(offsetof(ELEMDESC, paramdesc) == 16, "ELEMDESC.paramdesc at 16");
 _Static_assert(sizeof(TYPEATTR) == 96, "TYPEATTR is 96 bytes");
-_Static_assert(offsetof(TYPEATTR, lpstrSchema) == 32, "TYPEATTR.lpstrSchema at 32");
-_Static_assert(offsetof(TYPEATTR, cFuncs) == 48, "TYPEATTR.cFuncs at 48");
-_Static_assert(offsetof(TYPEATTR, cbSizeVft) == 54, "TYPEATTR.cbSizeVft at 54");
 _Static_assert(offsetof(TYPEATTR, wTypeFlags) == 58, "TYPEATTR.wTypeFlags at 58");
-_Static_assert(offsetof(TYPEATTR, tdescAlias) == 64, "TYPEATTR.tdescAlias at 64");
-_Static_assert(offsetof(TYPEATTR, idldescType) == 80, "TYPEATTR.idldescType at 80");
 _Static_assert(sizeof(FUNCDESC) == 88, "FUNCDESC is 88 bytes");
-_Static_assert(offsetof(FUNCDESC, lprgelemdescParam) == 16, "FUNCDESC.lprgelemdescParam at 16");
-_Static_assert(offsetof(FUNCDESC, funckind) == 24, "FUNCDESC.funckind at 24");
-_Static_assert(offsetof(FUNCDESC, cParams) == 36, "FUNCDESC.cParams at 36");
 _Static_assert(offsetof(FUNCDESC, oVft) == 40, "FUNCDESC.oVft at 40");
-_Static_assert(offsetof(FUNCDESC, elemdescFunc) == 48, "FUNCDESC.elemdescFunc at 48");
-_Static_assert(offsetof(FUNCDESC, wFuncFlags) == 80, "FUNCDESC.wFuncFlags at 80");
-_Static_assert(sizeof(VARDESC) == 64, "VARDESC is 64 bytes");
 _Static_assert(sizeof(TLIBATTR) == 32, "TLIBATTR is 32 bytes");
-_Static_assert(offsetof(TLIBATTR, syskind) == 20, "TLIBATTR.syskind at 20");
 _Static_assert(offsetof(TLIBATTR, wLibFlags) == 28, "TLIBATTR.wLibFlags at 28");
-_Static_assert(sizeof(CUSTDATAITEM) == 40, "CUSTDATAITEM is 40 bytes");
 
-_Static_assert(offsetof(ITypeLibVtbl, GetTypeInfoCount) == 3 * sizeof(void *), "ITypeLib slot 3");
-_Static_assert(offsetof(ITypeLibVtbl, FindName) == 11 * sizeof(void *), "ITypeLib slot 11");
 _Static_assert(sizeof(ITypeLibVtbl) == 13 * sizeof(void *), "ITypeLib has 13 slots");
-_Static_assert(offsetof(ITypeInfoVtbl, GetIDsOfNames) == 10 * sizeof(void *), "ITypeInfo slot 10");
-_Static_assert(offsetof(ITypeInfoVtbl, Invoke) == 11 * sizeof(void *), "ITypeInfo slot 11");
-_Static_assert(offsetof(ITypeInfoVtbl, GetContainingTypeLib) == 18 * sizeof(void *), "ITypeInfo slot 18");
 _Static_assert(sizeof(ITypeInfoVtbl) == 22 * sizeof(void *), "ITypeInfo has 22 slots");
-_Static_assert(offsetof(ITypeInfo2Vtbl, GetTypeKind) == 22 * sizeof(void *), "ITypeInfo2 slot 22");
-_Static_assert(offsetof(ITypeInfo2Vtbl, GetDocumentation2) == 31 * sizeof(void *), "ITypeInfo2 slot 31");
 _Static_assert(sizeof(ITypeInfo2Vtbl) == 37 * sizeof(void *), "ITypeInfo2 has 37 slots");
 
-/* Reads a library through its C table: the count of its types and the kind of the first. */
+/* Reads through the C tables: the count of a library's types and the kind of the
+ * first; the member count of a description. */
 UINT typelib_c_count_and_kind(ITypeLib *library, TYPEKIND *first_kind)
 {
     library->lpVtbl->GetTypeInfoType(library, 0, first_kind);
     return library->lpVtbl->GetTypeInfoCount(library);
 }
 
-/* Reads the member count of a description through the C tables. */
 int typelib_c_member_count(ITypeInfo *info)
 {
     TYPEATTR *attr = NULL;

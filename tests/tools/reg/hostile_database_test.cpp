@@ -1,26 +1,11 @@
 // A registry file edited outside the registry calls: over-long names and a
 // parent cycle are reported, without looping, and never hide their siblings.
 #include "reg_run.h"
-
-#include <sqlite3.h>
+#include "registry_sql.h"
 
 namespace {
 
-class HostileDatabase : public RegTool {
-protected:
-    // Runs SQL on the registry file as another program would.
-    void edit(const std::string &sql)
-    {
-        sqlite3 *db = nullptr;
-        ASSERT_EQ(sqlite3_open(file_.c_str(), &db), SQLITE_OK);
-        sqlite3_busy_timeout(db, 5000);
-        char *message = nullptr;
-        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message), SQLITE_OK)
-            << (message ? message : "");
-        sqlite3_free(message);
-        sqlite3_close(db);
-    }
-};
+using HostileDatabase = RegTool;
 
 // A name one byte over the limit among names that fit: the enumeration says
 // ERROR_MORE_DATA, and reg reports it and shows the others.
@@ -29,10 +14,10 @@ TEST_F(HostileDatabase, AnOverlongNameIsReportedAndItsSiblingsShown)
     Key key(create(HKEY_CURRENT_USER, "Software\\Odd"));
     ASSERT_EQ(set_string(key, "kept", "shown"), ERROR_SUCCESS);
     make(key, "Zed");
-    edit("INSERT INTO vals(key, name, fold, type, data) SELECT id, zeroblob(16384), x'00', 1,"
-         " x'00' FROM keys WHERE fold = CAST('ODD' AS BLOB);"
-         "INSERT INTO keys(parent, name, fold, written) SELECT id, zeroblob(256), x'00', 0"
-         " FROM keys WHERE fold = CAST('ODD' AS BLOB)");
+    ASSERT_EQ(run_sql(file_, "INSERT INTO vals(key, name, fold, type, data) SELECT id, zeroblob(16384), x'00', 1,"
+                             " x'00' FROM keys WHERE fold = CAST('ODD' AS BLOB);"
+                             "INSERT INTO keys(parent, name, fold, written) SELECT id, zeroblob(256), x'00', 0"
+                             " FROM keys WHERE fold = CAST('ODD' AS BLOB)"), "");
 
     char name[16384];
     DWORD size = sizeof name;
@@ -54,8 +39,8 @@ TEST_F(HostileDatabase, AParentCycleFailsDeletionAndQueryWithoutSpinning)
 {
     make(HKEY_CURRENT_USER, "Software\\Loop\\Back");
     Key kept(create(HKEY_LOCAL_MACHINE, "Software\\Kept"));
-    edit("UPDATE keys SET parent = (SELECT id FROM keys WHERE fold = CAST('BACK' AS BLOB)),"
-         " name = CAST(name AS BLOB), fold = CAST(fold AS BLOB) WHERE id = 2");
+    ASSERT_EQ(run_sql(file_, "UPDATE keys SET parent = (SELECT id FROM keys WHERE fold = CAST('BACK' AS BLOB)),"
+                             " name = CAST(name AS BLOB), fold = CAST(fold AS BLOB) WHERE id = 2"), "");
 
     EXPECT_EQ(RegDeleteTreeA(HKEY_CURRENT_USER, "Software"), ERROR_BADDB);
     EXPECT_TRUE(exists(HKEY_CURRENT_USER, "Software\\Loop\\Back"));

@@ -120,7 +120,7 @@ TEST_F(RegTool, FailuresNameTheKeyAndTheReason)
     EXPECT_TRUE(exists(HKEY_CLASSES_ROOT, "CLSID"));
     const auto directory = folder_ / "directory.db"; // a database that cannot be opened
     std::filesystem::create_directory(directory);
-    use_file(directory);
+    morvane::test::ScratchRegistry::use_file(directory);
     const RegRun run = reg({"query", "HKCU\\Software"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "reg: HKEY_CURRENT_USER\\Software: the registry database cannot be "

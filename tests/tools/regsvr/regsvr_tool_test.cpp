@@ -3,103 +3,47 @@
 // reported with its reason.
 #include "child_process.h"
 #include "registry_fixture.h"
+#include "registry_sql.h"
+#include "registry_tree.h"
 
 #include <fstream>
-#include <iterator>
 #include <set>
-#include <sqlite3.h>
 #include <sys/stat.h>
 
 namespace {
 
 using namespace std::chrono_literals;
-
-const std::string regsvr_tool = REGSVR_TOOL;
-
 using morvane::test::ChildProcess;
 
-// regsvr with these arguments, run as a child process.
+// regsvr with these arguments, in the registry MORVANE_REGISTRY names.
 morvane::test::ChildRun regsvr_run(std::vector<std::string> args)
 {
-    args.insert(args.begin(), regsvr_tool);
-    return {args};
+    args.insert(args.begin(), REGSVR_TOOL);
+    return {args, "", {}, 60s};
 }
 
-struct RegsvrRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-// Every key below key with its values, one line each, in order.
-void dump(HKEY key, const std::string &path, std::string &text)
+morvane::test::ChildResult regsvr(const std::vector<std::string> &args)
 {
-    for (const std::string &name : RegistryTest::value_names(key)) {
-        const std::vector<BYTE> data = RegistryTest::query(key, name.c_str());
-        text += path + " [" + name + "] " + std::string(data.begin(), data.end()) + "\n";
-    }
-    for (const std::string &name : RegistryTest::subkeys(key)) {
-        text += path + "\\" + name + "\n";
-        Key child;
-        if (RegistryTest::open(key, name.c_str(), child, KEY_READ) == ERROR_SUCCESS)
-            dump(child, path + "\\" + name, text);
-    }
+    return morvane::test::run_child(regsvr_run(args));
 }
 
-std::string classes_root()
-{
-    std::string text;
-    dump(HKEY_CLASSES_ROOT, "HKCR", text);
-    return text;
-}
+std::string classes_root() { return morvane::test::tree_text(morvane::test::registry_tree(HKEY_CLASSES_ROOT)); }
 
-class Regsvr : public RegistryTest {
-protected:
-    RegsvrRun regsvr(const std::vector<std::string> &args)
-    {
-        const auto out = folder_ / "out", err = folder_ / "err";
-        std::string command = "'" + regsvr_tool + "'";
-        for (const std::string &arg : args)
-            command += " '" + arg + "'";
-        command += " </dev/null >'" + out.string() + "' 2>'" + err.string() + "'";
-        const int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read(out), read(err)};
-    }
-
-    static std::string read(const std::filesystem::path &path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-
-    // A second component: the same module under another name.
-    std::string other_module()
-    {
-        const auto copy = folder_ / "Other.so";
-        std::filesystem::copy_file(MORVANE_MODULE, copy);
-        return copy.string();
-    }
-
-    // What the registry holds after each serial order of the operations:
-    // nothing (as new, or after a removal) or one module's registration.
-    std::set<std::string> serial_states(const std::vector<std::string> &modules)
-    {
-        std::set<std::string> states{classes_root()};
-        for (const std::string &module : modules) {
-            EXPECT_EQ(regsvr({"-s", module}).status, 0);
-            states.insert(classes_root());
-            EXPECT_EQ(regsvr({"-s", "-u", module}).status, 0);
-            states.insert(classes_root());
-        }
-        return states;
-    }
-};
+using Regsvr = RegistryTest;
 
 TEST_F(Regsvr, ConcurrentRegistrationsAndRemovalsLeaveASerialState)
 {
-    const std::vector<std::string> modules{MORVANE_MODULE, other_module()};
-    const std::set<std::string> states = serial_states(modules);
+    // A second component: the same module under another name.
+    const std::vector<std::string> modules{MORVANE_MODULE, (folder_ / "Other.so").string()};
+    std::filesystem::copy_file(modules[0], modules[1]);
     // As new, after a removal (the shared parent keys stay), and each module's.
+    std::set<std::string> states{classes_root()};
+    for (const std::string &module : modules) {
+        EXPECT_EQ(regsvr({"-s", module}).exit_status, 0);
+        states.insert(classes_root());
+        EXPECT_EQ(regsvr({"-s", "-u", module}).exit_status, 0);
+        states.insert(classes_root());
+    }
     ASSERT_EQ(states.size(), 4u);
     for (int round = 0; round < 6; ++round) {
         std::vector<std::unique_ptr<ChildProcess>> children;
@@ -119,20 +63,17 @@ TEST_F(Regsvr, ConcurrentRegistrationsAndRemovalsLeaveASerialState)
 
 TEST_F(Regsvr, AKilledRegistrationLeavesTheRegistryAsBefore)
 {
-    ASSERT_EQ(regsvr({"-s", MORVANE_MODULE}).status, 0);
+    ASSERT_EQ(regsvr({"-s", MORVANE_MODULE}).exit_status, 0);
     const std::string registered = classes_root();
-    ASSERT_EQ(regsvr({"-s", "-u", MORVANE_MODULE}).status, 0);
+    ASSERT_EQ(regsvr({"-s", "-u", MORVANE_MODULE}).exit_status, 0);
     const std::string before = classes_root();
     for (int delay_ms : {0, 2, 5, 10, 15, 20, 30, 45, 60, 80}) {
-        {
-            ChildProcess child(regsvr_run({"-s", MORVANE_MODULE}));
-            std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
-            child.kill_now();
-        }
+        ChildProcess(regsvr_run({"-s", MORVANE_MODULE})).wait(std::chrono::milliseconds(delay_ms));
         const std::string after = classes_root();
         EXPECT_TRUE(after == before || after == registered) << delay_ms << " ms:\n" << after;
-        if (after == registered)
-            ASSERT_EQ(regsvr({"-s", "-u", MORVANE_MODULE}).status, 0);
+        if (after == registered) {
+            ASSERT_EQ(regsvr({"-s", "-u", MORVANE_MODULE}).exit_status, 0);
+        }
     }
 }
 
@@ -140,39 +81,31 @@ TEST_F(Regsvr, AKilledRegistrationLeavesTheRegistryAsBefore)
 // registry's reason, and a registration already there stays.
 TEST_F(Regsvr, RemovalFromAnUnusableRegistryFailsWithItsReason)
 {
-    struct Case {
-        const char *name;
-        const char *message;
-    };
-    const Case cases[] = {
+    const std::pair<const char *, const char *> cases[] = {
         {"directory", "the registry cannot be written: the registry database cannot be opened (error 1011)"},
         {"garbage", "the registry cannot be written: the registry file is not a registry database"},
         {"foreign", "the registry cannot be written: the registry file is not a registry database"},
         {"truncated", "the registry cannot be written: "},
     };
-    for (const Case &c : cases) {
-        const auto file = folder_ / c.name;
-        const std::string kind = c.name;
-        if (kind == "directory") {
+    for (const auto &[kind, message] : cases) {
+        const auto file = folder_ / kind;
+        if (kind == std::string("directory")) {
             std::filesystem::create_directory(file);
-        } else if (kind == "garbage") {
+        } else if (kind == std::string("garbage")) {
             std::ofstream(file) << std::string(8192, 'x');
-        } else if (kind == "foreign") {
-            sqlite3 *db = nullptr;
-            ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-            sqlite3_exec(db, "CREATE TABLE t(a)", nullptr, nullptr, nullptr);
-            sqlite3_close(db);
+        } else if (kind == std::string("foreign")) {
+            ASSERT_EQ(run_sql(file, "CREATE TABLE t(a)"), "");
         } else {
-            use_file(file);
-            ASSERT_EQ(regsvr({"-s", MORVANE_MODULE}).status, 0);
+            morvane::test::ScratchRegistry::use_file(file);
+            ASSERT_EQ(regsvr({"-s", MORVANE_MODULE}).exit_status, 0);
             MorvaneRegistryReset();
             std::filesystem::resize_file(file, 100);
         }
         setenv("MORVANE_REGISTRY", file.c_str(), 1);
-        const RegsvrRun run = regsvr({"-u", MORVANE_MODULE});
-        EXPECT_EQ(run.status, 5) << c.name;
-        EXPECT_EQ(run.out, "") << c.name;
-        EXPECT_NE(run.err.find(c.message), std::string::npos) << c.name << ": " << run.err;
+        const auto run = regsvr({"-u", MORVANE_MODULE});
+        EXPECT_EQ(run.exit_status, 5) << kind;
+        EXPECT_EQ(run.out, "") << kind;
+        EXPECT_NE(run.err.find(message), std::string::npos) << kind << ": " << run.err;
         EXPECT_EQ(run.err.find("malformed"), std::string::npos) << run.err;
     }
 }
@@ -181,17 +114,13 @@ TEST_F(Regsvr, ANamedPipeIsRefusedAtOnce)
 {
     const auto pipe = folder_ / "pipe.so";
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-    {
-        // In a child first: a load that waits for a writer must not hang the test.
-        ChildProcess child(regsvr_run({"-s", pipe.string()}));
-        ASSERT_EQ(child.wait(10s), 3);
-    }
+    // In a child with a time limit: a load that waits for a writer must not hang the test.
+    const auto run = morvane::test::run_child({{REGSVR_TOOL, pipe.string()}, "", {}, 10s});
+    EXPECT_EQ(run.exit_status, 3);
+    EXPECT_EQ(run.err, "regsvr: " + pipe.string() + " could not be loaded (system error 193: not a regular file)\n");
     SetLastError(0);
     EXPECT_EQ(LoadLibraryA(pipe.c_str()), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_EXE_FORMAT));
-    const RegsvrRun run = regsvr({pipe.string()});
-    EXPECT_EQ(run.err, "regsvr: " + pipe.string() +
-                           " could not be loaded (system error 193: not a regular file)\n");
 }
 
 TEST_F(Regsvr, APathThatIsNotUtf8IsRefusedAsSuch)
@@ -199,8 +128,8 @@ TEST_F(Regsvr, APathThatIsNotUtf8IsRefusedAsSuch)
     const auto odd = folder_ / "Mor\xE9vane.so";
     std::filesystem::copy_file(MORVANE_MODULE, odd);
     const std::string before = classes_root();
-    const RegsvrRun run = regsvr({odd.string()});
-    EXPECT_EQ(run.status, 5);
+    const auto run = regsvr({odd.string()});
+    EXPECT_EQ(run.exit_status, 5);
     EXPECT_EQ(run.err, "regsvr: DllRegisterServer in " + odd.string() +
                            " failed: 0x80070459: the component's path is not valid UTF-8, so the "
                            "registry cannot hold it (system error 1113)\n");

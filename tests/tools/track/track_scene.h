@@ -11,11 +11,9 @@
 namespace morvane::test {
 
 struct TrackScene {
-    int columns = 198;
-    int lines = 146;
-    int frames = 24;
-    cv::Point2d motion{0.37, 0.29};        // per frame
-    cv::Rect occluder{110, 26, 64, 64};    // appears in frame `frames / 2`
+    int columns = 198, lines = 146, frames = 24;
+    cv::Point2d motion{0.37, 0.29};     // per frame
+    cv::Rect occluder{110, 26, 64, 64}; // appears in frame `frames / 2`
 
     int occluder_frame() const { return frames / 2; }
     // Where the point at p in frame `from` lies in frame `to`.
@@ -23,13 +21,10 @@ struct TrackScene {
     cv::Mat frame(int index) const;
 };
 
-// Writes the frames as lossless images: folder/<prefix><index><extension>,
-// indices without leading zeros.
+// Writes the frames losslessly as folder/<prefix><index><extension>.
 void write_scene_images(const TrackScene &scene, const std::string &folder, const std::string &prefix = "frame",
                         const std::string &extension = ".png");
-
-// Writes the frames as a video of Motion-JPEG frames (an .avi file); false when
-// the video cannot be written.
+// Writes the frames as a Motion-JPEG video; false when it cannot be written.
 bool write_scene_video(const TrackScene &scene, const std::string &file);
 
 } // namespace morvane::test
