@@ -8,8 +8,7 @@
 //
 // The library runs on one thread, so that CPU time is the work itself and
 // holds steady on a busy machine.
-#include "benchmark_main.h"
-#include "server/module_heap.h"
+#include "module_heaps_main.h"
 #include "textured_frame.h"
 #include "tracker.h"
 
@@ -142,12 +141,4 @@ BENCHMARK(component_calls)->Apply(cases);
 
 } // namespace
 
-int main(int argc, char **argv)
-{
-    // The component's load step sets up its heaps before any object exists.
-    if (!module_heap_setup())
-        return 1;
-    const int status = morvane::bench::run(argc, argv, morvane::bench::run_all);
-    module_heap_teardown();
-    return status;
-}
+int main(int argc, char **argv) { return morvane::bench::run_with_module_heaps(argc, argv); }

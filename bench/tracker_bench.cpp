@@ -6,8 +6,7 @@
 // Arguments of every case: pyramid levels, half window (2 → 5 × 5, 10 → 21 × 21),
 // and the library's threads (0: its default; 1: one thread, whose CPU time
 // is the work itself and holds steady on a busy machine).
-#include "benchmark_main.h"
-#include "server/module_heap.h"
+#include "module_heaps_main.h"
 #include "textured_frame.h"
 #include "tracker.h"
 
@@ -161,12 +160,4 @@ BENCHMARK(matrix_call)->Apply(cases);
 
 } // namespace
 
-int main(int argc, char **argv)
-{
-    // The component's load step sets up its heaps before any object exists.
-    if (!module_heap_setup())
-        return 1;
-    const int status = morvane::bench::run(argc, argv, morvane::bench::run_all);
-    module_heap_teardown();
-    return status;
-}
+int main(int argc, char **argv) { return morvane::bench::run_with_module_heaps(argc, argv); }

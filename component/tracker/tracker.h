@@ -81,9 +81,9 @@ private:
     HRESULT release_buffers();
     // Reports message and returns code, the shape of every failure.
     HRESULT fail(HRESULT code, const char *message);
-    template <typename T> HRESULT read(T *location, T value);
-    template <typename T> HRESULT write(T &field, T value, bool accepted, const char *message);
-    HRESULT write_geometry(LONG &field, LONG value, const char *message);
+    template <typename T> HRESULT read(T *location, const T &field);
+    template <typename T>
+    HRESULT write(T &field, T value, bool accepted, const char *message, bool geometry = false);
     HRESULT allocate_buffers();
     bool holds_every_buffer() const;
     bool holds_any_buffer() const;

@@ -35,7 +35,7 @@ TEST(Bstr, PrefixHoldsTheByteLengthAndTwoZeroBytesFollowTheText)
     }
 }
 
-TEST(Bstr, NullSourceGivesRoomAndOverlongLengthsAreRefused)
+TEST(Bstr, NullSourceGivesRoomAndNullsAndOverlongLengthsAreRefused)
 {
     BSTR room = SysAllocStringLen(nullptr, 5);
     ASSERT_NE(room, nullptr);
@@ -43,13 +43,10 @@ TEST(Bstr, NullSourceGivesRoomAndOverlongLengthsAreRefused)
     std::memset(room, 'x', 10); // all five characters are writable
     EXPECT_EQ(room[5], 0);
     SysFreeString(room);
-
-    EXPECT_EQ(SysAllocString(nullptr), nullptr);
-    EXPECT_EQ(SysStringLen(nullptr), 0u);
-    EXPECT_EQ(SysStringByteLen(nullptr), 0u);
     SysFreeString(nullptr);
-    EXPECT_EQ(SysAllocStringLen(nullptr, 0x80000000u), nullptr);
-    EXPECT_EQ(SysAllocStringLen(nullptr, UINT32_MAX), nullptr);
-    EXPECT_EQ(SysAllocStringByteLen(nullptr, UINT32_MAX), nullptr);
-    EXPECT_EQ(SysAllocStringByteLen(nullptr, UINT32_MAX - 5), nullptr);
+    EXPECT_EQ(SysStringLen(nullptr) + SysStringByteLen(nullptr), 0u);
+    for (BSTR refused : {SysAllocString(nullptr), SysAllocStringLen(nullptr, 0x80000000u),
+                         SysAllocStringLen(nullptr, UINT32_MAX), SysAllocStringByteLen(nullptr, UINT32_MAX),
+                         SysAllocStringByteLen(nullptr, UINT32_MAX - 5)})
+        EXPECT_EQ(refused, nullptr);
 }

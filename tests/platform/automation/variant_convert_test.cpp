@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -67,93 +68,86 @@ std::string describe(const VARIANT &v)
 struct Case {
     Source source;
     VARTYPE to;
-    HRESULT hr;
-    std::string expected; // the described result when hr is S_OK
+    std::string expected; // the described result, or the refusal's name
     USHORT flags = 0;
 };
+
+std::string refusal(HRESULT hr)
+{
+    return hr == DISP_E_OVERFLOW ? "overflow" : hr == DISP_E_TYPEMISMATCH ? "mismatch"
+           : hr == DISP_E_BADVARTYPE ? "bad type" : "result " + std::to_string(hr);
+}
 
 TEST(VariantChangeType, ConvertsWithinRangeAndRefusesBeyondIt)
 {
     const Case cases[] = {
         // Whole numbers: each type's range, both ends.
-        {i4(255), VT_UI1, S_OK, "255"}, {i4(256), VT_UI1, DISP_E_OVERFLOW, ""}, {i4(-1), VT_UI1, DISP_E_OVERFLOW, ""},
-        {i4(-128), VT_I1, S_OK, "-128"}, {i4(-129), VT_I1, DISP_E_OVERFLOW, ""}, {i4(128), VT_I1, DISP_E_OVERFLOW, ""},
-        {i4(-32768), VT_I2, S_OK, "-32768"}, {i4(32768), VT_I2, DISP_E_OVERFLOW, ""},
-        {i4(65535), VT_UI2, S_OK, "65535"}, {i4(65536), VT_UI2, DISP_E_OVERFLOW, ""},
-        {ui4(0xFFFFFFFFu), VT_I4, DISP_E_OVERFLOW, ""}, {ui4(0x7FFFFFFFu), VT_INT, S_OK, "int 2147483647"},
-        {i4(-1), VT_UINT, DISP_E_OVERFLOW, ""}, {i4(7), VT_UINT, S_OK, "uint 7"},
-        {ui4(0xFFFFFFFFu), VT_I8, S_OK, "4294967295"}, {i8(INT64_MIN), VT_I4, DISP_E_OVERFLOW, ""},
-        {i8(-1), VT_UI8, DISP_E_OVERFLOW, ""}, {ui8(UINT64_MAX), VT_I8, DISP_E_OVERFLOW, ""},
-        {ui8(INT64_MAX), VT_I8, S_OK, "9223372036854775807"}, {i8(-2147483648LL), VT_I4, S_OK, "-2147483648"},
+        {i4(255), VT_UI1, "255"}, {i4(256), VT_UI1, "overflow"}, {i4(-1), VT_UI1, "overflow"},
+        {i4(-128), VT_I1, "-128"}, {i4(-129), VT_I1, "overflow"}, {i4(128), VT_I1, "overflow"},
+        {i4(-32768), VT_I2, "-32768"}, {i4(32768), VT_I2, "overflow"}, {i4(65535), VT_UI2, "65535"},
+        {i4(65536), VT_UI2, "overflow"}, {ui4(0xFFFFFFFFu), VT_I4, "overflow"},
+        {ui4(0x7FFFFFFFu), VT_INT, "int 2147483647"}, {i4(-1), VT_UINT, "overflow"}, {i4(7), VT_UINT, "uint 7"},
+        {ui4(0xFFFFFFFFu), VT_I8, "4294967295"}, {i8(INT64_MIN), VT_I4, "overflow"}, {i8(-1), VT_UI8, "overflow"},
+        {ui8(UINT64_MAX), VT_I8, "overflow"}, {ui8(INT64_MAX), VT_I8, "9223372036854775807"},
+        {i8(-2147483648LL), VT_I4, "-2147483648"},
         // Reals round half to even and must fit.
-        {r8(2.5), VT_I4, S_OK, "2"}, {r8(3.5), VT_I4, S_OK, "4"}, {r8(-2.5), VT_I4, S_OK, "-2"},
-        {r8(2.5001), VT_I4, S_OK, "3"}, {r4(254.5f), VT_UI1, S_OK, "254"}, {r8(255.5), VT_UI1, DISP_E_OVERFLOW, ""},
-        {r8(-0.5), VT_UI4, S_OK, "0"}, {r8(-0.6), VT_UI4, DISP_E_OVERFLOW, ""}, {r8(1e10), VT_I4, DISP_E_OVERFLOW, ""},
-        {r8(9.3e18), VT_I8, DISP_E_OVERFLOW, ""}, {r8(9.3e18), VT_UI8, S_OK, "9300000000000000000"},
-        {r8(1.9e19), VT_UI8, DISP_E_OVERFLOW, ""}, {r8(std::nan("")), VT_I4, DISP_E_OVERFLOW, ""},
+        {r8(2.5), VT_I4, "2"}, {r8(3.5), VT_I4, "4"}, {r8(-2.5), VT_I4, "-2"}, {r8(2.5001), VT_I4, "3"},
+        {r4(254.5f), VT_UI1, "254"}, {r8(255.5), VT_UI1, "overflow"}, {r8(-0.5), VT_UI4, "0"},
+        {r8(-0.6), VT_UI4, "overflow"}, {r8(1e10), VT_I4, "overflow"}, {r8(9.3e18), VT_I8, "overflow"},
+        {r8(9.3e18), VT_UI8, "9300000000000000000"}, {r8(1.9e19), VT_UI8, "overflow"},
+        {r8(std::nan("")), VT_I4, "overflow"},
         // Reals between themselves.
-        {ui8(UINT64_MAX), VT_R8, S_OK, "r8 1.8446744073709552e+19"}, {r8(0.1), VT_R4, S_OK, "r4 0.100000001"},
-        {r8(1e300), VT_R4, DISP_E_OVERFLOW, ""}, {r8(-1e39), VT_R4, DISP_E_OVERFLOW, ""},
-        {r8(std::nan("")), VT_R4, S_OK, "r4 nan"}, {r4(1.5f), VT_R8, S_OK, "r8 1.5"},
+        {ui8(UINT64_MAX), VT_R8, "r8 1.8446744073709552e+19"}, {r8(0.1), VT_R4, "r4 0.100000001"},
+        {r8(1e300), VT_R4, "overflow"}, {r8(-1e39), VT_R4, "overflow"}, {r8(std::nan("")), VT_R4, "r4 nan"},
+        {r4(1.5f), VT_R8, "r8 1.5"},
         // Truth values: true is -1, all ones for unsigned types; nonzero is true.
-        {i4(5), VT_BOOL, S_OK, "true"}, {r8(0.0), VT_BOOL, S_OK, "false"}, {r8(0.25), VT_BOOL, S_OK, "true"},
-        {truth(true), VT_I4, S_OK, "-1"}, {truth(true), VT_R8, S_OK, "r8 -1"}, {truth(true), VT_UI1, S_OK, "255"},
-        {truth(true), VT_UI4, S_OK, "4294967295"}, {truth(false), VT_UI2, S_OK, "0"},
+        {i4(5), VT_BOOL, "true"}, {r8(0.0), VT_BOOL, "false"}, {r8(0.25), VT_BOOL, "true"}, {truth(true), VT_I4, "-1"},
+        {truth(true), VT_R8, "r8 -1"}, {truth(true), VT_UI1, "255"}, {truth(true), VT_UI4, "4294967295"},
+        {truth(false), VT_UI2, "0"},
         // Numbers and truth values to text.
-        {i4(-123), VT_BSTR, S_OK, "'-123'"}, {i8(INT64_MIN), VT_BSTR, S_OK, "'-9223372036854775808'"},
-        {ui8(UINT64_MAX), VT_BSTR, S_OK, "'18446744073709551615'"}, {r8(0.1), VT_BSTR, S_OK, "'0.1'"},
-        {r8(1e20), VT_BSTR, S_OK, "'1E+20'"}, {r8(1.0 / 3.0), VT_BSTR, S_OK, "'0.333333333333333'"},
-        {r4(1.0f / 3.0f), VT_BSTR, S_OK, "'0.3333333'"}, {truth(true), VT_BSTR, S_OK, "'-1'"},
-        {truth(false), VT_BSTR, S_OK, "'0'"}, {truth(true), VT_BSTR, S_OK, "'True'", VARIANT_ALPHABOOL},
-        {truth(false), VT_BSTR, S_OK, "'False'", VARIANT_ALPHABOOL},
+        {i4(-123), VT_BSTR, "'-123'"}, {i8(INT64_MIN), VT_BSTR, "'-9223372036854775808'"},
+        {ui8(UINT64_MAX), VT_BSTR, "'18446744073709551615'"}, {r8(0.1), VT_BSTR, "'0.1'"},
+        {r8(1e20), VT_BSTR, "'1E+20'"}, {r8(1.0 / 3.0), VT_BSTR, "'0.333333333333333'"},
+        {r4(1.0f / 3.0f), VT_BSTR, "'0.3333333'"}, {truth(true), VT_BSTR, "'-1'"}, {truth(false), VT_BSTR, "'0'"},
+        {truth(true), VT_BSTR, "'True'", VARIANT_ALPHABOOL}, {truth(false), VT_BSTR, "'False'", VARIANT_ALPHABOOL},
         // Text to numbers.
-        {u" 42 ", VT_I4, S_OK, "42"}, {u"\t-7", VT_I2, S_OK, "-7"}, {u"+9", VT_UI1, S_OK, "9"},
-        {u"2.5", VT_I4, S_OK, "2"}, {u"1e3", VT_I4, S_OK, "1000"}, {u"-0", VT_UI4, S_OK, "0"},
-        {u".5e1", VT_INT, S_OK, "int 5"}, {u"-9223372036854775808", VT_I8, S_OK, "-9223372036854775808"},
-        {u"18446744073709551615", VT_UI8, S_OK, "18446744073709551615"}, // exact, not through a double
-        {u" 1.25e-2 ", VT_R8, S_OK, "r8 0.012500000000000001"}, {u"1e-400", VT_R8, S_OK, "r8 0"},
-        {u"99999999999", VT_I4, DISP_E_OVERFLOW, ""}, {u"123456789012345678901234567890", VT_UI8, DISP_E_OVERFLOW, ""},
-        {u"123456789012345678901234567890", VT_R8, S_OK, "r8 1.2345678901234568e+29"},
-        {u"1e400", VT_R8, DISP_E_OVERFLOW, ""}, {u"1e39", VT_R4, DISP_E_OVERFLOW, ""},
+        {u" 42 ", VT_I4, "42"}, {u"\t-7", VT_I2, "-7"}, {u"+9", VT_UI1, "9"}, {u"2.5", VT_I4, "2"},
+        {u"1e3", VT_I4, "1000"}, {u"-0", VT_UI4, "0"}, {u".5e1", VT_INT, "int 5"},
+        {u"-9223372036854775808", VT_I8, "-9223372036854775808"},
+        {u"18446744073709551615", VT_UI8, "18446744073709551615"}, // exact, not through a double
+        {u" 1.25e-2 ", VT_R8, "r8 0.012500000000000001"}, {u"1e-400", VT_R8, "r8 0"},
+        {u"99999999999", VT_I4, "overflow"}, {u"123456789012345678901234567890", VT_UI8, "overflow"},
+        {u"123456789012345678901234567890", VT_R8, "r8 1.2345678901234568e+29"}, {u"1e400", VT_R8, "overflow"},
+        {u"1e39", VT_R4, "overflow"},
         // Text to truth values.
-        {u" TRUE ", VT_BOOL, S_OK, "true"}, {u"2", VT_BOOL, S_OK, "true"}, {u"0.5", VT_BOOL, S_OK, "true"},
-        {u"False", VT_BOOL, S_OK, "false"}, {u" 0.0", VT_BOOL, S_OK, "false"},
-        {u"maybe", VT_BOOL, DISP_E_TYPEMISMATCH, ""},
+        {u" TRUE ", VT_BOOL, "true"}, {u"2", VT_BOOL, "true"}, {u"0.5", VT_BOOL, "true"}, {u"False", VT_BOOL, "false"},
+        {u" 0.0", VT_BOOL, "false"}, {u"maybe", VT_BOOL, "mismatch"},
+        // Text that is no number, and pairs no conversion exists for.
+        {u"", VT_I4, "mismatch"}, {u"   ", VT_R8, "mismatch"}, {u"4 2", VT_I4, "mismatch"}, {u"12a", VT_R8, "mismatch"},
+        {u"0x10", VT_I4, "mismatch"}, {u"1e", VT_R8, "mismatch"}, {u"--1", VT_I4, "mismatch"},
+        {u".", VT_R8, "mismatch"}, {u"1,5", VT_I4, "mismatch"}, {u"+", VT_R8, "mismatch"},
+        {{VT_BSTR, BSTR(nullptr)}, VT_I4, "mismatch"}, {{VT_UNKNOWN, nullptr}, VT_I4, "mismatch"},
+        {{VT_NULL, 0}, VT_I4, "mismatch"}, {{VT_ARRAY | VT_I4, SafeArrayCreateVector(VT_I4, 0, 1)}, VT_I4, "mismatch"},
+        {i4(1), VT_DISPATCH, "mismatch"}, {i4(1), VT_ARRAY | VT_I4, "mismatch"}, {i4(1), VT_BYREF | VT_I4, "mismatch"},
+        {i4(1), VT_CY, "mismatch"}, {{0x7F, 0}, VT_I4, "bad type"}, {i4(1), 0x7F, "bad type"},
+        {i4(1), VT_VARIANT, "bad type"},
         // Empty is zero, and anything becomes empty.
-        {Source(), VT_I4, S_OK, "0"}, {Source(), VT_R8, S_OK, "r8 0"}, {Source(), VT_BOOL, S_OK, "false"},
-        {Source(), VT_BSTR, S_OK, "''"}, {r8(3.0), VT_EMPTY, S_OK, "empty"}, {u"x", VT_EMPTY, S_OK, "empty"},
+        {Source(), VT_I4, "0"}, {Source(), VT_R8, "r8 0"}, {Source(), VT_BOOL, "false"}, {Source(), VT_BSTR, "''"},
+        {r8(3.0), VT_EMPTY, "empty"}, {u"x", VT_EMPTY, "empty"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(describe(c.source.v) + " to type " + std::to_string(c.to));
         VARIANT out;
         VariantInit(&out);
-        ASSERT_EQ(VariantChangeType(&out, &c.source.v, c.flags, c.to), c.hr);
-        if (c.hr == S_OK)
-            EXPECT_EQ(describe(out), c.expected);
-        else
-            EXPECT_EQ(out.vt, VT_EMPTY) << "a refused conversion leaves the destination alone";
+        const HRESULT hr = VariantChangeType(&out, &c.source.v, c.flags, c.to);
+        // A refused conversion leaves the destination alone.
+        EXPECT_EQ(hr == S_OK ? describe(out) : refusal(hr) + (out.vt == VT_EMPTY ? "" : " and a changed destination"),
+                  c.expected);
         VariantClear(&out);
     }
 }
 
-TEST(VariantChangeType, TextThatIsNoNumberIsATypeMismatch)
-{
-    for (const char16_t *text : {u"", u"   ", u"abc", u"4 2", u"12a", u"0x10", u"1e", u"--1", u".", u"1,5", u"+"}) {
-        const Source in(text);
-        for (const VARTYPE to : {VT_I4, VT_R8}) {
-            VARIANT out;
-            VariantInit(&out);
-            EXPECT_EQ(VariantChangeType(&out, &in.v, 0, to), DISP_E_TYPEMISMATCH);
-        }
-    }
-    Source null_text;
-    null_text.v.vt = VT_BSTR;
-    VARIANT out;
-    VariantInit(&out);
-    EXPECT_EQ(VariantChangeType(&out, &null_text.v, 0, VT_I4), DISP_E_TYPEMISMATCH);
-}
-
-TEST(VariantChangeType, InPlaceAndThroughReferences)
+TEST(VariantChangeType, InPlaceThroughReferencesAndNullArguments)
 {
     Source v(u"12");
     // The string is released once converted (the sanitizer build reports a leak otherwise).
@@ -170,68 +164,34 @@ TEST(VariantChangeType, InPlaceAndThroughReferences)
     EXPECT_NE(copy.v.bstrVal, v.v.bstrVal);
 
     LONG number = 41;
-    VARIANT reference;
-    reference.vt = VT_BYREF | VT_I4;
-    reference.plVal = &number;
-    ASSERT_EQ(VariantChangeType(&copy.v, &reference, 0, VT_R8), S_OK);
+    Source reference(VT_BYREF | VT_I4, &number), to_variant(VT_BYREF | VT_VARIANT, &v.v);
+    ASSERT_EQ(VariantChangeType(&copy.v, &reference.v, 0, VT_R8), S_OK);
     EXPECT_EQ(describe(copy.v), "r8 41");
-    VARIANT to_variant;
-    to_variant.vt = VT_BYREF | VT_VARIANT;
-    to_variant.pvarVal = &v.v;
-    ASSERT_EQ(VariantChangeType(&copy.v, &to_variant, 0, VT_UI2), S_OK);
+    ASSERT_EQ(VariantChangeType(&copy.v, &to_variant.v, 0, VT_UI2), S_OK);
     EXPECT_EQ(describe(copy.v), "12");
-    ASSERT_EQ(VariantChangeType(&copy.v, &to_variant, 0, VT_BSTR), S_OK);
+    ASSERT_EQ(VariantChangeType(&copy.v, &to_variant.v, 0, VT_BSTR), S_OK);
     EXPECT_NE(copy.v.bstrVal, v.v.bstrVal);
-    reference.plVal = nullptr;
-    EXPECT_EQ(VariantChangeType(&copy.v, &reference, 0, VT_R8), E_INVALIDARG);
-    to_variant.pvarVal = nullptr;
-    EXPECT_EQ(VariantChangeType(&copy.v, &to_variant, 0, VT_R8), E_INVALIDARG);
+    reference.v.plVal = nullptr;
+    to_variant.v.pvarVal = nullptr;
+    EXPECT_EQ(VariantChangeType(&copy.v, &reference.v, 0, VT_R8), E_INVALIDARG);
+    EXPECT_EQ(VariantChangeType(&copy.v, &to_variant.v, 0, VT_R8), E_INVALIDARG);
+    EXPECT_EQ(VariantChangeType(&copy.v, nullptr, 0, VT_I4), E_INVALIDARG);
+    EXPECT_EQ(VariantChangeType(nullptr, &copy.v, 0, VT_I4), E_INVALIDARG);
 }
 
-TEST(VariantChangeType, RefusesUnsupportedPairsBadTypesAndNullArguments)
-{
-    Source unknown(VT_UNKNOWN, nullptr), null_value(VT_NULL, 0), bad(0x7F, 0), one = i4(1);
-    Source array(VT_ARRAY | VT_I4, SafeArrayCreateVector(VT_I4, 0, 1));
-    const struct {
-        const VARIANT *source;
-        VARTYPE to;
-        HRESULT hr;
-    } cases[] = {
-        {&unknown.v, VT_I4, DISP_E_TYPEMISMATCH}, {&one.v, VT_DISPATCH, DISP_E_TYPEMISMATCH},
-        {&one.v, VT_ARRAY | VT_I4, DISP_E_TYPEMISMATCH}, {&one.v, VT_BYREF | VT_I4, DISP_E_TYPEMISMATCH},
-        {&null_value.v, VT_I4, DISP_E_TYPEMISMATCH}, {&array.v, VT_I4, DISP_E_TYPEMISMATCH},
-        {&one.v, VT_CY, DISP_E_TYPEMISMATCH}, {&bad.v, VT_I4, DISP_E_BADVARTYPE},
-        {&one.v, 0x7F, DISP_E_BADVARTYPE}, {&one.v, VT_VARIANT, DISP_E_BADVARTYPE},
-        {nullptr, VT_I4, E_INVALIDARG},
-    };
-    for (const auto &c : cases) {
-        Source out;
-        EXPECT_EQ(VariantChangeType(&out.v, c.source, 0, c.to), c.hr) << c.to;
-    }
-    EXPECT_EQ(VariantChangeType(nullptr, &one.v, 0, VT_I4), E_INVALIDARG);
-}
-
+// Its reading of text agrees with the conversion's (the fuzz target checks); here its own ends and refusals.
 TEST(VarUI4FromStr, ReadsDecimalTextWithBlanksAndLeavesTheOutputOnFailure)
 {
-    const struct {
-        const char16_t *text;
-        HRESULT hr;
-        ULONG expected;
-    } cases[] = {
-        {u"0", S_OK, 0}, {u" 42 ", S_OK, 42}, {u"4294967295", S_OK, 4294967295u}, {u"-0", S_OK, 0},
-        {u"+7", S_OK, 7}, {u"1.5", S_OK, 2}, {u"2.5", S_OK, 2}, {u"0004", S_OK, 4},
+    const std::tuple<const char16_t *, HRESULT, ULONG> cases[] = {
+        {u" 4294967295 ", S_OK, 4294967295u}, {u"-0", S_OK, 0}, {u"2.5", S_OK, 2},
         {u"4294967296", DISP_E_OVERFLOW, 0xDEAD}, {u"-1", DISP_E_OVERFLOW, 0xDEAD},
-        {u"99999999999999999999999", DISP_E_OVERFLOW, 0xDEAD}, {u"", DISP_E_TYPEMISMATCH, 0xDEAD},
-        {u"12a", DISP_E_TYPEMISMATCH, 0xDEAD}, {u"1 2", DISP_E_TYPEMISMATCH, 0xDEAD},
-        {u"0x1F", DISP_E_TYPEMISMATCH, 0xDEAD},
+        {u"1 2", DISP_E_TYPEMISMATCH, 0xDEAD}, {nullptr, E_INVALIDARG, 0xDEAD},
     };
-    for (const auto &c : cases) {
+    for (const auto &[text, hr, expected] : cases) {
         ULONG out = 0xDEAD;
-        EXPECT_EQ(VarUI4FromStr(c.text, 0, 0, &out), c.hr);
-        EXPECT_EQ(out, c.expected);
+        EXPECT_EQ(VarUI4FromStr(text, 0, 0, &out), hr);
+        EXPECT_EQ(out, expected);
     }
-    ULONG out;
-    EXPECT_EQ(VarUI4FromStr(nullptr, 0, 0, &out), E_INVALIDARG);
     EXPECT_EQ(VarUI4FromStr(u"1", 0, 0, nullptr), E_INVALIDARG);
 }
 

@@ -15,17 +15,12 @@ int main(void)
 {
     static const char text[] = "Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x98\x80";
     HANDLE heap = HeapCreate(0, 0, 0);
-    if (heap == NULL)
-        return failed("HeapCreate");
-
     /* "Grüße " is 6 units, the emoji a surrogate pair, then the terminator. */
     int units = MultiByteToWideChar(CP_UTF8, 0, text, -1, NULL, 0);
     if (units != 9)
         return failed("MultiByteToWideChar (size)");
     WCHAR *wide = (WCHAR *)HeapAlloc(heap, HEAP_ZERO_MEMORY, (SIZE_T)units * sizeof(WCHAR));
-    if (wide == NULL)
-        return failed("HeapAlloc");
-    if (MultiByteToWideChar(CP_UTF8, 0, text, -1, wide, units) != units || wide[2] != 0x00FC ||
+    if (wide == NULL || MultiByteToWideChar(CP_UTF8, 0, text, -1, wide, units) != units || wide[2] != 0x00FC ||
         wide[6] != 0xD83D || wide[7] != 0xDE00 || lstrlenW(wide) != 8)
         return failed("MultiByteToWideChar");
 
@@ -37,13 +32,9 @@ int main(void)
     CRITICAL_SECTION section;
     InitializeCriticalSection(&section);
     EnterCriticalSection(&section);
-    EnterCriticalSection(&section);
-    int held = section.RecursionCount;
-    LeaveCriticalSection(&section);
-    LeaveCriticalSection(&section);
-    DeleteCriticalSection(&section);
-    if (held != 2)
+    if (!TryEnterCriticalSection(&section) || section.RecursionCount != 2)
         return failed("EnterCriticalSection");
+    DeleteCriticalSection(&section);
 
     SetLastError(0);
     if (HeapFree(heap, 0, back) || GetLastError() != ERROR_INVALID_PARAMETER)

@@ -15,8 +15,7 @@ mkdir -p "$work_dir"
 scratch=$(mktemp -d "$work_dir/install.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 export PKG_CONFIG_PATH=$prefix/lib/pkgconfig
-found_version=$(pkg-config --modversion morvane)
-[ "$found_version" = "$version" ] || { echo "morvane.pc says version $found_version, not $version" >&2; exit 1; }
+[ "$(pkg-config --modversion morvane)" = "$version" ] || { echo "morvane.pc is not version $version" >&2; exit 1; }
 
 # shellcheck disable=SC2046 # the flags are meant to split into words
 "$cc" -std=c11 -Wall -Wextra -Wpedantic -Werror "$@" "$client_source" $(pkg-config --cflags --libs morvane) \

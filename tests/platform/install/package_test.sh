@@ -20,11 +20,10 @@ cpack --config "$build_dir/CPackConfig.cmake" -B "$scratch/cpack" >"$scratch/cpa
 package=$scratch/cpack/morvane_${version}_$(dpkg --print-architecture).deb
 [ -f "$package" ] || fail "no $(basename "$package"); CPack made: $(cd "$scratch/cpack" && echo *.deb)"
 
-[ "$(dpkg-deb --field "$package" Package)" = morvane ] || fail "the package is not named morvane"
-[ "$(dpkg-deb --field "$package" Version)" = "$version" ] || fail "the package's version is not $version"
-depends=$(dpkg-deb --field "$package" Depends)
-for needed in libc6 libsqlite3-0 libopencv-video; do
-  grep -q "\(^\|, \)$needed" <<<"$depends" || fail "Depends lacks $needed: $depends"
+fields=$(dpkg-deb --field "$package" Package Version Depends)
+for needed in "Package: morvane" "Version: $version" "Depends: .*libc6" "Depends: .*libsqlite3-0" \
+  "Depends: .*libopencv-video"; do
+  grep -q "^$needed" <<<"$fields" || fail "the package's fields lack \"$needed\": $fields"
 done
 
 dpkg-deb -x "$package" "$scratch/root"

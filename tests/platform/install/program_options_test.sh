@@ -24,10 +24,7 @@ for program in "$prefix"/bin/*; do
   done
 
   page=$prefix/share/man/man1/$name.1.gz
-  if [ ! -f "$page" ]; then
-    fail "$name" "no manual page share/man/man1/$name.1.gz"
-    continue
-  fi
+  [ -f "$page" ] || { fail "$name" "no manual page share/man/man1/$name.1.gz"; continue; }
   # The page's text without roff's font changes and escaped dashes.
   text=$(gzip -dc "$page" | sed -e 's/\\f[BIRP]//g' -e 's/\\-/-/g' -e 's/\\e/\\/g')
   for option in $(grep -oE '(^|[][ |,])(--?[a-z][a-z-]*|/[a-z])\b' <<<"$help" | sed 's/^[][ |,]//' | sort -u); do

@@ -1,43 +1,37 @@
-// Private heaps: zeroing, reallocation, fixed-size heaps, foreign handles and
+// Private heaps: zeroing, reallocation, fixed-size limits, foreign handles and
 // blocks, destruction with live blocks, and concurrent use.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <thread>
 #include <vector>
 
-namespace {
-
-void fill(void *block, std::size_t size, int seed) { std::memset(block, seed, size); }
-
-bool holds(const void *block, std::size_t from, std::size_t to, int seed)
+static bool holds(const void *block, std::size_t from, std::size_t to, int seed)
 {
-    for (std::size_t i = from; i < to; ++i)
-        if (static_cast<const unsigned char *>(block)[i] != seed)
-            return false;
-    return true;
+    const auto *bytes = static_cast<const unsigned char *>(block);
+    return std::all_of(bytes + from, bytes + to, [&](unsigned char b) { return b == seed; });
 }
 
 TEST(Heap, ZeroingReallocationAndFixedSizeLimits)
 {
     HANDLE heap = HeapCreate(0, 0, 0);
-    void *dirty = HeapAlloc(heap, 0, 4096); // freed dirty, so its memory is likely reused
-    fill(dirty, 4096, 0xAB);
-    ASSERT_TRUE(HeapFree(heap, 0, dirty));
-    void *block = HeapAlloc(heap, HEAP_ZERO_MEMORY, 4096);
+    void *block = HeapAlloc(heap, 0, 4096); // freed dirty, so its memory is likely reused
+    std::memset(block, 0xAB, 4096);
+    ASSERT_TRUE(HeapFree(heap, 0, block));
+    block = HeapAlloc(heap, HEAP_ZERO_MEMORY, 4096);
     EXPECT_TRUE(holds(block, 0, 4096, 0));
     EXPECT_NE(HeapAlloc(heap, 0, 0), HeapAlloc(heap, 0, 0));
-    fill(block, 40, 3);
+    std::memset(block, 3, 40);
     block = HeapReAlloc(heap, HEAP_ZERO_MEMORY, block, 300000);
     ASSERT_NE(block, nullptr);
-    EXPECT_TRUE(holds(block, 0, 40, 3));
-    EXPECT_TRUE(holds(block, 40, 300000, 0));
+    EXPECT_TRUE(holds(block, 0, 40, 3) && holds(block, 40, 300000, 0));
     // In place only: shrinking and zeroed growth within the block stay put; more fails.
     EXPECT_EQ(HeapReAlloc(heap, HEAP_REALLOC_IN_PLACE_ONLY, block, 64), block);
-    fill(block, 128, 7);
+    std::memset(block, 7, 128);
     EXPECT_EQ(HeapReAlloc(heap, HEAP_REALLOC_IN_PLACE_ONLY | HEAP_ZERO_MEMORY, block, 128), block);
     EXPECT_TRUE(holds(block, 64, 128, 0));
     SetLastError(0);
@@ -47,7 +41,7 @@ TEST(Heap, ZeroingReallocationAndFixedSizeLimits)
 
     HANDLE fixed = HeapCreate(0, 0, 64 * 1024);
     block = HeapAlloc(fixed, 0, 1024);
-    fill(block, 1024, 5);
+    std::memset(block, 5, 1024);
     EXPECT_EQ(HeapReAlloc(fixed, 0, block, 1 << 20), nullptr);
     EXPECT_TRUE(holds(block, 0, 1024, 5)) << "a refused growth keeps the old block";
     std::vector<void *> blocks; // bounded, so that a heap without a limit fails rather than runs on
@@ -84,14 +78,10 @@ TEST(Heap, RefusesBlocksAndHandlesItDidNotHandOut)
         SetLastError(0);
         EXPECT_EQ(HeapAlloc(handle, 0, 8), nullptr);
         EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
-        EXPECT_FALSE(HeapFree(handle, 0, &local));
-        EXPECT_EQ(HeapReAlloc(handle, 0, &local, 8), nullptr);
-        SetLastError(0);
-        EXPECT_FALSE(HeapDestroy(handle));
+        EXPECT_FALSE(HeapFree(handle, 0, &local) || HeapReAlloc(handle, 0, &local, 8) || HeapDestroy(handle));
         EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
     }
-    HeapDestroy(first);
-    HeapDestroy(second);
+    EXPECT_TRUE(HeapDestroy(first) && HeapDestroy(second));
 }
 
 // Each thread keeps live blocks in a shared heap and in its own, which it
@@ -109,7 +99,7 @@ TEST(Heap, ConcurrentUseAndDestructionWithLiveBlocks)
                 HANDLE heap = round % 2 == 0 ? shared : own;
                 const std::size_t size = std::size_t(8 + (round * 37 + id * 11) % 500);
                 void *block = HeapAlloc(heap, 0, size);
-                fill(block, size, id);
+                std::memset(block, id, size);
                 if (round % 5 == 0)
                     block = HeapReAlloc(heap, 0, block, size * 3);
                 failures += block == nullptr || !holds(block, 0, size, id);
@@ -124,5 +114,3 @@ TEST(Heap, ConcurrentUseAndDestructionWithLiveBlocks)
     EXPECT_EQ(failures.load(), 0);
     EXPECT_TRUE(HeapDestroy(shared));
 }
-
-} // namespace

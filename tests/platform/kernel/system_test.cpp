@@ -5,8 +5,6 @@
 
 #include <thread>
 
-namespace {
-
 TEST(LastError, EachThreadHasItsOwn)
 {
     SetLastError(ERROR_FILE_NOT_FOUND);
@@ -23,22 +21,17 @@ TEST(LastError, EachThreadHasItsOwn)
 
 TEST(Version, FillsOnlyAStructureOfTheRightSize)
 {
-    OSVERSIONINFOA info{};
-    info.dwOSVersionInfoSize = 148;
-    ASSERT_TRUE(GetVersionExA(&info));
-    EXPECT_EQ(info.dwPlatformId, DWORD(VER_PLATFORM_WIN32_NT));
-    for (const DWORD size : {0u, 147u, 149u}) {
-        OSVERSIONINFOA refused{};
-        refused.dwOSVersionInfoSize = size;
-        refused.dwMajorVersion = 77;
+    // A refused structure is left alone; 148 bytes is the one size accepted.
+    for (const DWORD size : {0u, 147u, 149u, 148u}) {
+        OSVERSIONINFOA info{};
+        info.dwOSVersionInfoSize = size;
+        info.dwPlatformId = 77;
         SetLastError(0);
-        EXPECT_FALSE(GetVersionExA(&refused)) << size;
-        EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
-        EXPECT_EQ(refused.dwMajorVersion, 77u) << "a refused structure is left alone";
+        EXPECT_EQ(GetVersionExA(&info), size == 148) << size;
+        EXPECT_EQ(GetLastError(), size == 148 ? 0u : DWORD(ERROR_INSUFFICIENT_BUFFER));
+        EXPECT_EQ(info.dwPlatformId, size == 148 ? DWORD(VER_PLATFORM_WIN32_NT) : 77u);
     }
     SetLastError(0);
     EXPECT_FALSE(GetVersionExA(nullptr));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
 }
-
-} // namespace

@@ -12,11 +12,9 @@ namespace {
 HRESULT call_entry(HMODULE module, const char *name)
 {
     FARPROC found = GetProcAddress(module, name);
-    if (!found)
-        return E_FAIL;
     HRESULT (*entry)() = nullptr;
     std::memcpy(&entry, &found, sizeof entry);
-    return entry();
+    return entry ? entry() : E_FAIL;
 }
 
 } // namespace
@@ -24,11 +22,7 @@ HRESULT call_entry(HMODULE module, const char *name)
 int main()
 {
     HMODULE module = LoadLibraryA(MORVANE_COMPONENT_FILE);
-    if (!module) {
-        std::fprintf(stderr, "cmake client: %s cannot be loaded\n", MORVANE_COMPONENT_FILE);
-        return 1;
-    }
-    HRESULT hr = call_entry(module, "DllRegisterServer");
+    HRESULT hr = module ? call_entry(module, "DllRegisterServer") : E_FAIL;
     LONG features = 0;
     if (SUCCEEDED(hr) && SUCCEEDED(hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
         CLSID clsid{};
@@ -43,11 +37,12 @@ int main()
         }
         CoUninitialize();
     }
-    const HRESULT removed = call_entry(module, "DllUnregisterServer");
-    FreeLibrary(module);
+    const HRESULT removed = module ? call_entry(module, "DllUnregisterServer") : E_FAIL;
+    if (module)
+        FreeLibrary(module);
     if (FAILED(hr) || FAILED(removed) || features != 400) {
-        std::fprintf(stderr, "cmake client: 0x%08X, unregistration 0x%08X, max_features %ld\n",
-                     static_cast<unsigned>(hr), static_cast<unsigned>(removed), static_cast<long>(features));
+        std::fprintf(stderr, "cmake client: %s: 0x%08X, unregistration 0x%08X, max_features %ld\n",
+                     MORVANE_COMPONENT_FILE, static_cast<unsigned>(hr), static_cast<unsigned>(removed), static_cast<long>(features));
         return 1;
     }
     std::puts("cmake client ok");
