@@ -10,31 +10,28 @@
 #include <string>
 #include <vector>
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define DISPATCH_NAMES_ASAN 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__)
-#define DISPATCH_NAMES_ASAN 1
-#endif
-#ifdef DISPATCH_NAMES_ASAN
-#include <sanitizer/allocator_interface.h>
-#endif
+// Present in a sanitizer's runtime, which keeps its own count of held memory.
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes() __attribute__((weak));
 
 namespace {
 
-// The result of a look-up and, when it succeeded, the IDs it gave.
-std::vector<DISPID> look_up(IDispatch *dispatch, std::vector<std::u16string> request, HRESULT *result = nullptr)
+// The IDs a look-up gave, or its failure code alone.
+template <typename LookUp>
+std::vector<DISPID> ids_of(std::vector<std::u16string> request, LookUp look_up)
 {
     std::vector<LPOLESTR> names;
     for (std::u16string &name : request)
         names.push_back(name.data());
     std::vector<DISPID> ids(names.size(), DISPID_UNKNOWN);
-    const HRESULT hr = dispatch->GetIDsOfNames(IID_NULL, names.data(), UINT(names.size()), 0x0409, ids.data());
-    if (result)
-        *result = hr;
+    const HRESULT hr = look_up(names.data(), UINT(names.size()), ids.data());
     return SUCCEEDED(hr) ? ids : std::vector<DISPID>{hr};
+}
+
+std::vector<DISPID> look_up(IDispatch *dispatch, std::vector<std::u16string> request)
+{
+    return ids_of(std::move(request), [dispatch](LPOLESTR *names, UINT count, DISPID *ids) {
+        return dispatch->GetIDsOfNames(IID_NULL, names, count, 0x0409, ids);
+    });
 }
 
 class Dispatch : public ::testing::Test {
@@ -93,12 +90,10 @@ TEST_F(Dispatch, EveryNameLookUpAnswersAsTheTypeInformation)
                 for (auto request : {std::vector{name}, std::vector{member, name}}) {
                     for (auto &n : request)
                         n = capitals ? upper(n) : n;
-                    std::vector<LPOLESTR> names;
-                    for (auto &n : request)
-                        names.push_back(n.data());
-                    std::vector<DISPID> ids(names.size(), DISPID_UNKNOWN);
-                    const HRESULT hr = info->GetIDsOfNames(names.data(), UINT(names.size()), ids.data());
-                    EXPECT_EQ(look_up(tracker, request), SUCCEEDED(hr) ? ids : std::vector<DISPID>{hr})
+                    const auto expected = ids_of(request, [info](LPOLESTR *names, UINT count, DISPID *ids) {
+                        return info->GetIDsOfNames(names, count, ids);
+                    });
+                    EXPECT_EQ(look_up(tracker, request), expected)
                         << std::string(request[0].begin(), request[0].end()) << ", "
                         << std::string(request.back().begin(), request.back().end());
                 }
@@ -109,11 +104,7 @@ TEST_F(Dispatch, EveryNameLookUpAnswersAsTheTypeInformation)
 
 std::size_t allocated_bytes()
 {
-#ifdef DISPATCH_NAMES_ASAN
-    return __sanitizer_get_current_allocated_bytes();
-#else
-    return mallinfo2().uordblks;
-#endif
+    return __sanitizer_get_current_allocated_bytes ? __sanitizer_get_current_allocated_bytes() : mallinfo2().uordblks;
 }
 
 // Without a registered type library every call tries the load again, fails

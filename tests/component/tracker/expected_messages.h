@@ -4,7 +4,6 @@
 
 namespace morvane::test::expected {
 
-
 inline constexpr char lines[] = "Number of lines must be a positive integer";
 inline constexpr char columns[] = "Number of columns must be a positive integer";
 inline constexpr char max_features[] = "Number of maximum features must be a positive integer";

@@ -30,14 +30,17 @@ OwnedVariant tagged(VARTYPE stored, VARTYPE tag, std::vector<ULONG> counts, bool
     return matrix;
 }
 
+// A tracker of the frames' size and capacity, with its buffers made.
+void prepare(Tracker &tracker)
+{
+    configure(tracker, Settings{columns, lines});
+    ASSERT_EQ(tracker.put_max_features(capacity), S_OK);
+    ASSERT_EQ(tracker.create_morvane(), S_OK);
+}
+
 class MatrixTracking : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        configure(tracker, Settings{columns, lines});
-        ASSERT_EQ(tracker.put_max_features(capacity), S_OK);
-        ASSERT_EQ(tracker.create_morvane(), S_OK);
-    }
+    void SetUp() override { prepare(tracker); }
     ::testing::AssertionResult refused(const VARIANT &a, const VARIANT &b, const VARIANT &f, const char *message)
     {
         OwnedVariant matches = sentinel();
@@ -67,9 +70,7 @@ TEST_F(MatrixTracking, ChecksComeInTheirOrder)
     for (int k = 1; k <= 9; ++k) {
         SCOPED_TRACE(k);
         Tracker t;
-        configure(t, Settings{columns, lines});
-        ASSERT_EQ(t.put_max_features(capacity), S_OK);
-        ASSERT_EQ(t.create_morvane(), S_OK);
+        prepare(t);
         if (k <= 2) {
             ASSERT_EQ(t.put_lines(lines), S_OK); // stale as well as released
             ASSERT_EQ(t.destroy_morvane(), S_OK);
