@@ -25,10 +25,7 @@ protected:
     }
     void TearDown() override { library_ != nullptr ? void(library_->Release()) : void(); }
     // Registers the copy with its folder as help directory.
-    HRESULT register_library()
-    {
-        return RegisterTypeLib(library_, wide(library_file_.string()).c_str(), wide(folder_.string() + "/lib/").c_str());
-    }
+    HRESULT register_library() { return RegisterTypeLib(library_, wide(library_file_.string()).c_str(), wide(folder_.string() + "/lib/").c_str()); }
     std::filesystem::path library_file_;
     ITypeLib *library_ = nullptr;
 };
