@@ -106,8 +106,7 @@ TEST_F(RegistryFile, WhenUnusableEveryCallGivesItsCodeAndTheFileIsLeftAlone)
         for (const auto &[call, run] : calls_on_a_handle())
             EXPECT_EQ(run(HKEY_CLASSES_ROOT), row.code) << call;
         HKEY key = reinterpret_cast<HKEY>(1);
-        EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID", 0, KEY_READ, &key), row.code);
-        EXPECT_EQ(key, nullptr);
+        EXPECT_EQ(std::pair(RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID", 0, KEY_READ, &key), key), std::pair(row.code, HKEY{}));
         EXPECT_EQ(RegCloseKey(HKEY_CLASSES_ROOT), ERROR_SUCCESS) << "closing a root needs no database";
         MorvaneRegistryReset();
         EXPECT_TRUE(!row.left_alone || contents(scratch_->file()) == before) << "the file was changed";
