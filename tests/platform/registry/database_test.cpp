@@ -126,10 +126,8 @@ TEST_F(RegistryFile, AnUpdateKeepsOrDropsEveryCallWithin)
     for (const auto &[ends, kept] : cases) {
         for (std::size_t level = 0; level < ends.size(); ++level)
             ASSERT_EQ(MorvaneRegistryBeginUpdate(), ERROR_SUCCESS);
-        Key updated(create(HKEY_CURRENT_USER, "Software\\Updated"));
-        EXPECT_EQ(set_string(updated, "value", "set"), ERROR_SUCCESS);
-        EXPECT_EQ(query_string(updated, "value"), "set") << "the update reads its own write";
-        updated.reset();
+        EXPECT_EQ(set_string(Key(create(HKEY_CURRENT_USER, "Software\\Updated")), "value", "set"), ERROR_SUCCESS);
+        EXPECT_EQ(query_string(Key(create(HKEY_CURRENT_USER, "Software\\Updated")), "value"), "set") << "the update reads its own write";
         for (BOOL keep : ends)
             EXPECT_EQ(MorvaneRegistryEndUpdate(keep), ERROR_SUCCESS);
         EXPECT_EQ(exists(HKEY_CURRENT_USER, "Software\\Updated"), kept) << ends.size() << " levels";
