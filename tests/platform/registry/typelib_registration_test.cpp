@@ -113,10 +113,8 @@ TEST_F(TypeLibRegistration, UnregisteringRemovesExactlyWhatRegisteringWrote)
     EXPECT_EQ(UnRegisterTypeLib(library_id, 1, 0, 0x409, SYS_WIN64), S_OK);
     EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, library_key.c_str()));
     EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, dual_interface.c_str()));
-}
 
-TEST_F(TypeLibRegistration, UnregisteringOneLocaleKeepsTheVersionForTheOthers)
-{
+    // With another locale's entry, removing one locale keeps the version for the others.
     ASSERT_EQ(register_library(), S_OK);
     ASSERT_EQ(set_string(Key(create(HKEY_CLASSES_ROOT, (library_key + "\\1.0\\0\\win64").c_str())), nullptr,
                          library_file_.string()), 0);
