@@ -84,10 +84,10 @@ TEST_F(SharedRegistry, WritersAndReadersInSeveralProcessesOnlySeeWholeValues)
 {
     // No process has the file yet: they also race to make it.
     std::vector<std::unique_ptr<ChildProcess>> children;
-    for (std::uint32_t seed : {1u, 2u})
+    for (std::uint32_t seed : {1u, 2u}) {
         children.push_back(std::make_unique<ChildProcess>([seed] { return write_rounds("Shared", seed, 80, 48 * 1024); }));
-    for (int reader = 0; reader < 2; ++reader)
         children.push_back(std::make_unique<ChildProcess>([] { return read_rounds("Shared", 400); }));
+    }
     for (auto &child : children)
         EXPECT_EQ(child->wait(60s), 0);
     const auto last = stamp_at("Shared");
@@ -103,11 +103,7 @@ TEST_F(SharedRegistry, AWriterKilledMidWriteLeavesTheOldOrTheNewValue)
                         MAP_SHARED | MAP_ANONYMOUS, -1, 0);
     ASSERT_NE(shared, MAP_FAILED);
     auto *announced = new (shared) std::atomic<std::uint32_t>(0);
-    {
-        Key key(create(HKEY_CURRENT_USER, "Killed"));
-        const auto initial = stamped(0, 0, 1000);
-        ASSERT_EQ(RegSetValueExA(key, "data", 0, REG_BINARY, initial.data(), DWORD(initial.size())), 0);
-    }
+    ASSERT_EQ(write_rounds("Killed", 0, 1, 1000), 0);
     for (std::uint32_t attempt = 1; attempt <= 12; ++attempt) {
         announced->store(0);
         ChildProcess writer([=] { return write_rounds("Killed", attempt, 0, 2 * 1024 * 1024, announced); });
@@ -128,9 +124,7 @@ TEST_F(SharedRegistry, AWriterKilledMidWriteLeavesTheOldOrTheNewValue)
         EXPECT_EQ(stamp->first, attempt);
         EXPECT_GE(stamp->second + 1, target);
         EXPECT_EQ(run_sql(file_, "PRAGMA integrity_check"), "ok");
-        Key key;
-        ASSERT_EQ(open(HKEY_CURRENT_USER, "Killed", key), ERROR_SUCCESS);
-        ASSERT_EQ(set_string(key, "after", "written"), ERROR_SUCCESS);
+        ASSERT_EQ(set_string(Key(create(HKEY_CURRENT_USER, "Killed")), "after", "written"), ERROR_SUCCESS);
     }
     munmap(shared, sizeof(std::atomic<std::uint32_t>));
 }

@@ -20,12 +20,12 @@ mode_t mode_of(const std::filesystem::path &path)
     struct stat info {};
     return stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
 }
-
 std::string contents(const std::filesystem::path &path)
 {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
+void write_file(const std::filesystem::path &path, const std::string &data) { std::ofstream(path, std::ios::binary) << data; }
 
 TEST_F(RegistryFile, IsMadeUnderXdgDataHomeOrElseTheHomeFolderForItsOwnerOnly)
 {
@@ -61,11 +61,6 @@ TEST_F(RegistryFile, ResettingInvalidatesTheOpenHandles)
     EXPECT_EQ(set_string(key, "V", "x"), ERROR_INVALID_HANDLE);
     EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
     EXPECT_NE(Key(create(HKEY_CURRENT_USER, "Handle")).get(), key) << "a later handle took an old one's value";
-}
-
-void write_file(const std::filesystem::path &path, const std::string &data)
-{
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << data;
 }
 
 // Each way the file can be unusable: how it is made so, the code every call
@@ -104,21 +99,17 @@ TEST_F(RegistryFile, WhenUnusableEveryCallGivesItsCodeAndTheFileIsLeftAlone)
 {
     for (const auto &row : unusable_files) {
         SCOPED_TRACE(row.name);
-        scratch_.reset();
-        scratch_ = std::make_unique<ScratchRegistry>();
+        scratch_.reset(), scratch_ = std::make_unique<ScratchRegistry>();
         row.prepare(scratch_->folder(), scratch_->file());
         const std::string before = row.left_alone ? contents(scratch_->file()) : "";
         MorvaneRegistryReset();
         for (const auto &[call, run] : calls_on_a_handle())
             EXPECT_EQ(run(HKEY_CLASSES_ROOT), row.code) << call;
         HKEY key = reinterpret_cast<HKEY>(1);
-        EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID", 0, KEY_READ, &key), row.code);
-        EXPECT_EQ(key, nullptr);
+        EXPECT_EQ(std::pair(RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID", 0, KEY_READ, &key), key), std::pair(row.code, HKEY{}));
         EXPECT_EQ(RegCloseKey(HKEY_CLASSES_ROOT), ERROR_SUCCESS) << "closing a root needs no database";
         MorvaneRegistryReset();
-        if (row.left_alone) {
-            EXPECT_TRUE(contents(scratch_->file()) == before) << "the file was changed";
-        }
+        EXPECT_TRUE(!row.left_alone || contents(scratch_->file()) == before) << "the file was changed";
     }
     std::filesystem::remove_all(scratch_->file());
     ScratchRegistry::use_file(scratch_->file());
@@ -135,10 +126,8 @@ TEST_F(RegistryFile, AnUpdateKeepsOrDropsEveryCallWithin)
     for (const auto &[ends, kept] : cases) {
         for (std::size_t level = 0; level < ends.size(); ++level)
             ASSERT_EQ(MorvaneRegistryBeginUpdate(), ERROR_SUCCESS);
-        Key updated(create(HKEY_CURRENT_USER, "Software\\Updated"));
-        EXPECT_EQ(set_string(updated, "value", "set"), ERROR_SUCCESS);
-        EXPECT_EQ(query_string(updated, "value"), "set") << "the update reads its own write";
-        updated.reset();
+        EXPECT_EQ(set_string(Key(create(HKEY_CURRENT_USER, "Software\\Updated")), "value", "set"), ERROR_SUCCESS);
+        EXPECT_EQ(query_string(Key(create(HKEY_CURRENT_USER, "Software\\Updated")), "value"), "set") << "the update reads its own write";
         for (BOOL keep : ends)
             EXPECT_EQ(MorvaneRegistryEndUpdate(keep), ERROR_SUCCESS);
         EXPECT_EQ(exists(HKEY_CURRENT_USER, "Software\\Updated"), kept) << ends.size() << " levels";
@@ -170,11 +159,7 @@ TEST_F(RegistryFile, ADeletedOrReplacedFileIsFollowedAndOlderHandlesFail)
         ScratchRegistry::use_file(file_);
         Key before(create(HKEY_CURRENT_USER, "Software\\Before"));
         ASSERT_EQ(set_string(before, "first", "1"), ERROR_SUCCESS);
-        if (replaced)
-            std::filesystem::rename(other, file_);
-        else
-            std::filesystem::remove(file_);
-
+        replaced ? std::filesystem::rename(other, file_) : void(std::filesystem::remove(file_));
         EXPECT_EQ(set_string(before, "second", "2"), ERROR_KEY_DELETED);
         make(HKEY_CURRENT_USER, "Software\\After");
         EXPECT_EQ(run_sql(file_, "SELECT 1 FROM keys WHERE fold = CAST('AFTER' AS BLOB)"), "1");

@@ -20,14 +20,8 @@ LSTATUS create_in(HKEY parent, const char *path)
     Key out;
     return RegCreateKeyExA(parent, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, out.out(), nullptr);
 }
-LSTATUS enum_key(HKEY key, DWORD index, DWORD size, char *name)
-{
-    return RegEnumKeyExA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr);
-}
-LSTATUS enum_value(HKEY key, DWORD index, DWORD size, char *name)
-{
-    return RegEnumValueA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr);
-}
+LSTATUS enum_key(HKEY key, DWORD index, DWORD size, char *name) { return RegEnumKeyExA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr); }
+LSTATUS enum_value(HKEY key, DWORD index, DWORD size, char *name) { return RegEnumValueA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr); }
 
 TEST_F(Refusals, BadAndDeletedHandlesGiveTheirCodeFromEveryCall)
 {
@@ -115,8 +109,7 @@ TEST_F(Refusals, SizesAreReportedWhereTheBufferIsShortOrMissing)
     DWORD type = 0, size = 12, name_size = 5, data_size = 4;
     // Existence and type can be asked without any buffer or size.
     ASSERT_EQ(RegQueryValueExA(key, "Name", nullptr, &type, nullptr, nullptr), ERROR_SUCCESS);
-    EXPECT_EQ(type, DWORD{REG_SZ});
-    type = 0;
+    EXPECT_EQ(std::exchange(type, 0), DWORD{REG_SZ});
     EXPECT_EQ(RegQueryValueExA(key, "Name", nullptr, &type, data, &size), ERROR_MORE_DATA);
     EXPECT_EQ(std::pair(size, type), std::pair(DWORD{13}, DWORD{REG_SZ}));
     ASSERT_EQ(RegQueryValueExA(key, "Name", nullptr, nullptr, data, &size), ERROR_SUCCESS);
@@ -176,14 +169,13 @@ TEST_F(Refusals, BoundariesThatAreAccepted)
 
     // Creating a key that exists only opens it: no right on the parent is
     // needed, and the new handle has the rights it asked for.
-    Key parent, existing;
+    Key parent, existing, reader;
     ASSERT_EQ(open(HKEY_CURRENT_USER, "First", parent, KEY_READ), ERROR_SUCCESS);
     ASSERT_EQ(RegCreateKeyExA(parent, std::string(255, 'x').c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, existing.out(), nullptr), 0);
     EXPECT_EQ(set_string(existing, "Through", "the new handle"), ERROR_SUCCESS);
 
     // Deleting through a read-only parent, and a handle's own key, are allowed.
     make(HKEY_CURRENT_USER, "Holder\\Child");
-    Key reader;
     ASSERT_EQ(open(HKEY_CURRENT_USER, "Holder", reader, KEY_READ), ERROR_SUCCESS);
     EXPECT_EQ(RegDeleteKeyA(reader, "Child"), ERROR_SUCCESS);
     EXPECT_EQ(RegDeleteKeyA(reader, ""), ERROR_SUCCESS);
@@ -209,8 +201,7 @@ TEST_F(Refusals, TreeDeletionEmptiesOrRemovesEverythingBelow)
     ASSERT_EQ(set_string(top, "Top", "y"), ERROR_SUCCESS);
     // Without a subkey name the key stays, emptied of values and subkeys.
     EXPECT_EQ(RegDeleteTreeA(top, nullptr), ERROR_SUCCESS);
-    EXPECT_TRUE(subkeys(top).empty());
-    EXPECT_TRUE(value_names(top).empty());
+    EXPECT_EQ(subkeys(top).size() + value_names(top).size(), 0u);
     EXPECT_EQ(set_string(deep, "Deep", "x"), ERROR_KEY_DELETED);
     make(HKEY_CURRENT_USER, "Tree\\A\\B");
     EXPECT_EQ(RegDeleteTreeA(HKEY_CURRENT_USER, "Tree"), ERROR_SUCCESS);

@@ -25,17 +25,11 @@ public:
     Key(const Key &) = delete;
     Key &operator=(const Key &) = delete;
     ~Key() { reset(); }
-    void reset()
-    {
-        if (handle_ != nullptr)
-            RegCloseKey(handle_);
-        handle_ = nullptr;
-    }
+    void reset() { handle_ != nullptr ? void(RegCloseKey(std::exchange(handle_, nullptr))) : void(); }
     HKEY get() const { return handle_; }
     HKEY release() { return std::exchange(handle_, nullptr); }
     operator HKEY() const { return handle_; }
     PHKEY out() { return reset(), &handle_; }
-
 private:
     HKEY handle_ = nullptr;
 };
@@ -61,11 +55,7 @@ public:
     {
         return RegOpenKeyExA(parent, path, 0, access, key.out());
     }
-    static bool exists(HKEY parent, const char *path)
-    {
-        Key key;
-        return open(parent, path, key, KEY_READ) == ERROR_SUCCESS;
-    }
+    static bool exists(HKEY parent, const char *path) { Key key; return open(parent, path, key, KEY_READ) == ERROR_SUCCESS; }
     // A REG_SZ with its terminator, as callers usually set it.
     static LSTATUS set_string(HKEY key, const char *name, std::string_view text)
     {
@@ -82,10 +72,8 @@ public:
         std::vector<BYTE> data(size);
         if (rc == ERROR_SUCCESS)
             rc = RegQueryValueExA(key, name, nullptr, type, data.data(), &size);
-        if (status != nullptr)
-            *status = rc;
         data.resize(rc == ERROR_SUCCESS ? size : 0);
-        return data;
+        return status != nullptr ? *status = rc, data : data;
     }
     // A REG_SZ without its terminator.
     static std::string query_string(HKEY key, const char *name)
@@ -112,7 +100,6 @@ public:
         }
     }
     static std::vector<std::string> value_names(HKEY key) { return subkeys(key, true); }
-
     // Every call that takes a key handle, by name, on the handle given.
     static std::vector<std::pair<const char *, std::function<LSTATUS(HKEY)>>> calls_on_a_handle()
     {

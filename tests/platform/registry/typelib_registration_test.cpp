@@ -23,16 +23,9 @@ protected:
         std::filesystem::copy_file(MORVANE_TYPELIB, library_file_);
         ASSERT_EQ(LoadTypeLib(wide(library_file_.string()).c_str(), &library_), S_OK);
     }
-    void TearDown() override
-    {
-        if (library_ != nullptr)
-            library_->Release();
-    }
+    void TearDown() override { library_ != nullptr ? void(library_->Release()) : void(); }
     // Registers the copy with its folder as help directory.
-    HRESULT register_library()
-    {
-        return RegisterTypeLib(library_, wide(library_file_.string()).c_str(), wide(folder_.string() + "/lib/").c_str());
-    }
+    HRESULT register_library() { return RegisterTypeLib(library_, wide(library_file_.string()).c_str(), wide(folder_.string() + "/lib/").c_str()); }
     std::filesystem::path library_file_;
     ITypeLib *library_ = nullptr;
 };
@@ -107,10 +100,9 @@ TEST_F(TypeLibRegistration, UnregisteringRemovesExactlyWhatRegisteringWrote)
     ASSERT_EQ(register_library(), S_OK);
     // What is not registered is refused and changes nothing.
     const auto registered = snapshot();
-    EXPECT_EQ(UnRegisterTypeLib(library_id, 1, 0, 0x407, SYS_WIN64), TYPE_E_REGISTRYACCESS);
-    EXPECT_EQ(UnRegisterTypeLib(library_id, 1, 0, 0x409, SYS_WIN32), TYPE_E_REGISTRYACCESS);
-    EXPECT_EQ(UnRegisterTypeLib(library_id, 1, 1, 0x409, SYS_WIN64), TYPE_E_REGISTRYACCESS);
-    EXPECT_EQ(UnRegisterTypeLib(GUID_NULL, 1, 0, 0x409, SYS_WIN64), TYPE_E_REGISTRYACCESS);
+    for (const auto &[guid, minor, lcid, system] : {std::tuple{library_id, 0, 0x407, SYS_WIN64}, {library_id, 0, 0x409, SYS_WIN32},
+                                                    {library_id, 1, 0x409, SYS_WIN64}, {GUID_NULL, 0, 0x409, SYS_WIN64}})
+        EXPECT_EQ(UnRegisterTypeLib(guid, 1, WORD(minor), LCID(lcid), system), TYPE_E_REGISTRYACCESS) << minor << " " << lcid;
     EXPECT_EQ(snapshot(), registered);
     EXPECT_EQ(UnRegisterTypeLib(library_id, 1, 0, 0x409, SYS_WIN64), S_OK);
     EXPECT_EQ(snapshot(), before);
@@ -121,10 +113,8 @@ TEST_F(TypeLibRegistration, UnregisteringRemovesExactlyWhatRegisteringWrote)
     EXPECT_EQ(UnRegisterTypeLib(library_id, 1, 0, 0x409, SYS_WIN64), S_OK);
     EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, library_key.c_str()));
     EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, dual_interface.c_str()));
-}
 
-TEST_F(TypeLibRegistration, UnregisteringOneLocaleKeepsTheVersionForTheOthers)
-{
+    // With another locale's entry, removing one locale keeps the version for the others.
     ASSERT_EQ(register_library(), S_OK);
     ASSERT_EQ(set_string(Key(create(HKEY_CLASSES_ROOT, (library_key + "\\1.0\\0\\win64").c_str())), nullptr,
                          library_file_.string()), 0);

@@ -6,10 +6,17 @@
 #include "child_process.h"
 #include "registry_fixture.h"
 
+#include <ostream>
+
 struct RegRun {
     int status; // -1 when reg did not exit normally
     std::string out;
     std::string err;
+    bool operator==(const RegRun &) const = default;
+    friend void PrintTo(const RegRun &run, std::ostream *os)
+    {
+        *os << "status " << run.status << ", out \"" << run.out << "\", err \"" << run.err << '"';
+    }
 };
 
 class RegTool : public RegistryTest {
@@ -31,11 +38,10 @@ protected:
     void register_class()
     {
         Key cls(create(HKEY_CLASSES_ROOT, "CLSID\\{0200236D-46C7-4C75-A2A1-8FEFAF32B081}"));
+        Key server(create(cls, "InprocServer32")), progid(create(cls, "ProgID"));
         ASSERT_EQ(set_string(cls, nullptr, "CoMorvane Class"), ERROR_SUCCESS);
-        Key server(create(cls, "InprocServer32"));
         ASSERT_EQ(set_string(server, nullptr, "/opt/morvane/lib/Morvane.so"), ERROR_SUCCESS);
         ASSERT_EQ(set_string(server, "ThreadingModel", "Both"), ERROR_SUCCESS);
-        Key progid(create(cls, "ProgID"));
         ASSERT_EQ(set_string(progid, nullptr, "Morvane.CoMorvane.1"), ERROR_SUCCESS);
         make(cls, "Programmable");
         make(HKEY_CLASSES_ROOT, "CLSID\\{00000000-0000-0000-0000-000000000001}");

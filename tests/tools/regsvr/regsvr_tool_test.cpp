@@ -7,6 +7,7 @@
 #include "registry_tree.h"
 
 #include <fstream>
+#include <functional>
 #include <set>
 #include <sys/stat.h>
 
@@ -21,11 +22,7 @@ morvane::test::ChildRun regsvr_run(std::vector<std::string> args)
     args.insert(args.begin(), REGSVR_TOOL);
     return {args, "", {}, 60s};
 }
-
-morvane::test::ChildResult regsvr(const std::vector<std::string> &args)
-{
-    return morvane::test::run_child(regsvr_run(args));
-}
+morvane::test::ChildResult regsvr(const std::vector<std::string> &args) { return morvane::test::run_child(regsvr_run(args)); }
 
 std::string classes_root() { return morvane::test::tree_text(morvane::test::registry_tree(HKEY_CLASSES_ROOT)); }
 
@@ -71,9 +68,7 @@ TEST_F(Regsvr, AKilledRegistrationLeavesTheRegistryAsBefore)
         ChildProcess(regsvr_run({"-s", MORVANE_MODULE})).wait(std::chrono::milliseconds(delay_ms));
         const std::string after = classes_root();
         EXPECT_TRUE(after == before || after == registered) << delay_ms << " ms:\n" << after;
-        if (after == registered) {
-            ASSERT_EQ(regsvr({"-s", "-u", MORVANE_MODULE}).exit_status, 0);
-        }
+        ASSERT_EQ(after == registered ? regsvr({"-s", "-u", MORVANE_MODULE}).exit_status : 0, 0);
     }
 }
 
@@ -81,30 +76,27 @@ TEST_F(Regsvr, AKilledRegistrationLeavesTheRegistryAsBefore)
 // registry's reason, and a registration already there stays.
 TEST_F(Regsvr, RemovalFromAnUnusableRegistryFailsWithItsReason)
 {
-    const std::pair<const char *, const char *> cases[] = {
-        {"directory", "the registry cannot be written: the registry database cannot be opened (error 1011)"},
-        {"garbage", "the registry cannot be written: the registry file is not a registry database"},
-        {"foreign", "the registry cannot be written: the registry file is not a registry database"},
-        {"truncated", "the registry cannot be written: "},
+    const std::string unwritable = "the registry cannot be written: ";
+    const std::tuple<const char *, std::function<void(const std::filesystem::path &)>, std::string> cases[] = {
+        {"directory", [](const auto &file) { std::filesystem::create_directory(file); },
+         unwritable + "the registry database cannot be opened (error 1011)"},
+        {"garbage", [](const auto &file) { std::ofstream(file) << std::string(8192, 'x'); },
+         unwritable + "the registry file is not a registry database"},
+        {"foreign", [](const auto &file) { ASSERT_EQ(run_sql(file, "CREATE TABLE t(a)"), ""); },
+         unwritable + "the registry file is not a registry database"},
+        {"truncated", [](const auto &file) {
+             morvane::test::ScratchRegistry::use_file(file);
+             ASSERT_EQ(regsvr({"-s", MORVANE_MODULE}).exit_status, 0);
+             MorvaneRegistryReset();
+             std::filesystem::resize_file(file, 100);
+         }, unwritable},
     };
-    for (const auto &[kind, message] : cases) {
+    for (const auto &[kind, prepare, message] : cases) {
         const auto file = folder_ / kind;
-        if (kind == std::string("directory")) {
-            std::filesystem::create_directory(file);
-        } else if (kind == std::string("garbage")) {
-            std::ofstream(file) << std::string(8192, 'x');
-        } else if (kind == std::string("foreign")) {
-            ASSERT_EQ(run_sql(file, "CREATE TABLE t(a)"), "");
-        } else {
-            morvane::test::ScratchRegistry::use_file(file);
-            ASSERT_EQ(regsvr({"-s", MORVANE_MODULE}).exit_status, 0);
-            MorvaneRegistryReset();
-            std::filesystem::resize_file(file, 100);
-        }
+        prepare(file);
         setenv("MORVANE_REGISTRY", file.c_str(), 1);
         const auto run = regsvr({"-u", MORVANE_MODULE});
-        EXPECT_EQ(run.exit_status, 5) << kind;
-        EXPECT_EQ(run.out, "") << kind;
+        EXPECT_EQ(std::pair(run.exit_status, run.out), std::pair(5, std::string())) << kind;
         EXPECT_NE(run.err.find(message), std::string::npos) << kind << ": " << run.err;
         EXPECT_EQ(run.err.find("malformed"), std::string::npos) << run.err;
     }
