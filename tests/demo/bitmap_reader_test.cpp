@@ -4,6 +4,7 @@
 #include "bitmap_check.h"
 #include "bitmap_files.h"
 #include "bitmap_reader.h"
+#include "scratch_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +12,6 @@
 #include <filesystem>
 #include <optional>
 #include <tuple>
-
-#include <unistd.h>
 
 namespace trackdemo::testing {
 namespace {
@@ -207,19 +206,16 @@ TEST(BitmapCheck, ReportsTheLayout)
 
 TEST(BitmapFile, OnlyAnOrdinaryFileOfAcceptableSizeIsRead)
 {
-    const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("trackdemo-bitmaps-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder / "folder.bmp");
-    write_file((folder / "frame.bmp").string(), good);
+    const test_support::ScratchFolder folder;
+    std::filesystem::create_directories(folder.path() / "folder.bmp");
     GreyImage image;
-    ASSERT_TRUE(read_grey_bitmap((folder / "frame.bmp").string(), image));
+    ASSERT_TRUE(read_grey_bitmap(folder.write("frame.bmp", good).string(), image));
     EXPECT_EQ(Bytes(image.pixels(), image.pixels() + 32), *pixels_of(good));
-    std::filesystem::resize_file(folder / "frame.bmp", static_cast<std::uintmax_t>(max_bitmap_file_size) + 1);
+    std::filesystem::resize_file(folder.path() / "frame.bmp", static_cast<std::uintmax_t>(max_bitmap_file_size) + 1);
     GreyImage refused;
     for (const char *name : {"frame.bmp", "absent.bmp", "folder.bmp"})
-        EXPECT_FALSE(read_grey_bitmap((folder / name).string(), refused)) << name;
+        EXPECT_FALSE(read_grey_bitmap(folder.file(name), refused)) << name;
     EXPECT_TRUE(refused.empty());
-    std::filesystem::remove_all(folder);
 }
 
 } // namespace
