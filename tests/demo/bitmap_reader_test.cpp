@@ -34,7 +34,7 @@ std::optional<Bytes> pixels_of(const Bytes &file)
     return Bytes(image.pixels(), image.pixels() + image.width() * image.height());
 }
 
-TEST(BitmapReader, EveryAcceptedLayoutGivesItsGreyLevels)
+TEST(BitmapReader, EveryAcceptedLayoutIsReportedAndGivesItsGreyLevels)
 {
     using Values = std::function<std::uint32_t(int, int)>;
     const Values grey = [](int x, int y) { return ramp(x, y) * 0x010101u; };
@@ -85,8 +85,14 @@ TEST(BitmapReader, EveryAcceptedLayoutGivesItsGreyLevels)
             for (int x = 0; x < width; ++x)
                 expected.push_back(static_cast<std::uint8_t>(row.level(x, y)));
         }
-        const Bytes file = bitmap_file(row.header, pack_rows(width, height, row.header.bits, row.header.height < 0, row.stored));
+        const bool top_down = row.header.height < 0;
+        const Bytes file = bitmap_file(row.header, pack_rows(width, height, row.header.bits, top_down, row.stored));
         EXPECT_EQ(pixels_of(file), expected) << row.name;
+        const auto layout = check_bitmap(file);
+        ASSERT_TRUE(layout) << row.name;
+        EXPECT_EQ(std::tuple(layout->width, layout->height, layout->top_down, layout->bits_per_pixel,
+                             layout->run_length_encoded, layout->every_pixel_written),
+                  std::tuple(width, height, top_down, int{row.header.bits}, false, true)) << row.name;
     }
 }
 
@@ -193,15 +199,6 @@ TEST(BitmapReader, DamagedFilesAreRefusedAndLeaveTheImageAsItWas)
         EXPECT_TRUE(image.width() == 2 && image.at(1, 0) == 9) << damage.name;
     }
     ASSERT_TRUE(check_bitmap(runs)) << "the damaged run-length file was whole";
-}
-
-TEST(BitmapCheck, ReportsTheLayout)
-{
-    const auto layout = check_bitmap(bitmap_file(header(5, -3, 24), pack_rows(5, 3, 24, true, ramp)));
-    ASSERT_TRUE(layout);
-    EXPECT_EQ(std::tuple(layout->width, layout->height, layout->top_down, layout->bits_per_pixel,
-                         layout->run_length_encoded, layout->every_pixel_written),
-              std::tuple(5, 3, true, 24, false, true));
 }
 
 TEST(BitmapFile, OnlyAnOrdinaryFileOfAcceptableSizeIsRead)
