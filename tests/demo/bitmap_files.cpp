@@ -1,9 +1,6 @@
 #include "bitmap_files.h"
 
-#include <fstream>
-
 namespace trackdemo::testing {
-
 namespace {
 
 void put(Bytes &out, std::uint32_t value, int bytes)
@@ -74,12 +71,6 @@ Bytes pack_rows(int width, int height, int bits, bool top_down, const std::funct
         data.insert(data.end(), row.begin(), row.end());
     }
     return data;
-}
-
-void write_file(const std::string &path, const Bytes &bytes)
-{
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
 }
 
 } // namespace trackdemo::testing

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <string>
 #include <vector>
 
 namespace trackdemo::testing {
@@ -32,8 +31,6 @@ std::vector<std::uint32_t> grey_palette(int entries);
 // or 32 bits (blue lowest). Rows are padded to 4 bytes and stored in the order
 // the header's height sign calls for.
 Bytes pack_rows(int width, int height, int bits, bool top_down, const std::function<std::uint32_t(int, int)> &value);
-
-void write_file(const std::string &path, const Bytes &bytes);
 
 } // namespace trackdemo::testing
 

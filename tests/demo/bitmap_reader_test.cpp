@@ -4,6 +4,7 @@
 #include "bitmap_check.h"
 #include "bitmap_files.h"
 #include "bitmap_reader.h"
+#include "scratch_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +12,6 @@
 #include <filesystem>
 #include <optional>
 #include <tuple>
-
-#include <unistd.h>
 
 namespace trackdemo::testing {
 namespace {
@@ -35,7 +34,7 @@ std::optional<Bytes> pixels_of(const Bytes &file)
     return Bytes(image.pixels(), image.pixels() + image.width() * image.height());
 }
 
-TEST(BitmapReader, EveryAcceptedLayoutGivesItsGreyLevels)
+TEST(BitmapReader, EveryAcceptedLayoutIsReportedAndGivesItsGreyLevels)
 {
     using Values = std::function<std::uint32_t(int, int)>;
     const Values grey = [](int x, int y) { return ramp(x, y) * 0x010101u; };
@@ -86,8 +85,14 @@ TEST(BitmapReader, EveryAcceptedLayoutGivesItsGreyLevels)
             for (int x = 0; x < width; ++x)
                 expected.push_back(static_cast<std::uint8_t>(row.level(x, y)));
         }
-        const Bytes file = bitmap_file(row.header, pack_rows(width, height, row.header.bits, row.header.height < 0, row.stored));
+        const bool top_down = row.header.height < 0;
+        const Bytes file = bitmap_file(row.header, pack_rows(width, height, row.header.bits, top_down, row.stored));
         EXPECT_EQ(pixels_of(file), expected) << row.name;
+        const auto layout = check_bitmap(file);
+        ASSERT_TRUE(layout) << row.name;
+        EXPECT_EQ(std::tuple(layout->width, layout->height, layout->top_down, layout->bits_per_pixel,
+                             layout->run_length_encoded, layout->every_pixel_written),
+                  std::tuple(width, height, top_down, int{row.header.bits}, false, true)) << row.name;
     }
 }
 
@@ -196,30 +201,18 @@ TEST(BitmapReader, DamagedFilesAreRefusedAndLeaveTheImageAsItWas)
     ASSERT_TRUE(check_bitmap(runs)) << "the damaged run-length file was whole";
 }
 
-TEST(BitmapCheck, ReportsTheLayout)
-{
-    const auto layout = check_bitmap(bitmap_file(header(5, -3, 24), pack_rows(5, 3, 24, true, ramp)));
-    ASSERT_TRUE(layout);
-    EXPECT_EQ(std::tuple(layout->width, layout->height, layout->top_down, layout->bits_per_pixel,
-                         layout->run_length_encoded, layout->every_pixel_written),
-              std::tuple(5, 3, true, 24, false, true));
-}
-
 TEST(BitmapFile, OnlyAnOrdinaryFileOfAcceptableSizeIsRead)
 {
-    const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("trackdemo-bitmaps-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder / "folder.bmp");
-    write_file((folder / "frame.bmp").string(), good);
+    const test_support::ScratchFolder folder;
+    std::filesystem::create_directories(folder.path() / "folder.bmp");
     GreyImage image;
-    ASSERT_TRUE(read_grey_bitmap((folder / "frame.bmp").string(), image));
+    ASSERT_TRUE(read_grey_bitmap(folder.write("frame.bmp", good).string(), image));
     EXPECT_EQ(Bytes(image.pixels(), image.pixels() + 32), *pixels_of(good));
-    std::filesystem::resize_file(folder / "frame.bmp", static_cast<std::uintmax_t>(max_bitmap_file_size) + 1);
+    std::filesystem::resize_file(folder.path() / "frame.bmp", static_cast<std::uintmax_t>(max_bitmap_file_size) + 1);
     GreyImage refused;
     for (const char *name : {"frame.bmp", "absent.bmp", "folder.bmp"})
-        EXPECT_FALSE(read_grey_bitmap((folder / name).string(), refused)) << name;
+        EXPECT_FALSE(read_grey_bitmap(folder.file(name), refused)) << name;
     EXPECT_TRUE(refused.empty());
-    std::filesystem::remove_all(folder);
 }
 
 } // namespace

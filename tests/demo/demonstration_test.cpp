@@ -42,16 +42,23 @@ public:
     std::ostringstream results;
 };
 
+// The calls up to the tracker's buffers, then `more`.
+std::vector<std::string> created_then(std::initializer_list<std::string> more)
+{
+    std::vector<std::string> events = {"com: initialize", "com: create", "imaging: read image1.bmp",
+                                       "imaging: read image2.bmp", "tracker: put_lines 240",
+                                       "tracker: put_columns 320", "tracker: create_morvane"};
+    events.insert(events.end(), more);
+    return events;
+}
+
 // Frames read after creation and before the size is set, tracked in place from
 // the six start points, marks drawn before the first message, copies alternating
 // for four seconds, the pane closed last and the tracker given back.
 TEST_F(Demonstration, CompleteRunDoesEverythingInItsOrder)
 {
     EXPECT_EQ(run(), 0);
-    std::vector<std::string> expected = {"com: initialize", "com: create", "imaging: read image1.bmp",
-                                         "imaging: read image2.bmp", "tracker: put_lines 240",
-                                         "tracker: put_columns 320", "tracker: create_morvane",
-                                         "tracker: QueryInterface _IMorvane", "tracker: _track_corners 6"};
+    auto expected = created_then({"tracker: QueryInterface _IMorvane", "tracker: _track_corners 6"});
     for (const char *context : {"imaging: context 1", "imaging: context 2"}) {
         expected.insert(expected.end(), {context, "imaging: pen 2 ff0000"});
         expected.insert(expected.end(), 6, "imaging: ellipse");
@@ -123,16 +130,6 @@ struct Failure {
 
 void PrintTo(const Failure &failure, std::ostream *out) { *out << failure.name; }
 
-const std::vector<std::string> created = {"com: initialize", "com: create", "imaging: read image1.bmp",
-                                          "imaging: read image2.bmp", "tracker: put_lines 240",
-                                          "tracker: put_columns 320", "tracker: create_morvane"};
-
-std::vector<std::string> operator+(std::vector<std::string> events, const std::vector<std::string> &more)
-{
-    events.insert(events.end(), more.begin(), more.end());
-    return events;
-}
-
 const Failure failures[] = {
     {"ComponentSystemRefused", [](Demonstration &t) { t.components.initialize_result = E_OUTOFMEMORY; },
      {"com: initialize", "display: message Unable to Initialize COM"}},
@@ -146,19 +143,18 @@ const Failure failures[] = {
       "display: message Could not open image 2\n", "tracker: Release", "com: uninitialize"}},
     {"SecondFrameOfAnotherSize",
      [](Demonstration &t) { t.imaging.files[second_frame_file] = uniform_frame(320, 239, 20); },
-     created + std::vector<std::string>{"tracker: QueryInterface _IMorvane", "display: message Tracking function failed",
-                                        "tracker: Release", "tracker: Release", "com: uninitialize"}},
+     created_then({"tracker: QueryInterface _IMorvane", "display: message Tracking function failed", "tracker: Release",
+                   "tracker: Release", "com: uninitialize"})},
     {"BuffersRefused", [](Demonstration &t) { t.tracker.create_result = E_FAIL; },
-     created + std::vector<std::string>{"display: message Unable to Allocate Internal Object Resources",
-                                        "tracker: Release", "com: uninitialize"}},
+     created_then({"display: message Unable to Allocate Internal Object Resources", "tracker: Release",
+                   "com: uninitialize"})},
     {"NoDirectInterface", [](Demonstration &t) { t.tracker.query_result = E_NOINTERFACE; },
-     created + std::vector<std::string>{"tracker: QueryInterface _IMorvane",
-                                        "display: message Unable to obtain direct interface",
-                                        "tracker: Release", "com: uninitialize"}},
+     created_then({"tracker: QueryInterface _IMorvane", "display: message Unable to obtain direct interface",
+                   "tracker: Release", "com: uninitialize"})},
     {"TrackingRefused", [](Demonstration &t) { t.tracker.track_result = E_POINTER; },
-     created + std::vector<std::string>{"tracker: QueryInterface _IMorvane", "tracker: _track_corners 6",
-                                        "display: message Tracking function failed", "tracker: Release",
-                                        "tracker: Release", "com: uninitialize"}},
+     created_then({"tracker: QueryInterface _IMorvane", "tracker: _track_corners 6",
+                   "display: message Tracking function failed", "tracker: Release", "tracker: Release",
+                   "com: uninitialize"})},
 };
 
 class DemonstrationFailure : public Demonstration, public ::testing::WithParamInterface<Failure> {};

@@ -32,6 +32,11 @@ shoot() {
   done
 }
 
+stop_shooting() {
+  [ -n "$shooter" ] && : >"$out/stop-shots" && wait "$shooter"
+  shooter=
+}
+
 boxes=0
 shooter=
 deadline=$((SECONDS + 60))
@@ -39,11 +44,7 @@ while kill -0 "$pid" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do
   box=$(dialogs | head -n 1)
   if [ -n "$box" ]; then
     boxes=$((boxes + 1))
-    if [ -n "$shooter" ]; then
-      : >"$out/stop-shots"
-      wait "$shooter"
-      shooter=
-    fi
+    stop_shooting
     xdotool windowfocus --sync "$box" key Return 2>/dev/null
     # Wait until it has gone before looking for the next one.
     while kill -0 "$pid" 2>/dev/null && dialogs | grep -qx "$box" && [ "$SECONDS" -lt "$deadline" ]; do
@@ -57,10 +58,7 @@ while kill -0 "$pid" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do
     sleep 0.05
   fi
 done
-if [ -n "$shooter" ]; then
-  : >"$out/stop-shots"
-  wait "$shooter"
-fi
+stop_shooting
 
 if kill -0 "$pid" 2>/dev/null; then
   kill "$pid"

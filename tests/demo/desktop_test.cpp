@@ -37,8 +37,6 @@ bool on_path(const std::string &programs)
                .exit_status == 0;
 }
 
-bool is_red(QRgb pixel) { return qRed(pixel) > 200 && qGreen(pixel) < 60 && qBlue(pixel) < 60; }
-
 // Which frame a screenshot's window area shows: 1 or 2 when all its grey pixels
 // but a handful equal that frame's, 0 when neither.
 int frame_shown(const QImage &shot, const GreyImage &first, const GreyImage &second)
@@ -72,7 +70,8 @@ RedSpot red_spot(const QImage &image, const Rect &box)
     RedSpot spot;
     for (int y = std::max(box.top - 3, 0); y < std::min(box.bottom + 3, image.height()); ++y) {
         for (int x = std::max(box.left - 3, 0); x < std::min(box.right + 3, image.width()); ++x) {
-            if (is_red(image.pixel(x, y)))
+            const QRgb pixel = image.pixel(x, y);
+            if (qRed(pixel) > 200 && qGreen(pixel) < 60 && qBlue(pixel) < 60)
                 ++spot.count, spot.x += x, spot.y += y;
         }
     }

@@ -45,11 +45,7 @@ public:
         return *object == nullptr ? E_NOINTERFACE : (AddRef(), S_OK);
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references); }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        log_.push_back("tracker: Release");
-        return static_cast<ULONG>(--references);
-    }
+    ULONG STDMETHODCALLTYPE Release() override { return log_.push_back("tracker: Release"), static_cast<ULONG>(--references); }
     HRESULT STDMETHODCALLTYPE put_lines(LONG value) override { return record("put_lines " + std::to_string(value)); }
     HRESULT STDMETHODCALLTYPE put_columns(LONG value) override { return record("put_columns " + std::to_string(value)); }
     HRESULT STDMETHODCALLTYPE create_morvane() override { return record("create_morvane", create_result); }
@@ -70,11 +66,7 @@ public:
     }
 
 private:
-    HRESULT record(const std::string &call, HRESULT result = S_OK)
-    {
-        log_.push_back("tracker: " + call);
-        return result;
-    }
+    HRESULT record(const std::string &call, HRESULT result = S_OK) { return log_.push_back("tracker: " + call), result; }
     HRESULT unexpected(const char *member) override { return record(std::string("unexpected ") + member, E_NOTIMPL); }
 
     EventLog &log_;
@@ -141,11 +133,7 @@ private:
             std::snprintf(text, sizeof text, "imaging: pen %d %02x%02x%02x", pen.width, pen.red, pen.green, pen.blue);
             log.push_back(text);
         }
-        void ellipse(const Rect &box) override
-        {
-            log.push_back("imaging: ellipse");
-            boxes.push_back(box);
-        }
+        void ellipse(const Rect &box) override { log.push_back("imaging: ellipse"), boxes.push_back(box); }
         EventLog &log;
         std::vector<Rect> &boxes;
     };
@@ -160,16 +148,12 @@ public:
 
     void message_box(std::string_view text) override
     {
-        messages.emplace_back(text);
-        log_.push_back("display: message " + std::string(text));
+        log_.push_back("display: message " + messages.emplace_back(text));
     }
     void open_pane(const RgbaImage &image) override { log_.push_back("display: open " + name_of(image)); }
     void display(const RgbaImage &image) override { log_.push_back("display: show " + name_of(image)); }
     void close_pane() override { log_.push_back("display: close"); }
-    void sleep(std::chrono::milliseconds duration) override
-    {
-        log_.push_back("display: sleep " + std::to_string(duration.count()));
-    }
+    void sleep(std::chrono::milliseconds time) override { log_.push_back("display: sleep " + std::to_string(time.count())); }
 
 private:
     static std::string name_of(const RgbaImage &image)

@@ -94,7 +94,11 @@ long check_motion(const std::map<long, std::vector<Row>> &tracks, const TrackSce
 
 class TrackProgram : public ::testing::Test {
 protected:
-    void SetUp() override { write_scene_images(scene_, path("scene")); }
+    void SetUp() override
+    {
+        write_scene_images(scene_, path("scene"));
+        register_component();
+    }
     std::string path(const std::string &name) const { return (scratch_.folder() / name).string(); }
 
     void register_component(const std::string &module = MORVANE_MODULE)
@@ -118,7 +122,6 @@ protected:
 // frame 12 ends there, unless the limits say otherwise.
 TEST_F(TrackProgram, TracksFollowTheMotionAndEndUnderTheOccluder)
 {
-    register_component();
     const auto run = track({"scene", "--quiet"});
     ASSERT_EQ(run.exit_status, 0) << run.err;
     EXPECT_EQ(run.err.find("morvane-track: 24 frames, "), 0u) << run.err;
@@ -163,7 +166,6 @@ TEST_F(TrackProgram, TracksFollowTheMotionAndEndUnderTheOccluder)
 // compressed frames move the same way, a little less exactly.
 TEST_F(TrackProgram, CsvAndJsonLinesFromFoldersPatternsAndVideosAgree)
 {
-    register_component();
     ASSERT_TRUE(write_scene_video(scene_, path("scene.avi")));
     const auto csv = track({"scene", "--quiet", "-o", "tracks.csv"});
     ASSERT_EQ(csv.exit_status, 0) << csv.err;
@@ -251,7 +253,6 @@ TEST_F(TrackProgram, FailuresGiveTheirStatusAndMessage)
 // ends after that frame with complete output and status 130.
 TEST_F(TrackProgram, InterruptEndsAfterTheCurrentFrameWithCompleteOutput)
 {
-    register_component();
     write_scene_images(scene_, path("scene"), "", ".png");
     const std::string pipe = path("scene/5.png");
     fs::remove(pipe);
