@@ -16,11 +16,11 @@ namespace morvane::test {
 
 struct ChildRun {
     std::vector<std::string> arguments; // the program first
-    std::string directory;              // empty: the test's own
+    std::string directory{};            // empty: the test's own
     // Variables to set; a variable mapped to nothing is removed.
-    std::map<std::string, std::optional<std::string>> environment;
+    std::map<std::string, std::optional<std::string>> environment{};
     std::chrono::seconds timeout{60};
-    std::string input; // the child's standard input (run_child only); empty: /dev/null
+    std::string input{}; // the child's standard input (run_child only); empty: /dev/null
 };
 
 struct ChildResult {
