@@ -1,76 +1,51 @@
-// A minimal in-process server: one class, a class object that locks the module
-// while clients hold it, and a module lock count behind DllCanUnloadNow.
+// A minimal in-process server: one class whose class object and instances are
+// one static object, so that every reference to either is a module lock, and
+// DllCanUnloadNow agrees once none is left.
 #include "test_server.h"
 
 #include <atomic>
-#include <new>
 
 namespace {
 
 std::atomic<long> module_locks{0};
 
-// Hands out `self` for IUnknown and the one other interface an object has.
-HRESULT query(IUnknown *self, REFIID asked, REFIID own, void **ppv)
-{
-    if (!ppv)
-        return E_POINTER;
-    *ppv = asked == IID_IUnknown || asked == own ? self : nullptr;
-    return *ppv ? self->AddRef(), S_OK : E_NOINTERFACE;
-}
-
-class Thing final : public ITestThing {
-public:
-    Thing() { ++module_locks; }
-    ~Thing() { --module_locks; }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) override
-    {
-        return query(this, riid, kTestThingInterface, ppv);
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++count_; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const ULONG count = --count_;
-        if (count == 0)
-            delete this;
-        return count;
-    }
-    LONG STDMETHODCALLTYPE Value() override { return 42; }
-
-private:
-    std::atomic<ULONG> count_{1};
-};
-
-// A static object: each client reference is a module lock.
-class Factory final : public IClassFactory {
+class Server final : public IClassFactory, public ITestThing {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) override
     {
-        return query(this, riid, IID_IClassFactory, ppv);
+        if (!ppv)
+            return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IClassFactory)
+            *ppv = static_cast<IClassFactory *>(this);
+        else if (riid == kTestThingInterface)
+            *ppv = static_cast<ITestThing *>(this);
+        else
+            return *ppv = nullptr, E_NOINTERFACE;
+        AddRef();
+        return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++module_locks) + 1; }
-    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--module_locks) + 1; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++module_locks); }
+    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--module_locks); }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown *outer, REFIID riid, void **ppv) override
     {
         if (outer)
             return *ppv = nullptr, CLASS_E_NOAGGREGATION;
-        auto *thing = new Thing;
-        const HRESULT hr = thing->QueryInterface(riid, ppv);
-        thing->Release();
-        return hr;
+        return QueryInterface(riid, ppv);
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override
     {
         lock ? ++module_locks : --module_locks;
         return S_OK;
     }
-} factory;
+    LONG STDMETHODCALLTYPE Value() override { return 42; }
+} server;
 
 } // namespace
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID *ppv)
 {
     *ppv = nullptr;
-    return clsid != kTestThingClass ? CLASS_E_CLASSNOTAVAILABLE : factory.QueryInterface(riid, ppv);
+    return clsid != kTestThingClass ? CLASS_E_CLASSNOTAVAILABLE : server.QueryInterface(riid, ppv);
 }
 
 STDAPI DllCanUnloadNow(void)
