@@ -120,8 +120,7 @@ TEST_F(Activation, ReportsWhyAClassCannotBeActivated)
         {failing_class(1), nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, CLASS_E_CLASSNOTAVAILABLE, 0},
         {kTestThingClass, outer, CLSCTX_INPROC_SERVER, IID_IUnknown, CLASS_E_NOAGGREGATION, 0},
         {kTestThingClass, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, E_NOINTERFACE, 0},
-        {kTestThingClass, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown, REGDB_E_CLASSNOTREG, 0},
-        {kTestThingClass, nullptr, CLSCTX_REMOTE_SERVER | CLSCTX_INPROC_HANDLER, IID_IUnknown, REGDB_E_CLASSNOTREG, 0},
+        {kTestThingClass, nullptr, CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER, IID_IUnknown, REGDB_E_CLASSNOTREG, 0},
         {kTestThingClass, nullptr, 0, IID_IUnknown, E_INVALIDARG, 0},
     };
     for (const auto &c : cases) {
