@@ -52,8 +52,8 @@ protected:
     ScratchRegistry registry;
 };
 
-// From a copy in a folder whose name holds an apostrophe: the path is
-// registered as it is; a repeated registration replaces the class key.
+// From a copy in a folder whose name holds an apostrophe: the script's entries
+// with the path as it is; a repeated registration replaces the class key.
 TEST_F(Registration, RegistersRepeatsAndRemovesExactlyItsEntries)
 {
     create("CLSID\\{11111111-2222-3333-4444-555555555555}");
@@ -64,8 +64,15 @@ TEST_F(Registration, RegistersRepeatsAndRemovesExactlyItsEntries)
     for (int round = 0; round < 2; ++round) {
         create(class_key + "\\Stale");
         ASSERT_EQ(module.register_server(), S_OK);
-        EXPECT_EQ(tree_text(registry_tree(HKEY_CLASSES_ROOT, class_key + "\\InprocServer32")),
-                  " @='" + path.string() + "' @ThreadingModel='Both'\n");
+        EXPECT_EQ(tree_text(registry_tree(HKEY_CLASSES_ROOT, class_key)),
+                  " @='CoMorvane Class'\nInprocServer32 @='" + path.string() + "' @ThreadingModel='Both'\n"
+                  "ProgID @='Morvane.CoMorvane.1'\nProgrammable\nTypeLib @='{CABD0863-DC3C-4E64-A27D-D5B832E8947B}'\n"
+                  "VersionIndependentProgID @='Morvane.CoMorvane'\n");
+        EXPECT_EQ(tree_text(registry_tree(HKEY_CLASSES_ROOT, "Morvane.CoMorvane")) + "|" +
+                      tree_text(registry_tree(HKEY_CLASSES_ROOT, "Morvane.CoMorvane.1")),
+                  " @='CoMorvane Class'\nCLSID @='{0200236D-46C7-4C75-A2A1-8FEFAF32B081}'\n"
+                  "CurVer @='Morvane.CoMorvane.1'\n| @='CoMorvane Class'\n"
+                  "CLSID @='{0200236D-46C7-4C75-A2A1-8FEFAF32B081}'\n");
         EXPECT_FALSE(exists(class_key + "\\Stale"));
         EXPECT_TRUE(type_library_registered());
     }
