@@ -1,27 +1,11 @@
 // The module's lock count, the class object and object identity, through the
 // real exports of the loaded library.
+#include "counting_objects.h"
 #include "registered_module.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-
-// A client object that aggregates a tracker and counts its own references.
-struct outer_object : IUnknown {
-    LONG count = 1;
-    IUnknown *inner = nullptr;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **object) override
-    {
-        if (!IsEqualGUID(riid, IID_IUnknown))
-            return inner->QueryInterface(riid, object);
-        *object = this;
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++count); }
-    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--count); }
-};
 
 template <typename T = IUnknown>
 T *query(IUnknown *object, REFIID riid)
@@ -103,28 +87,29 @@ TEST_F(Lifetime, AggregationDelegatesToTheOuterObject)
 {
     IClassFactory *factory = nullptr;
     ASSERT_EQ(module.get_class_object(CLSID_CoMorvane, IID_IClassFactory, reinterpret_cast<void **>(&factory)), S_OK);
-    outer_object outer;
+    CountingUnknown outer;
+    IUnknown *inner = nullptr;
     void *refused = reinterpret_cast<void *>(1);
     EXPECT_EQ(factory->CreateInstance(&outer, IID_IMorvane, &refused), CLASS_E_NOAGGREGATION);
     EXPECT_EQ(refused, nullptr);
-    ASSERT_EQ(factory->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void **>(&outer.inner)), S_OK);
+    ASSERT_EQ(factory->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void **>(&inner)), S_OK);
     factory->Release();
-    EXPECT_NE(static_cast<void *>(outer.inner), static_cast<void *>(&outer));
+    EXPECT_NE(static_cast<void *>(inner), static_cast<void *>(&outer));
 
-    IMorvane *tracker = query<IMorvane>(outer.inner, IID_IMorvane);
+    IMorvane *tracker = query<IMorvane>(inner, IID_IMorvane);
     ASSERT_NE(tracker, nullptr);
-    const LONG before = outer.count;
+    const ULONG before = outer.references;
     tracker->AddRef();
-    EXPECT_EQ(outer.count, before + 1);
+    EXPECT_EQ(outer.references, before + 1);
     tracker->Release();
-    EXPECT_EQ(outer.count, before);
+    EXPECT_EQ(outer.references, before);
     EXPECT_EQ(static_cast<void *>(query(tracker, IID_IUnknown)), static_cast<void *>(&outer));
     LONG lines = 0;
     EXPECT_EQ(tracker->get_lines(&lines), S_OK);
     EXPECT_EQ(lines, 144);
     tracker->Release();
     EXPECT_EQ(module.can_unload_now(), S_FALSE);
-    EXPECT_EQ(outer.inner->Release(), 0u);
+    EXPECT_EQ(inner->Release(), 0u);
     EXPECT_EQ(module.can_unload_now(), S_OK);
 }
 

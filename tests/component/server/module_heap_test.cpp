@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <set>
+#include <string>
 #include <vector>
 
 namespace {
@@ -46,18 +47,10 @@ HANDLE heap_named_by(const void *block)
     return heap;
 }
 
-void fill(void *block, std::size_t size, unsigned char seed)
+// Whether the block's first size bytes are all c.
+bool holds(const void *block, std::size_t size, char c)
 {
-    for (std::size_t i = 0; i < size; ++i)
-        static_cast<unsigned char *>(block)[i] = static_cast<unsigned char>(seed ^ i);
-}
-
-bool holds(const void *block, std::size_t size, unsigned char seed)
-{
-    for (std::size_t i = 0; i < size; ++i)
-        if (static_cast<const unsigned char *>(block)[i] != static_cast<unsigned char>(seed ^ i))
-            return false;
-    return true;
+    return std::string(static_cast<const char *>(block), size) == std::string(size, c);
 }
 
 HANDLE create_small_heap(DWORD options, SIZE_T, SIZE_T) { return HeapCreate(options, 0, 512 * 1024); }
@@ -103,7 +96,7 @@ TEST_P(ModuleHeapRoutines, ReallocationKeepsHeapAndContentsAndSurvivesFailure)
     void *block = module_alloc(1000);
     ASSERT_NE(block, nullptr);
     const HANDLE home = module_heap_state().heap_table ? heap_named_by(block) : nullptr;
-    fill(block, 1000, 7);
+    std::memset(block, 7, 1000);
     EXPECT_EQ(module_realloc(block, 1 << 20), nullptr);
     EXPECT_TRUE(holds(block, 1000, 7));
     void *grown = module_realloc(block, 100000);
@@ -121,7 +114,7 @@ TEST_P(ModuleHeapRoutines, ArrayAllocationRefusesProductsBeyond32Bits)
     void *small = module_alloc_n(3, 5), *empty = module_alloc_n(0, 1000);
     ASSERT_NE(small, nullptr);
     EXPECT_NE(empty, nullptr);
-    fill(small, 15, 0);
+    std::memset(small, 0, 15);
     module_free(small);
     module_free(empty);
     const DWORD before = module_heap_state().next_heap;

@@ -1,6 +1,4 @@
-// Working buffers: the decimation test, allocation and release, stale state,
-// and the reuse of the pyramid storage between runs.
-#include "flow_tracking.h"
+// Working buffers: the decimation test, allocation and release, and stale state.
 #include "test_support.h"
 #include "expected_messages.h"
 
@@ -93,40 +91,6 @@ TEST(TrackerBuffers, GeometryWritesMakeTheBuffersStale)
         EXPECT_FALSE(tracker.properties_changed()) << w.value;
     }
     SetErrorInfo(0, nullptr);
-}
-
-std::vector<const uchar *> level_buffers(const FlowPyramid &pyramid)
-{
-    std::vector<const uchar *> starts;
-    for (const cv::Mat &level : pyramid.levels())
-        starts.push_back(level.datastart);
-    return starts;
-}
-
-// create_morvane sizes the base levels; the first run adds each level's image
-// and gradients; later runs of either call reuse every buffer.
-TEST(TrackerBuffers, PyramidStorageIsReusedByEveryRun)
-{
-    for (LONG levels : {0, 3}) {
-        Tracker tracker;
-        configure(tracker, Settings{192, 144, 2, 2, levels});
-        ASSERT_EQ(tracker.create_morvane(), S_OK);
-        const auto base_a = level_buffers(*tracker.pyramid_a());
-        ASSERT_EQ(base_a.size(), 1u);
-        const cv::Mat a = textured_frame(192, 144), b = textured_frame(192, 144, 1.0, 0.5);
-        const auto points = grid_points(192, 144, 20, 30);
-        ASSERT_EQ(track_direct(tracker, a, b, points).result, S_OK);
-        const auto warm_a = level_buffers(*tracker.pyramid_a());
-        const auto warm_b = level_buffers(*tracker.pyramid_b());
-        ASSERT_EQ(warm_a.size(), size_t(2 * (levels + 1)));
-        EXPECT_EQ(warm_a[0], base_a[0]);
-        for (int run = 0; run < 3; ++run) {
-            ASSERT_EQ(track_direct(tracker, b, a, points).result, S_OK);
-            ASSERT_EQ(track_matrix(tracker, a, b, points).result, S_OK);
-        }
-        EXPECT_EQ(level_buffers(*tracker.pyramid_a()), warm_a);
-        EXPECT_EQ(level_buffers(*tracker.pyramid_b()), warm_b);
-    }
 }
 
 } // namespace

@@ -98,7 +98,8 @@ TEST_F(MatrixTracking, ChecksComeInTheirOrder)
     }
 }
 
-// Each row replaces one argument (0, 1: a frame; 2: the features) of a good call.
+// Each row replaces one argument (0, 1: a frame; 2: the features) of a good call;
+// the rows add to what the order of the checks already shows.
 TEST_F(MatrixTracking, TypesAndShapesAreRefused)
 {
     const ULONG c = columns, l = lines;
@@ -113,22 +114,16 @@ TEST_F(MatrixTracking, TypesAndShapesAreRefused)
         OwnedVariant replacement;
         const char *message;
     } cases[] = {
-        {"empty features", 2, OwnedVariant(), expected::invalid_argument},
-        {"float features", 2, any_matrix(VT_R4, {5, 2}), expected::invalid_type},
         {"features by reference", 2, std::move(byref), expected::invalid_type},
-        {"long image", 0, any_matrix(VT_I4, {c, l}), expected::invalid_type},
         // Arrays of other elements than their tag names.
         {"features of bytes, type not recorded", 2, tagged(VT_UI1, VT_R8, {4, 2}, false), expected::invalid_type},
         {"features of 64-bit integers", 2, tagged(VT_I8, VT_R8, {4, 2}, true), expected::invalid_type},
         {"first frame of 16-bit integers", 0, tagged(VT_I2, VT_UI1, {c, l}, true), expected::invalid_type},
         {"second frame of signed bytes", 1, tagged(VT_I1, VT_UI1, {c, l}, true), expected::invalid_type},
-        {"one-dimensional image", 0, any_matrix(VT_UI1, {c * l}), expected::image_dimension},
         {"one-dimensional features", 2, any_matrix(VT_R8, {10}), expected::feature_dimension},
         {"three-dimensional features", 2, any_matrix(VT_R8, {5, 2, 1}), expected::feature_dimension},
         {"one point over capacity", 2, points_matrix(over_capacity), expected::too_many_features},
-        {"features of three columns", 2, any_matrix(VT_R8, {5, 3}), expected::feature_format},
         {"transposed image", 0, any_matrix(VT_UI1, {l, c}), expected::image_size},
-        {"transposed second image", 1, any_matrix(VT_UI1, {l, c}), expected::image_size},
         {"no first frame", 0, OwnedVariant(nullptr, VT_UI1), expected::null_matrix},
         {"no second frame", 1, OwnedVariant(nullptr, VT_UI1), expected::null_matrix},
         {"no features", 2, OwnedVariant(nullptr, VT_R8), expected::null_matrix},
@@ -138,7 +133,7 @@ TEST_F(MatrixTracking, TypesAndShapesAreRefused)
         const auto pick = [&](int argument) { return argument == row.argument ? *row.replacement : *good[argument]; };
         EXPECT_TRUE(refused(pick(0), pick(1), pick(2), row.message)) << row.name;
     }
-    cases[2].replacement.get()->vt = VT_EMPTY; // byref held no array of its own
+    cases[0].replacement.get()->vt = VT_EMPTY; // byref held no array of its own
     over_capacity.pop_back();
     EXPECT_EQ(track_matrix(tracker, frame_a, frame_b, over_capacity).result, S_OK) << "capacity is the limit";
     configure(tracker, Settings{64, 64});
