@@ -83,15 +83,6 @@ TEST_F(Registration, RegistersRepeatsAndRemovesExactlyItsEntries)
     }
 }
 
-TEST_F(Registration, UnregisteringANeverRegisteredComponentChangesNothing)
-{
-    create("Unrelated\\Key");
-    LoadedModule module(MORVANE_MODULE_PATH);
-    EXPECT_EQ(module.unregister_server(), S_OK);
-    EXPECT_TRUE(exists("Unrelated\\Key"));
-    EXPECT_FALSE(exists("CLSID")) << "nothing is created by a removal";
-}
-
 // Neither the module nor a file beside it holds a type library: the script's
 // entries stay and the loading failure is returned. Then "tracker.component.tlb"
 // serves: the last "." of the path starts the extension.

@@ -1,8 +1,5 @@
 // Working buffers: the decimation test, allocation and release, and stale state.
 #include "test_support.h"
-#include "expected_messages.h"
-
-#include <limits>
 
 namespace morvane::test {
 namespace {

@@ -1,12 +1,10 @@
 // The direct call: accuracy on frames with a known motion and agreement with
 // the library's own call, kept pyramids, untouched memory, and refusals.
 #include "test_support.h"
-#include "expected_messages.h"
 
 #include <opencv2/video/tracking.hpp>
 
 #include <cmath>
-#include <limits>
 
 namespace morvane::test {
 namespace {

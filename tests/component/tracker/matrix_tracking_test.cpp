@@ -1,9 +1,6 @@
 // The matrix call and the residue read-out: the order of the checks, the
 // shapes and types refused, the result matrices, and the life of residues.
 #include "test_support.h"
-#include "expected_messages.h"
-
-#include <limits>
 
 namespace morvane::test {
 namespace {
