@@ -1,5 +1,4 @@
-// The module heaps: the extra-heap plan, rotation, the four routines with and
-// without extra heaps, and failed set-ups.
+// The module heaps: the extra-heap plan, the four routines with and without extra heaps, and set-ups.
 #include "server/module_heap.h"
 
 #include <gtest/gtest.h>
@@ -14,18 +13,13 @@ namespace {
 
 OSVERSIONINFOA nt(DWORD major, DWORD platform = VER_PLATFORM_WIN32_NT)
 {
-    OSVERSIONINFOA version{};
-    version.dwOSVersionInfoSize = sizeof version;
-    version.dwPlatformId = platform;
-    version.dwMajorVersion = major;
-    return version;
+    return {sizeof(OSVERSIONINFOA), major, 0, 0, platform, {}};
 }
 
 SYSTEM_INFO machine_with(DWORD processors)
 {
     SYSTEM_INFO system{};
     system.dwNumberOfProcessors = processors;
-    system.dwPageSize = 4096;
     return system;
 }
 
@@ -55,8 +49,7 @@ bool holds(const void *block, std::size_t size, char c)
 
 HANDLE create_small_heap(DWORD options, SIZE_T, SIZE_T) { return HeapCreate(options, 0, 512 * 1024); }
 
-// The routines behave alike whether or not extra heaps are in use: the
-// parameter is the processors of an NT 4 machine; 0 means NT 5, without them.
+// The parameter is the processors of an NT 4 machine; 0 means NT 5, without extra heaps.
 class ModuleHeapRoutines : public testing::TestWithParam<DWORD> {
 protected:
     void SetUp() override
@@ -159,8 +152,7 @@ void expect_nothing_left()
     created_heaps.clear();
 }
 
-// The base heap, then each of the four extra heaps of a two-processor NT 4
-// machine, then the heap table: a failed set-up leaves nothing behind.
+// The base heap, each extra heap of a two-processor NT 4 machine, or the table fails.
 TEST(ModuleHeaps, FailedSetUpsLeaveNothingAndAllocationsFail)
 {
     for (int failing = 0; failing < 5; ++failing) {
