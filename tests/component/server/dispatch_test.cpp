@@ -1,5 +1,4 @@
-// Late-bound access to IMorvane: names from the module's cache and from the
-// type information, and failures while the type library is not registered.
+// Late-bound names, and failures while the type library is not registered.
 #include "registered_module.h"
 
 #include <gtest/gtest.h>
@@ -25,9 +24,7 @@ std::vector<DISPID> look_up(IDispatch *dispatch, std::vector<std::u16string> req
     return SUCCEEDED(hr) ? ids : std::vector<DISPID>{hr};
 }
 
-// Exact member names come from the module's cache; other spellings and
-// parameter names from the type information, where a member's name given as
-// a parameter is no parameter.
+// The module's cache and the type information agree; a member's name is no parameter name.
 TEST(Dispatch, NamesAnswerFromTheCacheAndTheTypeInformationAlike)
 {
     morvane::test::RegisteredModule registered{MORVANE_MODULE_PATH};
@@ -58,8 +55,7 @@ std::size_t allocated_bytes()
     return __sanitizer_get_current_allocated_bytes ? __sanitizer_get_current_allocated_bytes() : mallinfo2().uordblks;
 }
 
-// Without a registered type library every call tries the load again, fails
-// the same way each time without holding more memory, and the table still works.
+// Every call retries the load and fails alike without holding more memory; the table still works.
 TEST(DispatchUnregistered, FailsWhileTheTableStillWorks)
 {
     morvane::test::ScratchRegistry registry;

@@ -1,5 +1,4 @@
-// The module's lock count, the class object and object identity, through the
-// real exports of the loaded library.
+// The module's lock count, the class object and object identity, through the loaded library.
 #include "counting_objects.h"
 #include "registered_module.h"
 
@@ -26,8 +25,7 @@ protected:
     morvane::test::LoadedModule module{MORVANE_MODULE_PATH};
 };
 
-// The class object is made once and held as one lock; LockServer is neither
-// balanced nor bounded; the refusals hand out nothing.
+// One class object held as one lock; LockServer is neither balanced nor bounded.
 TEST_F(Lifetime, ClassObjectAndServerLocks)
 {
     EXPECT_EQ(module.can_unload_now(), S_OK);
@@ -56,15 +54,15 @@ TEST_F(Lifetime, ClassObjectAndServerLocks)
     EXPECT_EQ(module.can_unload_now(), S_OK);
 }
 
-// Every interface leads back to one identity, the free-threaded marshaler's
-// included, and the object keeps the module loaded while any is held.
+// Every interface, the marshaler's too, leads to one identity and keeps the module loaded.
 TEST_F(Lifetime, StandaloneObjectHasOneIdentity)
 {
     IMorvane *tracker = module.create_tracker();
     ASSERT_NE(tracker, nullptr);
     EXPECT_EQ(tracker->create_morvane(), S_OK);
-    IUnknown *held[] = {query(tracker, IID_IUnknown), query(tracker, IID_IDispatch), query(tracker, IID_ISupportErrorInfo),
-                        query(tracker, IID_IMarshal), query(tracker, IID__IMorvane)};
+    IUnknown *held[] = {query(tracker, IID_IUnknown), query(tracker, IID_IDispatch),
+                        query(tracker, IID_ISupportErrorInfo), query(tracker, IID_IMarshal),
+                        query(tracker, IID__IMorvane)};
     EXPECT_EQ(static_cast<void *>(held[1]), static_cast<void *>(tracker));
     for (IUnknown *other : held) {
         ASSERT_NE(other, nullptr);

@@ -60,8 +60,7 @@ protected:
     void TearDown() override { module_heap_teardown(); }
 };
 
-// Blocks come from the extra heaps in rotation, 16-byte aligned, each naming
-// its heap; without extra heaps they come bare from the base heap.
+// Blocks come 16-byte aligned from the extra heaps in turn, naming their heap; else bare.
 TEST_P(ModuleHeapRoutines, BlocksComeFromTheHeapsInRotation)
 {
     const ModuleHeapState state = module_heap_state();

@@ -1,6 +1,4 @@
-// Self-registration through the module's exports: what the module adds to its
-// script's entries (its own path and the type library), repetition, removal,
-// a module without its own type library, and a failing script.
+// Self-registration through the module's exports: entries, type library, repetition, failures.
 #include "registered_module.h"
 #include "registry_tree.h"
 
@@ -52,8 +50,7 @@ protected:
     ScratchRegistry registry;
 };
 
-// From a copy in a folder whose name holds an apostrophe: the script's entries
-// with the path as it is; a repeated registration replaces the class key.
+// A path with an apostrophe is registered as it is; a repeated registration replaces the class key.
 TEST_F(Registration, RegistersRepeatsAndRemovesExactlyItsEntries)
 {
     create("CLSID\\{11111111-2222-3333-4444-555555555555}");
@@ -83,9 +80,7 @@ TEST_F(Registration, RegistersRepeatsAndRemovesExactlyItsEntries)
     }
 }
 
-// Neither the module nor a file beside it holds a type library: the script's
-// entries stay and the loading failure is returned. Then "tracker.component.tlb"
-// serves: the last "." of the path starts the extension.
+// Without a type library the entries stay and the failure is returned; then the one beside serves.
 TEST_F(Registration, WithoutItsOwnTypeLibraryTheFileBesideItServes)
 {
     const std::filesystem::path module_path = registry.folder() / "tracker.component.so";
@@ -101,8 +96,7 @@ TEST_F(Registration, WithoutItsOwnTypeLibraryTheFileBesideItServes)
     expect_unregistered();
 }
 
-// The roll-back removes the block's keys, whichever run wrote them, and the
-// type library (forgotten first so that the failing run's effect shows) stays unregistered.
+// The roll-back removes keys whichever run wrote them; the type library stays unregistered.
 TEST_F(Registration, AFailingScriptIsRolledBackAndRegistersNoTypeLibrary)
 {
     ASSERT_EQ(LoadedModule(MORVANE_MODULE_PATH).register_server(), S_OK);

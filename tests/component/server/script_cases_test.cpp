@@ -1,6 +1,4 @@
-// The interpreter's installing and removing passes over table rows: the keys
-// present before, the script, the pass, the result, and every key and value
-// of the roots afterwards (in the text form of tree_text).
+// The interpreter's passes as rows: keys before, script, pass, result, and the roots after.
 #include "script_test_support.h"
 
 using namespace script_test;
@@ -82,8 +80,7 @@ const std::vector<ScriptCase> cases = {
      DISP_E_EXCEPTION, "D @V='v'\n"},
     {"RemovingABlockAfterDeleteInAnAbsentKey", "", "HKCR { Absent { Delete X { Y } } }", Remove, DISP_E_EXCEPTION, ""},
     {"RemovingABlockAfterVal", "", "HKCR { K { val V = s 'x' { Y } } }", Remove, DISP_E_EXCEPTION, ""},
-    // A has only its default value although its entry lists more: it goes at
-    // once, its block is read past, and B is still read as an entry.
+    // A holds only its default value, so it goes at once and its block is read past.
     {"ABlockTheRegistryDoesNotReflectIsReadPast", "A @='x'\nB @='y'\nC\n",
      "HKCR { A = s 'x' { val V = s 'v' Sub { Deeper } } B = s 'y' C }", Remove, S_OK, ""},
     {"ContentsTheScriptDoesNotListDoNotShiftTheEntries",
@@ -176,8 +173,7 @@ TEST_P(ScriptCases, LeaveTheExpectedTree)
 INSTANTIATE_TEST_SUITE_P(Rows, ScriptCases, ::testing::ValuesIn(cases),
                          [](const auto &row) { return std::string(row.param.name); });
 
-// Installing and removing again leaves the keys that were there, and a second
-// removal touches nothing.
+// Installing, then removing twice, leaves the keys that were there.
 using RoundTrip = ScriptTest;
 
 TEST_F(RoundTrip, RemovingUndoesInstallingOnce)

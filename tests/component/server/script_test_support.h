@@ -1,6 +1,4 @@
-// Shared by the registration interpreter's tests: a scratch registry and set-up
-// module heaps for each test, running a script, laying out keys from their
-// text form and reading the roots back as text.
+// The registration interpreter's tests: a scratch registry and module heaps per test, and keys as text.
 #pragma once
 
 #include "registry_tree.h"
@@ -24,8 +22,7 @@ HRESULT run(const std::string &script, bool install);
 // with string values only: "Path\\Below @=default @Name=value".
 void make_keys(const std::string &lines);
 
-// HKEY_CLASSES_ROOT as tree_text gives it, then HKEY_CURRENT_USER's and
-// HKEY_LOCAL_MACHINE's keys with "HKCU\\" and "HKLM\\" before their paths.
+// HKEY_CLASSES_ROOT as tree_text gives it, then the keys of HKCU\\ and HKLM\\ with those prefixes.
 std::string registry_text();
 
 class ScriptTest : public ::testing::Test {

@@ -1,5 +1,4 @@
-// The variable table and the expansion of %name% and %% before any token is
-// read, with the buffer that holds the expanded text.
+// The variable table, the expansion of %name% and %% with its buffer, and scripts from resources.
 #include "script_test_support.h"
 
 #include "server/expansion_buffer.h"
@@ -7,6 +6,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
 using namespace script_test;
 
@@ -107,9 +108,7 @@ TEST_F(Variables, ExpansionReplacesNamesOnceAndRefusesBadOnes)
 void *refuse(SIZE_T) { return nullptr; }
 void *refuse_growth(void *, SIZE_T) { return nullptr; }
 
-// Growth from any start, empty included, makes room for a whole character
-// (the sanitizer build sees any byte written short); a failed growth is out
-// of memory and keeps the text.
+// Growth from any start makes room for whole characters; a failed growth keeps the text.
 TEST(ExpansionBuffer, GrowsForWholeCharactersAndFailsAsOutOfMemory)
 {
     for (const std::size_t start : {0, 3}) {
@@ -131,6 +130,42 @@ TEST(ExpansionBuffer, GrowsForWholeCharactersAndFailsAsOutOfMemory)
     CoTaskMemFree(text);
     EXPECT_EQ(unallocated.allocate(8), E_OUTOFMEMORY);
     EXPECT_EQ(unallocated.append("a", 1), E_OUTOFMEMORY);
+}
+
+// Scripts loaded from a module file's resources.
+TEST_F(Variables, ResourcesGiveTheirResultsAndKeys)
+{
+    const std::u16string script_module = std::filesystem::path(SCRIPT_MODULE).u16string();
+    const std::filesystem::path text_file = std::filesystem::temp_directory_path() / "script_resource_text.so";
+    std::ofstream(text_file) << "HKCR { Written }";
+    const struct {
+        std::u16string module;
+        WORD number;
+        const char16_t *type;
+        bool install;
+        HRESULT result;
+        const char *after;
+    } rows[] = {
+        {u"/nonexistent/module.so", 101, u"REGISTRY", true, HRESULT(0x80070002), ""},
+        {script_module, 199, u"REGISTRY", true, HRESULT(0x80070716), ""},
+        {script_module, 102, u"NOSUCHTYPE", true, HRESULT(0x80070715), ""},
+        {text_file.u16string(), 101, u"REGISTRY", true, HRESULT(0x8007000B), ""},
+        // The text ends at its first zero byte; the type is found without case.
+        {script_module, 102, u"REGISTRY", true, S_OK, "BeforeZero @='kept'\n"},
+        {script_module, 102, u"registry", false, S_OK, ""},
+        {script_module, 103, u"REGISTRY", true, S_OK, ""},
+        // A missing variable stops the run before it starts.
+        {script_module, 104, u"REGISTRY", true, DISP_E_EXCEPTION, ""},
+    };
+    for (const auto &row : rows) {
+        RegistryScript script;
+        ASSERT_EQ(script.set_variable(u"Module", u"/unused"), S_OK);
+        EXPECT_EQ(script.apply_resource(row.module.c_str(), row.number, row.type, row.install), row.result)
+            << row.number;
+        EXPECT_EQ(registry_text(), row.after) << row.number;
+    }
+    std::filesystem::remove(text_file);
+    EXPECT_EQ(RegistryScript().apply_resource(nullptr, 101, u"REGISTRY", true), E_INVALIDARG);
 }
 
 }  // namespace

@@ -4,8 +4,7 @@
 namespace morvane::test {
 namespace {
 
-// A refusal leaves no buffers, even where an earlier create made some, keeps
-// the stale mark, and the object recovers once the sizes are sensible again.
+// A refusal leaves no buffers and the stale mark, until sensible sizes come back.
 TEST(TrackerBuffers, CreateAcceptsOnlySizesItCanDecimateAndAllocate)
 {
     const struct {

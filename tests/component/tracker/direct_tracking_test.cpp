@@ -62,11 +62,8 @@ TEST_P(Tracking, AgreesWithTheLibraryAndTheTrueMotion)
     }
 }
 
-// A sub-pixel motion is found on the full frame alone; several pixels need
-// the pyramid. The tight cases use a 15 × 15 window: the 5 × 5 default has an
-// error floor near 0.1 px of its own. An uneven window shows any mix-up of
-// width and height; levels beyond what the frame allows end where the library
-// stops building, and the size read is that of the moment, not the buffers'.
+// Tight cases use a 15 × 15 window (the 5 × 5 default errs near 0.1 px); an uneven one
+// shows a mix-up of width and height; the size read is that of the moment, not the buffers'.
 const LONG int_max = std::numeric_limits<LONG>::max();
 const TrackingCase tracking_cases[] = {
     {"level0_tight", {192, 144, 7, 7, 0, 30, 0.001f}, Buffers::made, 0.37, -0.61, 0.05},
@@ -101,8 +98,7 @@ TEST(DirectTracking, RefusalsLeaveTheCallersArraysUntouched)
         {"tracked points", true, 144, 192, 2, 2, 60, 3, E_POINTER, expected::null_pointer},
         {"status", true, 144, 192, 2, 2, 60, 4, E_POINTER, expected::null_pointer},
         {"count -1", false, 144, 192, 2, 2, -1, -1, E_INVALIDARG, expected::negative_count},
-        // 2·n+1 does not fit in 32 bits; then the padded frame does not; then the
-        // window's pixels overflow the library's count.
+        // 2·n+1 overflows; then the padded frame; then the window's pixel count.
         {"widest window", true, 144, 192, int_max, 2, 60, -1, E_INVALIDARG, expected::window_too_large},
         {"tallest window", true, 144, 192, 2, int_max / 2 + 1, 60, -1, E_INVALIDARG, expected::window_too_large},
         {"padded frame", true, 144, 192, int_max / 2, 2, 60, -1, E_INVALIDARG, expected::window_too_large},

@@ -1,5 +1,4 @@
-// The matrix call and the residue read-out: the order of the checks, the
-// shapes and types refused, the result matrices, and the life of residues.
+// The matrix call and the residue read-out: check order, refused shapes and types, residues.
 #include "test_support.h"
 
 namespace morvane::test {
@@ -50,8 +49,7 @@ protected:
     std::vector<cv::Point2f> points{{20.0f, 20.0f}, {40.5f, 30.25f}, {70.0f, 44.0f}, {50.0f, 20.0f}, {30.0f, 40.0f}};
 };
 
-// Each case breaks its own check and, where the inputs allow, every later one:
-// the message of the first check in the list must win, and nothing changes.
+// Case k breaks check k and every later one it can: check k's message wins, and nothing changes.
 TEST_F(MatrixTracking, ChecksComeInTheirOrder)
 {
     const struct {
@@ -95,8 +93,7 @@ TEST_F(MatrixTracking, ChecksComeInTheirOrder)
     }
 }
 
-// Each row replaces one argument (0, 1: a frame; 2: the features) of a good call;
-// the rows add to what the order of the checks already shows.
+// Each row replaces one argument (0, 1: a frame; 2: the features) of a good call.
 TEST_F(MatrixTracking, TypesAndShapesAreRefused)
 {
     const ULONG c = columns, l = lines;
@@ -184,9 +181,7 @@ TEST_F(MatrixTracking, ResiduesLastUntilTheNextRunThatComputesThem)
     EXPECT_TRUE(is_sentinel(*released.get()));
 }
 
-// Points lost off the frame or beyond float range, and points lost on flat
-// ground (where the library writes no residue at all), have status 0 and no
-// residue, though an earlier run left residues.
+// Points lost off the frame, beyond float range or on flat ground have status 0 and residue 0.
 TEST_F(MatrixTracking, LostPointsHaveNoResidue)
 {
     ASSERT_EQ(tracker.put_calc_match_residue(1), S_OK);

@@ -1,5 +1,4 @@
-// Properties: defaults, the bounds of accepted writes, refused writes with
-// their messages, null result locations, and the error record itself.
+// Properties: defaults, bounds, refusals with their messages, null locations; the error record.
 #include "test_support.h"
 
 #include <morvane.h>
@@ -80,8 +79,7 @@ TEST(TrackerSettings, EpsilonAcceptsOnlyPositiveNumbers)
     EXPECT_TRUE(failed_with(tracker.get_match_residue(nullptr), E_POINTER, expected::null_pointer));
 }
 
-// Without a registered class the record has no source (the registered one's
-// is checked through the component system); successes leave the record alone.
+// Unregistered, the record has no source; successes leave the record alone.
 TEST(TrackerErrorRecord, HoldsTheMessageWithoutASourceUntilTheNextFailure)
 {
     Tracker tracker;

@@ -155,8 +155,7 @@ void configure(Tracker &tracker, const Settings &s)
 
 } // namespace morvane::test
 
-// Every tracker test runs with the module heaps set up, as the component's
-// load step sets them up, and with a scratch registry of its own.
+// Every tracker test runs with the module heaps set up and a scratch registry.
 namespace {
 
 class TrackerTestEnvironment : public ::testing::Environment {
@@ -180,8 +179,7 @@ const auto *const environment = ::testing::AddGlobalTestEnvironment(new TrackerT
 
 } // namespace
 
-// Some tests ask for buffers no machine has; under AddressSanitizer such a
-// request must fail as it does without it, by returning null.
+// Requests for buffers no machine has must return null under AddressSanitizer too.
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
 extern "C" __attribute__((visibility("default"))) const char *__asan_default_options()

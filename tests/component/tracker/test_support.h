@@ -1,5 +1,4 @@
-// Helpers of the tracker tests: grid points, the thread's error record,
-// automation matrices, and one runner per tracking call with a common result.
+// Helpers of the tracker tests: grid points, error records, matrices, one runner per call.
 #pragma once
 
 #include "textured_frame.h"
@@ -40,8 +39,7 @@ private:
     VARIANT value_;
 };
 
-// A frame as a byte matrix (dimension 1 = columns), points as an n × 2 double
-// matrix, and any matrix of type vt with the given counts, dimension 1 first.
+// A frame (dimension 1 = columns), n × 2 points, any matrix of vt; counts dimension 1 first.
 OwnedVariant frame_matrix(const cv::Mat &frame);
 OwnedVariant points_matrix(const std::vector<cv::Point2f> &points);
 OwnedVariant any_matrix(VARTYPE vt, std::vector<ULONG> counts);
@@ -73,8 +71,7 @@ struct Settings {
 void configure(Tracker &tracker, const Settings &settings);
 
 
-// Every text a tracker member can leave in the error record, written out as
-// callers see it: a change of wording in the tracker fails the tests.
+// Every text a tracker member can leave in the error record, literally.
 namespace expected {
 
 inline constexpr char lines[] = "Number of lines must be a positive integer";
