@@ -173,12 +173,15 @@ TEST_F(MatrixTracking, ResiduesLastUntilTheNextRunThatComputesThem)
     EXPECT_EQ(read_double_matrix(*matches.get()).counts, (std::vector<ULONG>{0, 3}));
     EXPECT_TRUE(failed_with(tracker.get_match_residue(still.get()), E_FAIL, expected::no_residue));
 
-    // Released: the buffer test comes first.
+    // Released: the buffer test comes first; made again: none computed yet.
     ASSERT_EQ(track_matrix(tracker, frame_a, frame_b, points).result, S_OK);
     ASSERT_EQ(tracker.destroy_morvane(), S_OK);
     OwnedVariant released = sentinel();
     EXPECT_TRUE(failed_with(tracker.get_match_residue(released.get()), E_FAIL, expected::not_allocated));
     EXPECT_TRUE(is_sentinel(*released.get()));
+    EXPECT_EQ(tracker.destroy_morvane(), S_OK);
+    ASSERT_EQ(tracker.create_morvane(), S_OK);
+    EXPECT_TRUE(failed_with(tracker.get_match_residue(released.get()), E_FAIL, expected::no_residue));
 }
 
 // Points lost off the frame, beyond float range or on flat ground have status 0 and residue 0.

@@ -1,4 +1,5 @@
-// Properties: defaults, bounds, refusals with their messages, null locations; the error record.
+// Properties: defaults, bounds, refusals with their messages, null locations; the error
+// record; and the working buffers that create_morvane makes for the sizes written.
 #include "test_support.h"
 
 #include <morvane.h>
@@ -98,12 +99,71 @@ TEST(TrackerErrorRecord, BothCustomInterfacesAnnounceRecords)
     EXPECT_EQ(tracker.InterfaceSupportsErrorInfo(IID__IMorvane), S_OK);
     for (const IID &other : {IID_IUnknown, IID_IDispatch, IID_ISupportErrorInfo, GUID_NULL})
         EXPECT_EQ(tracker.InterfaceSupportsErrorInfo(other), S_FALSE);
-    // All sixteen bytes count.
-    for (size_t byte = 0; byte < sizeof(IID); ++byte) {
-        IID near = IID_IMorvane;
-        reinterpret_cast<unsigned char *>(&near)[byte] ^= 0x01;
-        EXPECT_EQ(tracker.InterfaceSupportsErrorInfo(near), S_FALSE) << byte;
+}
+
+// A refusal leaves no buffers and the stale mark, until sensible sizes come back.
+TEST(TrackerBuffers, CreateAcceptsOnlySizesItCanDecimateAndAllocate)
+{
+    const struct {
+        LONG lines, columns, levels, max_features;
+        HRESULT code;
+        const char *message;
+    } rows[] = {
+        // 192 × 144 divides by 16 but 144 not by 32.
+        {144, 192, 4, 400, S_OK, nullptr},
+        {144, 192, 5, 400, E_FAIL, expected::decimation},
+        {143, 192, 1, 400, E_FAIL, expected::decimation},
+        {1 << 30, 1 << 30, std::numeric_limits<LONG>::max(), 400, E_FAIL, expected::decimation},
+        // 2^29 points of 8 bytes no longer fit a 32-bit size; 2^48 bytes per pyramid fit nowhere.
+        {144, 192, 0, 1 << 29, E_OUTOFMEMORY, expected::out_of_memory},
+        {1 << 24, 1 << 24, 0, 400, E_OUTOFMEMORY, expected::out_of_memory},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(::testing::Message() << row.lines << " x " << row.columns << ", " << row.levels);
+        Tracker tracker;
+        ASSERT_EQ(tracker.create_morvane(), S_OK);
+        configure(tracker, Settings{row.columns, row.lines, 2, 2, row.levels});
+        ASSERT_EQ(tracker.put_max_features(row.max_features), S_OK);
+        if (!row.message) {
+            EXPECT_EQ(tracker.create_morvane(), S_OK);
+            continue;
+        }
+        EXPECT_TRUE(failed_with(tracker.create_morvane(), row.code, row.message));
+        EXPECT_FALSE(tracker.allocated());
+        EXPECT_EQ(tracker.pyramid_a(), nullptr);
+        EXPECT_EQ(tracker.pyramid_b(), nullptr);
+        EXPECT_TRUE(tracker.properties_changed());
+        configure(tracker, Settings{});
+        ASSERT_EQ(tracker.put_max_features(400), S_OK);
+        EXPECT_EQ(tracker.create_morvane(), S_OK);
     }
+}
+
+// Writing the size stales the buffers, even unchanged; other writes and refused writes do not.
+TEST(TrackerBuffers, GeometryWritesMakeTheBuffersStale)
+{
+    const struct {
+        HRESULT (Tracker::*put)(LONG);
+        LONG value;
+        bool stales;
+    } writes[] = {
+        {&Tracker::put_lines, 144, true},          {&Tracker::put_columns, 192, true},
+        {&Tracker::put_max_features, 400, true},   {&Tracker::put_pyramid_levels, 4, false},
+        {&Tracker::put_feature_width, 3, false},   {&Tracker::put_feature_height, 3, false},
+        {&Tracker::put_stop_iterations, 9, false}, {&Tracker::put_calc_match_residue, 1, false},
+    };
+    for (const auto &w : writes) {
+        Tracker tracker, refused;
+        ASSERT_EQ(tracker.create_morvane(), S_OK);
+        ASSERT_EQ(refused.create_morvane(), S_OK);
+        ASSERT_EQ((tracker.*w.put)(w.value), S_OK);
+        EXPECT_EQ(tracker.properties_changed(), w.stales) << w.value;
+        (refused.*w.put)(-1);
+        EXPECT_FALSE(refused.properties_changed()) << w.value;
+        ASSERT_EQ(tracker.create_morvane(), S_OK);
+        EXPECT_FALSE(tracker.properties_changed()) << w.value;
+    }
+    SetErrorInfo(0, nullptr);
 }
 
 } // namespace
