@@ -123,14 +123,6 @@ TEST_F(Lifetime, AggregationDelegatesToTheOuterObject)
 
 const std::string class_key = "CLSID\\{0200236D-46C7-4C75-A2A1-8FEFAF32B081}";
 
-bool exists(const std::string &path)
-{
-    HKEY key = nullptr;
-    const bool found = RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS;
-    RegCloseKey(key);
-    return found;
-}
-
 void create(const std::string &path)
 {
     HKEY key = nullptr;
@@ -191,7 +183,7 @@ TEST_F(Registration, WithoutItsOwnTypeLibraryTheFileBesideItServes)
     std::filesystem::copy_file(SCRIPT_ONLY_MODULE, module_path);
     LoadedModule module(module_path.string());
     EXPECT_TRUE(FAILED(module.register_server()));
-    EXPECT_TRUE(exists("Morvane.CoMorvane.1\\CLSID"));
+    EXPECT_FALSE(registry_tree(HKEY_CLASSES_ROOT, "Morvane.CoMorvane.1\\CLSID").empty());
     EXPECT_FALSE(type_library_registered());
     std::filesystem::copy_file(TYPE_LIBRARY_FILE, registry.folder() / "tracker.component.tlb");
     ASSERT_EQ(module.register_server(), S_OK);
@@ -206,7 +198,7 @@ TEST_F(Registration, AFailingScriptIsRolledBackAndRegistersNoTypeLibrary)
     ASSERT_EQ(LoadedModule(MORVANE_MODULE_PATH).register_server(), S_OK);
     ASSERT_EQ(UnRegisterTypeLib(LIBID_MORVANELib, 1, 0, 0x0409, SYS_WIN64), S_OK);
     EXPECT_EQ(LoadedModule(FAILING_SCRIPT_MODULE).register_server(), DISP_E_EXCEPTION);
-    EXPECT_FALSE(exists("Morvane.CoMorvane.1"));
+    EXPECT_TRUE(registry_tree(HKEY_CLASSES_ROOT, "Morvane.CoMorvane.1").empty());
     EXPECT_FALSE(type_library_registered());
 }
 
