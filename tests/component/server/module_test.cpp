@@ -254,11 +254,10 @@ TEST(DispatchUnregistered, FailsWhileTheTableStillWorks)
     ITypeInfo *info = reinterpret_cast<ITypeInfo *>(1);
     EXPECT_EQ(tracker->GetTypeInfo(0, 0x0409, &info), TYPE_E_LIBNOTREGISTERED);
     EXPECT_EQ(info, nullptr);
-    for (int i = 0; i < 100; ++i)
-        ASSERT_EQ(look_up(tracker, {u"lines"}), std::vector<DISPID>{TYPE_E_LIBNOTREGISTERED});
+    ASSERT_EQ(look_up(tracker, {u"lines"}), std::vector<DISPID>{TYPE_E_LIBNOTREGISTERED});
     const std::size_t before = allocated_bytes();
     for (int i = 0; i < 20000; ++i)
-        look_up(tracker, {u"lines"});
+        ASSERT_EQ(look_up(tracker, {u"lines"}), std::vector<DISPID>{TYPE_E_LIBNOTREGISTERED});
     // 20000 kept entries of even 16 bytes would hold 320 kB.
     EXPECT_LT(allocated_bytes(), before + 64 * 1024);
     EXPECT_EQ(tracker->create_morvane(), S_OK);

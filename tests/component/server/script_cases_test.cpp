@@ -15,8 +15,6 @@ struct ScriptCase {
     std::string after;
 };
 
-std::string repeated(std::size_t count, char c) { return std::string(count, c); }
-
 std::string nested(int levels)
 {
     std::string opening, closing;
@@ -57,7 +55,7 @@ const std::vector<ScriptCase> cases = {
      Install, DISP_E_EXCEPTION, "Existing @='old'\n"},
     {"NestingOneBeyondTheLimitIsRefused", "Existing @='old'\n", nested(512), Install,
      DISP_E_EXCEPTION, "Existing @='old'\n"},
-    {"AKeyNameTheRegistryCannotHold", "", "HKCR { First = s 'x' " + repeated(300, 'k') + " }",
+    {"AKeyNameTheRegistryCannotHold", "", "HKCR { First = s 'x' " + std::string(300, 'k') + " }",
      Install, DISP_E_EXCEPTION, ""},
     {"DeeperNestingThanTheRegistryIsRefusedWhenRemoving", "", nested(20000), Remove, DISP_E_EXCEPTION, ""},
 
@@ -130,25 +128,25 @@ const std::vector<ScriptCase> cases = {
     // A quoted "}" closes the block; a quoted keyword is the keyword.
     {"QuotedTokensAreReadLikePlainOnes", "",
      "HKCR { A '}' HKCR '{' 'NoRemove' K { Val 'v' = 's' 'x' } }", Install, S_OK, "A\nK @v='x'\n"},
-    {"AQuotedTokenOf4094Bytes", "", "HKCR { A = s '" + repeated(4094, 'q') + "' }", Install, S_OK,
-     "A @='" + repeated(4094, 'q') + "'\n"},
-    {"AQuotedTokenOf4095Bytes", "", "HKCR { B = s '" + repeated(4095, 'q') + "' }", Install, DISP_E_EXCEPTION, ""},
-    {"ADoubledApostropheCountsOnce", "", "HKCR { C = s '" + repeated(4093, 'q') + "''' }", Install,
-     S_OK, "C @='" + repeated(4093, 'q') + "''\n"},
-    {"ATwoByteCharacterFitsAfter4093", "", "HKCR { A = s '" + repeated(4093, 'q') + "\xc3\xa9' }",
-     Install, S_OK, "A @='" + repeated(4093, 'q') + "\xc3\xa9'\n"},
+    {"AQuotedTokenOf4094Bytes", "", "HKCR { A = s '" + std::string(4094, 'q') + "' }", Install, S_OK,
+     "A @='" + std::string(4094, 'q') + "'\n"},
+    {"AQuotedTokenOf4095Bytes", "", "HKCR { B = s '" + std::string(4095, 'q') + "' }", Install, DISP_E_EXCEPTION, ""},
+    {"ADoubledApostropheCountsOnce", "", "HKCR { C = s '" + std::string(4093, 'q') + "''' }", Install,
+     S_OK, "C @='" + std::string(4093, 'q') + "''\n"},
+    {"ATwoByteCharacterFitsAfter4093", "", "HKCR { A = s '" + std::string(4093, 'q') + "\xc3\xa9' }",
+     Install, S_OK, "A @='" + std::string(4093, 'q') + "\xc3\xa9'\n"},
     {"AThreeByteCharacterDoesNotFitAfter4093", "",
-     "HKCR { B = s '" + repeated(4093, 'q') + "\xe2\x82\xac' }", Install, DISP_E_EXCEPTION, ""},
-    {"APlainTokenOf4095Bytes", "", "HKCR { A = s " + repeated(4095, 'p') + " }", Install, S_OK,
-     "A @='" + repeated(4095, 'p') + "'\n"},
-    {"APlainTokenOf4096Bytes", "", "HKCR { B = s " + repeated(4096, 'p') + " }", Install, DISP_E_EXCEPTION, ""},
-    {"APlainTokenOf4096BytesWhenReadingPast", "", "HKCR { Absent = s " + repeated(4096, 'p') + " }",
+     "HKCR { B = s '" + std::string(4093, 'q') + "\xe2\x82\xac' }", Install, DISP_E_EXCEPTION, ""},
+    {"APlainTokenOf4095Bytes", "", "HKCR { A = s " + std::string(4095, 'p') + " }", Install, S_OK,
+     "A @='" + std::string(4095, 'p') + "'\n"},
+    {"APlainTokenOf4096Bytes", "", "HKCR { B = s " + std::string(4096, 'p') + " }", Install, DISP_E_EXCEPTION, ""},
+    {"APlainTokenOf4096BytesWhenReadingPast", "", "HKCR { Absent = s " + std::string(4096, 'p') + " }",
      Remove, DISP_E_EXCEPTION, ""},
-    {"AValueNameOf259Bytes", "", "HKCR { K { Val " + repeated(259, 'n') + " = s 'fits' } }",
-     Install, S_OK, "K @" + repeated(259, 'n') + "='fits'\n"},
-    {"AValueNameOf260Bytes", "", "HKCR { L { Val " + repeated(260, 'n') + " = s 'x' } }", Install,
+    {"AValueNameOf259Bytes", "", "HKCR { K { Val " + std::string(259, 'n') + " = s 'fits' } }",
+     Install, S_OK, "K @" + std::string(259, 'n') + "='fits'\n"},
+    {"AValueNameOf260Bytes", "", "HKCR { L { Val " + std::string(260, 'n') + " = s 'x' } }", Install,
      DISP_E_EXCEPTION, ""},
-    {"AQuotedValueNameOf259Bytes", "", "HKCR { L { Val '" + repeated(259, 'n') + "' = s 'x' } }",
+    {"AQuotedValueNameOf259Bytes", "", "HKCR { L { Val '" + std::string(259, 'n') + "' = s 'x' } }",
      Install, DISP_E_EXCEPTION, ""},
     {"OnlyWhiteSpace", "", " \t\r\n", Install, DISP_E_EXCEPTION, ""},
     {"AQuoteNeverClosed", "", "HKCR { A = s 'never closed }", Install, DISP_E_EXCEPTION, ""},
