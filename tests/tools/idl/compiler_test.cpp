@@ -5,11 +5,8 @@
 #include "header_writer.h"
 #include "typelib_writer.h"
 
-#include "scratch_folder.h"
-
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <sstream>
 
 // Members without ids get 0x60000000 | depth << 16 | index; a property's accessors share one.
@@ -61,22 +58,4 @@ TEST(Compiler, HeaderCommentsCannotBeClosedByHelpStrings)
     EXPECT_EQ(header.find("break */"), std::string::npos);
     EXPECT_NE(header.find("#ifndef MORVANE_GENERATED_ODD_H"), std::string::npos);
     EXPECT_NE(header.find("STDMETHOD(a)(THIS) PURE;"), std::string::npos);
-}
-
-TEST(Compiler, RunWritesBothOutputsAndNothingOnFailure)
-{
-    const test_support::ScratchFolder folder;
-    idl::Options options;
-    options.input_path = MORVANE_IDL_SOURCE;
-    options.header_path = folder.file("out.h");
-    options.tlb_path = folder.file("out.tlb");
-    std::string message;
-    ASSERT_TRUE(idl::run(options, message)) << message;
-    EXPECT_GT(std::filesystem::file_size(options.header_path), 0u);
-    EXPECT_GT(std::filesystem::file_size(options.tlb_path), 0u);
-    options.input_path = folder.file("missing.idl");
-    options.header_path = folder.file("other.h");
-    EXPECT_FALSE(idl::run(options, message));
-    EXPECT_NE(message.find("missing.idl: cannot open"), std::string::npos) << message;
-    EXPECT_FALSE(std::filesystem::exists(options.header_path));
 }
