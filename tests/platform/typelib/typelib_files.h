@@ -5,9 +5,6 @@
 #include "scratch_folder.h" // also brings <filesystem>, <string> and <vector>
 #include "typelib_walk.h"     // also brings <windows.h>
 
-#include <fstream>
-#include <iterator>
-
 namespace typelib_test {
 
 using test_support::load_memory;
@@ -17,8 +14,7 @@ using test_support::walk;
 // The component's type library as the build compiled it.
 inline std::vector<std::uint8_t> component_typelib()
 {
-    std::ifstream in(MORVANE_TYPELIB, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+    return test_support::read_file(MORVANE_TYPELIB);
 }
 
 inline std::string narrow(const OLECHAR *text)
