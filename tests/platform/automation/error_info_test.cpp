@@ -26,9 +26,6 @@ TEST(ErrorRecord, OneObjectWithFreshFieldsAndRefusals)
     EXPECT_EQ(info->QueryInterface(IID_IDispatch, &other), E_NOINTERFACE);
     EXPECT_EQ(other, nullptr);
 
-    GUID guid = IID_IDispatch;
-    EXPECT_EQ(info->GetGUID(&guid), S_OK);
-    EXPECT_TRUE(IsEqualGUID(guid, GUID_NULL));
     BSTR text = reinterpret_cast<BSTR>(1);
     EXPECT_EQ(info->GetHelpFile(&text), S_OK);
     EXPECT_EQ(text, nullptr);

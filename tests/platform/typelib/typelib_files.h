@@ -1,9 +1,14 @@
 // Helpers of the type library tests: the component's compiled library, text
-// conversion and loading from a file or from memory.
+// conversion, loading from a file or from memory, and a fixture holding IMorvane's
+// type information.
 #pragma once
 
 #include "scratch_folder.h" // also brings <filesystem>, <string> and <vector>
 #include "typelib_walk.h"     // also brings <windows.h>
+
+#include <morvane.h>
+
+#include <gtest/gtest.h>
 
 namespace typelib_test {
 
@@ -27,5 +32,25 @@ inline HRESULT load(const std::filesystem::path &file, ITypeLib **library)
     const std::string path = file.string();
     return LoadTypeLib(std::u16string(path.begin(), path.end()).c_str(), library);
 }
+
+// The component's library, read from memory, and its description of IMorvane.
+class ComponentLibrary : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(load_memory(component_typelib(), &library_), S_OK);
+        ASSERT_EQ(library_->GetTypeInfoOfGuid(IID_IMorvane, &info_), S_OK);
+    }
+    void TearDown() override
+    {
+        SetErrorInfo(0, nullptr);
+        info_->Release();
+        if (library_)
+            library_->Release();
+    }
+
+    ITypeLib *library_ = nullptr;
+    ITypeInfo *info_ = nullptr;
+};
 
 } // namespace typelib_test
