@@ -32,9 +32,15 @@ void guid_text(const std::vector<OLECHAR> &text)
     }
 }
 
+// A variant that clears itself when it goes.
+struct Variant : VARIANT {
+    Variant() : VARIANT{} {}
+    ~Variant() { VariantClear(this); }
+};
+
 void number_text(const std::vector<OLECHAR> &text, std::size_t length)
 {
-    VARIANT source;
+    Variant source;
     source.vt = VT_BSTR;
     source.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(length));
     if (source.bstrVal == nullptr)
@@ -42,8 +48,7 @@ void number_text(const std::vector<OLECHAR> &text, std::size_t length)
 
     ULONG direct = 0;
     const HRESULT direct_result = VarUI4FromStr(text.data(), 0, 0, &direct);
-    VARIANT through_variant;
-    VariantInit(&through_variant);
+    Variant through_variant;
     const HRESULT variant_result = VariantChangeType(&through_variant, &source, 0, VT_UI4);
     // Without embedded zeros both readers see the same text.
     if (std::char_traits<char16_t>::length(text.data()) == length) {
@@ -53,24 +58,16 @@ void number_text(const std::vector<OLECHAR> &text, std::size_t length)
     }
 
     for (VARTYPE vt : {VT_I1, VT_UI1, VT_I2, VT_UI2, VT_I4, VT_I8, VT_UI8, VT_R4, VT_R8, VT_BOOL}) {
-        VARIANT number;
-        VariantInit(&number);
+        Variant number, written, read_back;
         if (FAILED(VariantChangeType(&number, &source, 0, vt)))
             continue;
         // A number written as text reads back as the same number.
-        VARIANT written, read_back;
-        VariantInit(&written);
-        VariantInit(&read_back);
         require(VariantChangeType(&written, &number, 0, VT_BSTR) == S_OK);
         if (vt != VT_R4 && vt != VT_R8 && vt != VT_BOOL) {
             require(VariantChangeType(&read_back, &written, 0, vt) == S_OK);
             require(read_back.ullVal == number.ullVal);
         }
-        VariantClear(&written);
-        VariantClear(&read_back);
     }
-    VariantClear(&through_variant);
-    VariantClear(&source);
 }
 } // namespace
 

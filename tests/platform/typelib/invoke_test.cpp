@@ -94,10 +94,6 @@ TEST_F(TypeInfoInvoke, CallsBindTheirArgumentsOrAreRefusedBeforeTheMemberRuns)
     text.vt = words.vt = VT_BSTR;
     text.bstrVal = SysAllocString(u"640");
     words.bstrVal = SysAllocString(u"many");
-    double real = 321.75; // a reference to a double, rounded to long
-    VARIANT reference{};
-    reference.vt = VT_BYREF | VT_R8;
-    reference.pdblVal = &real;
     const VARIANT one = of(VT_I4, 1), r8 = of(VT_R8, 1);
     const WORD put = DISPATCH_PROPERTYPUT, get = DISPATCH_PROPERTYGET, method = DISPATCH_METHOD;
     const std::vector<DISPID> value{DISPID_PROPERTYPUT};
@@ -112,8 +108,7 @@ TEST_F(TypeInfoInvoke, CallsBindTheirArgumentsOrAreRefusedBeforeTheMemberRuns)
         std::string result; // "vt value", or "" for VT_EMPTY
     } cases[] = {
         {1, put, {text}, value, S_OK, none, ""},
-        {1, put, {reference}, value, S_OK, none, ""},
-        {1, method | get, {}, {}, S_OK, none, "3 322"}, // a call that may read reaches the read member
+        {1, method | get, {}, {}, S_OK, none, "3 640"}, // a call that may read reaches the read member
         {5, method, {}, {}, S_OK, none, ""},
         {1, put, {words}, value, DISP_E_TYPEMISMATCH, 0, ""},
         {1, put, {of(VT_R8, 1e12)}, value, DISP_E_OVERFLOW, 0, ""},
@@ -153,7 +148,7 @@ TEST_F(TypeInfoInvoke, CallsBindTheirArgumentsOrAreRefusedBeforeTheMemberRuns)
     EXPECT_EQ(call(1, get, {}, nullptr), S_OK) << "an unwanted result still runs the member";
     EXPECT_EQ(call(1, put, {of(VT_R8, -1e12)}, nullptr, value), DISP_E_OVERFLOW) << "without a location for the index";
     EXPECT_EQ(tracker_.calls,
-              (std::vector<std::string>{"put_lines", "put_lines", "get_lines", "create_morvane", "get_lines"}));
+              (std::vector<std::string>{"put_lines", "get_lines", "create_morvane", "get_lines"}));
     DISPPARAMS empty{nullptr, nullptr, 0, 0}, missing{nullptr, nullptr, 1, 0};
     DISPPARAMS too_many_named{const_cast<VARIANT *>(&one), nullptr, 1, 2};
     auto *self = static_cast<IMorvane *>(&tracker_);
@@ -164,7 +159,7 @@ TEST_F(TypeInfoInvoke, CallsBindTheirArgumentsOrAreRefusedBeforeTheMemberRuns)
     ASSERT_EQ(library_->GetTypeInfoOfGuid(IID__IMorvane, &raw), S_OK);
     EXPECT_EQ(raw->Invoke(self, 0x60010000, method, &empty, nullptr, nullptr, nullptr), DISP_E_MEMBERNOTFOUND);
     raw->Release();
-    EXPECT_EQ(tracker_.calls.size(), 5u);
+    EXPECT_EQ(tracker_.calls.size(), 4u);
 }
 
 TEST_F(TypeInfoInvoke, MatricesPassUntouchedByPositionOrNameAndTheTableViewInvokes)
