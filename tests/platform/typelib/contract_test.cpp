@@ -2,7 +2,7 @@
 // and member with its slot, dispatch ID, kind, parameter names, types and flags,
 // and the base interfaces it reaches), compared with committed files: the
 // component's with contract.txt, so that a change to the interfaces shows up as a
-// reviewed difference of that file, and further definitions' with features_contract.txt.
+// reviewed difference of that file, and features.idl's with features_contract.txt.
 #include "typelib_dump.h"
 #include "typelib_files.h"
 
@@ -36,31 +36,7 @@ TEST(Contract, TheCompiledTypeLibraryStatesTheCommittedContract)
     expect_committed(dump(library, true), CONTRACT_FILE);
 }
 
-// Definitions beyond the component's own: an interface derived from a dual one,
-// property writes by reference, members without ids, the library's optional attributes.
-constexpr const char *kDefinition = R"(
-[object, uuid(6B1C0D1E-0000-4000-8000-000000000001), dual, hidden]
-interface IShape : IDispatch
-{
-    [propget, id(0)] HRESULT name([out, retval] BSTR *value);
-    HRESULT area([in] double scale, [out, retval] double *result);
-};
-[object, uuid(6B1C0D1E-0000-4000-8000-000000000002), dual]
-interface ICircle : IShape
-{
-    [propputref] HRESULT origin([in] IUnknown *value);
-    HRESULT peer([out, retval] IDispatch **other);
-};
-[uuid(6B1C0D1E-0000-4000-8000-000000000010), version(2.5), lcid(0x0407), control, helpcontext(3)]
-library FeaturesLib
-{
-    importlib("stdole2.tlb");
-    [uuid(6B1C0D1E-0000-4000-8000-000000000011), noncreatable]
-    coclass Circle { [default] interface ICircle; [source, restricted] interface IShape; };
-};
-)";
-
-// An IShape of the definition above, in the table layout the compiler gives it.
+// An IShape of features.idl, in the table layout the compiler gives it.
 struct Shape : IDispatch {
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **) override { return E_NOTIMPL; }
     ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
@@ -80,7 +56,8 @@ struct Shape : IDispatch {
 // text and real results with their types.
 TEST(Contract, FurtherDefinitionsCompileToTheirLibraryAndInvoke)
 {
-    const std::string bytes = idl::write_typelib(idl::compile(kDefinition));
+    const std::vector<std::uint8_t> source = test_support::read_file(FEATURES_IDL_FILE);
+    const std::string bytes = idl::write_typelib(idl::compile(std::string(source.begin(), source.end())));
     ITypeLib *library = nullptr;
     ASSERT_EQ(load_memory(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), &library), S_OK);
     ITypeInfo *shape_info = nullptr;
