@@ -61,7 +61,7 @@ TEST(Contract, FurtherDefinitionsCompileToTheirLibraryAndInvoke)
     ITypeLib *library = nullptr;
     ASSERT_EQ(load_memory(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), &library), S_OK);
     ITypeInfo *shape_info = nullptr;
-    ASSERT_EQ(library->GetTypeInfo(1, &shape_info), S_OK);
+    ASSERT_EQ(library->GetTypeInfoOfGuid({0x6B1C0D1E, 0, 0x4000, {0x80, 0, 0, 0, 0, 0, 0, 1}}, &shape_info), S_OK);
     expect_committed(dump(library, false), FEATURES_CONTRACT_FILE);
 
     Shape shape;
