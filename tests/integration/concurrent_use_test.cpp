@@ -25,16 +25,15 @@ constexpr double kMotionX = 1.4, kMotionY = -0.8;
 
 // Frames and points shared read-only by every thread.
 struct Scene {
-    Scene()
-    {
-        for (int i = 0; i < kPoints; ++i) {
-            points.push_back(14.0f + 9.0f * static_cast<float>(i % 4) + 0.25f);
-            points.push_back(12.0f + 10.0f * static_cast<float>(i / 4) + 0.5f);
-        }
-    }
     cv::Mat first = morvane::test::textured_frame(kColumns, kLines);
     cv::Mat second = morvane::test::textured_frame(kColumns, kLines, kMotionX, kMotionY);
     std::vector<float> points;
+    Scene()
+    {
+        for (int i = 0; i < kPoints; ++i)
+            points.insert(points.end(), {14.25f + 9.0f * static_cast<float>(i % 4),
+                                         12.5f + 10.0f * static_cast<float>(i / 4)});
+    }
 };
 
 // One refused write per thread, so that each thread expects its own message.
@@ -45,14 +44,19 @@ const std::pair<HRESULT (STDMETHODCALLTYPE IMorvane::*)(LONG), const char16_t *>
     {&IMorvane::put_feature_width, u"Feature window width must be a positive integer"},
 };
 
+HRESULT create(IMorvane *&tracker)
+{
+    return CoCreateInstance(CLSID_CoMorvane, nullptr, CLSCTX_INPROC_SERVER, IID_IMorvane,
+                            reinterpret_cast<void **>(&tracker));
+}
+
 // What went wrong on one thread, reported by the main thread afterwards.
 class Faults {
 public:
-    explicit Faults(int thread) : thread_(thread) {}
     bool expect(bool ok, const std::string &what)
     {
         if (!ok)
-            out_ << "thread " << thread_ << ": " << what << '\n';
+            out_ << what << '\n';
         return ok;
     }
     bool expect_hr(HRESULT got, HRESULT want, const std::string &what)
@@ -61,14 +65,6 @@ public:
     }
     std::string text() const { return out_.str(); }
 
-    IMorvane *create()
-    {
-        IMorvane *tracker = nullptr;
-        expect_hr(CoCreateInstance(CLSID_CoMorvane, nullptr, CLSCTX_INPROC_SERVER, IID_IMorvane,
-                                   reinterpret_cast<void **>(&tracker)),
-                  S_OK, "CoCreateInstance");
-        return tracker;
-    }
     // Tracks the scene through _IMorvane; every point must follow the frames' motion.
     void track(_IMorvane *raw, const Scene &scene)
     {
@@ -85,7 +81,6 @@ public:
     }
 
 private:
-    int thread_;
     std::ostringstream out_;
 };
 
@@ -95,10 +90,12 @@ void use_trackers(int index, const Scene &scene, std::latch &started, std::latch
 {
     const bool initialised = faults.expect_hr(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK, "CoInitializeEx");
     started.arrive_and_wait();
-    IMorvane *tracker = initialised ? faults.create() : nullptr;
+    IMorvane *tracker = nullptr;
+    if (initialised)
+        faults.expect_hr(create(tracker), S_OK, "CoCreateInstance");
     created.arrive_and_wait();
     faults.expect(!tracker || write_and_read_by_name(tracker, 1, kLines), "the first late-bound call");
-    for (int round = 0; tracker; ++round) {
+    for (int round = 1; tracker; ++round) {
         for (const auto &[put, value] : {std::pair{&IMorvane::put_columns, kColumns}, {&IMorvane::put_lines, kLines},
                                          {&IMorvane::put_max_features, kPoints}, {&IMorvane::put_feature_width, 3},
                                          {&IMorvane::put_feature_height, 3}, {&IMorvane::put_pyramid_levels, 1}})
@@ -125,7 +122,9 @@ void use_trackers(int index, const Scene &scene, std::latch &started, std::latch
                                               reinterpret_cast<void **>(&factory)),
                              S_OK, "CoGetClassObject"))
             factory->Release();
-        tracker = round + 1 < kRounds ? faults.create() : nullptr;
+        tracker = nullptr;
+        if (round < kRounds)
+            faults.expect_hr(create(tracker), S_OK, "CoCreateInstance");
     }
     if (initialised)
         CoUninitialize();
@@ -144,17 +143,15 @@ protected:
 // one; no thread may report a fault.
 void run_threads(int count, const std::function<void(int, Faults &)> &body, const std::function<void()> &meanwhile = [] {})
 {
-    std::vector<Faults> faults;
-    for (int i = 0; i < count; ++i)
-        faults.emplace_back(i);
+    std::vector<Faults> faults(static_cast<std::size_t>(count));
     {
         std::vector<std::jthread> threads;
         for (int i = 0; i < count; ++i)
             threads.emplace_back([&, i] { body(i, faults[static_cast<std::size_t>(i)]); });
         meanwhile();
     }
-    for (const Faults &fault : faults)
-        EXPECT_EQ(fault.text(), "");
+    for (int i = 0; i < count; ++i)
+        EXPECT_EQ(faults[static_cast<std::size_t>(i)].text(), "") << "thread " << i;
 }
 
 // Runs `what` with the registration tool as $0 and the module as $1 in a child
@@ -163,29 +160,22 @@ int run_registration_tool(const std::string &what, int rounds = 1)
 {
     const std::string script = "i=0; while [ $i -lt " + std::to_string(rounds) + " ]; do " + what +
                                " || exit 1; i=$((i+1)); done";
-    morvane::test::ChildProcess tool(
-        morvane::test::ChildRun{{"/bin/sh", "-c", script, REGSVR_TOOL, MORVANE_MODULE_PATH}, "", {}});
-    return tool.started() ? tool.wait(std::chrono::minutes(3)) : -1;
+    return morvane::test::run_child({{"/bin/sh", "-c", script, REGSVR_TOOL, MORVANE_MODULE_PATH}, "", {},
+                                     std::chrono::minutes(3)}).exit_status;
 }
 
 TEST_F(ConcurrentUseTest, ActivationFollowsAnotherProcessRegisteringAgain)
 {
     ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
     // The type information is loaded while the type library is registered.
-    Faults main_thread(-1);
-    IMorvane *tracker = main_thread.create();
-    ASSERT_NE(tracker, nullptr);
+    IMorvane *tracker = nullptr, *other = nullptr;
+    ASSERT_EQ(create(tracker), S_OK);
     ASSERT_TRUE(write_and_read_by_name(tracker, 1, kLines));
     // Another process's removal and registration are seen by the next activation.
-    IMorvane *other = nullptr;
     ASSERT_EQ(run_registration_tool("\"$0\" -u -s \"$1\""), 0);
-    EXPECT_EQ(CoCreateInstance(CLSID_CoMorvane, nullptr, CLSCTX_INPROC_SERVER, IID_IMorvane,
-                               reinterpret_cast<void **>(&other)),
-              REGDB_E_CLASSNOTREG);
+    EXPECT_EQ(create(other), REGDB_E_CLASSNOTREG);
     ASSERT_EQ(run_registration_tool("\"$0\" -s \"$1\""), 0);
-    ASSERT_EQ(CoCreateInstance(CLSID_CoMorvane, nullptr, CLSCTX_INPROC_SERVER, IID_IMorvane,
-                               reinterpret_cast<void **>(&other)),
-              S_OK);
+    ASSERT_EQ(create(other), S_OK);
     other->Release();
 
     // Activations and writes and reads by name during the churn: the class is
@@ -199,8 +189,7 @@ TEST_F(ConcurrentUseTest, ActivationFollowsAnotherProcessRegisteringAgain)
                 return;
             while (!stop.load()) {
                 IMorvane *churned = nullptr;
-                const HRESULT hr = CoCreateInstance(CLSID_CoMorvane, nullptr, CLSCTX_INPROC_SERVER, IID_IMorvane,
-                                                    reinterpret_cast<void **>(&churned));
+                const HRESULT hr = create(churned);
                 if (hr == REGDB_E_CLASSNOTREG || !fault.expect_hr(hr, S_OK, "CoCreateInstance"))
                     continue;
                 ++created;
@@ -233,9 +222,8 @@ TEST_F(ConcurrentUseTest, ThreadsShareOneTracker)
 {
     const Scene scene;
     ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
-    Faults main_thread(-1);
-    IMorvane *tracker = main_thread.create();
-    ASSERT_NE(tracker, nullptr);
+    IMorvane *tracker = nullptr;
+    ASSERT_EQ(create(tracker), S_OK);
     _IMorvane *raw = nullptr;
     ASSERT_EQ(tracker->QueryInterface(IID__IMorvane, reinterpret_cast<void **>(&raw)), S_OK);
     ASSERT_TRUE(tracker->put_columns(kColumns) == S_OK && tracker->put_lines(kLines) == S_OK &&
