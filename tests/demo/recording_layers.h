@@ -28,8 +28,8 @@ public:
     std::array<float, 12> tracked_points{};
     std::array<BYTE, 6> tracked_status{1, 1, 1, 1, 1, 1};
     std::array<float, 6> tracked_residue{0.5f, 1.5f, 2.5f, 3.5f, 4.5f, 5.5f};
-    // What the last _track_corners call was given.
-    const BYTE *first_frame = nullptr, *second_frame = nullptr;
+    // What the last _track_corners call was given: the frames' first pixels, the points.
+    std::pair<BYTE, BYTE> frames{};
     std::vector<float> start_points;
     LONG references = 0;
 
@@ -53,7 +53,7 @@ public:
     HRESULT STDMETHODCALLTYPE _track_corners(BYTE *imgA, BYTE *imgB, LONG count, FLOAT *featA, FLOAT *featB,
                                              BYTE *status, FLOAT *residue) override
     {
-        first_frame = imgA, second_frame = imgB;
+        frames = {imgA[0], imgB[0]};
         start_points.assign(featA, featA + 2 * count);
         if (FAILED(record("_track_corners " + std::to_string(count), track_result)))
             return track_result;
@@ -100,7 +100,6 @@ class RecordingImaging final : public Imaging {
 public:
     explicit RecordingImaging(EventLog &log) : log_(log) {}
     std::map<std::string, GreyImage> files;
-    std::map<std::string, const std::uint8_t *> read_pixels;
     std::vector<int> refused_contexts;
     std::deque<std::vector<Rect>> drawn;
 
@@ -111,7 +110,6 @@ public:
         if (found == files.end())
             return false;
         image = found->second;
-        read_pixels[file_name] = image.pixels();
         return true;
     }
     std::unique_ptr<DrawingContext> drawing_context(RgbaImage &) override
@@ -144,12 +142,8 @@ private:
 class RecordingDisplay final : public Display {
 public:
     explicit RecordingDisplay(EventLog &log) : log_(log) {}
-    std::vector<std::string> messages;
 
-    void message_box(std::string_view text) override
-    {
-        log_.push_back("display: message " + messages.emplace_back(text));
-    }
+    void message_box(std::string_view text) override { log_.push_back("display: message " + std::string(text)); }
     void open_pane(const RgbaImage &image) override { log_.push_back("display: open " + name_of(image)); }
     void display(const RgbaImage &image) override { log_.push_back("display: show " + name_of(image)); }
     void close_pane() override { log_.push_back("display: close"); }
