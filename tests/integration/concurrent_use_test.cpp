@@ -2,7 +2,6 @@
 // creation, the once-only type-information load, reference and lock counting and
 // the per-thread error records meet concurrent callers; threads share one
 // tracker, and keep activating while another process registers it again and again.
-#include "by_name.h"
 #include "child_process.h"
 #include "registered_module.h"
 #include "textured_frame.h"
@@ -43,6 +42,21 @@ const std::pair<HRESULT (STDMETHODCALLTYPE IMorvane::*)(LONG), const char16_t *>
     {&IMorvane::put_max_features, u"Number of maximum features must be a positive integer"},
     {&IMorvane::put_feature_width, u"Feature window width must be a positive integer"},
 };
+
+// A property written and read back through IDispatch::Invoke, as a late-bound client does.
+bool write_and_read_by_name(IMorvane *tracker, DISPID member, LONG value)
+{
+    VARIANT written, read;
+    VariantInit(&written);
+    VariantInit(&read);
+    written.vt = VT_I4;
+    written.lVal = value;
+    DISPID put = DISPID_PROPERTYPUT;
+    DISPPARAMS write{&written, &put, 1, 1}, none{nullptr, nullptr, 0, 0};
+    return tracker->Invoke(member, IID_NULL, 0, DISPATCH_PROPERTYPUT, &write, nullptr, nullptr, nullptr) == S_OK &&
+           tracker->Invoke(member, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &read, nullptr, nullptr) == S_OK &&
+           read.vt == VT_I4 && read.lVal == value;
+}
 
 HRESULT create(IMorvane *&tracker)
 {
