@@ -1,9 +1,15 @@
-// Colour copies of grey frames, the marks' boxes, and drawing into a copy's pixels.
+// Colour copies of grey frames, the marks' boxes, drawing into a copy's pixels, and
+// the desktop display showing them.
+#include "desktop_display.h"
 #include "images.h"
 #include "marks.h"
 #include "painter_imaging.h"
 
 #include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
 
 #include <cmath>
 #include <limits>
@@ -108,6 +114,53 @@ TEST(PainterImaging, MarksLandInTheCopysPixelsAsRedRings)
     EXPECT_EQ(copy.at(30, 15), 0x646464FFu) << "pixels away from the marks are untouched";
     RgbaImage no_pixels;
     EXPECT_EQ(imaging.drawing_context(no_pixels), nullptr);
+}
+
+// On the off-screen window system: the pane is a visible window at (0, 0) of the
+// image's size painting exactly the image last given, marks in their colour; a
+// message box holds the caller until it is dismissed; closing the pane removes it.
+TEST(DesktopDisplay, PaneShowsTheImageLastGivenAndABoxWaitsForItsDismissal)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    int argc = 1;
+    char name[] = "demo_imaging_test", *argv[] = {name, nullptr};
+    QApplication application(argc, argv);
+    RgbaImage first, second;
+    for (auto [copy, grey] : {std::pair{&first, 40}, {&second, 90}}) {
+        copy->allocate({0, 0, 12, 9});
+        copy_grey_to_rgba(GreyImage(12, 9, std::vector<std::uint8_t>(108, static_cast<std::uint8_t>(grey))), *copy);
+    }
+    {
+        const auto context = PainterImaging().drawing_context(first);
+        context->select_pen(mark_pen);
+        context->ellipse(*mark_box(5.0f, 4.0f));
+    }
+    ASSERT_EQ(first.at(3, 4), 0xFF0000FFu) << "the mark is not where the pane is checked";
+    DesktopDisplay display;
+    display.open_pane(second);
+    display.display(first);
+    ASSERT_EQ(QApplication::topLevelWidgets().size(), 1);
+    QWidget *pane = QApplication::topLevelWidgets().front();
+    EXPECT_TRUE(pane->isVisible());
+    EXPECT_EQ(std::pair(pane->pos(), pane->size()), std::pair(QPoint(0, 0), QSize(12, 9)));
+    const QImage shown = pane->grab().toImage().convertToFormat(QImage::Format_RGBA8888);
+    for (int y = 0; y < 9; ++y) {
+        for (int x = 0; x < 12; ++x) {
+            const QRgb pixel = shown.pixel(x, y);
+            EXPECT_EQ(std::uint32_t(qRed(pixel)) << 24 | qGreen(pixel) << 16 | qBlue(pixel) << 8 | qAlpha(pixel),
+                      first.at(x, y)) << x << ", " << y;
+        }
+    }
+    QString text;
+    QTimer::singleShot(0, [&text] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        text = box != nullptr ? box->text() : "no modal box";
+        QApplication::activeModalWidget()->close();
+    });
+    display.message_box("Done");
+    EXPECT_EQ(text, "Done");
+    display.close_pane();
+    EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty());
 }
 
 } // namespace
