@@ -94,8 +94,7 @@ Bytes run_length_file(int bits, const Bytes &stream)
     return bitmap_file(header(4, 3, bits, palette, bits == 8 ? 1 : 2), stream);
 }
 
-// The check and the decoding agree on each stream; every pixel a stream does not
-// write is palette entry 0, and the check says whether there is any.
+// The check and the decoding agree; unwritten pixels are entry 0, and the check says if any are.
 TEST(RunLengthStreams, DecodeToExactlyThePixelsTheyWrite)
 {
     const struct {

@@ -95,8 +95,7 @@ private:
     RecordingTracker *tracker_;
 };
 
-// Reads frames from a table of prepared images; names missing from it cannot be
-// read. Logs each box drawn; the contexts whose numbers (from 1) are refused are not made.
+// Frames from a table of prepared images; refused contexts (numbered from 1) are not made.
 class RecordingImaging final : public Imaging {
 public:
     explicit RecordingImaging(EventLog &log) : log_(log) {}
@@ -163,8 +162,7 @@ GreyImage uniform_frame(int width, int height, std::uint8_t value)
     return GreyImage(width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width * height), value));
 }
 
-// Two 320 x 240 frames of grey 10 and 20, a tracker that finds every point one
-// pixel right and down.
+// Two 320 x 240 frames of grey 10 and 20; the tracker finds every point one pixel right and down.
 class Demonstration : public ::testing::Test {
 public:
     Demonstration()
@@ -196,10 +194,8 @@ std::vector<std::string> created_then(std::initializer_list<std::string> more)
     return events;
 }
 
-// Frames read after creation and before the size is set, tracked in place from
-// the six start points, all printed; copy 1 marked at the start points, copy 2 at
-// the points found that have a box; messages after the marks, copies alternating
-// for four seconds, the pane closed last and the tracker given back.
+// Every call in its order, every point printed, copy 1 marked at the start points and copy 2
+// at the found points that have a box, and the tracker given back.
 TEST_F(Demonstration, CompleteRunDoesEverythingInItsOrder)
 {
     tracker.tracked_status = {1, 0, 7, 1, 0, 1};
@@ -212,8 +208,9 @@ TEST_F(Demonstration, CompleteRunDoesEverythingInItsOrder)
                                   "imaging: ellipse 145 100 149 104", "imaging: ellipse 16 195 20 199",
                                   "imaging: ellipse 217 84 221 88", "imaging: ellipse 119 115 123 119",
                                   "imaging: ellipse 205 86 209 90", "imaging: release context", "imaging: context 2",
-                                  "imaging: pen 2 ff0000", "imaging: ellipse 8 -2 12 1", "imaging: ellipse 17 196 21 200",
-                                  "imaging: ellipse 206 87 210 91", "imaging: release context",
+                                  "imaging: pen 2 ff0000", "imaging: ellipse 8 -2 12 1",
+                                  "imaging: ellipse 17 196 21 200", "imaging: ellipse 206 87 210 91",
+                                  "imaging: release context",
                                   "display: message Displaying tracked corners on images", "display: open copy 1"});
     for (int i = 0; i < 4; ++i)
         expected.insert(expected.end(), {"display: sleep 500", "display: show copy 2", "display: sleep 500",
@@ -233,8 +230,7 @@ TEST_F(Demonstration, CompleteRunDoesEverythingInItsOrder)
                              "tracked point 5: x 208.000 y 89.000 status 1 residue 5.500\n");
 }
 
-// A component system already joined counts as joined; a copy without a drawing
-// context is reported and the run goes on: rows of {initialize result, refused copies}.
+// Rows of {initialize result, refused drawing contexts} with which the run still completes.
 class Survivable : public Demonstration, public ::testing::WithParamInterface<std::pair<HRESULT, int>> {};
 
 TEST_P(Survivable, RunCompletes)
@@ -252,8 +248,7 @@ TEST_P(Survivable, RunCompletes)
 
 INSTANTIATE_TEST_SUITE_P(Rows, Survivable, ::testing::Values(std::pair{S_FALSE, 0}, std::pair{S_OK, 1}, std::pair{S_OK, 2}));
 
-// Each failure: every call the run made, its one message among them. Nothing is
-// printed, status -1, and the tracker is given back.
+// Each failure: every call the run made with its one message; nothing printed, the tracker given back.
 struct Failure {
     const char *name;
     std::function<void(Demonstration &)> arrange;

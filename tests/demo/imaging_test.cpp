@@ -82,8 +82,7 @@ TEST(MarkBox, SidesAreTwoPixelsOffTruncatedTowardZeroOrThereIsNone)
         EXPECT_EQ(mark_box(row.x, row.y), row.box) << row.x << ", " << row.y;
 }
 
-// A mark is a red ring around its point, clipped at the image's edges; an image
-// without pixels has no drawing context.
+// A mark is a red ring around its point, clipped at the edges; no pixels, no drawing context.
 TEST(PainterImaging, MarksLandInTheCopysPixelsAsRedRings)
 {
     RgbaImage copy;
@@ -114,9 +113,8 @@ TEST(PainterImaging, MarksLandInTheCopysPixelsAsRedRings)
     EXPECT_EQ(imaging.drawing_context(no_pixels), nullptr);
 }
 
-// On the off-screen window system: the pane is a visible window at (0, 0) of the
-// image's size painting exactly the image last given, marks in their colour; a
-// message box holds the caller until it is dismissed; closing the pane removes it.
+// Off screen: the pane, at (0, 0) and of the image's size, paints exactly the image last given;
+// a message box holds the caller until dismissed; closing the pane removes it.
 TEST(DesktopDisplay, PaneShowsTheImageLastGivenAndABoxWaitsForItsDismissal)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");

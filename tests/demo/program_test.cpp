@@ -41,8 +41,7 @@ protected:
     fs::path work = scratch.folder() / "work";
 };
 
-// Without a display and with one that cannot be opened, the sample frames track
-// to their known motion.
+// Without a display and with one that cannot be opened, the samples track to their known motion.
 TEST_F(Program, TracksTheSampleFramesToTheirKnownMotion)
 {
     register_module();
@@ -83,9 +82,7 @@ TEST_F(Program, UnregisteredComponentAndAFileThatIsNotABitmapFail)
               std::tuple(255, "trackdemo: Could not open image 1\n", ""));
 }
 
-// On an X display the run's two messages are boxes, answered here with the Return
-// key as a user would, not lines on standard error (what the window shows is the
-// imaging test's part).
+// On an X display the two messages are boxes (answered here with Return), not lines on standard error.
 TEST_F(Program, OnADesktopTheMessagesAreBoxes)
 {
     if (run_child({{"/bin/sh", "-c", "command -v xvfb-run && command -v xdotool"}, "", {}}).exit_status != 0)

@@ -98,8 +98,7 @@ private:
     std::ostringstream out_;
 };
 
-// One thread's rounds: create, configure, refuse a write, track, release, fetch
-// the class object; the first creations and dispatch calls meet at the latches.
+// One thread's rounds; the first creations and dispatch calls meet at the latches.
 void use_trackers(int index, const Scene &scene, std::latch &started, std::latch &created, Faults &faults)
 {
     const bool initialised = faults.expect_hr(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK, "CoInitializeEx");
@@ -153,8 +152,7 @@ protected:
     static inline morvane::test::RegisteredModule *module_ = nullptr;
 };
 
-// Runs body(index, faults) on `count` threads at once, and meanwhile on this
-// one; no thread may report a fault.
+// Runs body(index, faults) on `count` threads, and meanwhile on this one; no thread may report a fault.
 void run_threads(int count, const std::function<void(int, Faults &)> &body, const std::function<void()> &meanwhile = [] {})
 {
     std::vector<Faults> faults(static_cast<std::size_t>(count));
@@ -168,8 +166,7 @@ void run_threads(int count, const std::function<void(int, Faults &)> &body, cons
         EXPECT_EQ(faults[static_cast<std::size_t>(i)].text(), "") << "thread " << i;
 }
 
-// Runs `what` with the registration tool as $0 and the module as $1 in a child
-// process, `rounds` times.
+// Runs `what` `rounds` times in a child shell, with the registration tool as $0 and the module as $1.
 int run_registration_tool(const std::string &what, int rounds = 1)
 {
     const std::string script = "i=0; while [ $i -lt " + std::to_string(rounds) + " ]; do " + what +
@@ -192,8 +189,7 @@ TEST_F(ConcurrentUseTest, ActivationFollowsAnotherProcessRegisteringAgain)
     ASSERT_EQ(create(other), S_OK);
     other->Release();
 
-    // Activations and writes and reads by name during the churn: the class is
-    // either there, with a working object, or not registered at that moment.
+    // During the churn the class is either there, with a working object, or not registered.
     std::atomic<bool> stop{false};
     std::atomic<long> created{0};
     run_threads(
@@ -230,8 +226,7 @@ TEST_F(ConcurrentUseTest, ThreadsCreateUseAndReleaseTrackersTogether)
     EXPECT_EQ(module_->can_unload_now(), S_OK);
 }
 
-// Several threads call one tracker at once, each tracking the frames' motion,
-// while one thread keeps releasing and rebuilding the buffers.
+// Threads track through one tracker while one thread keeps rebuilding its buffers.
 TEST_F(ConcurrentUseTest, ThreadsShareOneTracker)
 {
     const Scene scene;

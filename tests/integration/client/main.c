@@ -125,8 +125,7 @@ static void check_tracking(IMorvane *t)
     free(s);
 }
 
-/* The ProgID leads to the class; the tracker made from it is used end to end and
- * its last Release frees it. After unregistration neither can be found. */
+/* Registered: the ProgID's class used end to end; unregistered: neither can be found. */
 static void check_component(int registered)
 {
     const HRESULT expected = registered ? S_OK : REGDB_E_CLASSNOTREG;

@@ -71,8 +71,7 @@ std::map<long, std::vector<Row>> by_track(const std::vector<Row> &rows)
     return tracks;
 }
 
-// Counts the rows on the scene's known motion within tolerance before the
-// occluder appears, while a track's window stays clear of the frame's edges.
+// Counts the rows checked on the known motion: before the occluder, clear of the frame's edges.
 long check_motion(const std::map<long, std::vector<Row>> &tracks, const TrackScene &scene, double tolerance)
 {
     const cv::Rect clear_of_edges(12, 12, scene.columns - 24, scene.lines - 24);
@@ -149,8 +148,7 @@ TEST_F(TrackProgram, TracksFollowTheMotionInEveryFormAndFromEverySource)
     EXPECT_GT(check_motion(by_track(parse(video.out)), scene_, 0.25), 500);
 }
 
-// Of two given points, the one the occluder covers from frame 12 ends there,
-// unless the limits say otherwise.
+// Of two given points the one the occluder covers ends at frame 11, unless the limits say otherwise.
 TEST_F(TrackProgram, GivenPointsEndAsTheLimitsSay)
 {
     std::ofstream(path("points.csv")) << "x,y\n60.5,100.25\n150,40\n";
@@ -246,8 +244,7 @@ TEST_F(TrackProgram, FailuresGiveTheirStatusAndMessage)
     }
 }
 
-// Frame 5 is a pipe that is fed only once the run has been interrupted: the run
-// ends after that frame with complete output and status 130.
+// Frame 5 is a pipe fed only after the interrupt: the run ends after it, output complete, status 130.
 TEST_F(TrackProgram, InterruptEndsAfterTheCurrentFrameWithCompleteOutput)
 {
     write_scene_images(scene_, path("scene"), "", ".png");
