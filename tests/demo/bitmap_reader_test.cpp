@@ -139,7 +139,8 @@ TEST(RunLengthStreams, DecodeToExactlyThePixelsTheyWrite)
     }
 }
 
-const Bytes good = bitmap_file(header(8, 4, 8, grey_palette(256)), pack_rows(8, 4, 8, false, ramp));
+// Rows of 7 bytes padded to 8, so that data cut by one byte still holds width × height bytes.
+const Bytes good = bitmap_file(header(7, 4, 8, grey_palette(256)), pack_rows(7, 4, 8, false, ramp));
 
 Bytes with(Bytes file, std::size_t at, std::uint32_t value, int bytes = 4)
 {
@@ -195,7 +196,7 @@ TEST(BitmapFile, OnlyAnOrdinaryFileOfAcceptableSizeIsRead)
     std::filesystem::create_directories(folder.path() / "folder.bmp");
     GreyImage image;
     ASSERT_TRUE(read_grey_bitmap(folder.write("frame.bmp", good).string(), image));
-    EXPECT_EQ(Bytes(image.pixels(), image.pixels() + 32), *pixels_of(good));
+    EXPECT_EQ(Bytes(image.pixels(), image.pixels() + 28), *pixels_of(good));
     std::filesystem::resize_file(folder.path() / "frame.bmp", static_cast<std::uintmax_t>(max_bitmap_file_size) + 1);
     GreyImage refused;
     for (const char *name : {"frame.bmp", "absent.bmp", "folder.bmp"})
