@@ -6,8 +6,10 @@
 namespace morvane::registry {
 namespace {
 
-// Bounds what a process that reads many different keys holds.
+// Bounds what a process that reads many different keys holds: so many
+// entries, and values no larger than paths and names usually are.
 constexpr std::size_t most_kept = 4096;
+constexpr std::size_t largest_kept_value = 2048;
 
 // The starting key's row and the folded names, so that spellings that name
 // the same key share an entry.
@@ -76,6 +78,10 @@ template <typename Map> void KeptReads::keep(Map &map, typename Map::mapped_type
 
 void KeptReads::keep_key(std::optional<KeyId> found) { keep(keys_, found); }
 
-void KeptReads::keep_value(std::optional<ValueEntry> value) { keep(values_, std::move(value)); }
+void KeptReads::keep_value(std::optional<ValueEntry> value)
+{
+    if (!value || value->data.size() <= largest_kept_value)
+        keep(values_, std::move(value));
+}
 
 } // namespace morvane::registry
