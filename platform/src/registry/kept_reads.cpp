@@ -11,15 +11,6 @@ namespace {
 constexpr std::size_t most_kept = 4096;
 constexpr std::size_t largest_kept_value = 2048;
 
-// The starting key's row and the folded names, so that spellings that name
-// the same key share an entry.
-std::string look_up_name(KeyId from, std::string_view name)
-{
-    std::string text(reinterpret_cast<const char *>(&from), sizeof from);
-    text += fold_name(name);
-    return text;
-}
-
 } // namespace
 
 std::optional<KeptReads::State> KeptReads::current(Database &db) const
@@ -51,11 +42,19 @@ bool KeptReads::unchanged(Database &db) const
     return now && *now == state_;
 }
 
+void KeptReads::ask(KeyId from, std::string_view name)
+{
+    // The starting key's row and the folded names, so that spellings that
+    // name the same key share an entry.
+    asked_.assign(reinterpret_cast<const char *>(&from), sizeof from);
+    append_folded(asked_, name);
+}
+
 const std::optional<KeyId> *KeptReads::key(KeyId from, const std::vector<std::string_view> &levels)
 {
-    asked_ = look_up_name(from, {});
+    ask(from, {});
     for (std::string_view level : levels) {
-        asked_ += fold_name(level);
+        append_folded(asked_, level);
         asked_ += '\\';
     }
     auto found = keys_.find(asked_);
@@ -64,7 +63,7 @@ const std::optional<KeyId> *KeptReads::key(KeyId from, const std::vector<std::st
 
 const std::optional<ValueEntry> *KeptReads::value(KeyId key, std::string_view name)
 {
-    asked_ = look_up_name(key, name);
+    ask(key, name);
     auto found = values_.find(asked_);
     return found == values_.end() ? nullptr : &found->second;
 }

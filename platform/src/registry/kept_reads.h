@@ -39,6 +39,7 @@ private:
         bool operator==(const State &) const = default;
     };
     std::optional<State> current(Database &db) const;
+    void ask(KeyId from, std::string_view name);
     template <typename Map> void keep(Map &map, typename Map::mapped_type entry);
 
     State state_;
