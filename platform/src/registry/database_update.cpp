@@ -51,7 +51,12 @@ LSTATUS Database::end_scope(bool keep)
         run(db_, "ROLLBACK");
         return ended.failure;
     }
-    if (int rc = run(db_, "COMMIT"); rc != SQLITE_OK) {
+    int rc = SQLITE_OK;
+    {
+        CommitMark committing(counter_);
+        rc = run(db_, "COMMIT");
+    }
+    if (rc != SQLITE_OK) {
         run(db_, "ROLLBACK");
         return status_from_sqlite(rc);
     }
