@@ -146,7 +146,9 @@ LSTATUS Database::ensure_open()
         read_only_ = true;
         counter_.attach(path, false);
     }
-    if (status != ERROR_SUCCESS)
+    if (status == ERROR_SUCCESS)
+        folder_.watch(path);
+    else
         close();
     return status;
 }
@@ -232,6 +234,7 @@ void Database::close()
         sqlite3_finalize(entry.second);
     statements_.clear();
     counter_.detach();
+    folder_.forget();
     if (db_ != nullptr)
         sqlite3_close_v2(db_);
     db_ = nullptr;
@@ -247,6 +250,7 @@ void Database::abandon()
     abandoned_.push_back(db_);
     statements_.clear();
     counter_.detach();
+    folder_.forget();
     db_ = nullptr;
     scope_ = {};
 }

@@ -4,6 +4,7 @@
 #ifndef MORVANE_REGISTRY_DATABASE_H
 #define MORVANE_REGISTRY_DATABASE_H
 
+#include "registry/folder_watch.h"
 #include "registry/update_scope.h"
 #include "registry/write_counter.h"
 
@@ -91,6 +92,7 @@ private:
     std::uint64_t generation_ = 0;
     UpdateScope scope_;
     WriteCounter counter_;
+    FolderWatch folder_;
     std::unordered_map<const char *, sqlite3_stmt *> statements_;
     std::vector<sqlite3 *> abandoned_;
 };

@@ -7,6 +7,7 @@
 #include "registry_sql.h"
 
 #include <fcntl.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -108,14 +109,25 @@ TEST_F(KeptReads, NothingIsKeptWhileACommitStandsUnfinished)
 TEST_F(KeptReads, NothingKeptOutlivesTheFileItWasReadFrom)
 {
     ASSERT_EQ(set_kept("old"), ERROR_SUCCESS);
-    ASSERT_EQ(seen(), "old");
-    // A copy with the same rows and another value moved in place of the file:
-    // the count of commits beside it never moves.
+    // A copy with the same rows and another value, to be moved in place of the
+    // file: the count of commits beside it never moves.
     const std::filesystem::path copy = folder_ / "copy.db";
     ASSERT_EQ(run_sql(file_, ("VACUUM INTO '" + copy.string() + "'").c_str()), "");
     ASSERT_EQ(run_sql(copy, "UPDATE vals SET data = CAST('other' || char(0) AS BLOB)"), "");
+    // Left alone for a while, the folder is trusted to hold the same file
+    // until its change times move.
+    std::this_thread::sleep_for(2500ms);
+    ASSERT_EQ(seen(), "old");
+    ASSERT_EQ(seen(), "old");
     std::filesystem::rename(copy, file_);
     EXPECT_EQ(seen(), "other");
+    // Changed just now, the folder is not trusted: a replacement in the same
+    // clock tick would leave its times as they were.
+    ASSERT_EQ(run_sql(file_, ("VACUUM INTO '" + copy.string() + "'").c_str()), "");
+    ASSERT_EQ(run_sql(copy, "UPDATE vals SET data = CAST('third' || char(0) AS BLOB)"), "");
+    ASSERT_EQ(seen(), "other");
+    std::filesystem::rename(copy, file_);
+    EXPECT_EQ(seen(), "third");
 }
 
 TEST_F(KeptReads, ARegistryWhoseCountCannotBeWrittenIsOnlyRead)
