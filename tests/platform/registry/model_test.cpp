@@ -106,7 +106,7 @@ protected:
         const LSTATUS value_found = gone ? gone : has_value ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
         HKEY key = nullptr;
         log_ << "[" << joined(from.path) << "] ";
-        switch (pick(8)) {
+        switch (pick(9)) {
         case 0: {
             log_ << "create " << joined(relative) << "\n";
             DWORD disposition = 0;
@@ -173,6 +173,19 @@ protected:
                 expected[4] = std::max(expected[4], DWORD(value.data.size()));
             }
             EXPECT_TRUE(std::equal(counts, counts + 5, expected)) << log_.str();
+            break;
+        }
+        case 7: {
+            // Without a subkey name the key stays, emptied of values and subkeys.
+            const bool own = pick(4) == 0;
+            log_ << "delete tree " << (own ? "" : joined(relative)) << "\n";
+            expect(RegDeleteTreeA(from.key, own ? nullptr : joined(relative).c_str()), own ? gone : found_or_not);
+            if (own && !gone) {
+                from_key->subkeys.clear();
+                from_key->values.clear();
+            } else if (!own && target != nullptr) {
+                find({path.begin(), path.end() - 1})->subkeys.erase(upper(path.back()));
+            }
             break;
         }
         default: {
