@@ -26,11 +26,8 @@ std::vector<BYTE> stamped(std::uint32_t seed, std::uint32_t round, std::size_t l
     std::vector<BYTE> value(12 + length);
     const std::uint32_t header[3] = {seed, round, static_cast<std::uint32_t>(length)};
     std::memcpy(value.data(), header, sizeof header);
-    for (std::size_t i = 0; i < length; ++i) {
-        std::uint32_t x = seed * 2654435761u ^ (round + 1) * 40503u ^ static_cast<std::uint32_t>(i) * 2246822519u;
-        x ^= x >> 15;
-        value[12 + i] = static_cast<BYTE>(x * 2654435761u >> 24);
-    }
+    for (std::size_t i = 0; i < length; ++i)
+        value[12 + i] = static_cast<BYTE>((seed * 131 + round * 17 + i) * 2654435761u >> 24);
     return value;
 }
 
