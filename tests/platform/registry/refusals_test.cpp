@@ -94,33 +94,26 @@ TEST_F(Refusals, EachRefusalHasItsCodeAndChangesNothing)
     for (HKEY root : all_roots)
         EXPECT_EQ(RegDeleteKeyA(root, ""), ERROR_ACCESS_DENIED);
     EXPECT_EQ(unchanged, nullptr) << "a failed open clears its result";
-    EXPECT_EQ(tree_text(registry_tree(HKEY_CURRENT_USER)), before);
-}
 
-TEST_F(Refusals, SizesAreReportedWhereTheBufferIsShortOrMissing)
-{
-    Key key(create(HKEY_CURRENT_USER, "Buffers"));
-    ASSERT_EQ(set_string(key, "Name", "twelve chars"), ERROR_SUCCESS);
-    make(key, "Exactly");
-    char buffer[16];
-    DWORD type = 0, size = 12;
-    // Existence and type can be asked without any buffer or size.
-    ASSERT_EQ(RegQueryValueExA(key, "Name", nullptr, &type, nullptr, nullptr), ERROR_SUCCESS);
-    EXPECT_EQ(std::exchange(type, 0), DWORD{REG_SZ});
-    EXPECT_EQ(RegQueryValueExA(key, "Name", nullptr, &type, reinterpret_cast<BYTE *>(buffer), &size), ERROR_MORE_DATA);
+    // A short buffer is told the size it needs; existence and type need no buffer or size.
+    DWORD type = 0;
+    EXPECT_EQ(RegQueryValueExA(key, "V", nullptr, &type, data, &(size = 12)), ERROR_MORE_DATA);
     EXPECT_EQ(std::pair(size, type), std::pair(DWORD{13}, DWORD{REG_SZ}));
+    EXPECT_EQ(RegQueryValueExA(key, "V", nullptr, &(type = 0), nullptr, nullptr), ERROR_SUCCESS);
+    EXPECT_EQ(type, DWORD{REG_SZ});
     // Keys have an empty class and a time of last writing after 1970.
     size = 8;
     for (bool enumerate : {true, false}) {
         char klass[4] = {'x'};
         DWORD class_size = sizeof klass;
         FILETIME written{};
-        ASSERT_EQ(enumerate ? RegEnumKeyExA(key, 0, buffer, &size, nullptr, klass, &class_size, &written)
+        ASSERT_EQ(enumerate ? RegEnumKeyExA(key, 0, name, &size, nullptr, klass, &class_size, &written)
                             : RegQueryInfoKeyA(key, klass, &class_size, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &written), 0);
         EXPECT_EQ(std::string(klass) + std::to_string(class_size), "0");
         EXPECT_GT((std::uint64_t{written.dwHighDateTime} << 32) | written.dwLowDateTime, 116444736000000000u);
     }
-    EXPECT_EQ(std::string(buffer, size), "Exactly") << "the name and its length, without the terminator";
+    EXPECT_EQ(std::string(name, size), "Exactly") << "the name and its length, without the terminator";
+    EXPECT_EQ(tree_text(registry_tree(HKEY_CURRENT_USER)), before);
 }
 
 TEST_F(Refusals, BoundariesThatAreAccepted)

@@ -35,14 +35,6 @@ private:
 };
 
 class RegistryTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        scratch_ = std::make_unique<morvane::test::ScratchRegistry>();
-        folder_ = scratch_->folder();
-        file_ = scratch_->file();
-    }
-
 public:
     static HKEY create(HKEY parent, const char *path, REGSAM access = KEY_ALL_ACCESS)
     {
@@ -78,10 +70,8 @@ public:
     // A REG_SZ without its terminator.
     static std::string query_string(HKEY key, const char *name)
     {
-        std::vector<BYTE> data = query(key, name);
-        if (!data.empty() && data.back() == 0)
-            data.pop_back();
-        return {data.begin(), data.end()};
+        const std::vector<BYTE> data = query(key, name);
+        return {data.begin(), data.end() - (!data.empty() && data.back() == 0)};
     }
     // Every subkey name (values: every value name) from index 0 to the end.
     static std::vector<std::string> subkeys(HKEY key, bool values = false)
@@ -123,7 +113,7 @@ public:
     }
 
 protected:
-    std::unique_ptr<morvane::test::ScratchRegistry> scratch_;
-    std::filesystem::path folder_;
-    std::filesystem::path file_;
+    std::unique_ptr<morvane::test::ScratchRegistry> scratch_ = std::make_unique<morvane::test::ScratchRegistry>();
+    const std::filesystem::path folder_ = scratch_->folder();
+    const std::filesystem::path file_ = scratch_->file();
 };
