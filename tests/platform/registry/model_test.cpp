@@ -106,7 +106,7 @@ protected:
         const LSTATUS value_found = gone ? gone : has_value ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
         HKEY key = nullptr;
         log_ << "[" << joined(from.path) << "] ";
-        switch (pick(9)) {
+        switch (pick(8)) {
         case 0: {
             log_ << "create " << joined(relative) << "\n";
             DWORD disposition = 0;
@@ -147,35 +147,28 @@ protected:
             break;
         }
         case 5: {
-            log_ << "enumerate\n";
-            std::vector<std::string> keys, values;
-            if (gone) // every call on a deleted key's handle is a refusal test's row
+            log_ << "enumerate and query info\n";
+            DWORD counts[5] = {}, expected[5] = {};
+            expect(RegQueryInfoKeyA(from.key, nullptr, nullptr, nullptr, &counts[0], &counts[1], nullptr, &counts[2], &counts[3], &counts[4], nullptr, nullptr), gone);
+            if (gone) // enumerating a deleted key's handle is a refusal test's row
                 break;
-            for (const auto &[unused, sub] : from_key->subkeys)
+            std::vector<std::string> keys, values;
+            for (const auto &[unused, sub] : from_key->subkeys) {
                 keys.push_back(sub.name);
-            for (const auto &[name, unused] : from_key->values)
+                expected[1] = std::max(expected[1], DWORD(sub.name.size()));
+            }
+            for (const auto &[name, value] : from_key->values) {
                 values.push_back(name);
+                expected[3] = std::max(expected[3], DWORD(name.size()));
+                expected[4] = std::max(expected[4], DWORD(value.data.size()));
+            }
+            expected[0] = DWORD(keys.size()), expected[2] = DWORD(values.size());
+            EXPECT_TRUE(std::equal(counts, counts + 5, expected)) << log_.str();
             EXPECT_EQ(subkeys(from.key), keys) << log_.str();
             EXPECT_EQ(value_names(from.key), values) << log_.str();
             break;
         }
         case 6: {
-            log_ << "query info\n";
-            DWORD counts[5] = {}, expected[5] = {};
-            expect(RegQueryInfoKeyA(from.key, nullptr, nullptr, nullptr, &counts[0], &counts[1], nullptr, &counts[2], &counts[3], &counts[4], nullptr, nullptr), gone);
-            if (gone)
-                break;
-            expected[0] = DWORD(from_key->subkeys.size()), expected[2] = DWORD(from_key->values.size());
-            for (const auto &[unused, sub] : from_key->subkeys)
-                expected[1] = std::max(expected[1], DWORD(sub.name.size()));
-            for (const auto &[name, value] : from_key->values) {
-                expected[3] = std::max(expected[3], DWORD(name.size()));
-                expected[4] = std::max(expected[4], DWORD(value.data.size()));
-            }
-            EXPECT_TRUE(std::equal(counts, counts + 5, expected)) << log_.str();
-            break;
-        }
-        case 7: {
             // Without a subkey name the key stays, emptied of values and subkeys.
             const bool own = pick(4) == 0;
             log_ << "delete tree " << (own ? "" : joined(relative)) << "\n";

@@ -13,7 +13,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -49,11 +48,9 @@ public:
     }
     static bool exists(HKEY parent, const char *path) { Key key; return open(parent, path, key, KEY_READ) == ERROR_SUCCESS; }
     // A REG_SZ with its terminator, as callers usually set it.
-    static LSTATUS set_string(HKEY key, const char *name, std::string_view text)
+    static LSTATUS set_string(HKEY key, const char *name, const std::string &text)
     {
-        const std::string copy(text);
-        return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(copy.c_str()),
-                              static_cast<DWORD>(copy.size() + 1));
+        return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(text.c_str()), DWORD(text.size() + 1));
     }
     // The value's bytes, or an empty vector with the status in *status.
     static std::vector<BYTE> query(HKEY key, const char *name, DWORD *type = nullptr,
