@@ -1,6 +1,5 @@
-// The entries under HKEY_CLASSES_ROOT that other calls read and write:
-// ProgIDFromCLSID and CLSIDFromProgID, and RegisterTypeLib, LoadRegTypeLib and
-// UnRegisterTypeLib with the component's compiled type library.
+// The entries under HKEY_CLASSES_ROOT behind ProgIDFromCLSID, CLSIDFromProgID, and
+// RegisterTypeLib, LoadRegTypeLib and UnRegisterTypeLib with the component's type library.
 #include "registry_fixture.h"
 #include "registry_tree.h"
 
@@ -83,8 +82,7 @@ TEST_F(ClassRoot, ProgIdsFollowTheEntriesBothWaysWithoutRegardToCase)
     EXPECT_EQ(progid_of(tracker_class).first, REGDB_E_INVALIDVALUE);
 }
 
-// Only the dual interface is written: one neither dual nor oleautomation
-// needs a proxy of its own.
+// Only the dual interface is written: one neither dual nor oleautomation needs no proxy.
 TEST_F(ClassRoot, RegisteringATypeLibraryWritesItAndItsAutomationInterfaces)
 {
     ASSERT_EQ(register_library(), S_OK);
@@ -120,8 +118,7 @@ TEST_F(ClassRoot, LoadRegTypeLibFindsOnlyTheBestCompatibleRegisteredVersion)
         if (library != nullptr)
             library->Release();
     }
-    // A newer minor version wins even when its file is missing; so does a
-    // 32-bit entry for the asked locale.
+    // A newer minor version wins even without its file, as does a 32-bit entry for the locale.
     ITypeLib *found = nullptr;
     ASSERT_EQ(set_string(Key(create(HKEY_CLASSES_ROOT, (library_key + "\\1.a\\0\\win64").c_str())), nullptr, "/absent.tlb"), 0);
     EXPECT_NE(LoadRegTypeLib(library_id, 1, 0, 0, &found), S_OK);
@@ -135,8 +132,7 @@ TEST_F(ClassRoot, LoadRegTypeLibFindsOnlyTheBestCompatibleRegisteredVersion)
 
 TEST_F(ClassRoot, UnregisteringATypeLibraryRemovesExactlyWhatRegisteringWrote)
 {
-    // Neighbours that must survive: another library, another version of this
-    // one, another interface, and a class key that names the library.
+    // Neighbours that stay: another library, version and interface, and a class naming the library.
     make(HKEY_CLASSES_ROOT, "TypeLib\\{11111111-2222-3333-4444-555555555555}\\1.0\\0\\win64");
     make(HKEY_CLASSES_ROOT, (library_key + "\\2.0").c_str());
     make(HKEY_CLASSES_ROOT, "Interface\\{11111111-2222-3333-4444-555555555555}\\TypeLib");

@@ -1,7 +1,5 @@
-// One registry used at once by several processes and threads: readers only see
-// whole values, a writer killed mid-write leaves the old or the new value and a
-// sound database, a key deleted by another process is reported on this one's
-// handles, and a child forked while threads write has a registry of its own.
+// One registry used at once by several processes and threads: whole values only, killed
+// writers, keys deleted by another process, and children forked while threads write.
 #include "child_process.h"
 #include "registry_fixture.h"
 #include "registry_sql.h"
@@ -19,8 +17,7 @@ using namespace std::chrono_literals;
 using morvane::test::ChildProcess;
 using SharedRegistry = RegistryTest;
 
-// A value whose every byte follows from its header (seed, round, length), so
-// that a reader tells a whole value from a torn, mixed or truncated one.
+// Every byte follows from the header (seed, round, length): a torn or mixed value shows.
 std::vector<BYTE> stamped(std::uint32_t seed, std::uint32_t round, std::size_t length)
 {
     std::vector<BYTE> value(12 + length);
@@ -61,8 +58,7 @@ int write_rounds(const char *path, std::uint32_t seed, std::uint32_t rounds, std
     return 0;
 }
 
-// A child's work: every read whole or absent (2 when broken, 3 when a call
-// fails); a value whose size changed between the two calls is read again.
+// A child's work: every read whole or absent (2 when broken, 3 when a call fails).
 int read_rounds(const char *path, int rounds)
 {
     for (int round = 0; round < rounds; ++round) {
@@ -104,8 +100,7 @@ TEST_F(SharedRegistry, AWriterKilledMidWriteLeavesTheOldOrTheNewValue)
     for (std::uint32_t attempt = 1; attempt <= 12; ++attempt) {
         announced->store(0);
         ChildProcess writer([=] { return write_rounds("Killed", attempt, 0, 2 * 1024 * 1024, announced); });
-        // Kill it somewhere in a write it has begun: each takes a few
-        // milliseconds, most of them inside the transaction.
+        // Kill it within a write it has begun: each takes milliseconds, mostly in the transaction.
         const auto target = static_cast<std::uint32_t>(1 + random() % 3);
         const auto delay = std::chrono::microseconds(random() % 12000);
         for (int wait = 0; announced->load() < target && wait < 20000; ++wait)
@@ -114,8 +109,7 @@ TEST_F(SharedRegistry, AWriterKilledMidWriteLeavesTheOldOrTheNewValue)
         std::this_thread::sleep_for(delay);
         writer.kill_now();
 
-        // A whole value of this writer from the write before the announced one
-        // or later (how many more it finishes depends on the machine's speed).
+        // A whole value of this writer, from the write before the announced one or later.
         const auto stamp = stamp_at("Killed");
         ASSERT_TRUE(stamp.has_value()) << "attempt " << attempt;
         EXPECT_EQ(stamp->first, attempt);
@@ -137,8 +131,7 @@ TEST_F(SharedRegistry, AKeyDeletedByAnotherProcessIsReportedOnOpenHandles)
     EXPECT_FALSE(exists(HKEY_CURRENT_USER, "Remote"));
 }
 
-// Threads of one process share its connection; a child forked while they
-// write has a registry of its own, in which inherited handles still work.
+// A child forked while threads write has a registry of its own, with working inherited handles.
 TEST_F(SharedRegistry, ThreadsShareTheConnectionAndAForkedChildHasItsOwn)
 {
     Key key(create(HKEY_CURRENT_USER, "Forked"));

@@ -1,6 +1,5 @@
-// The database file: where it is made and with which rights, what every call
-// reports when it is unusable, updates spanning calls, and files that change
-// under the process: deleted, replaced, or readable only.
+// The database file: where and with which rights it is made, unusable files, updates
+// spanning calls, and files deleted, replaced or made read-only under the process.
 #include "child_process.h"
 #include "registry_fixture.h"
 #include "registry_sql.h"
@@ -58,8 +57,7 @@ TEST_F(RegistryFile, ResettingInvalidatesTheOpenHandles)
     EXPECT_NE(Key(create(HKEY_CURRENT_USER, "Handle")).get(), key) << "a later handle took an old one's value";
 }
 
-// Each way the file can be unusable: how it is made so, the code every call
-// gives, and whether the file must be left exactly as it was.
+// How the file is made unusable, the code every call gives, whether the file is left alone.
 const struct {
     const char *name;
     void (*prepare)(const std::filesystem::path &folder, const std::filesystem::path &file);
@@ -130,8 +128,7 @@ TEST_F(RegistryFile, AnUpdateKeepsOrDropsEveryCallWithin)
     EXPECT_FALSE(exists(HKEY_LOCAL_MACHINE, "Software\\Written"));
 }
 
-// The next call works on the file at the path; handles opened before then
-// fail instead of writing where no other process looks.
+// The next call works on the file at the path; older handles fail rather than write elsewhere.
 TEST_F(RegistryFile, ADeletedOrReplacedFileIsFollowedAndOlderHandlesFail)
 {
     for (const bool replaced : {false, true}) {
@@ -162,8 +159,7 @@ TEST_F(RegistryFile, AReadOnlyFileServesReadsAndDeniesWrites)
     MorvaneRegistryReset();
     ASSERT_EQ(chmod(file_.c_str(), 0444), 0);
     ASSERT_EQ(chmod(folder_.c_str(), 0755), 0);
-    // In a child: the number of the first check that failed, 0 when all held.
-    // The superuser can write any file, so a child run by it gives up its rights first.
+    // In a child, without the superuser's rights: the number of the first check that failed.
     const int failed = ChildProcess([] {
         if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
             return 10;

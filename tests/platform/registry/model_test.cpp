@@ -1,6 +1,5 @@
-// Random sequences of registry calls applied both to the registry and to a
-// small in-memory model of it, compared after every step. The seeds are fixed;
-// a failing sequence is printed step by step so that it can be replayed.
+// Random registry calls applied to the registry and to a model of it, compared after each
+// step; the seeds are fixed, and a failing sequence is printed so that it can be replayed.
 #include "registry_fixture.h"
 #include "registry_tree.h"
 

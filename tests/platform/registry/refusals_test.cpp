@@ -137,8 +137,7 @@ TEST_F(Refusals, BoundariesThatAreAccepted)
     first.reset();
     EXPECT_EQ(query_string(second, "Through"), "third");
 
-    // Creating a key that exists only opens it: no right on the parent is
-    // needed, and the new handle has the rights it asked for.
+    // Creating a key that exists only opens it, needing no right on the parent.
     Key parent, existing, reader;
     ASSERT_EQ(open(HKEY_CURRENT_USER, "First", parent, KEY_READ), ERROR_SUCCESS);
     ASSERT_EQ(RegCreateKeyExA(parent, std::string(255, 'x').c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, existing.out(), nullptr), 0);

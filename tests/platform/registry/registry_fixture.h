@@ -1,6 +1,5 @@
-// A test with a registry of its own (a fresh scratch registry for each test),
-// and short functions for keys and values. Header only: the reg command's tests
-// include it and link the platform runtime alone.
+// A test with a fresh scratch registry of its own, and short functions for keys and
+// values. Header only, so that the tools' tests can use it too.
 #pragma once
 
 #include "../../support/scratch_registry.h"

@@ -1,5 +1,4 @@
-// SQL run on a registry file as another program would, for tests that edit,
-// damage or inspect the database behind the registry calls.
+// SQL run on a registry file as another program would, to edit, damage or inspect it.
 #pragma once
 
 #include <sqlite3.h>
@@ -7,8 +6,7 @@
 #include <filesystem>
 #include <string>
 
-// The first column of the first row the statements give ("" for none), or
-// "error N" when they fail.
+// The first column of the first row ("" for none), or "error N" when the statements fail.
 inline std::string run_sql(const std::filesystem::path &file, const char *sql)
 {
     sqlite3 *db = nullptr;

@@ -1,6 +1,5 @@
-// The reg command against the test's own registry: what query prints, what
-// delete removes, the exit status and message of each failure, and a registry
-// file edited outside the registry calls.
+// The reg command: what query prints, what delete removes, each failure's exit status and
+// message, and registry files edited outside the registry calls.
 #include "child_process.h"
 #include "registry_fixture.h"
 #include "registry_sql.h"
@@ -99,8 +98,7 @@ TEST_F(RegTool, AnOverlongNameInTheFileIsReportedAndItsSiblingsShown)
                      "reg: HKEY_CURRENT_USER\\Software\\Odd: subkey 0: a name is longer than the registry allows (error 234)\n"));
 }
 
-// HKEY_CURRENT_USER's row made a child of a key below it: deletion fails and
-// leaves the tree, query stops, and neither spins or keeps the write lock.
+// HKEY_CURRENT_USER's row made a child of a key below it: neither command spins or keeps the lock.
 TEST_F(RegTool, AParentCycleInTheFileFailsDeletionAndQueryWithoutSpinning)
 {
     make(HKEY_CURRENT_USER, "Software\\Loop\\Back");
