@@ -3,15 +3,15 @@
 #include "registry_fixture.h"
 #include "registry_tree.h"
 
+#include <morvane.h>
 #include <objbase.h>
 
 namespace {
 
-// {0200236D-46C7-4C75-A2A1-8FEFAF32B081}
-const CLSID tracker_class = {0x0200236D, 0x46C7, 0x4C75, {0xA2, 0xA1, 0x8F, 0xEF, 0xAF, 0x32, 0xB0, 0x81}};
+const CLSID &tracker_class = CLSID_CoMorvane;
 const char *const class_text = "{0200236D-46C7-4C75-A2A1-8FEFAF32B081}";
-// MORVANELib {CABD0863-DC3C-4E64-A27D-D5B832E8947B} 1.0, locale 0x409.
-const GUID library_id = {0xCABD0863, 0xDC3C, 0x4E64, {0xA2, 0x7D, 0xD5, 0xB8, 0x32, 0xE8, 0x94, 0x7B}};
+// MORVANELib 1.0, locale 0x409.
+const GUID &library_id = LIBID_MORVANELib;
 const std::string library_key = "TypeLib\\{CABD0863-DC3C-4E64-A27D-D5B832E8947B}";
 const std::string dual_interface = "Interface\\{B446F6D3-DFB4-4BD7-AB15-0ECAEE6FD3B1}";
 
