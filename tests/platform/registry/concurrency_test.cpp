@@ -37,11 +37,6 @@ std::optional<std::pair<std::uint32_t, std::uint32_t>> stamp_of(const std::vecto
     return std::nullopt;
 }
 
-std::optional<std::pair<std::uint32_t, std::uint32_t>> stamp_at(const char *path)
-{
-    return stamp_of(RegistryTest::query(Key(RegistryTest::create(HKEY_CURRENT_USER, path)), "data"));
-}
-
 // A child's work: stamped values of varying size (forever when rounds is 0,
 // storing each round's number before its write); 3 when a call fails.
 int write_rounds(const char *path, std::uint32_t seed, std::uint32_t rounds, std::size_t max,
@@ -83,7 +78,7 @@ TEST_F(SharedRegistry, WritersAndReadersInSeveralProcessesOnlySeeWholeValues)
     }
     for (auto &child : children)
         EXPECT_EQ(child->wait(60s), 0);
-    const auto last = stamp_at("Shared");
+    const auto last = stamp_of(query(Key(create(HKEY_CURRENT_USER, "Shared")), "data"));
     ASSERT_TRUE(last.has_value());
     EXPECT_EQ(last->second, 79u) << "the last write of one of the writers stays";
     EXPECT_EQ(run_sql(file_, "PRAGMA integrity_check"), "ok");
@@ -110,7 +105,7 @@ TEST_F(SharedRegistry, AWriterKilledMidWriteLeavesTheOldOrTheNewValue)
         writer.kill_now();
 
         // A whole value of this writer, from the write before the announced one or later.
-        const auto stamp = stamp_at("Killed");
+        const auto stamp = stamp_of(query(Key(create(HKEY_CURRENT_USER, "Killed")), "data"));
         ASSERT_TRUE(stamp.has_value()) << "attempt " << attempt;
         EXPECT_EQ(stamp->first, attempt);
         EXPECT_GE(stamp->second + 1, target);
