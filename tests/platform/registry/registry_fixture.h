@@ -85,7 +85,6 @@ public:
             names.emplace_back(name, size);
         }
     }
-    static std::vector<std::string> value_names(HKEY key) { return subkeys(key, true); }
     // Every call that takes a key handle, by name, on the handle given.
     static std::vector<std::pair<const char *, std::function<LSTATUS(HKEY)>>> calls_on_a_handle()
     {
