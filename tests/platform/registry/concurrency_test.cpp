@@ -2,7 +2,6 @@
 // writers, keys deleted by another process, and children forked while threads write.
 #include "child_process.h"
 #include "registry_fixture.h"
-#include "registry_sql.h"
 
 #include <atomic>
 #include <cstring>
@@ -81,7 +80,6 @@ TEST_F(SharedRegistry, WritersAndReadersInSeveralProcessesOnlySeeWholeValues)
     const auto last = stamp_of(query(Key(create(HKEY_CURRENT_USER, "Shared")), "data"));
     ASSERT_TRUE(last.has_value());
     EXPECT_EQ(last->second, 79u) << "the last write of one of the writers stays";
-    EXPECT_EQ(run_sql(file_, "PRAGMA integrity_check"), "ok");
 }
 
 TEST_F(SharedRegistry, AWriterKilledMidWriteLeavesTheOldOrTheNewValue)

@@ -2,7 +2,6 @@
 // spanning calls, and files deleted, replaced or made read-only under the process.
 #include "child_process.h"
 #include "registry_fixture.h"
-#include "registry_sql.h"
 #include "scratch_folder.h"
 
 #include <sys/stat.h>

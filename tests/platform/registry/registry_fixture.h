@@ -1,5 +1,5 @@
-// A test with a fresh scratch registry of its own, and short functions for keys and
-// values. Header only, so that the tools' tests can use it too.
+// A test with a fresh scratch registry of its own, short functions for keys and values,
+// and SQL run on the file as another program would. Header only, for the tools' tests too.
 #pragma once
 
 #include "../../support/scratch_registry.h"
@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <filesystem>
 #include <functional>
@@ -112,3 +113,20 @@ protected:
     const std::filesystem::path folder_ = scratch_->folder();
     const std::filesystem::path file_ = scratch_->file();
 };
+
+// The first column of the first row ("" for none), or "error N" when the statements fail.
+inline std::string run_sql(const std::filesystem::path &file, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    std::string first;
+    int rc = sqlite3_open(file.c_str(), &db);
+    sqlite3_busy_timeout(db, 5000);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(db, sql, [](void *out, int, char **row, char **) {
+            if (static_cast<std::string *>(out)->empty() && row[0] != nullptr)
+                *static_cast<std::string *>(out) = row[0];
+            return 0;
+        }, &first, nullptr);
+    sqlite3_close(db);
+    return rc == SQLITE_OK ? first : "error " + std::to_string(rc);
+}

@@ -2,7 +2,6 @@
 // message, and registry files edited outside the registry calls.
 #include "child_process.h"
 #include "registry_fixture.h"
-#include "registry_sql.h"
 
 namespace {
 
