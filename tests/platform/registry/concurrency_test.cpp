@@ -36,8 +36,7 @@ std::optional<std::pair<std::uint32_t, std::uint32_t>> stamp_of(const std::vecto
     return std::nullopt;
 }
 
-// A child's work: stamped values of varying size (forever when rounds is 0,
-// storing each round's number before its write); 3 when a call fails.
+// A child's work: values of varying size, each round announced (0 rounds: forever); 3 on failure.
 int write_rounds(const char *path, std::uint32_t seed, std::uint32_t rounds, std::size_t max,
                  std::atomic<std::uint32_t> *announced = nullptr)
 {

@@ -11,8 +11,6 @@ namespace {
 using morvane::test::ChildProcess;
 using morvane::test::ScratchRegistry;
 using RegistryFile = RegistryTest;
-using test_support::read_file;
-using test_support::write_file;
 
 mode_t mode_of(const std::filesystem::path &path)
 {
@@ -63,13 +61,13 @@ const struct {
     LSTATUS code;
     bool left_alone;
 } unusable_files[] = {
-    {"garbage", [](const auto &, const auto &file) { write_file(file, std::vector<std::uint8_t>(8192, 'x')); }, ERROR_BADDB, true},
+    {"garbage", [](const auto &, const auto &file) { test_support::write_file(file, std::vector<std::uint8_t>(8192, 'x')); }, ERROR_BADDB, true},
     {"another application's database", [](const auto &, const auto &file) {
          EXPECT_EQ(run_sql(file, "CREATE TABLE notes(text); INSERT INTO notes VALUES ('mine');"), "");
      }, ERROR_BADDB, true},
     {"a directory", [](const auto &, const auto &file) { std::filesystem::create_directory(file); }, ERROR_CANTOPEN, false},
     {"a folder that cannot be made", [](const auto &folder, const auto &) {
-         write_file(folder / "plain", {'n', 'o'});
+         test_support::write_file(folder / "plain", {'n', 'o'});
          ScratchRegistry::use_file(folder / "plain" / "registry.db");
      }, ERROR_CANTOPEN, false},
     {"cut short", [](const auto &, const auto &file) {
@@ -85,13 +83,13 @@ TEST_F(RegistryFile, WhenUnusableEveryCallGivesItsCodeAndTheFileIsLeftAlone)
         SCOPED_TRACE(row.name);
         scratch_.reset(), scratch_ = std::make_unique<ScratchRegistry>();
         row.prepare(scratch_->folder(), scratch_->file());
-        const auto before = row.left_alone ? read_file(scratch_->file()) : std::vector<std::uint8_t>();
+        const auto before = row.left_alone ? test_support::read_file(scratch_->file()) : std::vector<std::uint8_t>();
         MorvaneRegistryReset();
         for (const auto &[call, run] : calls_on_a_handle())
             EXPECT_EQ(run(HKEY_CLASSES_ROOT), row.code) << call;
         EXPECT_EQ(RegCloseKey(HKEY_CLASSES_ROOT), ERROR_SUCCESS) << "closing a root needs no database";
         MorvaneRegistryReset();
-        EXPECT_TRUE(!row.left_alone || read_file(scratch_->file()) == before) << "the file was changed";
+        EXPECT_TRUE(!row.left_alone || test_support::read_file(scratch_->file()) == before) << "the file was changed";
     }
 }
 

@@ -1,5 +1,4 @@
-// What the model does not reach: every other refusal's result code, bad and
-// deleted handles, access rights, the callers' buffer rules and the name limits.
+// What the model does not reach: refusals' codes, bad handles, rights, buffers and name limits.
 #include "registry_fixture.h"
 #include "registry_tree.h"
 
@@ -12,8 +11,6 @@ HKEY const all_roots[] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER,     HKEY_LOCAL_M
                           HKEY_PERFORMANCE_DATA, HKEY_CURRENT_CONFIG, HKEY_DYN_DATA};
 
 using Refusals = RegistryTest;
-using morvane::test::registry_tree;
-using morvane::test::tree_text;
 
 LSTATUS create_in(HKEY parent, const char *path)
 {
@@ -85,7 +82,7 @@ TEST_F(Refusals, EachRefusalHasItsCodeAndChangesNothing)
         {"value data but no size in enumeration", [&] { DWORD name_size = 16; return RegEnumValueA(key, 0, name, &name_size, nullptr, nullptr, data, nullptr); }, ERROR_INVALID_PARAMETER},
         {"summary with a reserved argument", [&] { return RegQueryInfoKeyA(key, nullptr, nullptr, &reserved, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr); }, ERROR_INVALID_PARAMETER},
     };
-    const std::string before = tree_text(registry_tree(HKEY_CURRENT_USER));
+    const std::string before = morvane::test::tree_text(morvane::test::registry_tree(HKEY_CURRENT_USER));
     for (const auto &[what, call, expected] : rows)
         EXPECT_EQ(call(), expected) << what;
     for (HKEY root : all_roots)
@@ -110,7 +107,7 @@ TEST_F(Refusals, EachRefusalHasItsCodeAndChangesNothing)
         EXPECT_GT((std::uint64_t{written.dwHighDateTime} << 32) | written.dwLowDateTime, 116444736000000000u);
     }
     EXPECT_EQ(std::string(name, size), "Exactly") << "the name and its length, without the terminator";
-    EXPECT_EQ(tree_text(registry_tree(HKEY_CURRENT_USER)), before);
+    EXPECT_EQ(morvane::test::tree_text(morvane::test::registry_tree(HKEY_CURRENT_USER)), before);
 }
 
 TEST_F(Refusals, BoundariesThatAreAccepted)

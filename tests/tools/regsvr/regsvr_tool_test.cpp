@@ -40,12 +40,11 @@ TEST_F(Regsvr, ConcurrentRegistrationsAndRemovalsLeaveASerialState)
     for (int round = 0; round < 6; ++round) {
         std::vector<std::unique_ptr<ChildProcess>> children;
         for (int i = 0; i < 8; ++i) {
-            std::vector<std::string> args{"-s"};
-            if ((round + i) % 3 == 2)
-                args.push_back("-u");
             // The same component in the first rounds, two different ones after.
-            args.push_back(round < 3 ? modules[0] : modules[i % 2]);
-            children.push_back(std::make_unique<ChildProcess>(regsvr_run(args)));
+            const std::string &module = round < 3 ? modules[0] : modules[i % 2];
+            const bool remove = (round + i) % 3 == 2;
+            children.push_back(std::make_unique<ChildProcess>(regsvr_run(remove ? std::vector<std::string>{"-s", "-u", module}
+                                                                                : std::vector<std::string>{"-s", module})));
         }
         for (auto &child : children)
             EXPECT_EQ(child->wait(30s), 0) << "round " << round;
