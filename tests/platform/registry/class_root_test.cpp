@@ -10,7 +10,6 @@ namespace {
 
 const CLSID &tracker_class = CLSID_CoMorvane;
 const char *const class_text = "{0200236D-46C7-4C75-A2A1-8FEFAF32B081}";
-// MORVANELib 1.0, locale 0x409.
 const GUID &library_id = LIBID_MORVANELib;
 const std::string library_key = "TypeLib\\{CABD0863-DC3C-4E64-A27D-D5B832E8947B}";
 
@@ -44,7 +43,6 @@ protected:
         ASSERT_EQ(LoadTypeLib(wide(library_file_.string()).c_str(), &library_), S_OK);
     }
     void TearDown() override { library_ != nullptr ? void(library_->Release()) : void(); }
-    // Registers the copy with its folder as help directory.
     HRESULT register_library() { return RegisterTypeLib(library_, wide(library_file_.string()).c_str(), wide(folder_.string() + "/lib/").c_str()); }
     std::filesystem::path library_file_;
     ITypeLib *library_ = nullptr;
