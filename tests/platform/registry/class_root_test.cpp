@@ -74,8 +74,7 @@ TEST_F(ClassRoot, ProgIdsFollowTheEntriesBothWaysWithoutRegardToCase)
         EXPECT_EQ(CLSIDFromProgID(progid, &found), expected) << std::string(progid, progid + std::char_traits<char16_t>::length(progid));
         EXPECT_EQ(found, SUCCEEDED(expected) ? tracker_class : CLSID_NULL) << "a failed lookup clears its result";
     }
-    const DWORD number = 5;
-    ASSERT_EQ(RegSetValueExA(key, nullptr, 0, REG_DWORD, reinterpret_cast<const BYTE *>(&number), 4), 0);
+    ASSERT_EQ(RegSetValueExA(key, nullptr, 0, REG_DWORD, reinterpret_cast<const BYTE *>("\5\0\0\0"), 4), 0);
     EXPECT_EQ(progid_of(tracker_class).first, REGDB_E_INVALIDVALUE);
 }
 

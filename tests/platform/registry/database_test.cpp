@@ -41,8 +41,7 @@ TEST_F(RegistryFile, IsMadeUnderXdgDataHomeOrElseTheHomeFolderForItsOwnerOnly)
         return failures | !std::filesystem::exists(home / ".local/share/morvane/registry.db") << 5 |
                std::filesystem::exists("relative") << 6;
     }).wait(std::chrono::seconds(10));
-    EXPECT_EQ(failed, 0) << "1, 2, 4: file, folder, data folder rights; 8: MORVANE_REGISTRY's file used; "
-                            "16: companion rights; 32: HOME not used; 64: relative folder used";
+    EXPECT_EQ(failed, 0) << "rights 1 file, 2 folder, 4 data, 16 companions; 8 old file, 32 no HOME, 64 relative";
 }
 
 TEST_F(RegistryFile, ResettingInvalidatesTheOpenHandles)
@@ -51,7 +50,7 @@ TEST_F(RegistryFile, ResettingInvalidatesTheOpenHandles)
     MorvaneRegistryReset();
     EXPECT_EQ(set_string(key, "V", "x"), ERROR_INVALID_HANDLE);
     EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
-    EXPECT_NE(Key(create(HKEY_CURRENT_USER, "Handle")).get(), key) << "a later handle took an old one's value";
+    EXPECT_NE(HKEY(Key(create(HKEY_CURRENT_USER, "Handle"))), key) << "a later handle took an old one's value";
 }
 
 // How the file is made unusable, the code every call gives, whether the file is left alone.
@@ -62,9 +61,7 @@ const struct {
     bool left_alone;
 } unusable_files[] = {
     {"garbage", [](const auto &, const auto &file) { test_support::write_file(file, std::vector<std::uint8_t>(8192, 'x')); }, ERROR_BADDB, true},
-    {"another application's database", [](const auto &, const auto &file) {
-         EXPECT_EQ(run_sql(file, "CREATE TABLE notes(text); INSERT INTO notes VALUES ('mine');"), "");
-     }, ERROR_BADDB, true},
+    {"another application's database", [](const auto &, const auto &file) { run_sql(file, "CREATE TABLE notes(text)"); }, ERROR_BADDB, true},
     {"a directory", [](const auto &, const auto &file) { std::filesystem::create_directory(file); }, ERROR_CANTOPEN, false},
     {"a folder that cannot be made", [](const auto &folder, const auto &) {
          test_support::write_file(folder / "plain", {'n', 'o'});

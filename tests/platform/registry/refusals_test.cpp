@@ -18,8 +18,8 @@ LSTATUS create_in(HKEY parent, const char *path)
     Key out;
     return RegCreateKeyExA(parent, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, out.out(), nullptr);
 }
-LSTATUS enum_key(HKEY key, DWORD index, DWORD size, char *name) { return RegEnumKeyExA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr); }
-LSTATUS enum_value(HKEY key, DWORD index, DWORD size, char *name) { return RegEnumValueA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr); }
+LSTATUS enum_key(HKEY key, DWORD size, char *name, LPDWORD reserved = nullptr, char *klass = nullptr) { return RegEnumKeyExA(key, 0, name, &size, reserved, klass, nullptr, nullptr); }
+LSTATUS enum_value(HKEY key, DWORD size, char *name, LPDWORD reserved = nullptr) { return RegEnumValueA(key, 0, name, &size, reserved, nullptr, nullptr, nullptr); }
 
 TEST_F(Refusals, BadAndDeletedHandlesGiveTheirCodeFromEveryCall)
 {
@@ -30,7 +30,7 @@ TEST_F(Refusals, BadAndDeletedHandlesGiveTheirCodeFromEveryCall)
     const std::tuple<const char *, HKEY, LSTATUS> handles[] = {
         {"closed", closed, ERROR_INVALID_HANDLE},
         {"null", nullptr, ERROR_INVALID_HANDLE},
-        {"deleted", doomed.get(), ERROR_KEY_DELETED},
+        {"deleted", doomed, ERROR_KEY_DELETED},
     };
     for (const auto &[name, handle, expected] : handles)
         for (const auto &[call, run] : calls_on_a_handle())
@@ -67,20 +67,26 @@ TEST_F(Refusals, EachRefusalHasItsCodeAndChangesNothing)
         {"a new key under a read-only handle", [&] { return create_in(reader, "New"); }, ERROR_ACCESS_DENIED},
         {"set through a generic read handle", [&] { return set_string(generic_reader, "V", "y"); }, ERROR_ACCESS_DENIED},
         {"query through a write-only handle", [&] { return RegQueryValueExA(writer, "V", nullptr, nullptr, nullptr, &size); }, ERROR_ACCESS_DENIED},
-        {"enumerate keys through a write-only handle", [&] { return enum_key(writer, 0, 16, name); }, ERROR_ACCESS_DENIED},
-        {"enumerate values through a write-only handle", [&] { return enum_value(writer, 0, 16, name); }, ERROR_ACCESS_DENIED},
+        {"enumerate keys through a write-only handle", [&] { return enum_key(writer, 16, name); }, ERROR_ACCESS_DENIED},
+        {"enumerate values through a write-only handle", [&] { return enum_value(writer, 16, name); }, ERROR_ACCESS_DENIED},
         {"data missing with a size", [&] { return RegSetValueExA(key, "W", 0, REG_SZ, nullptr, 4); }, ERROR_INVALID_PARAMETER},
         {"value name of 16384 bytes", [&] { return set_string(key, too_long_value.c_str(), "x"); }, ERROR_INVALID_PARAMETER},
         {"query with a buffer but no size", [&] { return RegQueryValueExA(key, "V", nullptr, nullptr, data, nullptr); }, ERROR_INVALID_PARAMETER},
         {"query with a reserved argument", [&] { size = 16; return RegQueryValueExA(key, "V", &reserved, nullptr, data, &size); }, ERROR_INVALID_PARAMETER},
         {"query of a missing value without anything", [&] { return RegQueryValueExA(key, "W", nullptr, nullptr, nullptr, nullptr); }, ERROR_FILE_NOT_FOUND},
         {"a value buffer one byte short", [&] { size = 12; return RegQueryValueExA(key, "V", nullptr, nullptr, data, &size); }, ERROR_MORE_DATA},
-        {"a key name without room for its terminator", [&] { return enum_key(key, 0, 7, name); }, ERROR_MORE_DATA},
-        {"key enumeration without a name buffer", [&] { return enum_key(key, 0, 16, nullptr); }, ERROR_INVALID_PARAMETER},
+        {"a key name without room for its terminator", [&] { return enum_key(key, 7, name); }, ERROR_MORE_DATA},
+        {"key enumeration without a name buffer", [&] { return enum_key(key, 16, nullptr); }, ERROR_INVALID_PARAMETER},
+        {"key enumeration with a reserved argument", [&] { return enum_key(key, 16, name, &reserved); }, ERROR_INVALID_PARAMETER},
+        {"key enumeration with a class but no size", [&] { return enum_key(key, 16, name, nullptr, name); }, ERROR_INVALID_PARAMETER},
         {"key enumeration without a size", [&] { return RegEnumKeyExA(key, 0, name, nullptr, nullptr, nullptr, nullptr, nullptr); }, ERROR_INVALID_PARAMETER},
-        {"a value name without room for its terminator", [&] { return enum_value(key, 0, 1, name); }, ERROR_MORE_DATA},
+        {"a value name without room for its terminator", [&] { return enum_value(key, 1, name); }, ERROR_MORE_DATA},
+        {"value enumeration without a name buffer", [&] { return enum_value(key, 16, nullptr); }, ERROR_INVALID_PARAMETER},
+        {"value enumeration without a name size", [&] { return RegEnumValueA(key, 0, name, nullptr, nullptr, nullptr, nullptr, nullptr); }, ERROR_INVALID_PARAMETER},
+        {"value enumeration with a reserved argument", [&] { return enum_value(key, 16, name, &reserved); }, ERROR_INVALID_PARAMETER},
         {"value data too small in enumeration", [&] { size = 4; DWORD name_size = 16; return RegEnumValueA(key, 0, name, &name_size, nullptr, nullptr, data, &size); }, ERROR_MORE_DATA},
         {"value data but no size in enumeration", [&] { DWORD name_size = 16; return RegEnumValueA(key, 0, name, &name_size, nullptr, nullptr, data, nullptr); }, ERROR_INVALID_PARAMETER},
+        {"summary with a class but no size", [&] { return RegQueryInfoKeyA(key, name, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr); }, ERROR_INVALID_PARAMETER},
         {"summary with a reserved argument", [&] { return RegQueryInfoKeyA(key, nullptr, nullptr, &reserved, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr); }, ERROR_INVALID_PARAMETER},
     };
     const std::string before = morvane::test::tree_text(morvane::test::registry_tree(HKEY_CURRENT_USER));

@@ -24,8 +24,7 @@ int main()
         tracker->Release();
     }
     if (FAILED(hr) || features != 400) {
-        std::fprintf(stderr, "cmake client: %s: 0x%08X, max_features %ld\n", MORVANE_COMPONENT_FILE,
-                     static_cast<unsigned>(hr), static_cast<long>(features));
+        std::fprintf(stderr, "cmake client: 0x%08X, max_features %ld\n", unsigned(hr), long(features));
         return 1;
     }
     std::puts("cmake client ok");
