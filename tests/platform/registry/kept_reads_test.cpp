@@ -4,7 +4,6 @@
 // commit stands unfinished (a writer that died).
 #include "child_process.h"
 #include "registry_fixture.h"
-#include "registry_sql.h"
 
 #include <fcntl.h>
 #include <thread>
