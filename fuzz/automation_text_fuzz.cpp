@@ -1,19 +1,16 @@
 // Feeds arbitrary UTF-16 text to the automation runtime's text readers and checks
 // that they agree with each other and with their own output.
+#include "fuzz_support.h"
+
 #include <windows.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 namespace {
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
+using fuzz::require;
 
 void guid_text(const std::vector<OLECHAR> &text)
 {
@@ -21,23 +18,29 @@ void guid_text(const std::vector<OLECHAR> &text)
     IID iid;
     const HRESULT as_class = CLSIDFromString(text.data(), &clsid);
     const HRESULT as_interface = IIDFromString(text.data(), &iid);
-    check(SUCCEEDED(as_class) == SUCCEEDED(as_interface));
+    require(SUCCEEDED(as_class) == SUCCEEDED(as_interface));
     if (FAILED(as_class))
         return;
-    check(IsEqualGUID(clsid, iid));
+    require(IsEqualGUID(clsid, iid));
     OLECHAR again[CHARS_IN_GUID];
-    check(StringFromGUID2(clsid, again, CHARS_IN_GUID) == CHARS_IN_GUID);
+    require(StringFromGUID2(clsid, again, CHARS_IN_GUID) == CHARS_IN_GUID);
     for (int i = 0; i < CHARS_IN_GUID; ++i) {
         OLECHAR c = text[i];
         if (c >= u'a' && c <= u'f')
             c = static_cast<OLECHAR>(c - u'a' + u'A');
-        check(c == again[i]);
+        require(c == again[i]);
     }
 }
 
+// A variant that clears itself when it goes.
+struct Variant : VARIANT {
+    Variant() : VARIANT{} {}
+    ~Variant() { VariantClear(this); }
+};
+
 void number_text(const std::vector<OLECHAR> &text, std::size_t length)
 {
-    VARIANT source;
+    Variant source;
     source.vt = VT_BSTR;
     source.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(length));
     if (source.bstrVal == nullptr)
@@ -45,35 +48,26 @@ void number_text(const std::vector<OLECHAR> &text, std::size_t length)
 
     ULONG direct = 0;
     const HRESULT direct_result = VarUI4FromStr(text.data(), 0, 0, &direct);
-    VARIANT through_variant;
-    VariantInit(&through_variant);
+    Variant through_variant;
     const HRESULT variant_result = VariantChangeType(&through_variant, &source, 0, VT_UI4);
     // Without embedded zeros both readers see the same text.
     if (std::char_traits<char16_t>::length(text.data()) == length) {
-        check(direct_result == variant_result);
+        require(direct_result == variant_result);
         if (SUCCEEDED(direct_result))
-            check(direct == through_variant.ulVal);
+            require(direct == through_variant.ulVal);
     }
 
     for (VARTYPE vt : {VT_I1, VT_UI1, VT_I2, VT_UI2, VT_I4, VT_I8, VT_UI8, VT_R4, VT_R8, VT_BOOL}) {
-        VARIANT number;
-        VariantInit(&number);
+        Variant number, written, read_back;
         if (FAILED(VariantChangeType(&number, &source, 0, vt)))
             continue;
         // A number written as text reads back as the same number.
-        VARIANT written, read_back;
-        VariantInit(&written);
-        VariantInit(&read_back);
-        check(VariantChangeType(&written, &number, 0, VT_BSTR) == S_OK);
+        require(VariantChangeType(&written, &number, 0, VT_BSTR) == S_OK);
         if (vt != VT_R4 && vt != VT_R8 && vt != VT_BOOL) {
-            check(VariantChangeType(&read_back, &written, 0, vt) == S_OK);
-            check(read_back.ullVal == number.ullVal);
+            require(VariantChangeType(&read_back, &written, 0, vt) == S_OK);
+            require(read_back.ullVal == number.ullVal);
         }
-        VariantClear(&written);
-        VariantClear(&read_back);
     }
-    VariantClear(&through_variant);
-    VariantClear(&source);
 }
 } // namespace
 

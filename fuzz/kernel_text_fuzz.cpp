@@ -1,22 +1,18 @@
 // Arbitrary bytes through the UTF-8 decoder, the code-page conversions and
 // character stepping. Every buffer has its exact size, so any read or write
 // past an end is caught; the conversions must also agree with each other.
+#include "fuzz_support.h"
 #include "kernel/unicode.h"
 
 #include <windows.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <vector>
 
 namespace {
 
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
+using fuzz::require;
 
 std::vector<WCHAR> widen(const std::vector<char> &bytes, DWORD flags)
 {

@@ -1,71 +1,70 @@
-# Writes the seed corpus of the resource reader fuzz target: small ELF64 files
-# with and without a resource section. Usage: make_resource_reader_seeds.py DIR
-import struct, sys, os
-out = sys.argv[1]
+"""Writes the seed corpus of the resource reader fuzz target: small ELF64 files
+with and without a resource section. Usage: make_resource_reader_seeds.py DIR
+"""
+import os
+import struct
+import sys
 
-def directory(entries):
-    # entries: (type, name, lang, data) with ids as int or str
-    strings = b''
-    head = b'MVRSRC01' + struct.pack('<II', len(entries), 0)
-    dir_size = 16 + 24 * len(entries)
-    str_base = dir_size
-    recs = []
-    names = []
-    def idv(v):
+
+def padded(data: bytes, alignment: int = 8) -> bytes:
+    """The data with zeros up to a multiple of the alignment."""
+    return data + b"\0" * (-len(data) % alignment)
+
+
+def directory(entries: list) -> bytes:
+    """A resource directory of (type, name, language, data); ids are ints or strings."""
+    strings = b""
+    base = 16 + 24 * len(entries)
+
+    def ident(value) -> int:
         nonlocal strings
-        if isinstance(v, int):
-            return v
-        off = str_base + len(strings)
-        strings += v.encode() + b'\0'
-        return 0x80000000 | off
-    ids = [(idv(t), idv(n)) for t, n, _, _ in entries]
-    pos = str_base + len(strings)
-    pos = (pos + 7) & ~7
-    data = b''
-    body = bytearray(strings)
-    body += b'\0' * ((pos - str_base) - len(strings))
-    for (t, n), (_, _, lang, payload) in zip(ids, entries):
-        off = str_base + len(body)
-        recs.append(struct.pack('<IIIIII', t, n, lang, 0, off, len(payload)))
-        body += payload
-        while len(body) % 8:
-            body += b'\0'
-    return head + b''.join(recs) + bytes(body)
+        if isinstance(value, int):
+            return value
+        offset = base + len(strings)
+        strings += value.encode() + b"\0"
+        return 0x80000000 | offset
 
-def elf(sections):
-    # sections: list of (name, bytes); builds header + data + shstrtab + section headers
-    shstr = b'\0'
-    name_offs = []
-    for n, _ in sections:
-        name_offs.append(len(shstr)); shstr += n.encode() + b'\0'
-    shstr_name = len(shstr); shstr += b'.shstrtab\0'
-    body = b''
-    offs = []
-    pos = 64
-    for _, d in sections:
-        offs.append(pos + len(body)); body += d
-        while len(body) % 8: body += b'\0'
-    shstr_off = 64 + len(body); body += shstr
-    while len(body) % 8: body += b'\0'
-    shoff = 64 + len(body)
-    shnum = len(sections) + 2
-    ident = b'\x7fELF' + bytes([2, 1, 1, 0]) + b'\0' * 8
-    ehdr = ident + struct.pack('<HHIQQQIHHHHHH', 3, 62, 1, 0, 0, shoff, 0, 64, 0, 0, 64, shnum, shnum - 1)
-    shdrs = b'\0' * 64
-    for (n, d), no, o in zip(sections, name_offs, offs):
-        shdrs += struct.pack('<IIQQQQIIQQ', no, 1, 2, 0, o, len(d), 0, 0, 8, 0)
-    shdrs += struct.pack('<IIQQQQIIQQ', shstr_name, 3, 0, 0, shstr_off, len(shstr), 0, 0, 1, 0)
-    return ehdr + body + shdrs
+    ids = [(ident(kind), ident(name)) for kind, name, _, _ in entries]
+    body, records = padded(strings), b""
+    for (kind, name), (_, _, language, data) in zip(ids, entries):
+        records += struct.pack("<IIIIII", kind, name, language, 0, base + len(body), len(data))
+        body += padded(data)
+    return b"MVRSRC01" + struct.pack("<II", len(entries), 0) + records + body
 
-seeds = {
-    'registry_and_typelib': elf([('.text', b'\xc3' * 16), ('.mvrsrc', directory([
-        ('REGISTRY', 101, 1033, b"HKCR\r\n{\r\n\tX = s 'y'\r\n}\r\n"),
-        ('TYPELIB', 1, 1033, bytes(range(64)))]))]),
-    'named_resources': elf([('.mvrsrc', directory([
-        ('TYPE', 'NAME', 0, b'named'), (3, 2, 1031, b''), (3, 2, 0, b'neutral')]))]),
-    'no_resources': elf([('.data', b'\1\2\3\4')]),
-    'empty_directory': elf([('.mvrsrc', directory([]))]),
+
+def elf(sections: list) -> bytes:
+    """An ELF64 file of the (name, data) sections, a section name table and the headers."""
+    names, offsets, body = b"\0", [], b""
+    for name, data in sections:
+        offsets.append((len(names), 64 + len(body)))
+        names += name.encode() + b"\0"
+        body += padded(data)
+    names_name = len(names)
+    names += b".shstrtab\0"
+    names_offset = 64 + len(body)
+    body += padded(names)
+    count = len(sections) + 2
+    ident = b"\x7fELF" + bytes([2, 1, 1, 0]) + b"\0" * 8
+    header = ident + struct.pack("<HHIQQQIHHHHHH", 3, 62, 1, 0, 0, 64 + len(body), 0, 64, 0, 0, 64, count, count - 1)
+    table = b"\0" * 64
+    for (name, data), (name_at, offset) in zip(sections, offsets):
+        table += struct.pack("<IIQQQQIIQQ", name_at, 1, 2, 0, offset, len(data), 0, 0, 8, 0)
+    table += struct.pack("<IIQQQQIIQQ", names_name, 3, 0, 0, names_offset, len(names), 0, 0, 1, 0)
+    return header + body + table
+
+
+SEEDS = {
+    "registry_and_typelib": elf([(".text", b"\xc3" * 16), (".mvrsrc", directory([
+        ("REGISTRY", 101, 1033, b"HKCR\r\n{\r\n\tX = s 'y'\r\n}\r\n"),
+        ("TYPELIB", 1, 1033, bytes(range(64)))]))]),
+    "named_resources": elf([(".mvrsrc", directory([
+        ("TYPE", "NAME", 0, b"named"), (3, 2, 1031, b""), (3, 2, 0, b"neutral")]))]),
+    "no_resources": elf([(".data", b"\1\2\3\4")]),
+    "empty_directory": elf([(".mvrsrc", directory([]))]),
 }
-os.makedirs(out, exist_ok=True)
-for name, data in seeds.items():
-    open(os.path.join(out, name), 'wb').write(data)
+
+if __name__ == "__main__":
+    os.makedirs(sys.argv[1], exist_ok=True)
+    for seed, content in SEEDS.items():
+        with open(os.path.join(sys.argv[1], seed), "wb") as out:
+            out.write(content)

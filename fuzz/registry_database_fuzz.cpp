@@ -1,38 +1,20 @@
 // Opens arbitrary bytes as the registry database file and walks, reads,
 // deletes and writes through the registry calls. The file is untrusted input:
 // every call must return, whatever rows, cycles or names it holds.
+#include "fuzz_support.h"
+
 #include <windows.h>
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
-#include <unistd.h>
 
 namespace {
-
-const HKEY roots[] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS};
 
 // Deeper than any registry can nest, so that the registry's own limits are
 // what the walk meets.
 constexpr int deepest_walk = 600;
 constexpr int most_keys_visited = 4000;
-
-std::string scratch_directory;
-std::string database_file;
-
-void remove_scratch_directory()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(scratch_directory, ignored);
-}
-
-void remove_database()
-{
-    for (const char *suffix : {"", "-wal", "-shm", "-journal"})
-        std::remove((database_file + suffix).c_str());
-}
 
 // Reads every value and subkey below key, as reg query /s does.
 void walk(HKEY key, int depth, int &visited)
@@ -48,7 +30,7 @@ void walk(HKEY key, int depth, int &visited)
         DWORD name_size = sizeof name, data_size = sizeof data, type = 0;
         const LSTATUS status =
             RegEnumValueA(key, index, name, &name_size, nullptr, &type, data, &data_size);
-        if (status == ERROR_NO_MORE_ITEMS || (status != ERROR_SUCCESS && status != ERROR_MORE_DATA))
+        if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA)
             break;
     }
     for (DWORD index = 0; index < 64; ++index) {
@@ -70,28 +52,17 @@ void walk(HKEY key, int depth, int &visited)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    const char *base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    std::string pattern = std::string(base) + "/registry_database_fuzz.XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr)
-        std::abort();
-    scratch_directory = pattern;
-    database_file = scratch_directory + "/registry.db";
-    std::atexit(remove_scratch_directory);
-    setenv("MORVANE_REGISTRY", database_file.c_str(), 1);
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    const std::string file = fuzz::scratch_registry().file().string();
     MorvaneRegistryReset();
-    remove_database();
-    if (FILE *file = std::fopen(database_file.c_str(), "wb")) {
-        std::fwrite(data, 1, size, file);
-        std::fclose(file);
-    }
-    for (HKEY root : roots) {
+    for (const char *suffix : {"-wal", "-shm", "-journal"})
+        std::remove((file + suffix).c_str());
+    FILE *input = std::fopen(file.c_str(), "wb");
+    fuzz::require(input != nullptr);
+    std::fwrite(data, 1, size, input);
+    std::fclose(input);
+    for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS}) {
         int visited = 0;
         walk(root, 0, visited);
         char first[256];

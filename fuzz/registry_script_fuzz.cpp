@@ -1,6 +1,7 @@
 // Runs arbitrary scripts through expansion, the installing pass and the removing
 // pass on a scratch registry. The first byte chooses the order of the passes; the
 // rest is the script text. The registry is emptied after every input.
+#include "fuzz_support.h"
 #include "server/module_heap.h"
 #include "server/registry_script.h"
 #include "server/script_parser.h"
@@ -8,24 +9,13 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
 const HKEY roots[] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS,
                       HKEY_PERFORMANCE_DATA, HKEY_CURRENT_CONFIG, HKEY_DYN_DATA};
-
-std::string scratch_directory;
-
-void remove_scratch_directory()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(scratch_directory, ignored);
-}
 
 void empty_registry()
 {
@@ -33,8 +23,7 @@ void empty_registry()
         char name[256];
         DWORD length = sizeof name;
         while (RegEnumKeyExA(root, 0, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
-            if (RegDeleteTreeA(root, name) != ERROR_SUCCESS)
-                std::abort();
+            fuzz::require(RegDeleteTreeA(root, name) == ERROR_SUCCESS);
             length = sizeof name;
         }
     }
@@ -57,15 +46,8 @@ HRESULT run_pass(const std::string &text, bool install)
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    const char *base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    std::string pattern = std::string(base) + "/registry_script_fuzz.XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr)
-        std::abort();
-    scratch_directory = pattern;
-    std::atexit(remove_scratch_directory);
-    setenv("MORVANE_REGISTRY", (scratch_directory + "/registry.db").c_str(), 1);
-    if (!module_heap_setup())
-        std::abort();
+    fuzz::scratch_registry();
+    fuzz::require(module_heap_setup());
     return 0;
 }
 

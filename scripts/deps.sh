@@ -9,7 +9,7 @@ packages=(
   dpkg-dev file
   libopencv-video-dev libopencv-imgproc-dev libopencv-imgcodecs-dev libopencv-videoio-dev
   python3 python3-numpy python3-pytest
-  qt6-base-dev xvfb xauth xdotool x11-apps x11-utils imagemagick
+  qt6-base-dev xvfb xauth xdotool
 )
 
 missing=()

@@ -1,7 +1,7 @@
-// The trackdemo program itself, run without a display against the real component
-// registered in a registry of the test's own: the complete run on the sample
-// frames, and the failures only a real run meets (a component that is not
-// registered, a file that is not a bitmap).
+// The trackdemo program itself, run against the real component registered in a
+// registry of the test's own: without a display, the complete run on the sample
+// frames and the failures only a real run meets (a component that is not
+// registered, a file that is not a bitmap); on a virtual X display, the message boxes.
 #include "child_process.h"
 #include "demonstration.h"
 #include "sample_motion.h"
@@ -9,9 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
+#include <tuple>
 
 namespace trackdemo::testing {
 namespace {
@@ -38,8 +41,7 @@ protected:
     fs::path work = scratch.folder() / "work";
 };
 
-// Without a display and with one that cannot be opened, the sample frames track
-// to their known motion.
+// Without a display and with one that cannot be opened, the samples track to their known motion.
 TEST_F(Program, TracksTheSampleFramesToTheirKnownMotion)
 {
     register_module();
@@ -78,6 +80,33 @@ TEST_F(Program, UnregisteredComponentAndAFileThatIsNotABitmapFail)
     const auto not_a_bitmap = run_trackdemo();
     EXPECT_EQ(std::tuple(not_a_bitmap.exit_status, not_a_bitmap.err, not_a_bitmap.out),
               std::tuple(255, "trackdemo: Could not open image 1\n", ""));
+}
+
+// On an X display the two messages are boxes (answered here with Return), not lines on standard error.
+TEST_F(Program, OnADesktopTheMessagesAreBoxes)
+{
+    if (run_child({{"/bin/sh", "-c", "command -v xvfb-run && command -v xdotool"}, "", {}}).exit_status != 0)
+        GTEST_SKIP() << "xvfb-run and xdotool are needed to answer the program's boxes";
+    register_module();
+    const std::string answer_boxes = "\"$0\" & pid=$!; while kill -0 $pid 2>/dev/null; do sleep 0.1; "
+                                     "for w in $(xdotool search --onlyvisible --pid $pid 2>/dev/null); do "
+                                     "xdotool windowfocus --sync $w key Return 2>/dev/null; done; done; wait $pid";
+    // The window system's libraries, not built with the sanitizers, read strings
+    // that strict checking misreads and keep what they allocate until exit.
+    const char *sanitizer_options = std::getenv("ASAN_OPTIONS");
+    const auto run = run_child(
+        {{"/bin/sh", "-c", "exec xvfb-run -a -s '-screen 0 1024x768x24 -nolisten tcp' sh -c \"$0\" \"$1\"",
+          answer_boxes, TRACKDEMO_PROGRAM},
+         work.string(),
+         {{"WAYLAND_DISPLAY", std::nullopt},
+          {"ASAN_OPTIONS", std::string(sanitizer_options != nullptr ? sanitizer_options : "") +
+                               ":strict_string_checks=0:detect_leaks=0"}},
+         std::chrono::seconds(120)});
+    if (run.err.find("Xvfb failed to start") != std::string::npos)
+        GTEST_SKIP() << run.err;
+    EXPECT_EQ(run.exit_status, 0) << run.err;
+    EXPECT_EQ(run.err.find("trackdemo: "), std::string::npos) << run.err;
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 6) << run.out;
 }
 
 } // namespace

@@ -1,10 +1,8 @@
-"""Shared fixtures: the sample frames, textured frames and the component's direct call."""
+"""Shared fixtures: the tracker object, textured frames and the component's direct call."""
 
 from __future__ import annotations
 
 import ctypes
-import os
-from pathlib import Path
 
 import numpy as np
 import pytest
@@ -14,12 +12,6 @@ from morvane._interface import member
 from morvane._types import GUID
 
 IID_DIRECT = GUID.parse("{4D861AE9-9CF0-4A2E-AA67-89CD7063B59A}")
-
-
-@pytest.fixture(scope="session")
-def samples() -> tuple[np.ndarray, np.ndarray]:
-    folder = Path(os.environ["MORVANE_TEST_SAMPLES"])
-    return morvane.read_grey_bitmap(folder / "image1.bmp"), morvane.read_grey_bitmap(folder / "image2.bmp")
 
 
 @pytest.fixture

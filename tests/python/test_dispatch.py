@@ -17,13 +17,7 @@ from morvane._interface import member
 
 LIMITS = [
     ("lines", 240, 0, "Number of lines must be a positive integer"),
-    ("columns", 320, -1, "Number of columns must be a positive integer"),
-    ("max_features", 7, 0, "Number of maximum features must be a positive integer"),
-    ("stop_iterations", 9, 0, "Number of iterations must be a positive integer"),
     ("stop_epsilon", 0.25, -0.5, "Epsilon stop valoue must be a positive number"),
-    ("feature_width", 3, 0, "Feature window width must be a positive integer"),
-    ("feature_height", 4, 0, "Feature window height must be a positive integer"),
-    ("pyramid_levels", 2, -1, "Number of pyramid levels should be a non negative integer"),
 ]
 
 
@@ -71,13 +65,6 @@ def test_names_and_help_come_from_the_type_information(tracker_object):
     for name in ("no_such_member", "match_residue"):
         with pytest.raises(AttributeError):
             setattr(tracker_object, name, 1)
-
-
-def test_member_failures_carry_the_component_record(tracker_object):
-    with pytest.raises(morvane.ComError) as caught:
-        tracker_object.match_residue
-    assert str(caught.value) == (
-        "match_residue: Object not allocated. Please invoke 'create_morvane()'. (E_FAIL 0x80004005)")
 
 
 def test_creation_failures_name_the_class():

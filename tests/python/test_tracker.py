@@ -1,11 +1,11 @@
-"""The numpy tracker: results equal to the direct call's, refusals, threads, memory."""
+"""The numpy tracker: results equal to the direct call's, refusals, memory."""
 
 from __future__ import annotations
 
+import ctypes
 import os
 import subprocess
 import sys
-import threading
 from pathlib import Path
 
 import numpy as np
@@ -19,10 +19,9 @@ def moved_texture():
     return textured_frame(240, 320), textured_frame(240, 320, 2.6, -1.7)
 
 
-@pytest.mark.parametrize("source", ["samples", "texture"])
 @pytest.mark.parametrize("levels, half_window, residues", [(0, (2, 2), True), (2, (7, 4), False)])
-def test_results_equal_the_direct_call(request, source, levels, half_window, residues):
-    frame_a, frame_b = request.getfixturevalue("samples") if source == "samples" else moved_texture()
+def test_results_equal_the_direct_call(levels, half_window, residues):
+    frame_a, frame_b = moved_texture()
     points = grid_points(*frame_a.shape, 100).astype(np.float32).astype(np.float64)
     with morvane.Tracker(frame_a.shape, half_window=half_window, levels=levels, residues=residues) as tracker:
         result = tracker.track(frame_a, frame_b, points)
@@ -48,9 +47,7 @@ def test_settings_changes_rebuild_the_buffers():
 
 
 @pytest.mark.parametrize("change, message", [
-    (lambda a, b, p: (a[:, :160], b, p), "Incompatible Image Size"),
     (lambda a, b, p: (a, b.astype(np.float32), p), "Invalid Data Type"),
-    (lambda a, b, p: (a, b, np.zeros((5, 2))), "Number of features exceeds limit"),
     (lambda a, b, p: (a, b, np.zeros((4, 3))), "Feature matrix: invalid format"),
 ])
 def test_refusals_carry_the_component_messages(change, message):
@@ -69,38 +66,34 @@ def test_refused_settings_raise_at_once_or_at_the_first_track():
         tracker.track(*moved_texture(), grid_points(240, 320, 4))
 
 
-def test_four_threads_give_the_single_thread_results():
-    frame_a, frame_b = moved_texture()
-    points = grid_points(240, 320, 400)
+class MallocInfo(ctypes.Structure):
+    """glibc's mallinfo2 record, in bytes."""
 
-    def track() -> morvane.TrackResult:
-        with morvane.Tracker(frame_a.shape, levels=2, residues=True) as tracker:
-            return [tracker.track(frame_a, frame_b, points) for _ in range(20)][-1]
+    _fields_ = [(name, ctypes.c_size_t) for name in (
+        "arena", "ordblks", "smblks", "hblks", "hblkhd", "usmblks", "fsmblks", "uordblks", "fordblks", "keepcost")]
 
-    alone = track()
-    results: list[morvane.TrackResult] = []
-    threads = [threading.Thread(target=lambda: results.append(track())) for _ in range(4)]
-    for thread in threads:
-        thread.start()
-    for thread in threads:
-        thread.join()
-    assert len(results) == 4 and all(np.array_equal(x, y) for result in results for x, y in zip(result, alone))
+
+def heap_in_use() -> int:
+    """Bytes the C heap has handed out, however much of it was free and resident before."""
+    mallinfo2 = ctypes.CDLL(None).mallinfo2
+    mallinfo2.restype = MallocInfo
+    info = mallinfo2()
+    return info.uordblks + info.hblkhd
 
 
 def test_memory_stays_flat_over_many_calls():
     frame_a, frame_b, points = textured_frame(16, 16), textured_frame(16, 16, 0.5, 0.25), np.array([[7.5, 8.25]])
     with morvane.Tracker(frame_a.shape, residues=True) as tracker:
-        def resident_after(rounds: int) -> int:
+        def in_use_after(rounds: int) -> int:
             for _ in range(rounds):
                 tracker.track(frame_a, frame_b, points)
                 tracker.iterations = 5
                 with pytest.raises(morvane.ComError):
                     tracker.levels = -1
-            with open("/proc/self/statm") as statm:
-                return int(statm.read().split()[1]) * os.sysconf("SC_PAGE_SIZE")
-        before = resident_after(2_000)
-        grown = resident_after(25_000) - before  # five calls a round: over 10^5 in all
-    assert grown < 3 * 2**20, f"resident memory grew by {grown} bytes"
+            return heap_in_use()
+        before = in_use_after(2_000)
+        grown = in_use_after(25_000) - before  # five calls a round: over 10^5 in all
+    assert grown < 2**18, f"the heap grew by {grown} bytes"
 
 
 def test_the_example_reports_the_sample_motion():

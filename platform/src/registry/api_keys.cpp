@@ -22,12 +22,24 @@ LSTATUS RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired, PHKE
         std::vector<std::string_view> levels;
         if (LSTATUS status = split_key_path(lpSubKey, levels); status != ERROR_SUCCESS)
             return status;
-        KeyCall call(hKey, 0, Transaction::Kind::read);
-        auto found = call.store().find_path(call.key(), levels);
+        Session session;
+        const OpenKey from = session.key(hKey, 0);
+        KeptReads &kept = session.kept();
+        const bool keeping = kept.usable(session.db());
+        std::optional<KeyId> found;
+        if (const auto *known = keeping ? kept.key(from.key, levels) : nullptr) {
+            found = *known;
+        } else {
+            Transaction transaction(session.db(), Transaction::Kind::read);
+            session.store().require(from.key);
+            found = session.store().find_path(from.key, levels);
+            transaction.commit();
+            if (keeping && kept.unchanged(session.db()))
+                kept.keep_key(found);
+        }
         if (!found)
             return ERROR_FILE_NOT_FOUND;
-        call.commit();
-        *phkResult = call.handles().add({*found, granted_access(samDesired), call.generation()});
+        *phkResult = session.handles().add({*found, granted_access(samDesired), session.db().generation()});
         return ERROR_SUCCESS;
     });
 }

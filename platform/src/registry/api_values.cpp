@@ -38,12 +38,21 @@ LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDW
         // update, the update's own writes) without a transaction around it.
         Session session;
         const OpenKey open = session.key(hKey, KEY_QUERY_VALUE);
-        auto value = session.store().value(open.key, name);
-        if (!value)
+        KeptReads &kept = session.kept();
+        const bool keeping = kept.usable(session.db());
+        std::optional<ValueEntry> read;
+        const std::optional<ValueEntry> *value = keeping ? kept.value(open.key, name) : nullptr;
+        if (value == nullptr) {
+            read = session.store().value(open.key, name);
+            if (keeping && kept.unchanged(session.db()))
+                kept.keep_value(read);
+            value = &read;
+        }
+        if (!*value)
             return ERROR_FILE_NOT_FOUND;
         if (lpType != nullptr)
-            *lpType = value->type;
-        return copy_data(value->data, lpData, lpcbData);
+            *lpType = (*value)->type;
+        return copy_data((*value)->data, lpData, lpcbData);
     });
 }
 

@@ -12,7 +12,10 @@ namespace morvane::registry {
 
 struct ChangeStamp {
     std::uint64_t local = 0; // this process's writes and (re)openings of the database
-    std::int64_t shared = 0; // commits by other connections to the database file
+    std::int64_t shared = 0; // commits to the database file, by any process
+    // Whether shared is the registry's write counter (else the database's own
+    // mark of other connections' commits).
+    bool counted = false;
 
     bool operator==(const ChangeStamp &) const = default;
 };
@@ -22,6 +25,7 @@ LSTATUS read_change_stamp(ChangeStamp &stamp) noexcept;
 
 // Records that this process changed, or may have changed, what the registry holds.
 void note_local_change() noexcept;
+std::uint64_t local_change_count() noexcept;
 
 } // namespace morvane::registry
 

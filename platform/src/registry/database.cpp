@@ -119,7 +119,7 @@ LSTATUS Database::ensure_open()
 {
     // Asked once per call: a connection inherited through fork() is the
     // parent's, to be left alone and not judged.
-    if (db_ != nullptr && owner_ == getpid()) {
+    if (db_ != nullptr && !inherited_) {
         // A registry file deleted or replaced under this process: the call
         // works on the file at the path, as every other process does. Not
         // within an update, whose transaction holds the file it began on.
@@ -140,7 +140,15 @@ LSTATUS Database::ensure_open()
         close();
         status = open_file(unshared_reading_uri(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
     }
-    if (status != ERROR_SUCCESS)
+    // Whoever writes the registry must move its write counter, or other
+    // processes would go on answering from what they kept.
+    if (status == ERROR_SUCCESS && !counter_.attach(path, !read_only_) && !read_only_) {
+        read_only_ = true;
+        counter_.attach(path, false);
+    }
+    if (status == ERROR_SUCCESS)
+        folder_.watch(path);
+    else
         close();
     return status;
 }
@@ -148,7 +156,7 @@ LSTATUS Database::ensure_open()
 LSTATUS Database::open_file(const std::string &name, int flags)
 {
     const int rc = sqlite3_open_v2(name.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);
-    owner_ = getpid();
+    inherited_ = false;
     // A new connection may see another file, or the same one changed meanwhile.
     note_local_change();
     if (rc != SQLITE_OK)
@@ -225,6 +233,8 @@ void Database::close()
     for (auto &entry : statements_)
         sqlite3_finalize(entry.second);
     statements_.clear();
+    counter_.detach();
+    folder_.forget();
     if (db_ != nullptr)
         sqlite3_close_v2(db_);
     db_ = nullptr;
@@ -239,6 +249,8 @@ void Database::abandon()
     // An update the parent had open stays the parent's.
     abandoned_.push_back(db_);
     statements_.clear();
+    counter_.detach();
+    folder_.forget();
     db_ = nullptr;
     scope_ = {};
 }
@@ -354,7 +366,12 @@ Transaction::~Transaction()
 
 void Transaction::commit()
 {
-    db_.exec(nested_ ? "RELEASE registry_call" : "COMMIT");
+    if (nested_ || kind_ == Kind::read) {
+        db_.exec(nested_ ? "RELEASE registry_call" : "COMMIT");
+    } else {
+        CommitMark committing(db_.counter());
+        db_.exec("COMMIT");
+    }
     open_ = false;
     if (kind_ == Kind::write)
         note_local_change();

@@ -4,7 +4,9 @@
 #ifndef MORVANE_REGISTRY_DATABASE_H
 #define MORVANE_REGISTRY_DATABASE_H
 
+#include "registry/folder_watch.h"
 #include "registry/update_scope.h"
+#include "registry/write_counter.h"
 
 #include <winreg.h>
 
@@ -13,7 +15,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 #include <unordered_map>
 #include <vector>
 
@@ -45,6 +46,8 @@ public:
     // Forgets a connection inherited through fork() without touching it: its
     // file locks and state belong to the parent.
     void abandon();
+    // Records, in a child process, that the connection is the parent's.
+    void mark_inherited() { inherited_ = true; }
     bool is_open() const { return db_ != nullptr; }
     // Whether the file could only be opened for reading: every write then
     // fails with ERROR_ACCESS_DENIED.
@@ -60,6 +63,9 @@ public:
     // Counts the files left that way; a handle remembers the count it was
     // opened under.
     std::uint64_t generation() const { return generation_; }
+
+    // The count of the registry's commits, shared with other processes.
+    WriteCounter &counter() { return counter_; }
 
     // The registry update that spans several calls, when one is open.
     UpdateScope &scope() { return scope_; }
@@ -81,10 +87,12 @@ private:
     LSTATUS check_schema();
 
     sqlite3 *db_ = nullptr;
-    pid_t owner_ = 0;
+    bool inherited_ = false;
     bool read_only_ = false;
     std::uint64_t generation_ = 0;
     UpdateScope scope_;
+    WriteCounter counter_;
+    FolderWatch folder_;
     std::unordered_map<const char *, sqlite3_stmt *> statements_;
     std::vector<sqlite3 *> abandoned_;
 };

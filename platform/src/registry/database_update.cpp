@@ -51,7 +51,12 @@ LSTATUS Database::end_scope(bool keep)
         run(db_, "ROLLBACK");
         return ended.failure;
     }
-    if (int rc = run(db_, "COMMIT"); rc != SQLITE_OK) {
+    int rc = SQLITE_OK;
+    {
+        CommitMark committing(counter_);
+        rc = run(db_, "COMMIT");
+    }
+    if (rc != SQLITE_OK) {
         run(db_, "ROLLBACK");
         return status_from_sqlite(rc);
     }
@@ -60,9 +65,14 @@ LSTATUS Database::end_scope(bool keep)
 
 bool Database::file_replaced()
 {
+    // Looking the path up costs more than the rest of a kept read together.
+    if (folder_.unchanged())
+        return false;
     int moved = 0;
     if (db_ == nullptr || sqlite3_file_control(db_, "main", SQLITE_FCNTL_HAS_MOVED, &moved) != SQLITE_OK)
         return false;
+    if (moved == 0)
+        folder_.confirm();
     return moved != 0;
 }
 

@@ -6,12 +6,15 @@ namespace morvane::registry {
 
 std::string fold_name(std::string_view name)
 {
-    std::string folded(name);
-    for (char &c : folded) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    }
+    std::string folded;
+    append_folded(folded, name);
     return folded;
+}
+
+void append_folded(std::string &text, std::string_view name)
+{
+    for (const char c : name)
+        text += c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
 LSTATUS split_key_path(const char *path, std::vector<std::string_view> &levels)

@@ -21,6 +21,7 @@ inline constexpr int max_key_depth = 512;
 // every other byte kept. Upper case, so that "_" sorts after letters as it
 // does in the Windows registry.
 std::string fold_name(std::string_view name);
+void append_folded(std::string &text, std::string_view name);
 
 // Divides a subkey path into its levels. Null or empty gives no level; a single
 // trailing backslash is allowed. Returns ERROR_BAD_PATHNAME for a leading

@@ -7,17 +7,19 @@ namespace {
 
 void hold_for_fork();
 void release_after_fork();
+void release_in_child();
 
 // One connection and one handle table per process, behind one lock.
 struct ProcessRegistry {
     std::mutex lock;
     Database database;
     HandleTable handles;
+    KeptReads kept;
 
     // A fork waits for a registry call in progress, so that the child gets
     // the lock free and the handle table whole (the connection it then
     // abandons).
-    ProcessRegistry() { pthread_atfork(hold_for_fork, release_after_fork, release_after_fork); }
+    ProcessRegistry() { pthread_atfork(hold_for_fork, release_after_fork, release_in_child); }
 };
 
 ProcessRegistry &process_registry()
@@ -28,6 +30,12 @@ ProcessRegistry &process_registry()
 
 void hold_for_fork() { process_registry().lock.lock(); }
 void release_after_fork() { process_registry().lock.unlock(); }
+
+void release_in_child()
+{
+    process_registry().database.mark_inherited();
+    release_after_fork();
+}
 
 } // namespace
 
@@ -43,6 +51,8 @@ Session::Session(Uses uses)
 Database &Session::db() { return process_registry().database; }
 
 HandleTable &Session::handles() { return process_registry().handles; }
+
+KeptReads &Session::kept() { return process_registry().kept; }
 
 OpenKey Session::key(HKEY handle, REGSAM needed)
 {

@@ -5,6 +5,7 @@
 
 #include "registry/database.h"
 #include "registry/handle_table.h"
+#include "registry/kept_reads.h"
 #include "registry/key_store.h"
 
 #include <mutex>
@@ -24,6 +25,7 @@ public:
     Database &db();
     KeyStore &store() { return store_; }
     HandleTable &handles();
+    KeptReads &kept();
 
     // The key a handle names: ERROR_INVALID_HANDLE for an unknown handle,
     // ERROR_ACCESS_DENIED when it was not opened with every right in needed,

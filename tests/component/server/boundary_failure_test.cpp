@@ -1,6 +1,4 @@
-// The module under failing allocations: an allocation refused at any step of
-// an export or member call gives a result code, never an exception across the
-// boundary; and a load whose heap set-up failed makes nothing at all.
+// The module under refused allocations and a refused heap set-up: result codes, never exceptions.
 #include "registered_module.h"
 
 #include <gtest/gtest.h>
@@ -44,8 +42,7 @@ extern "C" HANDLE HeapCreate(DWORD options, SIZE_T initial_size, SIZE_T maximum_
 
 namespace {
 
-// Runs `step` with the n-th allocation refused, for n = 0, 1, ... until a run
-// refuses none; each run must return a result code, not throw.
+// Runs `step` with the n-th allocation refused, n = 0, 1, ..., until a run refuses none.
 void refuse_each_allocation_of(const char *what, const std::function<HRESULT()> &step)
 {
     for (long n = 0; n < 100000; ++n) {

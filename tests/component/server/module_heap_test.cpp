@@ -1,5 +1,4 @@
-// The module heaps: the extra-heap plan, rotation, the four routines with and
-// without extra heaps, and failed set-ups.
+// The module heaps: the extra-heap plan, the four routines with and without extra heaps, and set-ups.
 #include "server/module_heap.h"
 
 #include <gtest/gtest.h>
@@ -7,24 +6,20 @@
 #include <cstdint>
 #include <cstring>
 #include <set>
+#include <string>
 #include <vector>
 
 namespace {
 
 OSVERSIONINFOA nt(DWORD major, DWORD platform = VER_PLATFORM_WIN32_NT)
 {
-    OSVERSIONINFOA version{};
-    version.dwOSVersionInfoSize = sizeof version;
-    version.dwPlatformId = platform;
-    version.dwMajorVersion = major;
-    return version;
+    return {sizeof(OSVERSIONINFOA), major, 0, 0, platform, {}};
 }
 
 SYSTEM_INFO machine_with(DWORD processors)
 {
     SYSTEM_INFO system{};
     system.dwNumberOfProcessors = processors;
-    system.dwPageSize = 4096;
     return system;
 }
 
@@ -46,24 +41,15 @@ HANDLE heap_named_by(const void *block)
     return heap;
 }
 
-void fill(void *block, std::size_t size, unsigned char seed)
+// Whether the block's first size bytes are all c.
+bool holds(const void *block, std::size_t size, char c)
 {
-    for (std::size_t i = 0; i < size; ++i)
-        static_cast<unsigned char *>(block)[i] = static_cast<unsigned char>(seed ^ i);
-}
-
-bool holds(const void *block, std::size_t size, unsigned char seed)
-{
-    for (std::size_t i = 0; i < size; ++i)
-        if (static_cast<const unsigned char *>(block)[i] != static_cast<unsigned char>(seed ^ i))
-            return false;
-    return true;
+    return std::string(static_cast<const char *>(block), size) == std::string(size, c);
 }
 
 HANDLE create_small_heap(DWORD options, SIZE_T, SIZE_T) { return HeapCreate(options, 0, 512 * 1024); }
 
-// The routines behave alike whether or not extra heaps are in use: the
-// parameter is the processors of an NT 4 machine; 0 means NT 5, without them.
+// The parameter is the processors of an NT 4 machine; 0 means NT 5, without extra heaps.
 class ModuleHeapRoutines : public testing::TestWithParam<DWORD> {
 protected:
     void SetUp() override
@@ -74,8 +60,7 @@ protected:
     void TearDown() override { module_heap_teardown(); }
 };
 
-// Blocks come from the extra heaps in rotation, 16-byte aligned, each naming
-// its heap; without extra heaps they come bare from the base heap.
+// Blocks come 16-byte aligned from the extra heaps in turn, naming their heap; else bare.
 TEST_P(ModuleHeapRoutines, BlocksComeFromTheHeapsInRotation)
 {
     const ModuleHeapState state = module_heap_state();
@@ -103,7 +88,7 @@ TEST_P(ModuleHeapRoutines, ReallocationKeepsHeapAndContentsAndSurvivesFailure)
     void *block = module_alloc(1000);
     ASSERT_NE(block, nullptr);
     const HANDLE home = module_heap_state().heap_table ? heap_named_by(block) : nullptr;
-    fill(block, 1000, 7);
+    std::memset(block, 7, 1000);
     EXPECT_EQ(module_realloc(block, 1 << 20), nullptr);
     EXPECT_TRUE(holds(block, 1000, 7));
     void *grown = module_realloc(block, 100000);
@@ -121,7 +106,7 @@ TEST_P(ModuleHeapRoutines, ArrayAllocationRefusesProductsBeyond32Bits)
     void *small = module_alloc_n(3, 5), *empty = module_alloc_n(0, 1000);
     ASSERT_NE(small, nullptr);
     EXPECT_NE(empty, nullptr);
-    fill(small, 15, 0);
+    std::memset(small, 0, 15);
     module_free(small);
     module_free(empty);
     const DWORD before = module_heap_state().next_heap;
@@ -166,8 +151,7 @@ void expect_nothing_left()
     created_heaps.clear();
 }
 
-// The base heap, then each of the four extra heaps of a two-processor NT 4
-// machine, then the heap table: a failed set-up leaves nothing behind.
+// The base heap, each extra heap of a two-processor NT 4 machine, or the table fails.
 TEST(ModuleHeaps, FailedSetUpsLeaveNothingAndAllocationsFail)
 {
     for (int failing = 0; failing < 5; ++failing) {

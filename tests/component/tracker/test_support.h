@@ -1,5 +1,4 @@
-// Helpers of the tracker tests: grid points, the thread's error record,
-// automation matrices, and one runner per tracking call with a common result.
+// Helpers of the tracker tests: grid points, error records, matrices, one runner per call.
 #pragma once
 
 #include "textured_frame.h"
@@ -8,6 +7,7 @@
 #include <opencv2/core.hpp>
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,12 +17,9 @@ namespace morvane::test {
 // Points on a regular grid, at least margin pixels inside every border.
 std::vector<cv::Point2f> grid_points(int columns, int lines, int margin, int step);
 
-// The calling thread's error record, taken (GetErrorInfo clears it).
-struct ErrorRecord {
-    std::string description;
-    std::optional<std::string> source;
-};
-std::optional<ErrorRecord> take_error_record();
+// The calling thread's error record, taken (GetErrorInfo clears it): its
+// description, then its source in brackets when it names one.
+std::optional<std::string> take_error_record();
 
 // Checks that a member failed with code and left message as the thread's record.
 ::testing::AssertionResult failed_with(HRESULT result, HRESULT code, const std::string &message);
@@ -42,8 +39,7 @@ private:
     VARIANT value_;
 };
 
-// A frame as a byte matrix (dimension 1 = columns), points as an n × 2 double
-// matrix, and any matrix of type vt with the given counts, dimension 1 first.
+// A frame (dimension 1 = columns), n × 2 points, any matrix of vt; counts dimension 1 first.
 OwnedVariant frame_matrix(const cv::Mat &frame);
 OwnedVariant points_matrix(const std::vector<cv::Point2f> &points);
 OwnedVariant any_matrix(VARTYPE vt, std::vector<ULONG> counts);
@@ -73,5 +69,40 @@ struct Settings {
     FLOAT epsilon = 0.1f;
 };
 void configure(Tracker &tracker, const Settings &settings);
+
+
+// Every text a tracker member can leave in the error record, literally.
+namespace expected {
+
+inline constexpr char lines[] = "Number of lines must be a positive integer";
+inline constexpr char columns[] = "Number of columns must be a positive integer";
+inline constexpr char max_features[] = "Number of maximum features must be a positive integer";
+inline constexpr char stop_iterations[] = "Number of iterations must be a positive integer";
+inline constexpr char stop_epsilon[] = "Epsilon stop valoue must be a positive number";
+inline constexpr char feature_width[] = "Feature window width must be a positive integer";
+inline constexpr char feature_height[] = "Feature window height must be a positive integer";
+inline constexpr char pyramid_levels[] = "Number of pyramid levels should be a non negative integer";
+
+inline constexpr char decimation[] = "Image dimension is incompatible with pyramid decimation.";
+inline constexpr char out_of_memory[] = "Not enough memory to allocate the object buffers.";
+
+inline constexpr char null_pointer[] = "Internal Pointer Error";
+inline constexpr char negative_count[] = "Number of features must be a non negative integer";
+inline constexpr char window_too_large[] = "Feature window size exceeds the supported limit";
+inline constexpr char tracking_failed[] = "Feature tracking failed in the image library";
+
+inline constexpr char not_allocated[] = "Object not allocated. Please invoke 'create_morvane()'.";
+inline constexpr char stale[] = "Properties have changed. Object must be re-created.";
+inline constexpr char invalid_argument[] = "Invalid Input Argument";
+inline constexpr char invalid_type[] = "Invalid Data Type";
+inline constexpr char null_matrix[] = "Invalid Matrix Pointer";
+inline constexpr char image_dimension[] = "Invalid Matrix Dimension";
+inline constexpr char feature_dimension[] = "Feature matrix: invalid dimension";
+inline constexpr char too_many_features[] = "Number of features exceeds limit";
+inline constexpr char feature_format[] = "Feature matrix: invalid format";
+inline constexpr char image_size[] = "Incompatible Image Size";
+inline constexpr char no_residue[] = "Match residue not computed.";
+
+} // namespace expected
 
 } // namespace morvane::test

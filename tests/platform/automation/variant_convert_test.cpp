@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <tuple>
 
 namespace {
 
@@ -179,19 +178,15 @@ TEST(VariantChangeType, InPlaceThroughReferencesAndNullArguments)
     EXPECT_EQ(VariantChangeType(nullptr, &copy.v, 0, VT_I4), E_INVALIDARG);
 }
 
-// Its reading of text agrees with the conversion's (the fuzz target checks); here its own ends and refusals.
-TEST(VarUI4FromStr, ReadsDecimalTextWithBlanksAndLeavesTheOutputOnFailure)
+// Reads text as the conversion to VT_UI4 does (the fuzz target checks that they agree).
+TEST(VarUI4FromStr, ReadsTextAndLeavesTheOutputAloneOnFailure)
 {
-    const std::tuple<const char16_t *, HRESULT, ULONG> cases[] = {
-        {u" 4294967295 ", S_OK, 4294967295u}, {u"-0", S_OK, 0}, {u"2.5", S_OK, 2},
-        {u"4294967296", DISP_E_OVERFLOW, 0xDEAD}, {u"-1", DISP_E_OVERFLOW, 0xDEAD},
-        {u"1 2", DISP_E_TYPEMISMATCH, 0xDEAD}, {nullptr, E_INVALIDARG, 0xDEAD},
-    };
-    for (const auto &[text, hr, expected] : cases) {
-        ULONG out = 0xDEAD;
-        EXPECT_EQ(VarUI4FromStr(text, 0, 0, &out), hr);
-        EXPECT_EQ(out, expected);
-    }
+    ULONG out = 0xDEAD;
+    EXPECT_EQ(VarUI4FromStr(u" 4294967295 ", 0, 0, &out), S_OK);
+    EXPECT_EQ(out, 4294967295u);
+    EXPECT_EQ(VarUI4FromStr(u"4294967296", 0, 0, &out), DISP_E_OVERFLOW);
+    EXPECT_EQ(VarUI4FromStr(nullptr, 0, 0, &out), E_INVALIDARG);
+    EXPECT_EQ(out, 4294967295u);
     EXPECT_EQ(VarUI4FromStr(u"1", 0, 0, nullptr), E_INVALIDARG);
 }
 

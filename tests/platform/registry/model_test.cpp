@@ -1,6 +1,5 @@
-// Random sequences of registry calls applied both to the registry and to a
-// small in-memory model of it, compared after every step. The seeds are fixed;
-// a failing sequence is printed step by step so that it can be replayed.
+// Random registry calls applied to the registry and to a model of it, compared after each
+// step; the seeds are fixed, and a failing sequence is printed so that it can be replayed.
 #include "registry_fixture.h"
 #include "registry_tree.h"
 
@@ -147,32 +146,38 @@ protected:
             break;
         }
         case 5: {
-            log_ << "enumerate\n";
-            std::vector<std::string> keys, values;
-            if (gone) // every call on a deleted key's handle is a refusal test's row
-                break;
-            for (const auto &[unused, sub] : from_key->subkeys)
-                keys.push_back(sub.name);
-            for (const auto &[name, unused] : from_key->values)
-                values.push_back(name);
-            EXPECT_EQ(subkeys(from.key), keys) << log_.str();
-            EXPECT_EQ(value_names(from.key), values) << log_.str();
-            break;
-        }
-        case 6: {
-            log_ << "query info\n";
+            log_ << "enumerate and query info\n";
             DWORD counts[5] = {}, expected[5] = {};
             expect(RegQueryInfoKeyA(from.key, nullptr, nullptr, nullptr, &counts[0], &counts[1], nullptr, &counts[2], &counts[3], &counts[4], nullptr, nullptr), gone);
-            if (gone)
+            if (gone) // enumerating a deleted key's handle is a refusal test's row
                 break;
-            expected[0] = DWORD(from_key->subkeys.size()), expected[2] = DWORD(from_key->values.size());
-            for (const auto &[unused, sub] : from_key->subkeys)
+            std::vector<std::string> keys, values;
+            for (const auto &[unused, sub] : from_key->subkeys) {
+                keys.push_back(sub.name);
                 expected[1] = std::max(expected[1], DWORD(sub.name.size()));
+            }
             for (const auto &[name, value] : from_key->values) {
+                values.push_back(name);
                 expected[3] = std::max(expected[3], DWORD(name.size()));
                 expected[4] = std::max(expected[4], DWORD(value.data.size()));
             }
+            expected[0] = DWORD(keys.size()), expected[2] = DWORD(values.size());
             EXPECT_TRUE(std::equal(counts, counts + 5, expected)) << log_.str();
+            EXPECT_EQ(subkeys(from.key), keys) << log_.str();
+            EXPECT_EQ(subkeys(from.key, true), values) << log_.str();
+            break;
+        }
+        case 6: {
+            // Without a subkey name the key stays, emptied of values and subkeys.
+            const bool own = pick(4) == 0;
+            log_ << "delete tree " << (own ? "" : joined(relative)) << "\n";
+            expect(RegDeleteTreeA(from.key, own ? nullptr : joined(relative).c_str()), own ? gone : found_or_not);
+            if (own && !gone) {
+                from_key->subkeys.clear();
+                from_key->values.clear();
+            } else if (!own && target != nullptr) {
+                find({path.begin(), path.end() - 1})->subkeys.erase(upper(path.back()));
+            }
             break;
         }
         default: {
@@ -187,7 +192,7 @@ protected:
         if (key != nullptr && target != nullptr) {
             handles_.push_back({key, path, target->id});
             if (handles_.size() > 6) {
-                RegCloseKey(handles_.front().key);
+                EXPECT_EQ(RegCloseKey(handles_.front().key), ERROR_SUCCESS) << "even when its key is gone";
                 handles_.erase(handles_.begin());
             }
         }

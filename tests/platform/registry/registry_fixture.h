@@ -1,6 +1,5 @@
-// A test with a registry of its own (a fresh scratch registry for each test),
-// and short functions for keys and values. Header only: the reg command's tests
-// include it and link the platform runtime alone.
+// A test with a fresh scratch registry of its own, short functions for keys and values,
+// and SQL run on the file as another program would. Header only, for the tools' tests too.
 #pragma once
 
 #include "../../support/scratch_registry.h"
@@ -8,12 +7,12 @@
 #include <windows.h>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -26,7 +25,6 @@ public:
     Key &operator=(const Key &) = delete;
     ~Key() { reset(); }
     void reset() { handle_ != nullptr ? void(RegCloseKey(std::exchange(handle_, nullptr))) : void(); }
-    HKEY get() const { return handle_; }
     HKEY release() { return std::exchange(handle_, nullptr); }
     operator HKEY() const { return handle_; }
     PHKEY out() { return reset(), &handle_; }
@@ -35,14 +33,6 @@ private:
 };
 
 class RegistryTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        scratch_ = std::make_unique<morvane::test::ScratchRegistry>();
-        folder_ = scratch_->folder();
-        file_ = scratch_->file();
-    }
-
 public:
     static HKEY create(HKEY parent, const char *path, REGSAM access = KEY_ALL_ACCESS)
     {
@@ -57,11 +47,9 @@ public:
     }
     static bool exists(HKEY parent, const char *path) { Key key; return open(parent, path, key, KEY_READ) == ERROR_SUCCESS; }
     // A REG_SZ with its terminator, as callers usually set it.
-    static LSTATUS set_string(HKEY key, const char *name, std::string_view text)
+    static LSTATUS set_string(HKEY key, const char *name, const std::string &text)
     {
-        const std::string copy(text);
-        return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(copy.c_str()),
-                              static_cast<DWORD>(copy.size() + 1));
+        return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(text.c_str()), DWORD(text.size() + 1));
     }
     // The value's bytes, or an empty vector with the status in *status.
     static std::vector<BYTE> query(HKEY key, const char *name, DWORD *type = nullptr,
@@ -78,10 +66,8 @@ public:
     // A REG_SZ without its terminator.
     static std::string query_string(HKEY key, const char *name)
     {
-        std::vector<BYTE> data = query(key, name);
-        if (!data.empty() && data.back() == 0)
-            data.pop_back();
-        return {data.begin(), data.end()};
+        const std::vector<BYTE> data = query(key, name);
+        return {data.begin(), data.end() - (!data.empty() && data.back() == 0)};
     }
     // Every subkey name (values: every value name) from index 0 to the end.
     static std::vector<std::string> subkeys(HKEY key, bool values = false)
@@ -99,7 +85,6 @@ public:
             names.emplace_back(name, size);
         }
     }
-    static std::vector<std::string> value_names(HKEY key) { return subkeys(key, true); }
     // Every call that takes a key handle, by name, on the handle given.
     static std::vector<std::pair<const char *, std::function<LSTATUS(HKEY)>>> calls_on_a_handle()
     {
@@ -123,7 +108,24 @@ public:
     }
 
 protected:
-    std::unique_ptr<morvane::test::ScratchRegistry> scratch_;
-    std::filesystem::path folder_;
-    std::filesystem::path file_;
+    std::unique_ptr<morvane::test::ScratchRegistry> scratch_ = std::make_unique<morvane::test::ScratchRegistry>();
+    const std::filesystem::path folder_ = scratch_->folder();
+    const std::filesystem::path file_ = scratch_->file();
 };
+
+// The first column of the first row ("" for none), or "error N" when the statements fail.
+inline std::string run_sql(const std::filesystem::path &file, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    std::string first;
+    int rc = sqlite3_open(file.c_str(), &db);
+    sqlite3_busy_timeout(db, 5000);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(db, sql, [](void *out, int, char **row, char **) {
+            if (static_cast<std::string *>(out)->empty() && row[0] != nullptr)
+                *static_cast<std::string *>(out) = row[0];
+            return 0;
+        }, &first, nullptr);
+    sqlite3_close(db);
+    return rc == SQLITE_OK ? first : "error " + std::to_string(rc);
+}

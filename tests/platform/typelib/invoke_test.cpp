@@ -4,22 +4,21 @@
 #include "typelib_files.h"
 #include "tracker_stub.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace typelib_test;
 
 namespace {
 
-// Records which members ran; keeps lines and epsilon; put_lines refuses values
-// below 1 with E_INVALIDARG and an error record, as the tracker does.
+// Records which members ran and keeps lines; put_lines refuses values
+// below 1 with E_INVALIDARG and an error record, as the tracker does (the Python
+// tests check the source and description that the real tracker's record carries).
 class RecordingTracker final : public morvane::test::TrackerStub {
 public:
     std::vector<std::string> calls;
     LONG lines = 0;
-    FLOAT epsilon = 0.0f;
     VARIANT seen[3]{}; // track_corners' arguments as they arrived (shallow copies)
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **) override { return E_NOTIMPL; }
@@ -31,10 +30,8 @@ public:
         unexpected("put_lines");
         if (value >= 1)
             return lines = value, S_OK;
-        ICreateErrorInfo *create = nullptr;
+        ICreateErrorInfo *create = nullptr; // a record with the fields that only this test reads
         CreateErrorInfo(&create);
-        create->SetSource(const_cast<LPOLESTR>(u"Morvane.CoMorvane.1"));
-        create->SetDescription(const_cast<LPOLESTR>(u"Number of lines must be a positive integer"));
         create->SetHelpFile(const_cast<LPOLESTR>(u"morvane.hlp"));
         create->SetHelpContext(42);
         IErrorInfo *record = nullptr;
@@ -44,8 +41,6 @@ public:
         create->Release();
         return E_INVALIDARG;
     }
-    HRESULT STDMETHODCALLTYPE get_stop_epsilon(FLOAT *value) override { return *value = epsilon, S_OK; }
-    HRESULT STDMETHODCALLTYPE put_stop_epsilon(FLOAT value) override { return epsilon = value, S_OK; }
     HRESULT STDMETHODCALLTYPE track_corners(VARIANT a, VARIANT b, VARIANT features, VARIANT *matches) override
     {
         seen[0] = a, seen[1] = b, seen[2] = features;
@@ -53,12 +48,6 @@ public:
         matches->vt = VT_ARRAY | VT_R8;
         matches->parray = SafeArrayCreate(VT_R8, 2, bounds);
         return unexpected("track_corners");
-    }
-    HRESULT STDMETHODCALLTYPE get_match_residue(VARIANT *value) override
-    {
-        value->vt = VT_BSTR;
-        value->bstrVal = SysAllocString(u"residue");
-        return S_OK;
     }
     HRESULT STDMETHODCALLTYPE destroy_morvane() override { return E_FAIL; } // fails without a record
 
@@ -82,20 +71,8 @@ VARIANT of(VARTYPE vt, double value)
     return v;
 }
 
-class TypeInfoInvoke : public ::testing::Test {
+class TypeInfoInvoke : public ComponentLibrary {
 protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(load_memory(component_typelib(), &library_), S_OK);
-        ASSERT_EQ(library_->GetTypeInfoOfGuid(IID_IMorvane, &info_), S_OK);
-    }
-    void TearDown() override
-    {
-        SetErrorInfo(0, nullptr);
-        info_->Release();
-        library_->Release();
-    }
-
     HRESULT call(MEMBERID memid, WORD flags, std::vector<VARIANT> args, VARIANT *result,
                  std::vector<DISPID> named = {}, UINT *arg_error = nullptr, EXCEPINFO *exception = nullptr,
                  ITypeInfo *info = nullptr)
@@ -106,8 +83,6 @@ protected:
             ->Invoke(static_cast<IMorvane *>(&tracker_), memid, flags, &params, result, exception, arg_error);
     }
 
-    ITypeLib *library_ = nullptr;
-    ITypeInfo *info_ = nullptr;
     RecordingTracker tracker_;
 };
 
@@ -119,10 +94,6 @@ TEST_F(TypeInfoInvoke, CallsBindTheirArgumentsOrAreRefusedBeforeTheMemberRuns)
     text.vt = words.vt = VT_BSTR;
     text.bstrVal = SysAllocString(u"640");
     words.bstrVal = SysAllocString(u"many");
-    double real = 321.75; // a reference to a double, rounded to long
-    VARIANT reference{};
-    reference.vt = VT_BYREF | VT_R8;
-    reference.pdblVal = &real;
     const VARIANT one = of(VT_I4, 1), r8 = of(VT_R8, 1);
     const WORD put = DISPATCH_PROPERTYPUT, get = DISPATCH_PROPERTYGET, method = DISPATCH_METHOD;
     const std::vector<DISPID> value{DISPID_PROPERTYPUT};
@@ -137,12 +108,8 @@ TEST_F(TypeInfoInvoke, CallsBindTheirArgumentsOrAreRefusedBeforeTheMemberRuns)
         std::string result; // "vt value", or "" for VT_EMPTY
     } cases[] = {
         {1, put, {text}, value, S_OK, none, ""},
-        {1, put, {reference}, value, S_OK, none, ""},
-        {1, method | get, {}, {}, S_OK, none, "3 322"}, // a call that may read reaches the read member
-        {8, put, {of(VT_R8, 0.25)}, value, S_OK, none, ""},
-        {8, get, {}, {}, S_OK, none, "4 0.25"},
+        {1, method | get, {}, {}, S_OK, none, "3 640"}, // a call that may read reaches the read member
         {5, method, {}, {}, S_OK, none, ""},
-        {13, get, {}, {}, S_OK, none, "8 residue"},
         {1, put, {words}, value, DISP_E_TYPEMISMATCH, 0, ""},
         {1, put, {of(VT_R8, 1e12)}, value, DISP_E_OVERFLOW, 0, ""},
         {4, method, {r8, r8, r8}, {0, 1, 7}, DISP_E_PARAMNOTFOUND, 2, ""}, // blamed by its index in rgvarg
@@ -181,7 +148,7 @@ TEST_F(TypeInfoInvoke, CallsBindTheirArgumentsOrAreRefusedBeforeTheMemberRuns)
     EXPECT_EQ(call(1, get, {}, nullptr), S_OK) << "an unwanted result still runs the member";
     EXPECT_EQ(call(1, put, {of(VT_R8, -1e12)}, nullptr, value), DISP_E_OVERFLOW) << "without a location for the index";
     EXPECT_EQ(tracker_.calls,
-              (std::vector<std::string>{"put_lines", "put_lines", "get_lines", "create_morvane", "get_lines"}));
+              (std::vector<std::string>{"put_lines", "get_lines", "create_morvane", "get_lines"}));
     DISPPARAMS empty{nullptr, nullptr, 0, 0}, missing{nullptr, nullptr, 1, 0};
     DISPPARAMS too_many_named{const_cast<VARIANT *>(&one), nullptr, 1, 2};
     auto *self = static_cast<IMorvane *>(&tracker_);
@@ -192,7 +159,7 @@ TEST_F(TypeInfoInvoke, CallsBindTheirArgumentsOrAreRefusedBeforeTheMemberRuns)
     ASSERT_EQ(library_->GetTypeInfoOfGuid(IID__IMorvane, &raw), S_OK);
     EXPECT_EQ(raw->Invoke(self, 0x60010000, method, &empty, nullptr, nullptr, nullptr), DISP_E_MEMBERNOTFOUND);
     raw->Release();
-    EXPECT_EQ(tracker_.calls.size(), 5u);
+    EXPECT_EQ(tracker_.calls.size(), 4u);
 }
 
 TEST_F(TypeInfoInvoke, MatricesPassUntouchedByPositionOrNameAndTheTableViewInvokes)
@@ -204,21 +171,15 @@ TEST_F(TypeInfoInvoke, MatricesPassUntouchedByPositionOrNameAndTheTableViewInvok
         args[i].vt = VT_ARRAY | (i == 0 ? VT_R8 : VT_UI1);
         args[i].parray = SafeArrayCreate(i == 0 ? VT_R8 : VT_UI1, 2, bounds);
     }
-    const auto arrived_reversed = [&] {
+    // By position, by name in another order, and partly by name; the unwanted result is freed.
+    const std::pair<std::vector<VARIANT>, std::vector<DISPID>> calls[] = {
+        {{args[0], args[1], args[2]}, {}}, {{args[2], args[0], args[1]}, {0, 2, 1}}, {{args[0], args[1], args[2]}, {2}}};
+    for (const auto &[given, named] : calls) {
+        tracker_.seen[0] = tracker_.seen[1] = tracker_.seen[2] = VARIANT{};
+        EXPECT_EQ(call(4, DISPATCH_METHOD, given, nullptr, named), S_OK);
         for (int i = 0; i < 3; ++i)
             EXPECT_TRUE(tracker_.seen[i].parray == args[2 - i].parray && tracker_.seen[i].vt == args[2 - i].vt) << i;
-        tracker_.seen[0] = tracker_.seen[1] = tracker_.seen[2] = VARIANT{};
-    };
-    Variant matches;
-    EXPECT_EQ(call(4, DISPATCH_METHOD, {args[0], args[1], args[2]}, &matches), S_OK);
-    arrived_reversed();
-    ASSERT_EQ(matches.vt, VT_ARRAY | VT_R8);
-    EXPECT_EQ(SafeArrayGetDim(matches.parray), 2u);
-    // The same by name, in another order, or partly by name; with the result not wanted (it is freed).
-    EXPECT_EQ(call(4, DISPATCH_METHOD, {args[2], args[0], args[1]}, nullptr, {0, 2, 1}), S_OK);
-    arrived_reversed();
-    EXPECT_EQ(call(4, DISPATCH_METHOD, {args[0], args[1], args[2]}, nullptr, {2}), S_OK);
-    arrived_reversed();
+    }
     for (VARIANT &arg : args)
         SafeArrayDestroy(arg.parray);
 
@@ -241,14 +202,10 @@ TEST_F(TypeInfoInvoke, FailingMembersReportTheirCodeAndRecord)
         return call(1, DISPATCH_PROPERTYPUT, {of(VT_I4, value)}, nullptr, {DISPID_PROPERTYPUT}, nullptr, info);
     };
     EXPECT_EQ(put_lines(0, &exception), E_INVALIDARG);
-    EXPECT_EQ(exception.scode, E_INVALIDARG);
-    EXPECT_EQ(narrow(exception.bstrSource), "Morvane.CoMorvane.1");
-    EXPECT_EQ(narrow(exception.bstrDescription), "Number of lines must be a positive integer");
-    EXPECT_EQ(narrow(exception.bstrHelpFile), "morvane.hlp");
-    EXPECT_EQ(exception.dwHelpContext, 42u);
-    for (BSTR text : {exception.bstrSource, exception.bstrDescription, exception.bstrHelpFile})
-        SysFreeString(text);
-    // Without exception information the result and the record are the same.
+    EXPECT_EQ(std::tuple(exception.scode, narrow(exception.bstrHelpFile), exception.dwHelpContext),
+              std::tuple(E_INVALIDARG, "morvane.hlp", 42u));
+    SysFreeString(exception.bstrHelpFile);
+    // Without exception information the record stays for the caller.
     EXPECT_EQ(put_lines(-5, nullptr), E_INVALIDARG);
     IErrorInfo *record = nullptr;
     ASSERT_EQ(GetErrorInfo(0, &record), S_OK);
@@ -257,9 +214,7 @@ TEST_F(TypeInfoInvoke, FailingMembersReportTheirCodeAndRecord)
     exception = EXCEPINFO{}; // a failure without a record gives the code only
     Variant result;
     EXPECT_EQ(call(6, DISPATCH_METHOD, {}, &result, {}, nullptr, &exception), E_FAIL);
-    EXPECT_EQ(exception.scode, E_FAIL);
-    EXPECT_EQ(exception.bstrDescription, nullptr);
-    EXPECT_EQ(result.vt, VT_EMPTY);
+    EXPECT_EQ(std::tuple(exception.scode, exception.bstrHelpFile, result.vt), std::tuple(E_FAIL, nullptr, VT_EMPTY));
     EXPECT_EQ(GetErrorInfo(0, &record), S_FALSE);
 }
 

@@ -1,12 +1,14 @@
 // Helpers of the type library tests: the component's compiled library, text
-// conversion and loading from a file or from memory.
+// conversion, loading from a file or from memory, and a fixture holding IMorvane's
+// type information.
 #pragma once
 
 #include "scratch_folder.h" // also brings <filesystem>, <string> and <vector>
 #include "typelib_walk.h"     // also brings <windows.h>
 
-#include <fstream>
-#include <iterator>
+#include <morvane.h>
+
+#include <gtest/gtest.h>
 
 namespace typelib_test {
 
@@ -17,8 +19,7 @@ using test_support::walk;
 // The component's type library as the build compiled it.
 inline std::vector<std::uint8_t> component_typelib()
 {
-    std::ifstream in(MORVANE_TYPELIB, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+    return test_support::read_file(MORVANE_TYPELIB);
 }
 
 inline std::string narrow(const OLECHAR *text)
@@ -31,5 +32,25 @@ inline HRESULT load(const std::filesystem::path &file, ITypeLib **library)
     const std::string path = file.string();
     return LoadTypeLib(std::u16string(path.begin(), path.end()).c_str(), library);
 }
+
+// The component's library, read from memory, and its description of IMorvane.
+class ComponentLibrary : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(load_memory(component_typelib(), &library_), S_OK);
+        ASSERT_EQ(library_->GetTypeInfoOfGuid(IID_IMorvane, &info_), S_OK);
+    }
+    void TearDown() override
+    {
+        SetErrorInfo(0, nullptr);
+        info_->Release();
+        if (library_)
+            library_->Release();
+    }
+
+    ITypeLib *library_ = nullptr;
+    ITypeInfo *info_ = nullptr;
+};
 
 } // namespace typelib_test

@@ -13,24 +13,8 @@ _Static_assert(sizeof(TLIBATTR) == 32, "TLIBATTR is 32 bytes");
 _Static_assert(offsetof(TLIBATTR, wLibFlags) == 28, "TLIBATTR.wLibFlags at 28");
 
 _Static_assert(sizeof(ITypeLibVtbl) == 13 * sizeof(void *), "ITypeLib has 13 slots");
+_Static_assert(offsetof(ITypeLibVtbl, GetTypeInfoType) == 5 * sizeof(void *), "GetTypeInfoType is slot 5");
 _Static_assert(sizeof(ITypeInfoVtbl) == 22 * sizeof(void *), "ITypeInfo has 22 slots");
+_Static_assert(offsetof(ITypeInfoVtbl, GetTypeAttr) == 3 * sizeof(void *), "GetTypeAttr is slot 3");
+_Static_assert(offsetof(ITypeInfoVtbl, ReleaseTypeAttr) == 19 * sizeof(void *), "ReleaseTypeAttr is slot 19");
 _Static_assert(sizeof(ITypeInfo2Vtbl) == 37 * sizeof(void *), "ITypeInfo2 has 37 slots");
-
-/* Reads through the C tables: the count of a library's types and the kind of the
- * first; the member count of a description. */
-UINT typelib_c_count_and_kind(ITypeLib *library, TYPEKIND *first_kind)
-{
-    library->lpVtbl->GetTypeInfoType(library, 0, first_kind);
-    return library->lpVtbl->GetTypeInfoCount(library);
-}
-
-int typelib_c_member_count(ITypeInfo *info)
-{
-    TYPEATTR *attr = NULL;
-    int count;
-    if (FAILED(info->lpVtbl->GetTypeAttr(info, &attr)))
-        return -1;
-    count = attr->cFuncs;
-    info->lpVtbl->ReleaseTypeAttr(info, attr);
-    return count;
-}

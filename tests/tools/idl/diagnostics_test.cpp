@@ -154,8 +154,12 @@ TEST(Diagnostics, TheCompilerProgramReportsFileLineAndColumnAndFails)
     const auto input = folder.write("broken.idl", {});
     std::ofstream(input) << interface_with("    HRESULT f([in] mystery x);");
     const std::string header = folder.file("broken.h");
-    const auto run = morvane::test::run_child({{MORVANE_IDL_COMPILER, "--header", header, input.string()}});
-    EXPECT_NE(run.exit_status, 0);
-    EXPECT_EQ(run.err, input.string() + ":4:20: unknown type 'mystery'\n");
-    EXPECT_FALSE(std::filesystem::exists(header)) << "no output is written for a failed compile";
+    for (const auto &[source, expected] : {std::pair(input.string(), input.string() + ":4:20: unknown type 'mystery'\n"),
+                                           std::pair(folder.file("missing.idl"), folder.file("missing.idl") +
+                                                                   ": cannot open: No such file or directory\n")}) {
+        const auto run = morvane::test::run_child({{MORVANE_IDL_COMPILER, "--header", header, source}});
+        EXPECT_NE(run.exit_status, 0);
+        EXPECT_EQ(run.err, expected);
+        EXPECT_FALSE(std::filesystem::exists(header)) << "no output is written for a failed compile";
+    }
 }

@@ -71,8 +71,7 @@ std::map<long, std::vector<Row>> by_track(const std::vector<Row> &rows)
     return tracks;
 }
 
-// Counts the rows on the scene's known motion within tolerance before the
-// occluder appears, while a track's window stays clear of the frame's edges.
+// Counts the rows checked on the known motion: before the occluder, clear of the frame's edges.
 long check_motion(const std::map<long, std::vector<Row>> &tracks, const TrackScene &scene, double tolerance)
 {
     const cv::Rect clear_of_edges(12, 12, scene.columns - 24, scene.lines - 24);
@@ -118,14 +117,18 @@ protected:
 };
 
 // Tracks follow the motion, one row per frame, never in the padding (198 x 146
-// tracked as 200 x 152); of two given points the one the occluder covers from
-// frame 12 ends there, unless the limits say otherwise.
-TEST_F(TrackProgram, TracksFollowTheMotionAndEndUnderTheOccluder)
+// tracked as 200 x 152): the same as CSV in a file and as JSON lines from a file
+// pattern; a video's compressed frames move the same way, a little less exactly.
+TEST_F(TrackProgram, TracksFollowTheMotionInEveryFormAndFromEverySource)
 {
-    const auto run = track({"scene", "--quiet"});
-    ASSERT_EQ(run.exit_status, 0) << run.err;
-    EXPECT_EQ(run.err.find("morvane-track: 24 frames, "), 0u) << run.err;
-    const auto tracks = by_track(parse(run.out));
+    ASSERT_TRUE(write_scene_video(scene_, path("scene.avi")));
+    const auto csv = track({"scene", "--quiet", "-o", "tracks.csv"});
+    ASSERT_EQ(csv.exit_status, 0) << csv.err;
+    EXPECT_EQ(csv.err.find("morvane-track: 24 frames, "), 0u) << csv.err;
+    EXPECT_EQ(csv.out, "");
+    std::ifstream written(path("tracks.csv"));
+    const auto rows = parse({std::istreambuf_iterator<char>(written), std::istreambuf_iterator<char>()});
+    const auto tracks = by_track(rows);
     ASSERT_GT(tracks.size(), 100u);
     EXPECT_GT(check_motion(tracks, scene_, 0.1), 500);
     for (const auto &[id, track] : tracks) {
@@ -136,6 +139,18 @@ TEST_F(TrackProgram, TracksFollowTheMotionAndEndUnderTheOccluder)
             EXPECT_TRUE(row.x >= 0.0 && row.y >= 0.0 && row.x <= 197.0 && row.y <= 145.0) << "track " << id;
         }
     }
+    const auto jsonl = track({"scene/frame%d.png", "--quiet", "--format", "jsonl", "--overlay", "overlay/"});
+    ASSERT_EQ(jsonl.exit_status, 0) << jsonl.err;
+    EXPECT_EQ(parse(jsonl.out, true), rows);
+    EXPECT_EQ(std::distance(fs::directory_iterator(path("overlay")), fs::directory_iterator()), scene_.frames);
+    const auto video = track({"scene.avi", "--quiet"});
+    ASSERT_EQ(video.exit_status, 0) << video.err;
+    EXPECT_GT(check_motion(by_track(parse(video.out)), scene_, 0.25), 500);
+}
+
+// Of two given points the one the occluder covers ends at frame 11, unless the limits say otherwise.
+TEST_F(TrackProgram, GivenPointsEndAsTheLimitsSay)
+{
     std::ofstream(path("points.csv")) << "x,y\n60.5,100.25\n150,40\n";
     const struct {
         std::vector<std::string> limit;
@@ -160,26 +175,6 @@ TEST_F(TrackProgram, TracksFollowTheMotionAndEndUnderTheOccluder)
         const bool fb_checked = c.limit.empty() || c.limit.front() != "--fb-max";
         EXPECT_EQ(points.at(0).back().fb_error.has_value(), fb_checked && c.last_frame_0 > 0) << c.ended;
     }
-}
-
-// The same tracks as CSV to a file and as JSON lines from a pattern; a video's
-// compressed frames move the same way, a little less exactly.
-TEST_F(TrackProgram, CsvAndJsonLinesFromFoldersPatternsAndVideosAgree)
-{
-    ASSERT_TRUE(write_scene_video(scene_, path("scene.avi")));
-    const auto csv = track({"scene", "--quiet", "-o", "tracks.csv"});
-    ASSERT_EQ(csv.exit_status, 0) << csv.err;
-    EXPECT_EQ(csv.out, "");
-    const auto jsonl = track({"scene/frame%d.png", "--quiet", "--format", "jsonl", "--overlay", "overlay/"});
-    ASSERT_EQ(jsonl.exit_status, 0) << jsonl.err;
-    std::ifstream written(path("tracks.csv"));
-    const auto rows = parse({std::istreambuf_iterator<char>(written), std::istreambuf_iterator<char>()});
-    ASSERT_FALSE(rows.empty());
-    EXPECT_EQ(parse(jsonl.out, true), rows);
-    EXPECT_EQ(std::distance(fs::directory_iterator(path("overlay")), fs::directory_iterator()), scene_.frames);
-    const auto video = track({"scene.avi", "--quiet"});
-    ASSERT_EQ(video.exit_status, 0) << video.err;
-    EXPECT_GT(check_motion(by_track(parse(video.out)), scene_, 0.25), 500);
 }
 
 TEST_F(TrackProgram, FailuresGiveTheirStatusAndMessage)
@@ -249,8 +244,7 @@ TEST_F(TrackProgram, FailuresGiveTheirStatusAndMessage)
     }
 }
 
-// Frame 5 is a pipe that is fed only once the run has been interrupted: the run
-// ends after that frame with complete output and status 130.
+// Frame 5 is a pipe fed only after the interrupt: the run ends after it, output complete, status 130.
 TEST_F(TrackProgram, InterruptEndsAfterTheCurrentFrameWithCompleteOutput)
 {
     write_scene_images(scene_, path("scene"), "", ".png");

@@ -1,19 +1,38 @@
-// RegisterTypeLib, LoadRegTypeLib and UnRegisterTypeLib with the component's
-// compiled type library.
+// The entries under HKEY_CLASSES_ROOT behind ProgIDFromCLSID, CLSIDFromProgID, and
+// RegisterTypeLib, LoadRegTypeLib and UnRegisterTypeLib with the component's type library.
 #include "registry_fixture.h"
 #include "registry_tree.h"
 
+#include <morvane.h>
+#include <objbase.h>
+
 namespace {
 
-// MORVANELib {CABD0863-DC3C-4E64-A27D-D5B832E8947B} 1.0, locale 0x409.
-const GUID library_id = {0xCABD0863, 0xDC3C, 0x4E64, {0xA2, 0x7D, 0xD5, 0xB8, 0x32, 0xE8, 0x94, 0x7B}};
+const CLSID &tracker_class = CLSID_CoMorvane;
+const char *const class_text = "{0200236D-46C7-4C75-A2A1-8FEFAF32B081}";
+const GUID &library_id = LIBID_MORVANELib;
 const std::string library_key = "TypeLib\\{CABD0863-DC3C-4E64-A27D-D5B832E8947B}";
-const std::string dual_interface = "Interface\\{B446F6D3-DFB4-4BD7-AB15-0ECAEE6FD3B1}";
 
 std::u16string wide(const std::string &text) { return {text.begin(), text.end()}; }
 morvane::test::RegistryTree snapshot() { return morvane::test::registry_tree(HKEY_CLASSES_ROOT); }
 
-class TypeLibRegistration : public RegistryTest {
+void write_default(const std::string &path, const std::string &text)
+{
+    ASSERT_EQ(RegistryTest::set_string(Key(RegistryTest::create(HKEY_CLASSES_ROOT, path.c_str())), nullptr, text), 0);
+}
+
+// The result and the ProgID text (empty on failure, when the result must be null).
+std::pair<HRESULT, std::u16string> progid_of(REFCLSID clsid)
+{
+    LPOLESTR progid = reinterpret_cast<LPOLESTR>(1);
+    const HRESULT hr = ProgIDFromCLSID(clsid, &progid);
+    std::u16string text(progid != nullptr && SUCCEEDED(hr) ? progid : u"");
+    EXPECT_EQ(progid == nullptr, FAILED(hr));
+    CoTaskMemFree(SUCCEEDED(hr) ? progid : nullptr);
+    return {hr, text};
+}
+
+class ClassRoot : public RegistryTest {
 protected:
     void SetUp() override
     {
@@ -24,15 +43,43 @@ protected:
         ASSERT_EQ(LoadTypeLib(wide(library_file_.string()).c_str(), &library_), S_OK);
     }
     void TearDown() override { library_ != nullptr ? void(library_->Release()) : void(); }
-    // Registers the copy with its folder as help directory.
     HRESULT register_library() { return RegisterTypeLib(library_, wide(library_file_.string()).c_str(), wide(folder_.string() + "/lib/").c_str()); }
     std::filesystem::path library_file_;
     ITypeLib *library_ = nullptr;
 };
 
-// Only the dual interface is written: one neither dual nor oleautomation
-// needs a proxy of its own.
-TEST_F(TypeLibRegistration, RegisteringWritesTheLibraryAndItsAutomationInterfaces)
+TEST_F(ClassRoot, ProgIdsFollowTheEntriesBothWaysWithoutRegardToCase)
+{
+    make(HKEY_CLASSES_ROOT, (std::string("CLSID\\") + class_text).c_str());
+    EXPECT_EQ(progid_of(tracker_class).first, REGDB_E_CLASSNOTREG) << "a class key without a ProgID entry";
+    write_default(std::string("CLSID\\") + class_text + "\\ProgID", "");
+    EXPECT_EQ(progid_of(tracker_class).first, REGDB_E_CLASSNOTREG) << "an empty ProgID entry";
+    // Lower-case key names, and a value stored without its terminator.
+    Key key(create(HKEY_CLASSES_ROOT, (std::string("clsid\\") + class_text + "\\progid").c_str()));
+    ASSERT_EQ(RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE *>("Caf\xc3\xa9.X"), 7), 0);
+    EXPECT_EQ(progid_of(tracker_class), std::make_pair(S_OK, std::u16string(u"Caf\u00e9.X")));
+
+    write_default("Caf\xc3\xa9.X\\CLSID", class_text);
+    write_default("Morvane.Bad\\CLSID", "not a class identifier");
+    // A ProgID names one key: a path must not reach another key's CLSID entry.
+    write_default("Outer\\Inner\\CLSID", class_text);
+    make(HKEY_CLASSES_ROOT, "Morvane.NoClass");
+    const std::pair<const char16_t *, HRESULT> lookups[] = {
+        {u"Caf\u00e9.X", S_OK}, {u"CAF\u00e9.x", S_OK}, {u"Morvane.Absent", REGDB_E_CLASSNOTREG},
+        {u"Morvane.NoClass", REGDB_E_CLASSNOTREG}, {u"Morvane.Bad", CO_E_CLASSSTRING},
+        {u"Outer\\Inner", CO_E_CLASSSTRING}, {u"", CO_E_CLASSSTRING},
+    };
+    for (const auto &[progid, expected] : lookups) {
+        CLSID found = tracker_class;
+        EXPECT_EQ(CLSIDFromProgID(progid, &found), expected) << std::string(progid, progid + std::char_traits<char16_t>::length(progid));
+        EXPECT_EQ(found, SUCCEEDED(expected) ? tracker_class : CLSID_NULL) << "a failed lookup clears its result";
+    }
+    ASSERT_EQ(RegSetValueExA(key, nullptr, 0, REG_DWORD, reinterpret_cast<const BYTE *>("\5\0\0\0"), 4), 0);
+    EXPECT_EQ(progid_of(tracker_class).first, REGDB_E_INVALIDVALUE);
+}
+
+// Only the dual interface is written: one neither dual nor oleautomation needs no proxy.
+TEST_F(ClassRoot, RegisteringATypeLibraryWritesItAndItsAutomationInterfaces)
 {
     ASSERT_EQ(register_library(), S_OK);
     std::string text = morvane::test::tree_text(snapshot());
@@ -52,7 +99,7 @@ TEST_F(TypeLibRegistration, RegisteringWritesTheLibraryAndItsAutomationInterface
                     "TypeLib\\{CABD0863-DC3C-4E64-A27D-D5B832E8947B}\\1.0\\HELPDIR @='<folder>/lib/'\n");
 }
 
-TEST_F(TypeLibRegistration, LoadRegTypeLibFindsOnlyTheBestCompatibleRegisteredVersion)
+TEST_F(ClassRoot, LoadRegTypeLibFindsOnlyTheBestCompatibleRegisteredVersion)
 {
     ASSERT_EQ(register_library(), S_OK);
     const std::tuple<GUID, WORD, WORD, LCID, HRESULT> rows[] = {
@@ -63,39 +110,28 @@ TEST_F(TypeLibRegistration, LoadRegTypeLibFindsOnlyTheBestCompatibleRegisteredVe
     for (const auto &[guid, major, minor, lcid, expected] : rows) {
         ITypeLib *library = reinterpret_cast<ITypeLib *>(1);
         ASSERT_EQ(LoadRegTypeLib(guid, major, minor, lcid, &library), expected) << major << "." << minor << " " << lcid;
-        if (FAILED(expected)) {
-            EXPECT_EQ(library, nullptr);
-            continue;
-        }
-        TLIBATTR *attr = nullptr;
-        ASSERT_EQ(library->GetLibAttr(&attr), S_OK);
-        EXPECT_EQ(attr->guid, library_id);
-        library->ReleaseTLibAttr(attr);
-        library->Release();
+        EXPECT_EQ(library == nullptr, FAILED(expected));
+        if (library != nullptr)
+            library->Release();
     }
-    // A newer minor version wins even when its file is missing; so does a
-    // 32-bit entry for the asked locale.
+    // A newer minor version wins even without its file, as does a 32-bit entry for the locale.
     ITypeLib *found = nullptr;
     ASSERT_EQ(set_string(Key(create(HKEY_CLASSES_ROOT, (library_key + "\\1.a\\0\\win64").c_str())), nullptr, "/absent.tlb"), 0);
     EXPECT_NE(LoadRegTypeLib(library_id, 1, 0, 0, &found), S_OK);
-    EXPECT_EQ(found, nullptr);
     ASSERT_EQ(RegDeleteTreeA(HKEY_CLASSES_ROOT, (library_key + "\\1.a").c_str()), ERROR_SUCCESS);
     ASSERT_EQ(set_string(Key(create(HKEY_CLASSES_ROOT, (library_key + "\\1.0\\7\\win32").c_str())), nullptr, "/absent.tlb"), 0);
     EXPECT_NE(LoadRegTypeLib(library_id, 1, 0, 0x407, &found), S_OK);
     ASSERT_EQ(LoadRegTypeLib(library_id, 1, 0, 0x409, &found), S_OK);
     found->Release();
-    EXPECT_EQ(LoadRegTypeLib(library_id, 1, 0, 0, nullptr), E_INVALIDARG);
 }
 
-TEST_F(TypeLibRegistration, UnregisteringRemovesExactlyWhatRegisteringWrote)
+TEST_F(ClassRoot, UnregisteringATypeLibraryRemovesExactlyWhatRegisteringWrote)
 {
-    // Neighbours that must survive: another library, another version of this
-    // one, another interface, and a class key that names the library.
+    // Neighbours that stay: another library, version and interface, and a class naming the library.
     make(HKEY_CLASSES_ROOT, "TypeLib\\{11111111-2222-3333-4444-555555555555}\\1.0\\0\\win64");
     make(HKEY_CLASSES_ROOT, (library_key + "\\2.0").c_str());
     make(HKEY_CLASSES_ROOT, "Interface\\{11111111-2222-3333-4444-555555555555}\\TypeLib");
-    ASSERT_EQ(set_string(Key(create(HKEY_CLASSES_ROOT, "CLSID\\{0200236D-46C7-4C75-A2A1-8FEFAF32B081}\\TypeLib")),
-                         nullptr, "{CABD0863-DC3C-4E64-A27D-D5B832E8947B}"), 0);
+    write_default(std::string("CLSID\\") + class_text + "\\TypeLib", "{CABD0863-DC3C-4E64-A27D-D5B832E8947B}");
     const auto before = snapshot();
     ASSERT_EQ(register_library(), S_OK);
     // What is not registered is refused and changes nothing.
@@ -112,30 +148,32 @@ TEST_F(TypeLibRegistration, UnregisteringRemovesExactlyWhatRegisteringWrote)
     ASSERT_EQ(RegDeleteTreeA(HKEY_CLASSES_ROOT, (library_key + "\\2.0").c_str()), ERROR_SUCCESS);
     EXPECT_EQ(UnRegisterTypeLib(library_id, 1, 0, 0x409, SYS_WIN64), S_OK);
     EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, library_key.c_str()));
-    EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, dual_interface.c_str()));
 
     // With another locale's entry, removing one locale keeps the version for the others.
     ASSERT_EQ(register_library(), S_OK);
-    ASSERT_EQ(set_string(Key(create(HKEY_CLASSES_ROOT, (library_key + "\\1.0\\0\\win64").c_str())), nullptr,
-                         library_file_.string()), 0);
+    write_default(library_key + "\\1.0\\0\\win64", library_file_.string());
     EXPECT_EQ(UnRegisterTypeLib(library_id, 1, 0, 0x409, SYS_WIN64), S_OK);
     EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, (library_key + "\\1.0\\409").c_str()));
     EXPECT_TRUE(exists(HKEY_CLASSES_ROOT, (library_key + "\\1.0\\FLAGS").c_str()));
-    EXPECT_TRUE(exists(HKEY_CLASSES_ROOT, (dual_interface + "\\TypeLib").c_str()));
-    ITypeLib *library = nullptr;
-    ASSERT_EQ(LoadRegTypeLib(library_id, 1, 0, 0x409, &library), S_OK);
-    library->Release();
+    EXPECT_TRUE(exists(HKEY_CLASSES_ROOT, "Interface\\{B446F6D3-DFB4-4BD7-AB15-0ECAEE6FD3B1}\\TypeLib"));
 }
 
-TEST_F(TypeLibRegistration, ArgumentsAndAnUnusableRegistryAreReported)
+TEST_F(ClassRoot, MissingArgumentsAndAnUnusableRegistryAreReported)
 {
+    CLSID found{};
+    ITypeLib *library = nullptr;
+    EXPECT_EQ(ProgIDFromCLSID(tracker_class, nullptr), E_INVALIDARG);
+    EXPECT_EQ(CLSIDFromProgID(nullptr, &found), E_INVALIDARG);
+    EXPECT_EQ(CLSIDFromProgID(u"Morvane.CoMorvane", nullptr), E_INVALIDARG);
     EXPECT_EQ(RegisterTypeLib(nullptr, u"/x.tlb", nullptr), E_INVALIDARG);
     EXPECT_EQ(RegisterTypeLib(library_, nullptr, nullptr), E_INVALIDARG);
+    EXPECT_EQ(LoadRegTypeLib(library_id, 1, 0, 0, nullptr), E_INVALIDARG);
     std::filesystem::create_directory(file_);
     MorvaneRegistryReset();
+    EXPECT_EQ(progid_of(tracker_class).first, REGDB_E_READREGDB);
+    EXPECT_EQ(CLSIDFromProgID(u"Morvane.CoMorvane", &found), REGDB_E_READREGDB);
     EXPECT_EQ(RegisterTypeLib(library_, u"/x.tlb", nullptr), TYPE_E_REGISTRYACCESS);
-    ITypeLib *found = nullptr;
-    EXPECT_EQ(LoadRegTypeLib(library_id, 1, 0, 0, &found), TYPE_E_REGISTRYACCESS);
+    EXPECT_EQ(LoadRegTypeLib(library_id, 1, 0, 0, &library), TYPE_E_REGISTRYACCESS);
 }
 
 } // namespace
