@@ -1,12 +1,11 @@
 #include "child_process.h"
 
-#include <array>
-#include <cerrno>
+#include "scratch_folder.h"
+
 #include <csignal>
 #include <thread>
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -67,78 +66,31 @@ pid_t spawn(const ChildRun &run, int out_fd, int err_fd, int in_fd = -1)
 
 } // namespace
 
-ChildResult run_child(const ChildRun &run) { return run_child(run, {}); }
-
 ChildResult run_child(const ChildRun &run, const std::function<void(int)> &started)
 {
+    // The streams go to files, which never fill up and stall the child as an unread pipe does.
+    const test_support::ScratchFolder folder;
+    test_support::write_file(folder.path() / "in", {run.input.begin(), run.input.end()});
+    const auto open_file = [&](const char *name, int flags) {
+        return open(folder.file(name).c_str(), flags | O_CLOEXEC, 0600);
+    };
+    const int out = open_file("out", O_WRONLY | O_CREAT);
+    const int err = open_file("err", O_WRONLY | O_CREAT);
+    const int in = run.input.empty() ? -1 : open_file("in", O_RDONLY);
     ChildResult result;
-    int out_pipe[2];
-    int err_pipe[2];
-    if (pipe2(out_pipe, O_CLOEXEC) != 0)
-        return result;
-    if (pipe2(err_pipe, O_CLOEXEC) != 0) {
-        close(out_pipe[0]);
-        close(out_pipe[1]);
-        return result;
+    ChildProcess child(out >= 0 && err >= 0 ? spawn(run, out, err, in) : -1);
+    if (child.started()) {
+        if (started)
+            started(child.pid_);
+        result.exit_status = child.wait(run.timeout);
+        result.timed_out = child.timed_out_;
     }
-    int in_pipe[2] = {-1, -1};
-    if (!run.input.empty() && pipe2(in_pipe, O_CLOEXEC) != 0)
-        in_pipe[0] = in_pipe[1] = -1;
-    const pid_t pid = spawn(run, out_pipe[1], err_pipe[1], in_pipe[0]);
-    close(out_pipe[1]);
-    close(err_pipe[1]);
-    if (in_pipe[0] >= 0) {
-        // The tests' inputs are a few bytes: they fit the pipe without waiting.
-        close(in_pipe[0]);
-        if (pid > 0 && write(in_pipe[1], run.input.data(), run.input.size()) < 0) {
-        }
-        close(in_pipe[1]);
-    }
-    if (pid < 0) {
-        close(out_pipe[0]);
-        close(err_pipe[0]);
-        return result;
-    }
-
-    if (started)
-        started(pid);
-    const auto deadline = std::chrono::steady_clock::now() + run.timeout;
-    std::array<pollfd, 2> streams{{{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}}};
-    std::array<std::string *, 2> sinks{&result.out, &result.err};
-    int open_streams = 2;
-    while (open_streams > 0) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            result.timed_out = true;
-            kill(pid, SIGKILL);
-            break;
-        }
-        if (poll(streams.data(), streams.size(), static_cast<int>(left.count())) < 0 && errno != EINTR)
-            break;
-        for (std::size_t i = 0; i < streams.size(); ++i) {
-            if (streams[i].fd < 0 || streams[i].revents == 0)
-                continue;
-            char buffer[4096];
-            const ssize_t count = read(streams[i].fd, buffer, sizeof buffer);
-            if (count > 0) {
-                sinks[i]->append(buffer, static_cast<std::size_t>(count));
-            } else if (count == 0 || errno != EINTR) {
-                close(streams[i].fd);
-                streams[i].fd = -1;
-                --open_streams;
-            }
-        }
-    }
-    for (const auto &stream : streams) {
-        if (stream.fd >= 0)
-            close(stream.fd);
-    }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (WIFEXITED(status))
-        result.exit_status = WEXITSTATUS(status);
+    for (const int fd : {out, err, in})
+        close(fd);
+    const auto out_bytes = test_support::read_file(folder.path() / "out");
+    const auto err_bytes = test_support::read_file(folder.path() / "err");
+    result.out.assign(out_bytes.begin(), out_bytes.end());
+    result.err.assign(err_bytes.begin(), err_bytes.end());
     return result;
 }
 
@@ -183,8 +135,9 @@ bool ChildProcess::read_line(std::string &line)
 int ChildProcess::wait(std::chrono::milliseconds limit)
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!finished_ && std::chrono::steady_clock::now() < deadline) {
-        if (reap(WNOHANG))
+    while (!finished_ && !reap(WNOHANG)) {
+        timed_out_ = std::chrono::steady_clock::now() >= deadline;
+        if (timed_out_)
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }

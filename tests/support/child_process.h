@@ -30,11 +30,9 @@ struct ChildResult {
     std::string err;
 };
 
-// Runs the child to its end (or the time limit, when it is killed) and
-// collects both of its output streams.
-ChildResult run_child(const ChildRun &run);
-// The same, calling started with the child's process id once it runs.
-ChildResult run_child(const ChildRun &run, const std::function<void(int)> &started);
+// Runs the child to its end (or the time limit, when it is killed) and collects both
+// of its output streams; started, if given, gets the child's process id once it runs.
+ChildResult run_child(const ChildRun &run, const std::function<void(int)> &started = {});
 
 // A running child whose standard output is read a line at a time.
 class ChildProcess {
@@ -55,10 +53,13 @@ public:
     void kill_now();
 
 private:
+    friend ChildResult run_child(const ChildRun &, const std::function<void(int)> &);
+    explicit ChildProcess(pid_t pid) : pid_(pid) {}
     bool reap(int options);
 
     pid_t pid_ = -1;
     bool finished_ = false;
+    bool timed_out_ = false;
     int status_ = -1;
     FILE *output_ = nullptr;
 };

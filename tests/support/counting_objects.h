@@ -7,39 +7,27 @@
 
 #include <atomic>
 
-struct CountingUnknown : IUnknown {
+// Answers IUnknown and the interface named by own.
+template <typename Interface, const IID &own>
+struct Counting : Interface {
     std::atomic<ULONG> references{1};
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) override
     {
-        if (IsEqualIID(riid, IID_IUnknown)) {
-            *ppv = this;
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
+        *ppv = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, own) ? this : nullptr;
+        if (*ppv == nullptr)
+            return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
     ULONG STDMETHODCALLTYPE Release() override { return --references; }
 };
 
-// An error record of the caller's own making, as a component may hand to SetErrorInfo.
-struct CountingErrorInfo : IErrorInfo {
-    std::atomic<ULONG> references{1};
+using CountingUnknown = Counting<IUnknown, IID_IUnknown>;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) override
-    {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IErrorInfo)) {
-            *ppv = this;
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
-    ULONG STDMETHODCALLTYPE Release() override { return --references; }
+// An error record of the caller's own making, as a component may hand to SetErrorInfo.
+struct CountingErrorInfo : Counting<IErrorInfo, IID_IErrorInfo> {
     HRESULT STDMETHODCALLTYPE GetGUID(GUID *) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetSource(BSTR *) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetDescription(BSTR *) override { return E_NOTIMPL; }

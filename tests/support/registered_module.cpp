@@ -11,18 +11,12 @@ Function as_function(FARPROC found)
     return reinterpret_cast<Function>(reinterpret_cast<void (*)(void)>(found));
 }
 
-using ServerFunction = HRESULT(STDAPICALLTYPE *)(void);
-
 } // namespace
 
 LoadedModule::LoadedModule(const std::string &path) : module_(LoadLibraryA(path.c_str()))
 {
-    if (module_) {
-        load_result_ = S_OK;
-        return;
-    }
-    const DWORD error = GetLastError();
-    load_result_ = error != ERROR_SUCCESS ? HRESULT_FROM_WIN32(error) : E_FAIL;
+    const DWORD error = module_ ? ERROR_SUCCESS : GetLastError();
+    load_result_ = module_ ? S_OK : error != ERROR_SUCCESS ? HRESULT_FROM_WIN32(error) : E_FAIL;
 }
 
 LoadedModule::~LoadedModule()
@@ -43,21 +37,10 @@ HRESULT LoadedModule::get_class_object(REFCLSID clsid, REFIID riid, void **objec
     return found ? as_function<GetClassObject>(found)(clsid, riid, object) : CO_E_ERRORINDLL;
 }
 
-HRESULT LoadedModule::can_unload_now() const
+HRESULT LoadedModule::call_export(const char *name) const
 {
-    const FARPROC found = export_of("DllCanUnloadNow");
-    return found ? as_function<ServerFunction>(found)() : CO_E_ERRORINDLL;
-}
-
-HRESULT LoadedModule::register_server() const
-{
-    const FARPROC found = export_of("DllRegisterServer");
-    return found ? as_function<ServerFunction>(found)() : CO_E_ERRORINDLL;
-}
-
-HRESULT LoadedModule::unregister_server() const
-{
-    const FARPROC found = export_of("DllUnregisterServer");
+    using ServerFunction = HRESULT(STDAPICALLTYPE *)(void);
+    const FARPROC found = export_of(name);
     return found ? as_function<ServerFunction>(found)() : CO_E_ERRORINDLL;
 }
 

@@ -27,15 +27,17 @@ public:
     // The module's exports; CO_E_ERRORINDLL when one is missing or the module
     // is not loaded.
     HRESULT get_class_object(REFCLSID clsid, REFIID riid, void **object) const;
-    HRESULT can_unload_now() const;
-    HRESULT register_server() const;
-    HRESULT unregister_server() const;
+    HRESULT can_unload_now() const { return call_export("DllCanUnloadNow"); }
+    HRESULT register_server() const { return call_export("DllRegisterServer"); }
+    HRESULT unregister_server() const { return call_export("DllUnregisterServer"); }
 
     // A new standalone tracker through the class object, or null.
     IMorvane *create_tracker() const;
 
 private:
     FARPROC export_of(const char *name) const;
+    // Calls an export that takes nothing and gives a result code.
+    HRESULT call_export(const char *name) const;
 
     HMODULE module_ = nullptr;
     HRESULT load_result_ = E_UNEXPECTED;

@@ -1,6 +1,5 @@
 #include "registry_tree.h"
 
-#include <cstdio>
 #include <cstring>
 
 namespace morvane::test {
@@ -41,12 +40,10 @@ void read_tree(HKEY key, const std::string &path, RegistryTree &tree)
 
 std::string hex(const std::vector<unsigned char> &data)
 {
+    static constexpr char digits[] = "0123456789abcdef";
     std::string text;
-    char digits[3];
-    for (unsigned char byte : data) {
-        std::snprintf(digits, sizeof digits, "%02x", byte);
-        text += digits;
-    }
+    for (unsigned char byte : data)
+        text += {digits[byte >> 4], digits[byte & 15]};
     return text;
 }
 

@@ -1,25 +1,9 @@
 #include "scratch_folder.h"
 
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <stdexcept>
 
 namespace test_support {
-
-ScratchFolder::ScratchFolder()
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "morvane-test.XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
-        throw std::runtime_error("cannot make a scratch folder");
-    path_ = pattern;
-}
-
-ScratchFolder::~ScratchFolder()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
 
 std::filesystem::path ScratchFolder::write(const std::string &name, const std::vector<std::uint8_t> &bytes) const
 {

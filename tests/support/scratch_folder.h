@@ -3,16 +3,32 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace test_support {
 
 class ScratchFolder {
 public:
-    ScratchFolder();
-    ~ScratchFolder();
+    // A new folder below base. Made and removed inline, so that tests which link
+    // the platform runtime alone can use it too.
+    explicit ScratchFolder(
+        const std::filesystem::path &base = std::filesystem::temp_directory_path())
+    {
+        std::string pattern = (base / "morvane-test.XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr)
+            throw std::runtime_error("cannot make a scratch folder");
+        path_ = pattern;
+    }
+    ~ScratchFolder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
     ScratchFolder(const ScratchFolder &) = delete;
     ScratchFolder &operator=(const ScratchFolder &) = delete;
 

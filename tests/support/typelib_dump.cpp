@@ -12,10 +12,7 @@ namespace {
 
 std::string narrow_text(const OLECHAR *text)
 {
-    std::string out;
-    for (; text && *text; ++text)
-        out += static_cast<char>(*text);
-    return out;
+    return text ? std::string(text, text + std::char_traits<OLECHAR>::length(text)) : "";
 }
 
 std::string guid_text(const GUID &guid)
@@ -33,7 +30,6 @@ std::string type_text(const TYPEDESC &type)
     return info != nullptr ? info->name : "vt" + std::to_string(type.vt);
 }
 
-// Text of a BSTR, which it frees.
 std::string hex(unsigned long value)
 {
     std::ostringstream out;
@@ -41,6 +37,7 @@ std::string hex(unsigned long value)
     return out.str();
 }
 
+// Text of a BSTR, which it frees.
 std::string take(BSTR text)
 {
     std::string out = narrow_text(text);
@@ -52,7 +49,6 @@ class Dumper {
 public:
     std::ostringstream out;
 
-    // With `imports`, the types reached in other libraries are dumped too.
     Dumper(ITypeLib *library, bool imports) : library_(library), imports_(imports)
     {
         TLIBATTR *attr = nullptr;

@@ -1,5 +1,7 @@
 #include "typelib_walk.h"
 
+#include "scratch_folder.h"
+
 #include <oleauto.h>
 
 #include <string>
@@ -13,16 +15,8 @@ HRESULT load_memory(const std::vector<std::uint8_t> &bytes, ITypeLib **library)
     const int fd = ::memfd_create("typelib", MFD_CLOEXEC);
     if (fd < 0)
         return E_FAIL;
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n <= 0) {
-            ::close(fd);
-            return E_FAIL;
-        }
-        done += static_cast<std::size_t>(n);
-    }
     const std::string path = "/proc/self/fd/" + std::to_string(fd);
+    write_file(path, bytes);
     const std::u16string wide_path(path.begin(), path.end());
     const HRESULT hr = LoadTypeLib(wide_path.c_str(), library);
     ::close(fd);
@@ -49,11 +43,9 @@ void walk_names(ITypeInfo *info, MEMBERID memid)
     }
     BSTR name = nullptr, doc = nullptr, file = nullptr;
     DWORD context = 0;
-    if (SUCCEEDED(info->GetDocumentation(memid, &name, &doc, &context, &file))) {
-        SysFreeString(name);
-        SysFreeString(doc);
-        SysFreeString(file);
-    }
+    if (SUCCEEDED(info->GetDocumentation(memid, &name, &doc, &context, &file)))
+        for (BSTR text : {name, doc, file})
+            SysFreeString(text);
 }
 
 std::size_t walk_info(ITypeInfo *info, int depth)
@@ -69,12 +61,8 @@ std::size_t walk_info(ITypeInfo *info, int depth)
         ++members;
         // Touch every node of every type the description holds.
         auto touch = [](const TYPEDESC *t) {
-            VARTYPE sum = 0;
-            while (t->vt == VT_PTR || t->vt == VT_SAFEARRAY) {
-                sum = static_cast<VARTYPE>(sum + t->vt);
+            while (t->vt == VT_PTR || t->vt == VT_SAFEARRAY)
                 t = t->lptdesc;
-            }
-            return static_cast<VARTYPE>(sum + t->vt);
         };
         touch(&desc->elemdescFunc.tdesc);
         for (SHORT p = 0; p < desc->cParams; ++p)
@@ -132,9 +120,8 @@ std::size_t walk(ITypeLib *library)
                 for (USHORT i = 0; i < count; ++i)
                     infos[i]->Release();
         }
-        SysFreeString(name);
-        SysFreeString(doc);
-        SysFreeString(file);
+        for (BSTR text : {name, doc, file})
+            SysFreeString(text);
     }
     const UINT count = library->GetTypeInfoCount();
     for (UINT i = 0; i < count; ++i) {
