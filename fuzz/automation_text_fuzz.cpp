@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -24,12 +25,10 @@ void guid_text(const std::vector<OLECHAR> &text)
     require(IsEqualGUID(clsid, iid));
     OLECHAR again[CHARS_IN_GUID];
     require(StringFromGUID2(clsid, again, CHARS_IN_GUID) == CHARS_IN_GUID);
-    for (int i = 0; i < CHARS_IN_GUID; ++i) {
-        OLECHAR c = text[i];
-        if (c >= u'a' && c <= u'f')
-            c = static_cast<OLECHAR>(c - u'a' + u'A');
-        require(c == again[i]);
-    }
+    // The same text but for the case of its hex digits.
+    require(std::equal(again, again + CHARS_IN_GUID, text.begin(), [](OLECHAR upper, OLECHAR c) {
+        return upper == (c >= u'a' && c <= u'f' ? c - u'a' + u'A' : c);
+    }));
 }
 
 // A variant that clears itself when it goes.

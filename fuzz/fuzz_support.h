@@ -1,8 +1,7 @@
 // What the fuzz targets share: a failed check stops the run at its cause, and a
-// scratch registry and folder that last as long as the run.
+// scratch registry that lasts as long as the run.
 #pragma once
 
-#include "scratch_folder.h"
 #include "scratch_registry.h"
 
 #include <cstdlib>
@@ -21,12 +20,6 @@ inline const morvane::test::ScratchRegistry &scratch_registry()
 {
     static const morvane::test::ScratchRegistry registry;
     return registry;
-}
-
-inline const test_support::ScratchFolder &scratch_folder()
-{
-    static const test_support::ScratchFolder folder;
-    return folder;
 }
 
 } // namespace fuzz

@@ -2,6 +2,7 @@
 // deletes and writes through the registry calls. The file is untrusted input:
 // every call must return, whatever rows, cycles or names it holds.
 #include "fuzz_support.h"
+#include "scratch_folder.h"
 
 #include <windows.h>
 
@@ -58,10 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     MorvaneRegistryReset();
     for (const char *suffix : {"-wal", "-shm", "-journal"})
         std::remove((file + suffix).c_str());
-    FILE *input = std::fopen(file.c_str(), "wb");
-    fuzz::require(input != nullptr);
-    std::fwrite(data, 1, size, input);
-    std::fclose(input);
+    test_support::write_file(file, {data, data + size});
+    fuzz::require(std::filesystem::file_size(file) == size);
     for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS}) {
         int visited = 0;
         walk(root, 0, visited);

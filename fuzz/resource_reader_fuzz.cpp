@@ -1,6 +1,7 @@
 // Feeds arbitrary files to the loader as data files and looks resources up in
 // whatever it accepts: no input may be read out of bounds or crash the reader.
 #include "fuzz_support.h"
+#include "scratch_folder.h"
 
 #include <windows.h>
 
@@ -10,7 +11,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const std::string file = fuzz::scratch_folder().write("input", {data, data + size}).string();
+    static const test_support::ScratchFolder folder; // removed when the process exits
+    const std::string file = folder.write("input", {data, data + size}).string();
     HMODULE module = LoadLibraryExA(file.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     if (module == nullptr)
         return 0;
