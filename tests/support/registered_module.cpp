@@ -4,11 +4,14 @@ namespace morvane::test {
 
 namespace {
 
-// Through the generic function type, which any function pointer converts to and back.
-template <typename Function>
-Function as_function(FARPROC found)
+// Calls the module's export of that name as a Function; CO_E_ERRORINDLL when it has none.
+template <typename Function, typename... Arguments>
+HRESULT call(HMODULE module, const char *name, const Arguments &...arguments)
 {
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)(void)>(found));
+    const FARPROC found = module ? GetProcAddress(module, name) : nullptr;
+    // Through the generic function type, which any function pointer converts to and back.
+    const auto function = reinterpret_cast<Function>(reinterpret_cast<void (*)(void)>(found));
+    return found ? function(arguments...) : CO_E_ERRORINDLL;
 }
 
 } // namespace
@@ -25,23 +28,15 @@ LoadedModule::~LoadedModule()
         FreeLibrary(module_);
 }
 
-FARPROC LoadedModule::export_of(const char *name) const
-{
-    return module_ ? GetProcAddress(module_, name) : nullptr;
-}
-
 HRESULT LoadedModule::get_class_object(REFCLSID clsid, REFIID riid, void **object) const
 {
     using GetClassObject = HRESULT(STDAPICALLTYPE *)(REFCLSID, REFIID, void **);
-    const FARPROC found = export_of("DllGetClassObject");
-    return found ? as_function<GetClassObject>(found)(clsid, riid, object) : CO_E_ERRORINDLL;
+    return call<GetClassObject>(module_, "DllGetClassObject", clsid, riid, object);
 }
 
 HRESULT LoadedModule::call_export(const char *name) const
 {
-    using ServerFunction = HRESULT(STDAPICALLTYPE *)(void);
-    const FARPROC found = export_of(name);
-    return found ? as_function<ServerFunction>(found)() : CO_E_ERRORINDLL;
+    return call<HRESULT(STDAPICALLTYPE *)(void)>(module_, name);
 }
 
 IMorvane *LoadedModule::create_tracker() const

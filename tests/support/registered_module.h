@@ -35,7 +35,6 @@ public:
     IMorvane *create_tracker() const;
 
 private:
-    FARPROC export_of(const char *name) const;
     // Calls an export that takes nothing and gives a result code.
     HRESULT call_export(const char *name) const;
 
