@@ -46,18 +46,16 @@ std::vector<Row> parse(const std::string &text, bool json = false)
     if (!json && std::getline(lines, line)) {
         EXPECT_EQ(line, "frame,track,x,y,residue,fb_error");
     }
+    const std::regex keys(R"re(\{"frame":|"(track|x|y|residue|fb_error)":|\})re");
+    const std::regex six_cells("([^,]+),([^,]+),([^,]+),([^,]+),([^,]*),([^,]*)");
     std::vector<Row> rows;
-    while (std::getline(lines, line)) {
+    for (std::smatch cell; std::getline(lines, line);) {
         if (json)
-            line = std::regex_replace(line, std::regex(R"re(\{"frame":|"(track|x|y|residue|fb_error)":|\})re"), "");
-        std::vector<std::string> cells;
-        std::stringstream cell_stream(line + ",");
-        for (std::string cell; std::getline(cell_stream, cell, ',');)
-            cells.push_back(cell);
-        EXPECT_EQ(cells.size(), 6u) << line;
-        if (cells.size() == 6)
-            rows.push_back({std::stol(cells[0]), std::stol(cells[1]), std::stod(cells[2]), std::stod(cells[3]),
-                            field(cells[4]), field(cells[5])});
+            line = std::regex_replace(line, keys, "");
+        EXPECT_TRUE(std::regex_match(line, cell, six_cells)) << line;
+        if (!cell.empty())
+            rows.push_back({std::stol(cell[1]), std::stol(cell[2]), std::stod(cell[3]), std::stod(cell[4]),
+                            field(cell[5]), field(cell[6])});
     }
     return rows;
 }
