@@ -1,6 +1,5 @@
-// Bitmap files of every common kind read as 8-bit grey rows of exactly `width`
-// bytes, crafted run-length streams decode to exactly the pixels they write, and
-// damaged or absurd files are refused without harm.
+// Bitmaps of every common kind read as grey rows of `width` bytes, run-length streams decode
+// to exactly the pixels they write, and damaged or absurd files are refused without harm.
 #include "bitmap_check.h"
 #include "bitmap_reader.h"
 #include "scratch_folder.h"
@@ -148,10 +147,8 @@ TEST(BitmapReader, EveryAcceptedLayoutGivesItsGreyLevels)
     for (const auto &row : rows) {
         const int width = row.header.width, height = std::abs(row.header.height);
         Bytes expected;
-        for (int y = 0; y < height; ++y) {
-            for (int x = 0; x < width; ++x)
-                expected.push_back(static_cast<std::uint8_t>(row.level(x, y)));
-        }
+        for (int i = 0; i < width * height; ++i)
+            expected.push_back(static_cast<std::uint8_t>(row.level(i % width, i / width)));
         const Bytes pixels = pack_rows(width, height, row.header.bits, row.header.height < 0, row.stored);
         EXPECT_EQ(pixels_of(bitmap_file(row.header, pixels)), expected) << row.name;
     }

@@ -1,6 +1,5 @@
-// The demonstration's run driven with a recording tracker and recording imaging and
-// display layers, every call landing in order in one event log: the whole sequence
-// of a complete run, the printed results and the marks, and every way the run can fail.
+// The demonstration's run against recording layers that log every call in order: the whole
+// sequence of a complete run, the printed results and the marks, and every way the run fails.
 #include "component_system.h"
 #include "demonstration.h"
 #include "layers.h"
@@ -77,22 +76,22 @@ private:
 // Creation hands out the tracker given, or nothing.
 class RecordingComponentSystem final : public ComponentSystem {
 public:
-    RecordingComponentSystem(EventLog &log, RecordingTracker *tracker) : log_(log), tracker_(tracker) {}
+    RecordingComponentSystem(EventLog &log, RecordingTracker *tracker) : handed_out(tracker), log_(log) {}
     HRESULT initialize_result = S_OK;
+    RecordingTracker *handed_out;
 
     HRESULT initialize() override { return log_.push_back("com: initialize"), initialize_result; }
     HRESULT create_tracker(IMorvane **tracker) override
     {
         log_.push_back("com: create");
-        if ((*tracker = tracker_) != nullptr)
-            tracker_->AddRef();
+        if ((*tracker = handed_out) != nullptr)
+            handed_out->AddRef();
         return S_OK;
     }
     void uninitialize() override { log_.push_back("com: uninitialize"); }
 
 private:
     EventLog &log_;
-    RecordingTracker *tracker_;
 };
 
 // Frames from a table of prepared images; refused contexts (numbered from 1) are not made.
@@ -120,17 +119,13 @@ private:
     struct Context final : DrawingContext {
         explicit Context(EventLog &to) : log(to) {}
         ~Context() override { log.push_back("imaging: release context"); }
-        void select_pen(const Pen &pen) override
+        void select_pen(const Pen &pen) override { note("pen %d %02x%02x%02x", pen.width, pen.red, pen.green, pen.blue); }
+        void ellipse(const Rect &box) override { note("ellipse %d %d %d %d", box.left, box.top, box.right, box.bottom); }
+        template <class... Values> void note(const char *format, Values... values)
         {
             char text[64];
-            std::snprintf(text, sizeof text, "imaging: pen %d %02x%02x%02x", pen.width, pen.red, pen.green, pen.blue);
-            log.push_back(text);
-        }
-        void ellipse(const Rect &box) override
-        {
-            char text[80];
-            std::snprintf(text, sizeof text, "imaging: ellipse %d %d %d %d", box.left, box.top, box.right, box.bottom);
-            log.push_back(text);
+            std::snprintf(text, sizeof text, format, values...);
+            log.push_back(std::string("imaging: ") + text);
         }
         EventLog &log;
     };
@@ -172,13 +167,12 @@ public:
         for (std::size_t i = 0; i < feature_table.size(); ++i)
             tracker.tracked_points[i] = feature_table[i] + 1.0f;
     }
-    int run() { return run_demonstration(*system, imaging, display, results); }
+    int run() { return run_demonstration(components, imaging, display, results); }
     long count(const std::string &event) const { return std::count(log.begin(), log.end(), event); }
 
     EventLog log;
     RecordingTracker tracker{log};
-    RecordingComponentSystem components{log, &tracker}, empty_handed{log, nullptr};
-    RecordingComponentSystem *system = &components;
+    RecordingComponentSystem components{log, &tracker};
     RecordingImaging imaging{log};
     RecordingDisplay display{log};
     std::ostringstream results;
@@ -260,7 +254,7 @@ void PrintTo(const Failure &failure, std::ostream *out) { *out << failure.name; 
 const Failure failures[] = {
     {"ComponentSystemRefused", [](Demonstration &t) { t.components.initialize_result = E_OUTOFMEMORY; },
      {"com: initialize", "display: message Unable to Initialize COM"}},
-    {"CreationHandsOutNothing", [](Demonstration &t) { t.system = &t.empty_handed; },
+    {"CreationHandsOutNothing", [](Demonstration &t) { t.components.handed_out = nullptr; },
      {"com: initialize", "com: create", "display: message Unable to Create Object", "com: uninitialize"}},
     {"MissingFirstFrame", [](Demonstration &t) { t.imaging.files.erase(first_frame_file); },
      {"com: initialize", "com: create", "imaging: read image1.bmp", "display: message Could not open image 1",

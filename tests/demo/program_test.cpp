@@ -1,7 +1,5 @@
-// The trackdemo program itself, run against the real component registered in a
-// registry of the test's own: without a display, the complete run on the sample
-// frames and the failures only a real run meets (a component that is not
-// registered, a file that is not a bitmap); on a virtual X display, the message boxes.
+// The trackdemo program against the real component in a registry of the test's own: the
+// sample frames' run and the failures only a real run meets; on an X display, the boxes.
 #include "child_process.h"
 #include "demonstration.h"
 #include "sample_motion.h"

@@ -1,6 +1,5 @@
-// morvane-track run as a program against the real component, registered in a
-// registry of the test's own, on scenes with a known motion: the tracks it
-// writes, the forms it writes them in, and every way a run fails.
+// morvane-track against the real component in a registry of the test's own, on scenes of
+// known motion: the tracks it writes, their forms, and every way a run fails.
 #include "child_process.h"
 #include "scratch_registry.h"
 #include "track_scene.h"
@@ -114,9 +113,8 @@ protected:
     TrackScene scene_;
 };
 
-// Tracks follow the motion, one row per frame, never in the padding (198 x 146
-// tracked as 200 x 152): the same as CSV in a file and as JSON lines from a file
-// pattern; a video's compressed frames move the same way, a little less exactly.
+// Tracks follow the motion a row per frame, never in the padding (198 x 146 tracked as
+// 200 x 152), alike as CSV and JSON lines; a video's frames a little less exactly.
 TEST_F(TrackProgram, TracksFollowTheMotionInEveryFormAndFromEverySource)
 {
     ASSERT_TRUE(write_scene_video(scene_, path("scene.avi")));
