@@ -94,12 +94,12 @@ private:
     EventLog &log_;
 };
 
-// Frames from a table of prepared images; refused contexts (numbered from 1) are not made.
+// Frames from a table of prepared images; the first `refused_contexts` contexts are not made.
 class RecordingImaging final : public Imaging {
 public:
     explicit RecordingImaging(EventLog &log) : log_(log) {}
     std::map<std::string, GreyImage> files;
-    std::vector<int> refused_contexts;
+    int refused_contexts = 0;
 
     bool read_grey(const std::string &file_name, GreyImage &image) override
     {
@@ -110,7 +110,7 @@ public:
     std::unique_ptr<DrawingContext> drawing_context(RgbaImage &) override
     {
         log_.push_back("imaging: context " + std::to_string(++contexts_));
-        if (std::count(refused_contexts.begin(), refused_contexts.end(), contexts_) != 0)
+        if (contexts_ <= refused_contexts)
             return nullptr;
         return std::make_unique<Context>(log_);
     }
@@ -164,8 +164,7 @@ public:
     {
         imaging.files[first_frame_file] = uniform_frame(320, 240, 10);
         imaging.files[second_frame_file] = uniform_frame(320, 240, 20);
-        for (std::size_t i = 0; i < feature_table.size(); ++i)
-            tracker.tracked_points[i] = feature_table[i] + 1.0f;
+        std::ranges::transform(feature_table, tracker.tracked_points.begin(), [](float at) { return at + 1.0f; });
     }
     int run() { return run_demonstration(components, imaging, display, results); }
     long count(const std::string &event) const { return std::count(log.begin(), log.end(), event); }
@@ -231,8 +230,7 @@ TEST_P(Survivable, RunCompletes)
 {
     const auto [initialize_result, refused] = GetParam();
     components.initialize_result = initialize_result;
-    for (int context = 1; context <= refused; ++context)
-        imaging.refused_contexts.push_back(context);
+    imaging.refused_contexts = refused;
     EXPECT_EQ(run(), 0);
     EXPECT_EQ(count("display: message Could not create device context for test image"), refused);
     EXPECT_EQ(count("imaging: pen 2 ff0000"), 2 - refused);
