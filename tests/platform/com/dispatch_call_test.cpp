@@ -1,6 +1,4 @@
-// DispCallFunc: interface members and plain functions called with variant arguments;
-// every value must arrive where the compiled callee expects it, also past the
-// registers, and every result must come back with its type.
+// DispCallFunc: every argument arrives where the callee expects it; every result has its type.
 #include <windows.h>
 
 #include <gtest/gtest.h>

@@ -7,9 +7,6 @@
 
 #include <cstdlib>
 #include <dlfcn.h>
-#include <filesystem>
-#include <string>
-#include <vector>
 
 namespace {
 

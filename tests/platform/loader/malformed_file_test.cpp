@@ -1,5 +1,4 @@
-// Damaged module files (byte-by-byte damage and cuts are the fuzz target's): refused with ERROR_BAD_FORMAT
-// or, where the damage leaves a sound file, read without ever leaving the section.
+// Damaged module files are refused with ERROR_BAD_FORMAT or read without leaving the section.
 #include "scratch_folder.h"
 
 #include <windows.h>
@@ -9,8 +8,6 @@
 #include <algorithm>
 #include <cstring>
 #include <elf.h>
-#include <filesystem>
-#include <string>
 #include <string_view>
 #include <tuple>
 
@@ -18,8 +15,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Loads the bytes as a data file. A refusal must be ERROR_BAD_FORMAT; a load must
-// give resources that can be read whole. Gives whether the file was refused.
+// Loads the bytes as a data file and reads every resource whole; whether the file was refused.
 bool refused(const Bytes &bytes)
 {
     // Each file is new: rewriting one file in place makes the file system flush it every time.

@@ -5,10 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <string>
 #include <tuple>
-#include <vector>
 
 namespace {
 

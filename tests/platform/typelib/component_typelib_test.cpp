@@ -1,11 +1,7 @@
-// The component's type library read back through LoadTypeLib: name lookups, the
-// second type-information interface, refusals and the lifetime of descriptions.
-// What the library states is compared as a whole in contract_test.cpp.
+// The component's type library read back: names, ITypeInfo2, refusals, lifetimes.
 #include "typelib_files.h"
 
 #include <algorithm>
-#include <string>
-#include <vector>
 
 using namespace typelib_test;
 

@@ -1,20 +1,14 @@
-// ITypeInfo::Invoke on the component's type information: members chosen by
-// identifier and kind, arguments converted to the declared types, results handed
-// back in variants, failures reported with their own code and error record.
+// ITypeInfo::Invoke on the component's type information: binding, results, failures.
 #include "typelib_files.h"
 #include "tracker_stub.h"
 
-#include <string>
 #include <tuple>
-#include <vector>
 
 using namespace typelib_test;
 
 namespace {
 
-// Records which members ran and keeps lines; put_lines refuses values
-// below 1 with E_INVALIDARG and an error record, as the tracker does (the Python
-// tests check the source and description that the real tracker's record carries).
+// Records members run; put_lines refuses values below 1 with an error record, as the tracker does.
 class RecordingTracker final : public morvane::test::TrackerStub {
 public:
     std::vector<std::string> calls;
@@ -86,8 +80,7 @@ protected:
     RecordingTracker tracker_;
 };
 
-// Calls made in turn on one tracker: arguments converted to the declared types or
-// refused, with the argument blamed and the result handed back in a variant.
+// Arguments converted to the declared types or refused with the argument blamed.
 TEST_F(TypeInfoInvoke, CallsBindTheirArgumentsOrAreRefusedBeforeTheMemberRuns)
 {
     Variant text, words;
