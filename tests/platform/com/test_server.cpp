@@ -46,7 +46,4 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID *ppv)
     return clsid != kTestThingClass ? CLASS_E_CLASSNOTAVAILABLE : server.QueryInterface(riid, ppv);
 }
 
-STDAPI DllCanUnloadNow(void)
-{
-    return module_locks == 0 ? S_OK : S_FALSE;
-}
+STDAPI DllCanUnloadNow(void) { return module_locks == 0 ? S_OK : S_FALSE; }

@@ -1,7 +1,6 @@
 // Loading modules for code and as data files, their entry points, exports and file names.
+#include "module_reading.h"
 #include "scratch_folder.h"
-
-#include <windows.h>
 
 #include <gtest/gtest.h>
 
@@ -12,12 +11,6 @@ namespace {
 
 // The fixture's entry-point calls since the last clear: its module and reason.
 std::vector<std::pair<HINSTANCE, DWORD>> entry_calls;
-
-std::string module_file_name(HMODULE module)
-{
-    char path[4096] = {};
-    return std::string(path, GetModuleFileNameA(module, path, sizeof path));
-}
 
 // Function pointers pass through the generic function type, as GetProcAddress hands them out.
 template <typename Function>

@@ -1,12 +1,12 @@
 // Damaged module files are refused with ERROR_BAD_FORMAT or read without leaving the section.
+#include "module_reading.h"
 #include "scratch_folder.h"
-
-#include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 #include <elf.h>
 #include <string_view>
 #include <tuple>
@@ -31,13 +31,9 @@ bool refused(const Bytes &bytes)
     }
     const std::pair<LPCSTR, LPCSTR> queries[] = {{MAKEINTRESOURCE(101), "REGISTRY"}, {MAKEINTRESOURCE(1), "TYPELIB"},
                                                  {"Greeting", "Custom_Type"}, {"EMPTY", MAKEINTRESOURCE(7)}};
-    for (const auto &[name, type] : queries) {
-        if (HRSRC info = FindResourceA(module, name, type)) {
-            const auto *data = static_cast<const BYTE *>(LockResource(LoadResource(module, info)));
-            volatile unsigned sum = 0; // every byte is read, under the address sanitizer's watch
-            for (DWORD i = 0; i < SizeofResource(module, info); ++i)
-                sum = sum + data[i];
-        }
+    for (const auto &[name, type] : queries) { // every byte is read, under the address sanitizer's watch
+        const std::vector<std::uint8_t> bytes = resource_bytes(module, name, type);
+        [[maybe_unused]] volatile int sum = std::accumulate(bytes.begin(), bytes.end(), 0);
     }
     EXPECT_TRUE(FreeLibrary(module));
     return false;
