@@ -90,8 +90,7 @@ TEST(LoadFailures, CarryTheWindowsErrorCodes)
     const struct {
         const char *path;
         HANDLE file;
-        DWORD flags;
-        DWORD expected;
+        DWORD flags, expected;
     } cases[] = {
         {missing.c_str(), nullptr, 0, ERROR_MOD_NOT_FOUND},
         {"morvane-no-such-library.so", nullptr, 0, ERROR_MOD_NOT_FOUND},

@@ -78,10 +78,8 @@ TEST(MalformedFiles, DamagedOrCutFilesAreRefusedOrReadInsideTheSection)
         std::vector<Write> writes;
         bool refused;
     } cases[] = {
-        {"nothing", {}, false},
-        {"32-bit class", {{EI_CLASS, 1, ELFCLASS32}}, true},
-        {"big-endian data", {{EI_DATA, 1, ELFDATA2MSB}}, true},
-        {"magic", {{0, 1, 0x7e}}, true},
+        {"nothing", {}, false}, {"32-bit class", {{EI_CLASS, 1, ELFCLASS32}}, true},
+        {"big-endian data", {{EI_DATA, 1, ELFDATA2MSB}}, true}, {"magic", {{0, 1, 0x7e}}, true},
         {"section headers at the end", {{shoff, 8, file_size}}, true},
         {"section headers past the end", {{shoff, 8, file_size - 8}}, true},
         {"section header offset wrapping", {{shoff, 8, ~uint64_t(0) - 63}}, true},

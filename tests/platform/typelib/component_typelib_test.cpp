@@ -48,9 +48,8 @@ TEST_F(ComponentTypeLib, NamesResolveToMembersAndThenTheirParameters)
         MEMBERID ids[2] = {};
         USHORT count = 2;
         ASSERT_EQ(library_->FindName(c.asked.data(), 0, infos, ids, &count), S_OK);
-        EXPECT_EQ(c.asked, c.spelled);
-        EXPECT_EQ(found, c.id != 0);
-        ASSERT_EQ(count, c.id != 0 ? 1u : 0u);
+        EXPECT_EQ(std::tuple(c.asked, found, count),
+                  std::tuple(c.spelled, BOOL(c.id != 0), USHORT(c.id != 0)));
         if (count == 1) {
             EXPECT_EQ(ids[0], c.id);
             infos[0]->Release();
