@@ -16,7 +16,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <sstream>
 #include <string>
 
@@ -73,19 +72,9 @@ std::string registry_text()
 // A scratch registry and set-up module heaps for each test.
 class ScriptTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        registry_.emplace();
-        ASSERT_TRUE(module_heap_setup());
-    }
-    void TearDown() override
-    {
-        module_heap_teardown();
-        registry_.reset();
-    }
-
-private:
-    std::optional<ScratchRegistry> registry_;
+    void SetUp() override { ASSERT_TRUE(module_heap_setup()); }
+    void TearDown() override { module_heap_teardown(); }
+    ScratchRegistry registry;
 };
 
 constexpr bool Install = true, Remove = false;

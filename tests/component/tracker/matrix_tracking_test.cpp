@@ -29,8 +29,7 @@ OwnedVariant tagged(VARTYPE stored, VARTYPE tag, std::vector<ULONG> counts, bool
 // A tracker of the frames' size and capacity, with its buffers made.
 void prepare(Tracker &tracker)
 {
-    configure(tracker, Settings{columns, lines});
-    ASSERT_EQ(tracker.put_max_features(capacity), S_OK);
+    configure(tracker, Settings{columns, lines, 2, 2, 0, 5, 0.1f, capacity});
     ASSERT_EQ(tracker.create_morvane(), S_OK);
 }
 

@@ -67,6 +67,7 @@ TrackResult track_matrix(Tracker &tracker, const cv::Mat &a, const cv::Mat &b,
 struct Settings {
     LONG columns = 192, lines = 144, half_width = 2, half_height = 2, levels = 0, iterations = 5;
     FLOAT epsilon = 0.1f;
+    LONG max_features = 400;
 };
 void configure(Tracker &tracker, const Settings &settings);
 
