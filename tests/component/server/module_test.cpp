@@ -46,16 +46,14 @@ TEST_F(Lifetime, ClassObjectAndServerLocks)
     EXPECT_EQ(first, second);
     first->Release();
     EXPECT_EQ(module.can_unload_now(), S_FALSE);
-    EXPECT_EQ(second->LockServer(TRUE), S_OK);
-    EXPECT_EQ(second->LockServer(TRUE), S_OK);
     second->Release();
-    EXPECT_EQ(second->LockServer(FALSE), S_OK);
-    EXPECT_EQ(module.can_unload_now(), S_FALSE);
-    EXPECT_EQ(second->LockServer(FALSE), S_OK);
-    EXPECT_EQ(module.can_unload_now(), S_OK);
-    EXPECT_EQ(second->LockServer(FALSE), S_OK);
-    EXPECT_EQ(module.can_unload_now(), S_FALSE) << "a count of -1 is not 0";
-    second->LockServer(TRUE);
+    // Each call, and whether the module may then unload: a count of -1 is not 0.
+    const std::pair<BOOL, HRESULT> locks[] = {{TRUE, S_FALSE}, {TRUE, S_FALSE}, {FALSE, S_FALSE},
+                                              {FALSE, S_OK},   {FALSE, S_FALSE}, {TRUE, S_OK}};
+    for (const auto &step : locks) {
+        EXPECT_EQ(second->LockServer(step.first), S_OK);
+        EXPECT_EQ(module.can_unload_now(), step.second) << "step " << &step - locks;
+    }
 
     void *object = reinterpret_cast<void *>(1);
     EXPECT_EQ(module.get_class_object(IID_IMorvane, IID_IClassFactory, &object), CLASS_E_CLASSNOTAVAILABLE);

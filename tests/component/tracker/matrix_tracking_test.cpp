@@ -5,6 +5,7 @@ namespace morvane::test {
 namespace {
 
 constexpr LONG columns = 96, lines = 64, capacity = 10;
+constexpr ULONG c = columns, l = lines;
 
 // A variant the call must not touch: any change shows.
 OwnedVariant sentinel()
@@ -65,19 +66,13 @@ TEST_F(MatrixTracking, ChecksComeInTheirOrder)
         SCOPED_TRACE(k);
         Tracker t;
         prepare(t);
-        if (k <= 2) {
-            ASSERT_EQ(t.put_lines(lines), S_OK); // stale as well as released
-            ASSERT_EQ(t.destroy_morvane(), S_OK);
-        } else if (k == 3) {
-            ASSERT_EQ(t.put_max_features(capacity), S_OK);
-        }
-        OwnedVariant image_a = k <= 5   ? any_matrix(VT_I4, {ULONG(columns), ULONG(lines), 2})
-                               : k <= 6 ? any_matrix(VT_UI1, {ULONG(columns), ULONG(lines), 2})
-                                        : frame_matrix(frame_a);
-        OwnedVariant image_b = any_matrix(VT_UI1, {ULONG(lines), ULONG(columns)});
-        OwnedVariant features = k <= 7   ? any_matrix(VT_R8, {capacity + 1, 3})
-                                : k <= 8 ? any_matrix(VT_R8, {5, 3})
-                                         : points_matrix(points);
+        ASSERT_TRUE(k > 3 || t.put_max_features(capacity) == S_OK); // stale, and up to 2 released
+        ASSERT_TRUE(k > 2 || t.destroy_morvane() == S_OK);
+        OwnedVariant image_a =
+            k <= 6 ? any_matrix(k <= 5 ? VT_I4 : VT_UI1, {c, l, 2}) : frame_matrix(frame_a);
+        OwnedVariant image_b = any_matrix(VT_UI1, {l, c});
+        OwnedVariant features =
+            k <= 8 ? any_matrix(VT_R8, {ULONG(k <= 7 ? capacity + 1 : 5), 3}) : points_matrix(points);
         if (k <= 4) {
             VariantClear(features.get());
             features.get()->vt = VT_R8;
@@ -95,7 +90,6 @@ TEST_F(MatrixTracking, ChecksComeInTheirOrder)
 // Each row replaces one argument (0, 1: a frame; 2: the features) of a good call.
 TEST_F(MatrixTracking, TypesAndShapesAreRefused)
 {
-    const ULONG c = columns, l = lines;
     std::vector<cv::Point2f> over_capacity(capacity + 1, cv::Point2f(30.0f, 30.0f));
     OwnedVariant byref;
     double cells[10] = {};
