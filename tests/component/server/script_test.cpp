@@ -266,22 +266,21 @@ TEST_F(RoundTrip, RemovingUndoesInstallingOnce)
 
 std::u16string as_u16(const std::string &s) { return std::u16string(s.begin(), s.end()); }
 
-class Variables : public ScriptTest {
-protected:
-    // The expanded text, or the failure's code as "error <hex>".
-    static std::string expand(RegistryScript &table, const std::string &text)
-    {
-        ScriptParser parser(table);
-        LPSTR expanded = nullptr;
-        const HRESULT hr = parser.expand_variables(text.c_str(), &expanded);
-        char code[32];
-        std::snprintf(code, sizeof code, "error %08X", static_cast<unsigned>(hr));
-        const std::string result = FAILED(hr) ? code : expanded;
-        EXPECT_EQ(FAILED(hr), expanded == nullptr);
-        CoTaskMemFree(expanded);
-        return result;
-    }
-};
+// The expanded text, or the failure's code as "error <hex>".
+std::string expand(RegistryScript &table, const std::string &text)
+{
+    ScriptParser parser(table);
+    LPSTR expanded = nullptr;
+    const HRESULT hr = parser.expand_variables(text.c_str(), &expanded);
+    char code[32];
+    std::snprintf(code, sizeof code, "error %08X", static_cast<unsigned>(hr));
+    const std::string result = FAILED(hr) ? code : expanded;
+    EXPECT_EQ(FAILED(hr), expanded == nullptr);
+    CoTaskMemFree(expanded);
+    return result;
+}
+
+using Variables = ScriptTest;
 
 // Copies of the strings are kept; the first name matching without case wins.
 TEST_F(Variables, TheTableCopiesGrowsAndFindsTheFirstMatchWithoutCase)

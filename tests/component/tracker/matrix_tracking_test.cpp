@@ -52,10 +52,7 @@ protected:
 // Case k breaks check k and every later one it can: check k's message wins, and nothing changes.
 TEST_F(MatrixTracking, ChecksComeInTheirOrder)
 {
-    const struct {
-        HRESULT code;
-        const char *message;
-    } expected[] = {
+    const std::pair<HRESULT, const char *> expected[] = {
         {E_POINTER, expected::null_pointer},         {E_FAIL, expected::not_allocated},
         {E_FAIL, expected::stale},                   {E_INVALIDARG, expected::invalid_argument},
         {E_INVALIDARG, expected::invalid_type},      {E_INVALIDARG, expected::image_dimension},
@@ -80,7 +77,7 @@ TEST_F(MatrixTracking, ChecksComeInTheirOrder)
         OwnedVariant matches = sentinel();
         const bool was_allocated = t.allocated(), was_stale = t.properties_changed();
         const HRESULT result = t.track_corners(*image_a, *image_b, *features, k == 1 ? nullptr : matches.get());
-        EXPECT_TRUE(failed_with(result, expected[k - 1].code, expected[k - 1].message));
+        EXPECT_TRUE(failed_with(result, expected[k - 1].first, expected[k - 1].second));
         EXPECT_TRUE(is_sentinel(*matches.get()));
         EXPECT_EQ(t.allocated(), was_allocated);
         EXPECT_EQ(t.properties_changed(), was_stale);

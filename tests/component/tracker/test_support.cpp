@@ -3,7 +3,9 @@
 #include "scratch_registry.h"
 #include "server/module_heap.h"
 
+#include <functional>
 #include <memory>
+#include <numeric>
 
 namespace morvane::test {
 
@@ -82,14 +84,12 @@ MatrixView read_double_matrix(const VARIANT &v)
     const SAFEARRAY *array = v.parray;
     if (v.vt != (VT_ARRAY | VT_R8) || !array)
         return view;
-    size_t total = 1;
     for (UINT d = array->cDims; d-- > 0;) {
         view.counts.push_back(array->rgsabound[d].cElements);
         view.lower_bounds.push_back(array->rgsabound[d].lLbound);
-        total *= array->rgsabound[d].cElements;
     }
     const auto *cells = static_cast<const double *>(array->pvData);
-    if (total > 0)
+    if (const size_t total = std::reduce(view.counts.begin(), view.counts.end(), 1ul, std::multiplies<>()))
         view.cells.assign(cells, cells + total);
     return view;
 }
@@ -155,7 +155,6 @@ void configure(Tracker &tracker, const Settings &s)
 namespace {
 
 class TrackerTestEnvironment : public ::testing::Environment {
-public:
     void SetUp() override
     {
         ASSERT_TRUE(module_heap_setup());
@@ -166,8 +165,6 @@ public:
         registry_.reset();
         module_heap_teardown();
     }
-
-private:
     std::unique_ptr<morvane::test::ScratchRegistry> registry_;
 };
 

@@ -30,7 +30,6 @@ public:
     OwnedVariant() { VariantInit(&value_); }
     OwnedVariant(SAFEARRAY *array, VARTYPE element_type);
     OwnedVariant(OwnedVariant &&other) noexcept : value_(other.value_) { VariantInit(&other.value_); }
-    OwnedVariant &operator=(const OwnedVariant &) = delete;
     ~OwnedVariant() { VariantClear(&value_); }
     VARIANT *get() { return &value_; }
     const VARIANT &operator*() const { return value_; }
