@@ -1,5 +1,4 @@
-// The component module through its exports, as a client loads it: lock count,
-// class object and identity; self-registration; late-bound names.
+// The module's exports as a client uses them: locks, identity, self-registration, late binding.
 #include "counting_objects.h"
 #include "registered_module.h"
 #include "registry_tree.h"

@@ -1,6 +1,4 @@
-// The registration interpreter: its passes as rows (keys before, script, pass,
-// result, and the roots after), the variable table and expansion, and scripts
-// loaded from resources.
+// The registration interpreter: its passes as rows, variables and expansion, scripts in resources.
 #include "registry_tree.h"
 #include "scratch_registry.h"
 #include "server/expansion_buffer.h"
@@ -41,9 +39,8 @@ void make_keys(const std::string &lines)
     for (std::string line; std::getline(in, line);) {
         std::size_t at = line.find(" @");
         HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, line.substr(0, at).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                  nullptr, &key, nullptr),
-                  ERROR_SUCCESS) << line;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, line.substr(0, at).c_str(), 0, nullptr, 0,
+                                  KEY_ALL_ACCESS, nullptr, &key, nullptr), ERROR_SUCCESS) << line;
         for (std::size_t next; at != std::string::npos; at = next) {
             next = line.find(" @", at + 2);
             const std::string item = line.substr(at + 2, next - at - 2);
@@ -242,9 +239,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, ScriptCases, ::testing::ValuesIn(cases),
                          [](const auto &row) { return std::string(row.param.name); });
 
 // Installing, then removing twice, leaves the keys that were there.
-using RoundTrip = ScriptTest;
-
-TEST_F(RoundTrip, RemovingUndoesInstallingOnce)
+TEST_F(ScriptTest, RemovingUndoesInstallingOnce)
 {
     const std::string scripts[] = {
         "HKCR { K = s 'x' { val V = s 'v' S = s 's' { T } val W = d 1 } L }",
@@ -280,10 +275,8 @@ std::string expand(RegistryScript &table, const std::string &text)
     return result;
 }
 
-using Variables = ScriptTest;
-
 // Copies of the strings are kept; the first name matching without case wins.
-TEST_F(Variables, TheTableCopiesGrowsAndFindsTheFirstMatchWithoutCase)
+TEST_F(ScriptTest, TheTableCopiesGrowsAndFindsTheFirstMatchWithoutCase)
 {
     {
         RegistryScript script;
@@ -320,7 +313,7 @@ TEST_F(Variables, TheTableCopiesGrowsAndFindsTheFirstMatchWithoutCase)
     ASSERT_TRUE(module_heap_setup());
 }
 
-TEST_F(Variables, ExpansionReplacesNamesOnceAndRefusesBadOnes)
+TEST_F(ScriptTest, ExpansionReplacesNamesOnceAndRefusesBadOnes)
 {
     RegistryScript table;
     const std::string name31(31, 'n'), name32(32, 'n');
@@ -383,10 +376,10 @@ TEST(ExpansionBuffer, GrowsForWholeCharactersAndFailsAsOutOfMemory)
 }
 
 // Scripts loaded from a module file's resources.
-TEST_F(Variables, ResourcesGiveTheirResultsAndKeys)
+TEST_F(ScriptTest, ResourcesGiveTheirResultsAndKeys)
 {
     const std::u16string script_module = std::filesystem::path(SCRIPT_MODULE).u16string();
-    const std::filesystem::path text_file = std::filesystem::temp_directory_path() / "script_resource_text.so";
+    const std::filesystem::path text_file = registry.folder() / "text.so";
     std::ofstream(text_file) << "HKCR { Written }";
     const struct {
         std::u16string module;
@@ -414,7 +407,6 @@ TEST_F(Variables, ResourcesGiveTheirResultsAndKeys)
             << row.number;
         EXPECT_EQ(registry_text(), row.after) << row.number;
     }
-    std::filesystem::remove(text_file);
     EXPECT_EQ(RegistryScript().apply_resource(nullptr, 101, u"REGISTRY", true), E_INVALIDARG);
 }
 

@@ -1,5 +1,4 @@
-// The direct call: accuracy on frames with a known motion, agreement with the
-// library's own call, and refusals that leave the caller's memory untouched.
+// The direct call: accuracy, agreement with the library, refusals that write nothing.
 #include "test_support.h"
 
 #include <opencv2/video/tracking.hpp>

@@ -1,5 +1,4 @@
-// Properties: defaults, bounds, refusals with their messages, null locations; the error
-// record; and the working buffers that create_morvane makes for the sizes written.
+// Properties with their refusals and messages, the error record, and the working buffers.
 #include "test_support.h"
 
 #include <morvane.h>
@@ -86,8 +85,6 @@ TEST(TrackerSettings, EpsilonAcceptsOnlyPositiveNumbers)
 TEST(TrackerErrorRecord, HoldsTheMessageWithoutASourceUntilTheNextFailure)
 {
     Tracker tracker;
-    EXPECT_EQ(tracker.put_lines(0), E_INVALIDARG);
-    EXPECT_EQ(take_error_record(), "Number of lines must be a positive integer");
     const HRESULT own = tracker.report_error("own");
     ASSERT_EQ(tracker.put_lines(48), S_OK);
     ASSERT_EQ(tracker.create_morvane(), S_OK);
