@@ -18,11 +18,10 @@ using namespace morvane::test;
 
 namespace {
 
-template <typename T = IUnknown>
-T *query(IUnknown *object, REFIID riid)
+IUnknown *query(IUnknown *object, REFIID riid)
 {
     void *found = nullptr;
-    return SUCCEEDED(object->QueryInterface(riid, &found)) ? static_cast<T *>(found) : nullptr;
+    return SUCCEEDED(object->QueryInterface(riid, &found)) ? static_cast<IUnknown *>(found) : nullptr;
 }
 
 class Lifetime : public ::testing::Test {
@@ -102,7 +101,7 @@ TEST_F(Lifetime, AggregationDelegatesToTheOuterObject)
     made->Release();
     EXPECT_NE(static_cast<void *>(inner), static_cast<void *>(&outer));
 
-    IMorvane *tracker = query<IMorvane>(inner, IID_IMorvane);
+    auto *tracker = static_cast<IMorvane *>(query(inner, IID_IMorvane));
     ASSERT_NE(tracker, nullptr);
     EXPECT_EQ(outer.references, 2u);
     EXPECT_EQ(static_cast<void *>(query(tracker, IID_IUnknown)), static_cast<void *>(&outer));
