@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
 
@@ -32,20 +33,17 @@ HRESULT run(const std::string &script, bool install)
 }
 
 // Creates keys under HKEY_CLASSES_ROOT from lines in the form tree_text writes,
-// with string values only: "Path\\Below @=default @Name=value".
+// with string values only: "Path\\Below @='default' @Name='value'".
 void make_keys(const std::string &lines)
 {
+    const std::regex string_value(" @([^=]*)='([^']*)'");
     std::istringstream in(lines);
     for (std::string line; std::getline(in, line);) {
-        std::size_t at = line.find(" @");
         HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, line.substr(0, at).c_str(), 0, nullptr, 0,
-                                  KEY_ALL_ACCESS, nullptr, &key, nullptr), ERROR_SUCCESS) << line;
-        for (std::size_t next; at != std::string::npos; at = next) {
-            next = line.find(" @", at + 2);
-            const std::string item = line.substr(at + 2, next - at - 2);
-            const std::size_t equals = item.find("='");
-            const std::string name = item.substr(0, equals), text = item.substr(equals + 2, item.size() - equals - 3);
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, line.substr(0, line.find(" @")).c_str(), 0, nullptr,
+                                  0, KEY_ALL_ACCESS, nullptr, &key, nullptr), ERROR_SUCCESS) << line;
+        for (std::sregex_iterator at(line.begin(), line.end(), string_value), end; at != end; ++at) {
+            const std::string name = (*at)[1], text = (*at)[2];
             ASSERT_EQ(RegSetValueExA(key, name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
                                      reinterpret_cast<const BYTE *>(text.c_str()), DWORD(text.size() + 1)),
                       ERROR_SUCCESS) << line;
