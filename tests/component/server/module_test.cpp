@@ -21,7 +21,8 @@ namespace {
 IUnknown *query(IUnknown *object, REFIID riid)
 {
     void *found = nullptr;
-    return SUCCEEDED(object->QueryInterface(riid, &found)) ? static_cast<IUnknown *>(found) : nullptr;
+    const bool supported = SUCCEEDED(object->QueryInterface(riid, &found));
+    return supported ? static_cast<IUnknown *>(found) : nullptr;
 }
 
 class Lifetime : public ::testing::Test {

@@ -36,13 +36,14 @@ HRESULT run(const std::string &script, bool install)
 // with string values only: "Path\\Below @='default' @Name='value'".
 void make_keys(const std::string &lines)
 {
-    const std::regex string_value(" @([^=]*)='([^']*)'");
+    const std::regex value(" @([^=]*)='([^']*)'");
     std::istringstream in(lines);
     for (std::string line; std::getline(in, line);) {
         HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, line.substr(0, line.find(" @")).c_str(), 0, nullptr,
-                                  0, KEY_ALL_ACCESS, nullptr, &key, nullptr), ERROR_SUCCESS) << line;
-        for (std::sregex_iterator at(line.begin(), line.end(), string_value), end; at != end; ++at) {
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, line.substr(0, line.find(" @")).c_str(), 0,
+                                  nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+                  ERROR_SUCCESS) << line;
+        for (std::sregex_iterator at(line.begin(), line.end(), value), end; at != end; ++at) {
             const std::string name = (*at)[1], text = (*at)[2];
             ASSERT_EQ(RegSetValueExA(key, name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
                                      reinterpret_cast<const BYTE *>(text.c_str()), DWORD(text.size() + 1)),

@@ -30,7 +30,8 @@ TEST_P(Tracking, AgreesWithTheLibraryAndTheTrueMotion)
     std::vector<cv::Point2f> expected;
     std::vector<unsigned char> status;
     std::vector<float> residue;
-    const cv::TermCriteria stop(cv::TermCriteria::COUNT + cv::TermCriteria::EPS, s.iterations, s.epsilon);
+    const cv::TermCriteria stop(cv::TermCriteria::COUNT + cv::TermCriteria::EPS, s.iterations,
+                                s.epsilon);
     cv::calcOpticalFlowPyrLK(a, b, points, expected, status, residue,
                              cv::Size(2 * s.half_width + 1, 2 * s.half_height + 1),
                              std::min<LONG>(s.levels, 1000), stop, 0);

@@ -68,8 +68,8 @@ TEST_F(MatrixTracking, ChecksComeInTheirOrder)
         OwnedVariant image_a =
             k <= 6 ? any_matrix(k <= 5 ? VT_I4 : VT_UI1, {c, l, 2}) : frame_matrix(frame_a);
         OwnedVariant image_b = any_matrix(VT_UI1, {l, c});
-        OwnedVariant features =
-            k <= 8 ? any_matrix(VT_R8, {ULONG(k <= 7 ? capacity + 1 : 5), 3}) : points_matrix(points);
+        OwnedVariant features = k <= 8 ? any_matrix(VT_R8, {ULONG(k <= 7 ? capacity + 1 : 5), 3})
+                                       : points_matrix(points);
         if (k <= 4) {
             VariantClear(features.get());
             features.get()->vt = VT_R8;

@@ -89,7 +89,8 @@ MatrixView read_double_matrix(const VARIANT &v)
         view.lower_bounds.push_back(array->rgsabound[d].lLbound);
     }
     const auto *cells = static_cast<const double *>(array->pvData);
-    if (const size_t total = std::reduce(view.counts.begin(), view.counts.end(), 1ul, std::multiplies<>()))
+    const auto total = std::reduce(view.counts.begin(), view.counts.end(), 1ul, std::multiplies());
+    if (total > 0)
         view.cells.assign(cells, cells + total);
     return view;
 }
