@@ -32,6 +32,7 @@ public:
             RegistryTest::set_default(CLASS_KEY_PREFIX + std::to_string(i + 1) + "}\\InprocServer32", servers[i]);
         RegistryTest::make(HKEY_CLASSES_ROOT, CLASS_KEY_PREFIX "5}");
         RegistryTest::make(HKEY_CLASSES_ROOT, CLASS_KEY_PREFIX "6}\\InprocServer32");
+        RegistryTest::set_default(CLASS_KEY_PREFIX "8}\\InprocServer32", "");
     }
 };
 const auto *registrations = ::testing::AddGlobalTestEnvironment(new Registrations);
@@ -91,6 +92,7 @@ TEST_F(Activation, ReportsWhyAClassCannotBeActivated)
         {failing_class(7), nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, REGDB_E_CLASSNOTREG, 0}, // no class key
         {failing_class(5), nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, REGDB_E_CLASSNOTREG, 0}, // no server key
         {failing_class(6), nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, REGDB_E_CLASSNOTREG, 0}, // no server path
+        {failing_class(8), nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, REGDB_E_CLASSNOTREG, 0}, // an empty one
         {failing_class(2), nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, CO_E_DLLNOTFOUND, ERROR_MOD_NOT_FOUND},
         {failing_class(3), nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, CO_E_DLLNOTFOUND, ERROR_BAD_FORMAT},
         {failing_class(4), nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, CO_E_ERRORINDLL, ERROR_PROC_NOT_FOUND},
