@@ -1,8 +1,6 @@
-// Bitmap files of every common kind read as 8-bit grey rows of exactly `width`
-// bytes, crafted run-length streams decode to exactly the pixels they write, and
-// damaged or absurd files are refused without harm.
+// Bitmaps of every common kind read as grey rows of `width` bytes, run-length streams decode
+// to exactly the pixels they write, and damaged or absurd files are refused without harm.
 #include "bitmap_check.h"
-#include "bitmap_files.h"
 #include "bitmap_reader.h"
 #include "scratch_folder.h"
 
@@ -10,19 +8,93 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <optional>
 
 namespace trackdemo::testing {
 namespace {
 
+using Bytes = std::vector<std::uint8_t>;
+
+// A file's header fields; the masks are red, green and blue for bit-field files.
+struct BitmapHeader {
+    int width = 0, height = 0, bits = 8; // negative height: rows stored top row first
+    std::vector<std::uint32_t> palette = {}; // 0xRRGGBB entries
+    std::uint32_t compression = 0, info_size = 40; // 12 writes the old core header
+    std::vector<std::uint32_t> masks = {};
+};
+
+void put(Bytes &out, std::uint32_t value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+// A complete file: headers, palette, masks, then the pixel data as given.
+Bytes bitmap_file(const BitmapHeader &header, const Bytes &pixel_data)
+{
+    const bool core = header.info_size == 12;
+    Bytes info;
+    put(info, header.info_size, 4);
+    put(info, static_cast<std::uint32_t>(header.width), core ? 2 : 4);
+    put(info, static_cast<std::uint32_t>(header.height), core ? 2 : 4);
+    put(info, 1, 2); // planes
+    put(info, static_cast<std::uint32_t>(header.bits), 2);
+    if (!core) {
+        for (const std::size_t value : {std::size_t{header.compression}, pixel_data.size(), std::size_t{2835},
+                                        std::size_t{2835}, header.palette.size(), std::size_t{0}})
+            put(info, static_cast<std::uint32_t>(value), 4);
+        // Versions 4 and 5 of the header carry the masks inside it; the rest is zero.
+        for (std::size_t i = 0; info.size() < header.info_size; ++i)
+            put(info, i < header.masks.size() ? header.masks[i] : 0, 4);
+    }
+    if (header.info_size == 40) {
+        for (const auto mask : header.masks)
+            put(info, mask, 4);
+    }
+    for (const auto colour : header.palette)
+        put(info, colour, core ? 3 : 4);
+    const auto offset = static_cast<std::uint32_t>(14 + info.size());
+    Bytes file = {'B', 'M'};
+    put(file, offset + static_cast<std::uint32_t>(pixel_data.size()), 4);
+    put(file, 0, 4);
+    put(file, offset, 4);
+    file.insert(file.end(), info.begin(), info.end());
+    file.insert(file.end(), pixel_data.begin(), pixel_data.end());
+    return file;
+}
+
+std::vector<std::uint32_t> grey_palette(int entries)
+{
+    std::vector<std::uint32_t> palette;
+    for (int i = 0; i < entries; ++i)
+        palette.push_back(static_cast<std::uint32_t>(i * 255 / (entries - 1)) * 0x010101u);
+    return palette;
+}
+
+// Uncompressed pixel data, rows padded to 4 bytes in the order `top_down` says: `value(x, y)`
+// (y = 0 is the top row) is a palette index or a little-endian word of 16, 24 or 32 bits.
+Bytes pack_rows(int width, int height, int bits, bool top_down, const std::function<std::uint32_t(int, int)> &value)
+{
+    const std::size_t row_bytes = (static_cast<std::size_t>(width) * static_cast<std::size_t>(bits) + 31) / 32 * 4;
+    Bytes data;
+    for (int stored = 0; stored < height; ++stored) {
+        Bytes row(row_bytes, 0);
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t v = value(x, top_down ? stored : height - 1 - stored);
+            const std::size_t bit = static_cast<std::size_t>(x) * static_cast<std::size_t>(bits);
+            if (bits < 8) // the leftmost pixel in the highest bits
+                row[bit / 8] = static_cast<std::uint8_t>(row[bit / 8] | v << (8 - bits - bit % 8));
+            for (std::size_t i = 0; bits >= 8 && i < static_cast<std::size_t>(bits / 8); ++i)
+                row[bit / 8 + i] = static_cast<std::uint8_t>(v >> (8 * i));
+        }
+        data.insert(data.end(), row.begin(), row.end());
+    }
+    return data;
+}
+
 // Grey levels that differ from pixel to pixel and from row to row.
 std::uint32_t ramp(int x, int y) { return static_cast<std::uint32_t>((x * 37 + y * 11) % 256); }
-
-BitmapHeader header(int width, int height, int bits, std::vector<std::uint32_t> palette = {},
-                    std::uint32_t compression = 0, std::uint32_t info_size = 40)
-{
-    return {width, height, static_cast<std::uint16_t>(bits), compression, info_size, std::move(palette), {}};
-}
 
 // The decoded pixels, top row first, or nothing when the file is refused.
 std::optional<Bytes> pixels_of(const Bytes &file)
@@ -43,43 +115,40 @@ TEST(BitmapReader, EveryAcceptedLayoutGivesItsGreyLevels)
     const Values colour = [&](int x, int) { return colours[static_cast<std::size_t>(x)]; };
     // Colours become their luminance (11 red, 16 green, 5 blue in 32).
     const Values luminance = [](int x, int) { return Bytes{0, 255, 87, 127, 39, 128}[static_cast<std::size_t>(x)]; };
-    BitmapHeader fields = header(3, 2, 32, {}, 3); // red, green and blue in the high bytes
-    fields.masks = {0x0000FF00, 0x00FF0000, 0xFF000000};
     const struct {
         std::string name;
         BitmapHeader header;
         Values stored, level;
     } rows[] = {
-        {"24 bits", header(7, 3, 24), grey, ramp},
-        {"32 bits", header(7, 3, 32), grey, ramp},
-        {"32 bits, top-down", header(7, -3, 32), grey, ramp},
+        {"24 bits", {7, 3, 24}, grey, ramp},
+        {"32 bits", {7, 3, 32}, grey, ramp},
+        {"32 bits, top-down", {7, -3, 32}, grey, ramp},
         // Five bits per channel: 0x7FFF is 31 of 31, shifted into 8 bits.
-        {"16 bits", header(5, 3, 16), [&](int x, int y) { return checker(x, y) * 0x7FFF; },
+        {"16 bits", {5, 3, 16}, [&](int x, int y) { return checker(x, y) * 0x7FFF; },
          [&](int x, int y) { return checker(x, y) * 248; }},
-        {"bit fields", fields, [](int x, int y) { return static_cast<std::uint32_t>(40 * x + 100 * y) * 0x01010100u; },
+        {"bit fields in the high bytes", {3, 2, 32, {}, 3, 40, {0x0000FF00, 0x00FF0000, 0xFF000000}},
+         [](int x, int y) { return static_cast<std::uint32_t>(40 * x + 100 * y) * 0x01010100u; },
          [](int x, int y) { return static_cast<std::uint32_t>(40 * x + 100 * y); }},
-        {"1 bit", header(9, 3, 1, {0x000000, 0xFFFFFF}), checker, [&](int x, int y) { return checker(x, y) * 255; }},
-        {"4 bits", header(5, -4, 4, grey_palette(16)), index, [&](int x, int y) { return index(x, y) * 17; }},
+        {"1 bit", {9, 3, 1, {0x000000, 0xFFFFFF}}, checker, [&](int x, int y) { return checker(x, y) * 255; }},
+        {"4 bits", {5, -4, 4, grey_palette(16)}, index, [&](int x, int y) { return index(x, y) * 17; }},
         // Indices past a short palette read as black.
-        {"short palette", header(3, 1, 8, {0x404040, 0x808080}), [](int x, int) { return x * 100u; },
+        {"short palette", {3, 1, 8, {0x404040, 0x808080}}, [](int x, int) { return x * 100u; },
          [](int x, int) { return x == 0 ? 0x40u : 0u; }},
-        {"palette of colours", header(6, 1, 8, colours), [](int x, int) { return static_cast<std::uint32_t>(x); }, luminance},
-        {"24 bits of colour", header(6, 1, 24), colour, luminance},
-        {"core header", header(6, 2, 8, grey_palette(256), 0, 12), ramp, ramp},
-        {"version 4 header", header(6, 2, 8, grey_palette(256), 0, 108), ramp, ramp},
-        {"version 5 header", header(6, 2, 8, grey_palette(256), 0, 124), ramp, ramp},
-        {"8 bits, width 1", header(1, 5, 8, grey_palette(256)), ramp, ramp},
-        {"8 bits, width 2, top-down", header(2, -5, 8, grey_palette(256)), ramp, ramp},
-        {"8 bits, width 3", header(3, 5, 8, grey_palette(256)), ramp, ramp},
-        {"8 bits, width 4, top-down", header(4, -5, 8, grey_palette(256)), ramp, ramp},
+        {"palette of colours", {6, 1, 8, colours}, [](int x, int) { return static_cast<std::uint32_t>(x); }, luminance},
+        {"24 bits of colour", {6, 1, 24}, colour, luminance},
+        {"core header", {6, 2, 8, grey_palette(256), 0, 12}, ramp, ramp},
+        {"version 4 header", {6, 2, 8, grey_palette(256), 0, 108}, ramp, ramp},
+        {"version 5 header", {6, 2, 8, grey_palette(256), 0, 124}, ramp, ramp},
+        {"8 bits, width 1", {1, 5, 8, grey_palette(256)}, ramp, ramp},
+        {"8 bits, width 2, top-down", {2, -5, 8, grey_palette(256)}, ramp, ramp},
+        {"8 bits, width 3", {3, 5, 8, grey_palette(256)}, ramp, ramp},
+        {"8 bits, width 4, top-down", {4, -5, 8, grey_palette(256)}, ramp, ramp},
     };
     for (const auto &row : rows) {
         const int width = row.header.width, height = std::abs(row.header.height);
         Bytes expected;
-        for (int y = 0; y < height; ++y) {
-            for (int x = 0; x < width; ++x)
-                expected.push_back(static_cast<std::uint8_t>(row.level(x, y)));
-        }
+        for (int i = 0; i < width * height; ++i)
+            expected.push_back(static_cast<std::uint8_t>(row.level(i % width, i / width)));
         const Bytes pixels = pack_rows(width, height, row.header.bits, row.header.height < 0, row.stored);
         EXPECT_EQ(pixels_of(bitmap_file(row.header, pixels)), expected) << row.name;
     }
@@ -91,7 +160,7 @@ Bytes run_length_file(int bits, const Bytes &stream)
     std::vector<std::uint32_t> palette{0xC8C8C8};
     for (std::uint32_t i = 1; i < (1u << bits); ++i)
         palette.push_back(i * 0x010101u);
-    return bitmap_file(header(4, 3, bits, palette, bits == 8 ? 1 : 2), stream);
+    return bitmap_file({4, 3, bits, palette, bits == 8 ? 1u : 2u}, stream);
 }
 
 // The check and the decoding agree; unwritten pixels are entry 0, and the check says if any are.
@@ -140,18 +209,12 @@ TEST(RunLengthStreams, DecodeToExactlyThePixelsTheyWrite)
 }
 
 // Rows of 7 bytes padded to 8, so that data cut by one byte still holds width × height bytes.
-const Bytes good = bitmap_file(header(7, 4, 8, grey_palette(256)), pack_rows(7, 4, 8, false, ramp));
+const Bytes good = bitmap_file({7, 4, 8, grey_palette(256)}, pack_rows(7, 4, 8, false, ramp));
 
 Bytes with(Bytes file, std::size_t at, std::uint32_t value, int bytes = 4)
 {
     for (int i = 0; i < bytes; ++i)
         file.at(at + static_cast<std::size_t>(i)) = static_cast<std::uint8_t>(value >> (8 * i));
-    return file;
-}
-
-Bytes cut(Bytes file, std::size_t size)
-{
-    file.resize(size);
     return file;
 }
 
@@ -164,12 +227,12 @@ TEST(BitmapReader, DamagedFilesAreRefusedAndLeaveTheImageAsItWas)
         const char *name;
         Bytes file;
     } damages[] = {
-        {"empty", {}}, {"file header only", cut(good, 14)},
+        {"empty", {}}, {"file header only", Bytes(good.begin(), good.begin() + 14)},
         {"another format", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0,
                             0, 1, 0, 0, 0, 1, 8, 0, 0, 0, 0}},
-        {"text", Bytes(text.begin(), text.end())}, {"pixel data cut short", cut(good, good.size() - 1)},
-        {"palette cut short", cut(good, 14 + 40 + 100)},
-        {"run-length stream cut inside a literal", cut(runs, runs.size() - 13)},
+        {"text", Bytes(text.begin(), text.end())}, {"pixel data cut short", Bytes(good.begin(), good.end() - 1)},
+        {"palette cut short", Bytes(good.begin(), good.begin() + 14 + 40 + 100)},
+        {"run-length stream cut inside a literal", Bytes(runs.begin(), runs.end() - 13)},
         {"run-length rows stored top-down", with(runs, 22, static_cast<std::uint32_t>(-3))},
         {"absurd width and height", with(with(good, 18, 100000), 22, 100000)},
         {"too many pixels", with(with(good, 18, 16384), 22, 16384)},

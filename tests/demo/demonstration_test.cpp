@@ -1,6 +1,5 @@
-// The demonstration's run driven with a recording tracker and recording imaging and
-// display layers, every call landing in order in one event log: the whole sequence
-// of a complete run, the printed results and the marks, and every way the run can fail.
+// The demonstration's run against recording layers that log every call in order: the whole
+// sequence of a complete run, the printed results and the marks, and every way the run fails.
 #include "component_system.h"
 #include "demonstration.h"
 #include "layers.h"
@@ -77,30 +76,30 @@ private:
 // Creation hands out the tracker given, or nothing.
 class RecordingComponentSystem final : public ComponentSystem {
 public:
-    RecordingComponentSystem(EventLog &log, RecordingTracker *tracker) : log_(log), tracker_(tracker) {}
+    RecordingComponentSystem(EventLog &log, RecordingTracker *tracker) : handed_out(tracker), log_(log) {}
     HRESULT initialize_result = S_OK;
+    RecordingTracker *handed_out;
 
     HRESULT initialize() override { return log_.push_back("com: initialize"), initialize_result; }
     HRESULT create_tracker(IMorvane **tracker) override
     {
         log_.push_back("com: create");
-        if ((*tracker = tracker_) != nullptr)
-            tracker_->AddRef();
+        if ((*tracker = handed_out) != nullptr)
+            handed_out->AddRef();
         return S_OK;
     }
     void uninitialize() override { log_.push_back("com: uninitialize"); }
 
 private:
     EventLog &log_;
-    RecordingTracker *tracker_;
 };
 
-// Frames from a table of prepared images; refused contexts (numbered from 1) are not made.
+// Frames from a table of prepared images; the first `refused_contexts` contexts are not made.
 class RecordingImaging final : public Imaging {
 public:
     explicit RecordingImaging(EventLog &log) : log_(log) {}
     std::map<std::string, GreyImage> files;
-    std::vector<int> refused_contexts;
+    int refused_contexts = 0;
 
     bool read_grey(const std::string &file_name, GreyImage &image) override
     {
@@ -111,7 +110,7 @@ public:
     std::unique_ptr<DrawingContext> drawing_context(RgbaImage &) override
     {
         log_.push_back("imaging: context " + std::to_string(++contexts_));
-        if (std::count(refused_contexts.begin(), refused_contexts.end(), contexts_) != 0)
+        if (contexts_ <= refused_contexts)
             return nullptr;
         return std::make_unique<Context>(log_);
     }
@@ -120,17 +119,13 @@ private:
     struct Context final : DrawingContext {
         explicit Context(EventLog &to) : log(to) {}
         ~Context() override { log.push_back("imaging: release context"); }
-        void select_pen(const Pen &pen) override
+        void select_pen(const Pen &pen) override { note("pen %d %02x%02x%02x", pen.width, pen.red, pen.green, pen.blue); }
+        void ellipse(const Rect &box) override { note("ellipse %d %d %d %d", box.left, box.top, box.right, box.bottom); }
+        template <class... Values> void note(const char *format, Values... values)
         {
             char text[64];
-            std::snprintf(text, sizeof text, "imaging: pen %d %02x%02x%02x", pen.width, pen.red, pen.green, pen.blue);
-            log.push_back(text);
-        }
-        void ellipse(const Rect &box) override
-        {
-            char text[80];
-            std::snprintf(text, sizeof text, "imaging: ellipse %d %d %d %d", box.left, box.top, box.right, box.bottom);
-            log.push_back(text);
+            std::snprintf(text, sizeof text, format, values...);
+            log.push_back(std::string("imaging: ") + text);
         }
         EventLog &log;
     };
@@ -169,16 +164,14 @@ public:
     {
         imaging.files[first_frame_file] = uniform_frame(320, 240, 10);
         imaging.files[second_frame_file] = uniform_frame(320, 240, 20);
-        for (std::size_t i = 0; i < feature_table.size(); ++i)
-            tracker.tracked_points[i] = feature_table[i] + 1.0f;
+        std::ranges::transform(feature_table, tracker.tracked_points.begin(), [](float at) { return at + 1.0f; });
     }
-    int run() { return run_demonstration(*system, imaging, display, results); }
+    int run() { return run_demonstration(components, imaging, display, results); }
     long count(const std::string &event) const { return std::count(log.begin(), log.end(), event); }
 
     EventLog log;
     RecordingTracker tracker{log};
-    RecordingComponentSystem components{log, &tracker}, empty_handed{log, nullptr};
-    RecordingComponentSystem *system = &components;
+    RecordingComponentSystem components{log, &tracker};
     RecordingImaging imaging{log};
     RecordingDisplay display{log};
     std::ostringstream results;
@@ -237,8 +230,7 @@ TEST_P(Survivable, RunCompletes)
 {
     const auto [initialize_result, refused] = GetParam();
     components.initialize_result = initialize_result;
-    for (int context = 1; context <= refused; ++context)
-        imaging.refused_contexts.push_back(context);
+    imaging.refused_contexts = refused;
     EXPECT_EQ(run(), 0);
     EXPECT_EQ(count("display: message Could not create device context for test image"), refused);
     EXPECT_EQ(count("imaging: pen 2 ff0000"), 2 - refused);
@@ -260,7 +252,7 @@ void PrintTo(const Failure &failure, std::ostream *out) { *out << failure.name; 
 const Failure failures[] = {
     {"ComponentSystemRefused", [](Demonstration &t) { t.components.initialize_result = E_OUTOFMEMORY; },
      {"com: initialize", "display: message Unable to Initialize COM"}},
-    {"CreationHandsOutNothing", [](Demonstration &t) { t.system = &t.empty_handed; },
+    {"CreationHandsOutNothing", [](Demonstration &t) { t.components.handed_out = nullptr; },
      {"com: initialize", "com: create", "display: message Unable to Create Object", "com: uninitialize"}},
     {"MissingFirstFrame", [](Demonstration &t) { t.imaging.files.erase(first_frame_file); },
      {"com: initialize", "com: create", "imaging: read image1.bmp", "display: message Could not open image 1",

@@ -1,5 +1,4 @@
-// Colour copies of grey frames, the marks' boxes, drawing into a copy's pixels, and
-// the desktop display showing them.
+// Colour copies of grey frames, the marks' boxes and drawing, and the desktop display.
 #include "desktop_display.h"
 #include "images.h"
 #include "marks.h"
@@ -21,10 +20,8 @@ namespace {
 GreyImage gradient(int width, int height)
 {
     std::vector<std::uint8_t> pixels;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x)
-            pixels.push_back(static_cast<std::uint8_t>(x + 10 * y));
-    }
+    for (int i = 0; i < width * height; ++i)
+        pixels.push_back(static_cast<std::uint8_t>(i % width + 10 * (i / width)));
     return GreyImage(width, height, std::move(pixels));
 }
 
@@ -97,15 +94,14 @@ TEST(PainterImaging, MarksLandInTheCopysPixelsAsRedRings)
             context->ellipse(*mark_box(x, y));
     }
     int red = 0;
-    for (int y = 0; y < 30; ++y) {
-        for (int x = 0; x < 40; ++x) {
-            const std::uint32_t pixel = copy.at(x, y);
-            if (pixel >> 24 < 200 || (pixel >> 16 & 0xFF) > 60 || (pixel >> 8 & 0xFF) > 60)
-                continue;
-            const bool near_a_mark = (std::abs(x - 20) <= 4 && std::abs(y - 15) <= 4) || (x <= 2 && y <= 2);
-            red += near_a_mark;
-            EXPECT_TRUE(near_a_mark) << x << ", " << y;
-        }
+    for (int i = 0; i < 40 * 30; ++i) {
+        const int x = i % 40, y = i / 40;
+        const std::uint32_t pixel = copy.at(x, y);
+        if (pixel >> 24 < 200 || (pixel >> 16 & 0xFF) > 60 || (pixel >> 8 & 0xFF) > 60)
+            continue;
+        const bool near_a_mark = (std::abs(x - 20) <= 4 && std::abs(y - 15) <= 4) || (x <= 2 && y <= 2);
+        red += near_a_mark;
+        EXPECT_TRUE(near_a_mark) << x << ", " << y;
     }
     EXPECT_GE(red, 8);
     EXPECT_EQ(copy.at(30, 15), 0x646464FFu) << "pixels away from the marks are untouched";

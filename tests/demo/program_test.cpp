@@ -1,7 +1,5 @@
-// The trackdemo program itself, run against the real component registered in a
-// registry of the test's own: without a display, the complete run on the sample
-// frames and the failures only a real run meets (a component that is not
-// registered, a file that is not a bitmap); on a virtual X display, the message boxes.
+// The trackdemo program against the real component in a registry of the test's own: the
+// sample frames' run and the failures only a real run meets; on an X display, the boxes.
 #include "child_process.h"
 #include "demonstration.h"
 #include "sample_motion.h"
@@ -55,10 +53,8 @@ TEST_F(Program, TracksTheSampleFramesToTheirKnownMotion)
         for (std::string line; std::getline(lines, line); ++points) {
             int i = -1, status = 0;
             double x = 0, y = 0, residue = -1;
-            ASSERT_EQ(std::sscanf(line.c_str(), "tracked point %d: x %lf y %lf status %d residue %lf", &i, &x, &y,
-                                  &status, &residue),
-                      5)
-                << line;
+            const char *form = "tracked point %d: x %lf y %lf status %d residue %lf";
+            ASSERT_EQ(std::sscanf(line.c_str(), form, &i, &x, &y, &status, &residue), 5) << line;
             const auto at = static_cast<std::size_t>(2 * i);
             EXPECT_TRUE(i == static_cast<int>(points) && status == 1 && residue >= 0.0) << line;
             EXPECT_NEAR(x, feature_table[at] + samples::shift_x, 0.25) << line;

@@ -1,5 +1,4 @@
-// The committed sample frames are what the generator writes (that the program
-// tracks them to the known motion is the program test's part).
+// The committed sample frames are what the generator writes.
 #include "demonstration.h"
 #include "scratch_folder.h"
 

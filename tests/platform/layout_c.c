@@ -1,4 +1,4 @@
-/* The C view of the runtime's headers: the same sizes, offsets and table slots as in C++. */
+/* The C view of the runtime's headers: Windows x64 sizes, offsets and table slots. */
 #include <windows.h>
 #include <stddef.h>
 
@@ -14,6 +14,20 @@ _Static_assert(sizeof(OSVERSIONINFOA) == 148 && sizeof(SYSTEM_INFO) == 48 && siz
 _Static_assert(offsetof(IDispatchVtbl, Invoke) == 6 * sizeof(void *), "Invoke is slot 6");
 _Static_assert(offsetof(IClassFactoryVtbl, LockServer) == 4 * sizeof(void *), "LockServer is slot 4");
 _Static_assert(offsetof(IErrorInfoVtbl, GetHelpContext) == 7 * sizeof(void *), "GetHelpContext is slot 7");
+_Static_assert(sizeof(TYPEDESC) == 16, "TYPEDESC is 16 bytes");
+_Static_assert(sizeof(ELEMDESC) == 32, "ELEMDESC is 32 bytes");
+_Static_assert(sizeof(TYPEATTR) == 96, "TYPEATTR is 96 bytes");
+_Static_assert(offsetof(TYPEATTR, wTypeFlags) == 58, "TYPEATTR.wTypeFlags at 58");
+_Static_assert(sizeof(FUNCDESC) == 88, "FUNCDESC is 88 bytes");
+_Static_assert(offsetof(FUNCDESC, oVft) == 40, "FUNCDESC.oVft at 40");
+_Static_assert(sizeof(TLIBATTR) == 32, "TLIBATTR is 32 bytes");
+_Static_assert(offsetof(TLIBATTR, wLibFlags) == 28, "TLIBATTR.wLibFlags at 28");
+_Static_assert(sizeof(ITypeLibVtbl) == 13 * sizeof(void *), "ITypeLib has 13 slots");
+_Static_assert(offsetof(ITypeLibVtbl, GetTypeInfoType) == 5 * sizeof(void *), "GetTypeInfoType is slot 5");
+_Static_assert(sizeof(ITypeInfoVtbl) == 22 * sizeof(void *), "ITypeInfo has 22 slots");
+_Static_assert(offsetof(ITypeInfoVtbl, GetTypeAttr) == 3 * sizeof(void *), "GetTypeAttr is slot 3");
+_Static_assert(offsetof(ITypeInfoVtbl, ReleaseTypeAttr) == 19 * sizeof(void *), "ReleaseTypeAttr is slot 19");
+_Static_assert(sizeof(ITypeInfo2Vtbl) == 37 * sizeof(void *), "ITypeInfo2 has 37 slots");
 
 /* Calls IUnknown::AddRef of an object through its C table. */
 ULONG layout_c_add_ref(IUnknown *unknown)

@@ -1,7 +1,5 @@
-// Structure layouts that C clients and the C ABI depend on are checked when this
-// file compiles (and in layout_c.c for C); at run time a C caller reaches a C++
-// object through its table.
-#include <windows.h>
+// Layouts the C ABI depends on, checked when this compiles; a C caller reaches a C++ object.
+#include "../support/counting_objects.h"
 
 #include <gtest/gtest.h>
 
@@ -21,30 +19,16 @@ static_assert(sizeof(OSVERSIONINFOA) == 148 && sizeof(CRITICAL_SECTION) == 40);
 static_assert(sizeof(SYSTEM_INFO) == 48 && offsetof(SYSTEM_INFO, dwNumberOfProcessors) == 32);
 static_assert(sizeof(GUID) == 16 && sizeof(LONG) == 4 && sizeof(DWORD) == 4 && sizeof(WCHAR) == 2);
 static_assert(sizeof(HKEY) == sizeof(void *));
-
-namespace {
-struct CountingObject : IUnknown {
-    ULONG count = 1;
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **out) override
-    {
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++count; }
-    ULONG STDMETHODCALLTYPE Release() override { return --count; }
-};
-} // namespace
+static_assert(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) == HRESULT(0x80070002) && HRESULT_FROM_WIN32(0) == S_OK);
 
 TEST(Layout, ACClientCallsACppObjectBySlot)
 {
-    CountingObject object;
+    CountingUnknown object;
     EXPECT_EQ(layout_c_add_ref(&object), 2u);
-    EXPECT_EQ(object.count, 2u);
+    EXPECT_EQ(object.references, 2u);
 }
 
 TEST(Layout, PredefinedRootsAreSignExtended)
 {
     EXPECT_EQ(reinterpret_cast<uintptr_t>(HKEY_CLASSES_ROOT), 0xFFFFFFFF80000000ull);
-    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), static_cast<HRESULT>(0x80070002));
-    EXPECT_EQ(HRESULT_FROM_WIN32(0), S_OK);
 }

@@ -15,13 +15,10 @@ import pytest
 import morvane
 from morvane._interface import member
 
-LIMITS = [
+@pytest.mark.parametrize("name, accepted, refused, message", [
     ("lines", 240, 0, "Number of lines must be a positive integer"),
     ("stop_epsilon", 0.25, -0.5, "Epsilon stop valoue must be a positive number"),
-]
-
-
-@pytest.mark.parametrize("name, accepted, refused, message", LIMITS)
+])
 def test_property_round_trip_and_refusal(tracker_object, name, accepted, refused, message):
     setattr(tracker_object, name, accepted)
     with pytest.raises(morvane.ComError) as caught:

@@ -1,5 +1,4 @@
-// The component module through its exports, as a client loads it: lock count,
-// class object and identity; self-registration; late-bound names.
+// The module's exports as a client uses them: locks, identity, self-registration, late binding.
 #include "counting_objects.h"
 #include "registered_module.h"
 #include "registry_tree.h"
@@ -19,11 +18,11 @@ using namespace morvane::test;
 
 namespace {
 
-template <typename T = IUnknown>
-T *query(IUnknown *object, REFIID riid)
+IUnknown *query(IUnknown *object, REFIID riid)
 {
     void *found = nullptr;
-    return SUCCEEDED(object->QueryInterface(riid, &found)) ? static_cast<T *>(found) : nullptr;
+    const bool supported = SUCCEEDED(object->QueryInterface(riid, &found));
+    return supported ? static_cast<IUnknown *>(found) : nullptr;
 }
 
 class Lifetime : public ::testing::Test {
@@ -46,16 +45,14 @@ TEST_F(Lifetime, ClassObjectAndServerLocks)
     EXPECT_EQ(first, second);
     first->Release();
     EXPECT_EQ(module.can_unload_now(), S_FALSE);
-    EXPECT_EQ(second->LockServer(TRUE), S_OK);
-    EXPECT_EQ(second->LockServer(TRUE), S_OK);
     second->Release();
-    EXPECT_EQ(second->LockServer(FALSE), S_OK);
-    EXPECT_EQ(module.can_unload_now(), S_FALSE);
-    EXPECT_EQ(second->LockServer(FALSE), S_OK);
-    EXPECT_EQ(module.can_unload_now(), S_OK);
-    EXPECT_EQ(second->LockServer(FALSE), S_OK);
-    EXPECT_EQ(module.can_unload_now(), S_FALSE) << "a count of -1 is not 0";
-    second->LockServer(TRUE);
+    // Each call, and whether the module may then unload: a count of -1 is not 0.
+    const std::pair<BOOL, HRESULT> locks[] = {{TRUE, S_FALSE}, {TRUE, S_FALSE}, {FALSE, S_FALSE},
+                                              {FALSE, S_OK},   {FALSE, S_FALSE}, {TRUE, S_OK}};
+    for (const auto &step : locks) {
+        EXPECT_EQ(second->LockServer(step.first), S_OK);
+        EXPECT_EQ(module.can_unload_now(), step.second) << "step " << &step - locks;
+    }
 
     void *object = reinterpret_cast<void *>(1);
     EXPECT_EQ(module.get_class_object(IID_IMorvane, IID_IClassFactory, &object), CLASS_E_CLASSNOTAVAILABLE);
@@ -105,7 +102,7 @@ TEST_F(Lifetime, AggregationDelegatesToTheOuterObject)
     made->Release();
     EXPECT_NE(static_cast<void *>(inner), static_cast<void *>(&outer));
 
-    IMorvane *tracker = query<IMorvane>(inner, IID_IMorvane);
+    auto *tracker = static_cast<IMorvane *>(query(inner, IID_IMorvane));
     ASSERT_NE(tracker, nullptr);
     EXPECT_EQ(outer.references, 2u);
     EXPECT_EQ(static_cast<void *>(query(tracker, IID_IUnknown)), static_cast<void *>(&outer));

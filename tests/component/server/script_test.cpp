@@ -1,6 +1,4 @@
-// The registration interpreter: its passes as rows (keys before, script, pass,
-// result, and the roots after), the variable table and expansion, and scripts
-// loaded from resources.
+// The registration interpreter: its passes as rows, variables and expansion, scripts in resources.
 #include "registry_tree.h"
 #include "scratch_registry.h"
 #include "server/expansion_buffer.h"
@@ -16,7 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <optional>
+#include <regex>
 #include <sstream>
 #include <string>
 
@@ -35,21 +33,18 @@ HRESULT run(const std::string &script, bool install)
 }
 
 // Creates keys under HKEY_CLASSES_ROOT from lines in the form tree_text writes,
-// with string values only: "Path\\Below @=default @Name=value".
+// with string values only: "Path\\Below @='default' @Name='value'".
 void make_keys(const std::string &lines)
 {
+    const std::regex value(" @([^=]*)='([^']*)'");
     std::istringstream in(lines);
     for (std::string line; std::getline(in, line);) {
-        std::size_t at = line.find(" @");
         HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, line.substr(0, at).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                  nullptr, &key, nullptr),
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, line.substr(0, line.find(" @")).c_str(), 0,
+                                  nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
                   ERROR_SUCCESS) << line;
-        for (std::size_t next; at != std::string::npos; at = next) {
-            next = line.find(" @", at + 2);
-            const std::string item = line.substr(at + 2, next - at - 2);
-            const std::size_t equals = item.find("='");
-            const std::string name = item.substr(0, equals), text = item.substr(equals + 2, item.size() - equals - 3);
+        for (std::sregex_iterator at(line.begin(), line.end(), value), end; at != end; ++at) {
+            const std::string name = (*at)[1], text = (*at)[2];
             ASSERT_EQ(RegSetValueExA(key, name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
                                      reinterpret_cast<const BYTE *>(text.c_str()), DWORD(text.size() + 1)),
                       ERROR_SUCCESS) << line;
@@ -73,19 +68,9 @@ std::string registry_text()
 // A scratch registry and set-up module heaps for each test.
 class ScriptTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        registry_.emplace();
-        ASSERT_TRUE(module_heap_setup());
-    }
-    void TearDown() override
-    {
-        module_heap_teardown();
-        registry_.reset();
-    }
-
-private:
-    std::optional<ScratchRegistry> registry_;
+    void SetUp() override { ASSERT_TRUE(module_heap_setup()); }
+    void TearDown() override { module_heap_teardown(); }
+    ScratchRegistry registry;
 };
 
 constexpr bool Install = true, Remove = false;
@@ -253,9 +238,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, ScriptCases, ::testing::ValuesIn(cases),
                          [](const auto &row) { return std::string(row.param.name); });
 
 // Installing, then removing twice, leaves the keys that were there.
-using RoundTrip = ScriptTest;
-
-TEST_F(RoundTrip, RemovingUndoesInstallingOnce)
+TEST_F(ScriptTest, RemovingUndoesInstallingOnce)
 {
     const std::string scripts[] = {
         "HKCR { K = s 'x' { val V = s 'v' S = s 's' { T } val W = d 1 } L }",
@@ -277,25 +260,22 @@ TEST_F(RoundTrip, RemovingUndoesInstallingOnce)
 
 std::u16string as_u16(const std::string &s) { return std::u16string(s.begin(), s.end()); }
 
-class Variables : public ScriptTest {
-protected:
-    // The expanded text, or the failure's code as "error <hex>".
-    static std::string expand(RegistryScript &table, const std::string &text)
-    {
-        ScriptParser parser(table);
-        LPSTR expanded = nullptr;
-        const HRESULT hr = parser.expand_variables(text.c_str(), &expanded);
-        char code[32];
-        std::snprintf(code, sizeof code, "error %08X", static_cast<unsigned>(hr));
-        const std::string result = FAILED(hr) ? code : expanded;
-        EXPECT_EQ(FAILED(hr), expanded == nullptr);
-        CoTaskMemFree(expanded);
-        return result;
-    }
-};
+// The expanded text, or the failure's code as "error <hex>".
+std::string expand(RegistryScript &table, const std::string &text)
+{
+    ScriptParser parser(table);
+    LPSTR expanded = nullptr;
+    const HRESULT hr = parser.expand_variables(text.c_str(), &expanded);
+    char code[32];
+    std::snprintf(code, sizeof code, "error %08X", static_cast<unsigned>(hr));
+    const std::string result = FAILED(hr) ? code : expanded;
+    EXPECT_EQ(FAILED(hr), expanded == nullptr);
+    CoTaskMemFree(expanded);
+    return result;
+}
 
 // Copies of the strings are kept; the first name matching without case wins.
-TEST_F(Variables, TheTableCopiesGrowsAndFindsTheFirstMatchWithoutCase)
+TEST_F(ScriptTest, TheTableCopiesGrowsAndFindsTheFirstMatchWithoutCase)
 {
     {
         RegistryScript script;
@@ -332,7 +312,7 @@ TEST_F(Variables, TheTableCopiesGrowsAndFindsTheFirstMatchWithoutCase)
     ASSERT_TRUE(module_heap_setup());
 }
 
-TEST_F(Variables, ExpansionReplacesNamesOnceAndRefusesBadOnes)
+TEST_F(ScriptTest, ExpansionReplacesNamesOnceAndRefusesBadOnes)
 {
     RegistryScript table;
     const std::string name31(31, 'n'), name32(32, 'n');
@@ -395,10 +375,10 @@ TEST(ExpansionBuffer, GrowsForWholeCharactersAndFailsAsOutOfMemory)
 }
 
 // Scripts loaded from a module file's resources.
-TEST_F(Variables, ResourcesGiveTheirResultsAndKeys)
+TEST_F(ScriptTest, ResourcesGiveTheirResultsAndKeys)
 {
     const std::u16string script_module = std::filesystem::path(SCRIPT_MODULE).u16string();
-    const std::filesystem::path text_file = std::filesystem::temp_directory_path() / "script_resource_text.so";
+    const std::filesystem::path text_file = registry.folder() / "text.so";
     std::ofstream(text_file) << "HKCR { Written }";
     const struct {
         std::u16string module;
@@ -426,7 +406,6 @@ TEST_F(Variables, ResourcesGiveTheirResultsAndKeys)
             << row.number;
         EXPECT_EQ(registry_text(), row.after) << row.number;
     }
-    std::filesystem::remove(text_file);
     EXPECT_EQ(RegistryScript().apply_resource(nullptr, 101, u"REGISTRY", true), E_INVALIDARG);
 }
 

@@ -3,8 +3,9 @@
 #include "scratch_registry.h"
 #include "server/module_heap.h"
 
-#include <cstring>
+#include <functional>
 #include <memory>
+#include <numeric>
 
 namespace morvane::test {
 
@@ -63,21 +64,17 @@ OwnedVariant any_matrix(VARTYPE vt, std::vector<ULONG> counts)
 OwnedVariant frame_matrix(const cv::Mat &frame)
 {
     OwnedVariant matrix = any_matrix(VT_UI1, {ULONG(frame.cols), ULONG(frame.rows)});
-    for (int y = 0; y < frame.rows; ++y)
-        std::memcpy(static_cast<unsigned char *>((*matrix).parray->pvData) + size_t(y) * frame.cols,
-                    frame.ptr(y), size_t(frame.cols));
+    frame.copyTo(cv::Mat(frame.size(), CV_8UC1, (*matrix).parray->pvData));
     return matrix;
 }
 
 OwnedVariant points_matrix(const std::vector<cv::Point2f> &points)
 {
-    const auto n = static_cast<ULONG>(points.size());
-    OwnedVariant matrix = any_matrix(VT_R8, {n, 2});
-    auto *cells = static_cast<double *>((*matrix).parray->pvData);
-    for (ULONG i = 0; i < n; ++i) {
-        cells[i] = points[i].x;
-        cells[n + i] = points[i].y;
-    }
+    const int n = static_cast<int>(points.size());
+    OwnedVariant matrix = any_matrix(VT_R8, {ULONG(n), 2});
+    cv::Mat cells; // one point a line; the matrix holds every x, then every y
+    cv::Mat(points).reshape(1, n).convertTo(cells, CV_64F);
+    cv::transpose(cells, cv::Mat(2, n, CV_64F, (*matrix).parray->pvData));
     return matrix;
 }
 
@@ -87,13 +84,12 @@ MatrixView read_double_matrix(const VARIANT &v)
     const SAFEARRAY *array = v.parray;
     if (v.vt != (VT_ARRAY | VT_R8) || !array)
         return view;
-    size_t total = 1;
     for (UINT d = array->cDims; d-- > 0;) {
         view.counts.push_back(array->rgsabound[d].cElements);
         view.lower_bounds.push_back(array->rgsabound[d].lLbound);
-        total *= array->rgsabound[d].cElements;
     }
     const auto *cells = static_cast<const double *>(array->pvData);
+    const auto total = std::reduce(view.counts.begin(), view.counts.end(), 1ul, std::multiplies());
     if (total > 0)
         view.cells.assign(cells, cells + total);
     return view;
@@ -151,6 +147,7 @@ void configure(Tracker &tracker, const Settings &s)
     ASSERT_EQ(tracker.put_pyramid_levels(s.levels), S_OK);
     ASSERT_EQ(tracker.put_stop_iterations(s.iterations), S_OK);
     ASSERT_EQ(tracker.put_stop_epsilon(s.epsilon), S_OK);
+    ASSERT_EQ(tracker.put_max_features(s.max_features), S_OK);
 }
 
 } // namespace morvane::test
@@ -159,7 +156,6 @@ void configure(Tracker &tracker, const Settings &s)
 namespace {
 
 class TrackerTestEnvironment : public ::testing::Environment {
-public:
     void SetUp() override
     {
         ASSERT_TRUE(module_heap_setup());
@@ -170,8 +166,6 @@ public:
         registry_.reset();
         module_heap_teardown();
     }
-
-private:
     std::unique_ptr<morvane::test::ScratchRegistry> registry_;
 };
 

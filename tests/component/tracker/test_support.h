@@ -30,7 +30,6 @@ public:
     OwnedVariant() { VariantInit(&value_); }
     OwnedVariant(SAFEARRAY *array, VARTYPE element_type);
     OwnedVariant(OwnedVariant &&other) noexcept : value_(other.value_) { VariantInit(&other.value_); }
-    OwnedVariant &operator=(const OwnedVariant &) = delete;
     ~OwnedVariant() { VariantClear(&value_); }
     VARIANT *get() { return &value_; }
     const VARIANT &operator*() const { return value_; }
@@ -67,6 +66,7 @@ TrackResult track_matrix(Tracker &tracker, const cv::Mat &a, const cv::Mat &b,
 struct Settings {
     LONG columns = 192, lines = 144, half_width = 2, half_height = 2, levels = 0, iterations = 5;
     FLOAT epsilon = 0.1f;
+    LONG max_features = 400;
 };
 void configure(Tracker &tracker, const Settings &settings);
 

@@ -1,5 +1,4 @@
-// Length-prefixed strings: the byte-length prefix, the zero after the text, and
-// the refusals, one row per way of making a string.
+// Length-prefixed strings: the byte-length prefix, the zeros after the text, the refusals.
 #include <windows.h>
 
 #include <gtest/gtest.h>

@@ -57,14 +57,12 @@ TEST(ThreadErrorRecord, IsHandedOverOnceReplacedAndCleared)
 {
     CountingErrorInfo first, second;
     IErrorInfo *out = nullptr;
-    EXPECT_EQ(SetErrorInfo(1, &first), E_INVALIDARG);
-    EXPECT_EQ(GetErrorInfo(1, &out), E_INVALIDARG);
-    EXPECT_EQ(GetErrorInfo(0, nullptr), E_INVALIDARG);
+    for (const HRESULT refused : {SetErrorInfo(1, &first), GetErrorInfo(1, &out), GetErrorInfo(0, nullptr)})
+        EXPECT_EQ(refused, E_INVALIDARG);
     ASSERT_EQ(SetErrorInfo(0, &first), S_OK);
     ASSERT_EQ(SetErrorInfo(0, &second), S_OK);
     ASSERT_EQ(SetErrorInfo(0, &second), S_OK); // setting the same record again keeps it alive
-    EXPECT_EQ(first.references, 1u);
-    EXPECT_EQ(second.references, 2u);
+    EXPECT_EQ(std::pair(first.references.load(), second.references.load()), std::pair(1u, 2u));
     ASSERT_EQ(GetErrorInfo(0, &out), S_OK);
     EXPECT_EQ(out, &second);
     EXPECT_EQ(second.references, 2u); // the thread's reference now belongs to the caller

@@ -130,8 +130,7 @@ TEST(SafeArray, LocksAreCountedAndALockedArrayIsNotDestroyed)
     EXPECT_EQ(SafeArrayDestroy(psa), S_OK);
 }
 
-// Every position of a two-dimensional array is copied deeply and released
-// (the sanitizer build reports leaks and double frees).
+// Elements are copied deeply and released (the sanitizer build reports leaks and double frees).
 TEST(SafeArray, ElementsAreCopiedDeeplyAndReleasedWithTheArray)
 {
     SAFEARRAY *strings = create(VT_BSTR, {{3, 0}, {2, 0}}), *copy = nullptr;

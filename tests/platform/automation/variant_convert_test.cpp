@@ -1,6 +1,4 @@
-// Converting variants between numbers, truth values and text: one table of
-// source, destination type and expected outcome, then the in-place, reference
-// and refusal cases.
+// Variant conversions between numbers, truth values and text; in place, by reference, refused.
 #include <windows.h>
 
 #include <gtest/gtest.h>

@@ -1,20 +1,12 @@
-// Activation of in-process servers through the registry: creation by class
-// identifier, each reason activation can fail, one load per process, and unloading
-// only when the server agrees. The registry is a scratch file of this process.
+// Activation of in-process servers through a scratch registry: failures, loads and unloads.
+#include "../registry/registry_fixture.h"
 #include "scratch_folder.h"
-#include "scratch_registry.h"
 #include "test_server.h"
 
-#include <windows.h>
-
 #include <dlfcn.h>
-#include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstring>
-#include <string>
 #include <thread>
-#include <vector>
 
 namespace {
 
@@ -28,21 +20,6 @@ constexpr CLSID failing_class(BYTE last)
 const morvane::test::ScratchRegistry registry;
 std::string scratch_file(const char *name) { return (registry.folder() / name).string(); }
 
-// Creates the key under HKEY_CLASSES_ROOT and sets its default value unless it is null.
-void set_default_value(const std::string &key_name, const char *value)
-{
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, key_name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
-    if (value) {
-        EXPECT_EQ(RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE *>(value),
-                                 static_cast<DWORD>(std::strlen(value) + 1)),
-                  ERROR_SUCCESS);
-    }
-    RegCloseKey(key);
-}
-
 class Registrations : public ::testing::Environment {
 public:
     void SetUp() override
@@ -50,11 +27,12 @@ public:
         test_support::write_file(scratch_file("notes.so"), {'n', 'o', 't', 'e', 's'});
         const std::string servers[] = {TEST_SERVER, scratch_file("absent.so"), scratch_file("notes.so"),
                                        SERVER_WITHOUT_EXPORT};
-        set_default_value("CLSID\\" TEST_THING_CLASS_KEY "\\InprocServer32", TEST_SERVER);
+        RegistryTest::set_default("CLSID\\" TEST_THING_CLASS_KEY "\\InprocServer32", TEST_SERVER);
         for (int i = 0; i < 4; ++i)
-            set_default_value(CLASS_KEY_PREFIX + std::to_string(i + 1) + "}\\InprocServer32", servers[i].c_str());
-        set_default_value(CLASS_KEY_PREFIX "5}", nullptr);
-        set_default_value(CLASS_KEY_PREFIX "6}\\InprocServer32", nullptr);
+            RegistryTest::set_default(CLASS_KEY_PREFIX + std::to_string(i + 1) + "}\\InprocServer32", servers[i]);
+        RegistryTest::make(HKEY_CLASSES_ROOT, CLASS_KEY_PREFIX "5}");
+        RegistryTest::make(HKEY_CLASSES_ROOT, CLASS_KEY_PREFIX "6}\\InprocServer32");
+        RegistryTest::set_default(CLASS_KEY_PREFIX "8}\\InprocServer32", "");
     }
 };
 const auto *registrations = ::testing::AddGlobalTestEnvironment(new Registrations);
@@ -114,6 +92,7 @@ TEST_F(Activation, ReportsWhyAClassCannotBeActivated)
         {failing_class(7), nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, REGDB_E_CLASSNOTREG, 0}, // no class key
         {failing_class(5), nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, REGDB_E_CLASSNOTREG, 0}, // no server key
         {failing_class(6), nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, REGDB_E_CLASSNOTREG, 0}, // no server path
+        {failing_class(8), nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, REGDB_E_CLASSNOTREG, 0}, // an empty one
         {failing_class(2), nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, CO_E_DLLNOTFOUND, ERROR_MOD_NOT_FOUND},
         {failing_class(3), nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, CO_E_DLLNOTFOUND, ERROR_BAD_FORMAT},
         {failing_class(4), nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, CO_E_ERRORINDLL, ERROR_PROC_NOT_FOUND},

@@ -1,11 +1,10 @@
-// DispCallFunc: interface members and plain functions called with variant arguments;
-// every value must arrive where the compiled callee expects it, also past the
-// registers, and every result must come back with its type.
+// DispCallFunc: every argument arrives where the callee expects it; every result has its type.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <tuple>
 
 namespace {
@@ -40,10 +39,7 @@ struct Sample {
 };
 
 template <typename Function>
-ULONG_PTR address(Function function)
-{
-    return reinterpret_cast<ULONG_PTR>(function);
-}
+ULONG_PTR address(Function function) { return reinterpret_cast<ULONG_PTR>(function); }
 
 // Arguments as DispCallFunc takes them: a type array and an array of variant pointers.
 struct Arguments {
@@ -66,36 +62,27 @@ TEST(DispCallFunc, PassesEveryKindOfArgumentInRegistersAndOnTheStack)
     Sample sample;
     IUnknown *unknown = reinterpret_cast<IUnknown *>(&sample);
     LONG written = 0;
+    const Scalars sent(-100, 200, -30000, 60000, -123456789, 4000000000u, -1234567890123ll, 0xF00DFACECAFEBEEFull,
+                       VARIANT_TRUE, 1.5f, -2.25, &written, name_text, unknown, 3.25f, 4.5, 5.75f, 6.125, 7.0f, 8.5,
+                       -9.25f, 1e-300, DISP_E_PARAMNOTFOUND);
+    const VARTYPE types[] = {VT_I1, VT_UI1, VT_I2, VT_UI2, VT_INT, VT_UINT, VT_I8, VT_UI8, VT_BOOL, VT_R4, VT_R8,
+                             VT_BYREF | VT_I4, VT_BSTR, VT_UNKNOWN, VT_R4, VT_R8, VT_R4, VT_R8, VT_R4, VT_R8, VT_R4,
+                             VT_R8, VT_ERROR};
+    // Variants passed by value carry their own type and value, every byte of them.
+    VARIANT l{}, x{};
+    l.vt = VT_R8;
+    l.dblVal = 6.02e23;
+    x.vt = VT_BSTR;
+    x.bstrVal = name_text;
+    x.pRecInfo = reinterpret_cast<IRecordInfo *>(uintptr_t{0x1122334455667788});
     Arguments in;
-    in.add(VT_I1).cVal = -100;
-    in.add(VT_UI1).bVal = 200;
-    in.add(VT_I2).iVal = -30000;
-    in.add(VT_UI2).uiVal = 60000;
-    in.add(VT_INT).intVal = -123456789;
-    in.add(VT_UINT).uintVal = 4000000000u;
-    in.add(VT_I8).llVal = -1234567890123ll;
-    in.add(VT_UI8).ullVal = 0xF00DFACECAFEBEEFull;
-    in.add(VT_BOOL).boolVal = VARIANT_TRUE;
-    in.add(VT_R4).fltVal = 1.5f;
-    in.add(VT_R8).dblVal = -2.25;
-    VARIANT &by_value = in.add(VT_VARIANT); // a variant passed by value carries its own type and value
-    by_value.vt = VT_R8;
-    by_value.dblVal = 6.02e23;
-    in.add(VT_BYREF | VT_I4).plVal = &written;
-    in.add(VT_BSTR).bstrVal = name_text;
-    in.add(VT_UNKNOWN).punkVal = unknown;
-    const double doubles[] = {3.25, 4.5, 5.75, 6.125, 7.0, 8.5, -9.25, 1e-300};
-    for (int i = 0; i < 8; ++i) {
-        if (i % 2 == 0)
-            in.add(VT_R4).fltVal = static_cast<float>(doubles[i]);
-        else
-            in.add(VT_R8).dblVal = doubles[i];
-    }
-    VARIANT &last_variant = in.add(VT_VARIANT);
-    last_variant.vt = VT_BSTR;
-    last_variant.bstrVal = name_text;
-    last_variant.pRecInfo = reinterpret_cast<IRecordInfo *>(uintptr_t{0x1122334455667788});
-    in.add(VT_ERROR).scode = DISP_E_PARAMNOTFOUND;
+    std::size_t n = 0; // scalars put so far
+    const auto put = [&](auto value) {
+        std::memcpy(&in.add(types[n]).llVal, &value, sizeof value);
+        if (++n == 11 || n == 22) // l follows k, and x follows w
+            in.add(VT_VARIANT) = n == 11 ? l : x;
+    };
+    std::apply([&](auto... value) { (put(value), ...); }, sent);
 
     VARIANT result{};
     ASSERT_EQ(DispCallFunc(&sample, kSpread, CC_STDCALL, VT_HRESULT, in.count, in.types, in.pointers, &result),
@@ -103,15 +90,10 @@ TEST(DispCallFunc, PassesEveryKindOfArgumentInRegistersAndOnTheStack)
     EXPECT_EQ(sample.calls, 1);
     EXPECT_EQ(result.vt, VT_HRESULT);
     EXPECT_EQ(result.lVal, 0x00012345);
-    EXPECT_EQ(sample.got, Scalars(-100, 200, -30000, 60000, -123456789, 4000000000u, -1234567890123ll,
-                                  0xF00DFACECAFEBEEFull, VARIANT_TRUE, 1.5f, -2.25, &written, name_text, unknown,
-                                  3.25f, 4.5, 5.75f, 6.125, 7.0f, 8.5, -9.25f, 1e-300, DISP_E_PARAMNOTFOUND));
+    EXPECT_EQ(sample.got, sent);
     EXPECT_EQ(written, 99);
-    EXPECT_EQ(sample.passed_l.vt, VT_R8);
-    EXPECT_EQ(sample.passed_l.dblVal, 6.02e23);
-    EXPECT_EQ(sample.passed_x.vt, VT_BSTR);
-    EXPECT_EQ(sample.passed_x.bstrVal, name_text);
-    EXPECT_EQ(sample.passed_x.pRecInfo, reinterpret_cast<IRecordInfo *>(uintptr_t{0x1122334455667788}));
+    EXPECT_EQ(std::memcmp(&sample.passed_l, &l, sizeof l), 0);
+    EXPECT_EQ(std::memcmp(&sample.passed_x, &x, sizeof x), 0);
 }
 
 TEST(DispCallFunc, ReturnsEveryTypeWithNoStaleBits)

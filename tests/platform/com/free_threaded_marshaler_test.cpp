@@ -1,9 +1,5 @@
-// The free-threaded marshaler: aggregation rules (its own IUnknown and count, an
-// IMarshal view that belongs to the controlling unknown) and in-process marshaling
-// of interface pointers through a stream.
+// The free-threaded marshaler: its aggregation rules and in-process marshaling through a stream.
 #include "counting_objects.h"
-
-#include <windows.h>
 
 #include <gtest/gtest.h>
 
@@ -13,8 +9,7 @@
 
 namespace {
 
-// An aggregating object in the usual form: it holds the marshaler's own unknown
-// and hands IMarshal queries to it.
+// An aggregating object that hands IMarshal queries to the marshaler it holds.
 struct Outer final : CountingUnknown {
     IUnknown *marshaler = nullptr;
 
@@ -101,8 +96,7 @@ protected:
     MemoryStream stream;
 };
 
-// Normal data holds one reference until unmarshaled, even when the query fails;
-// table data serves many unmarshals until released; weak data holds none.
+// Normal data holds one reference until unmarshaled, table data until released, weak data none.
 TEST_F(FreeThreadedMarshaling, EachKindOfDataHoldsItsReferences)
 {
     const struct {

@@ -18,8 +18,7 @@ TEST(GuidText, FormatsOnlyIntoARoomyBufferAndReadsBothCases)
     EXPECT_EQ(buffer[0], u'#') << "a buffer too small is not written";
     EXPECT_EQ(StringFromGUID2(tracker_class, buffer, CHARS_IN_GUID), CHARS_IN_GUID);
     EXPECT_EQ(buffer, tracker_text);
-    CLSID clsid;
-    IID iid;
+    GUID clsid, iid;
     ASSERT_EQ(CLSIDFromString(u"{0200236d-46c7-4c75-a2a1-8fefaf32b081}", &clsid), S_OK);
     ASSERT_EQ(IIDFromString(tracker_text.c_str(), &iid), S_OK);
     EXPECT_TRUE(IsEqualGUID(clsid, tracker_class) && IsEqualGUID(iid, tracker_class));
@@ -37,8 +36,7 @@ TEST(GuidText, MalformedTextAndNullArgumentsAreRefused)
         u"{0200236D-46C7",                          // cut short
     };
     for (const auto &text : bad) {
-        CLSID clsid = tracker_class;
-        IID iid = tracker_class;
+        GUID clsid = tracker_class, iid = tracker_class;
         EXPECT_EQ(CLSIDFromString(text.c_str(), &clsid), CO_E_CLASSSTRING);
         EXPECT_EQ(IIDFromString(text.c_str(), &iid), E_INVALIDARG);
         EXPECT_TRUE(IsEqualGUID(clsid, GUID_NULL) && IsEqualGUID(iid, GUID_NULL));

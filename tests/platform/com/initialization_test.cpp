@@ -1,5 +1,4 @@
-// Initialisation counted per thread (S_OK first, S_FALSE after, a conflicting model
-// refused), on fresh threads so that they start uninitialised; the task allocator's edges.
+// Initialisation counted per thread with its first model kept; the task allocator's edges.
 #include <windows.h>
 
 #include <gtest/gtest.h>

@@ -1,6 +1,4 @@
-// A minimal in-process server: one class whose class object and instances are
-// one static object, so that every reference to either is a module lock, and
-// DllCanUnloadNow agrees once none is left.
+// An in-process server whose class object and instances are one object: each reference locks it.
 #include "test_server.h"
 
 #include <atomic>
@@ -48,7 +46,4 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID *ppv)
     return clsid != kTestThingClass ? CLASS_E_CLASSNOTAVAILABLE : server.QueryInterface(riid, ppv);
 }
 
-STDAPI DllCanUnloadNow(void)
-{
-    return module_locks == 0 ? S_OK : S_FALSE;
-}
+STDAPI DllCanUnloadNow(void) { return module_locks == 0 ? S_OK : S_FALSE; }

@@ -7,8 +7,7 @@
 #include <string>
 #include <string_view>
 
-// Converts text both ways, or gives "<failed>" when refused. Reads past the input's
-// end are caught by the text fuzz target, whose buffers have their exact sizes.
+// Converts text both ways, or gives "<failed>" (reads past the end are the fuzz target's).
 static std::u16string widen(std::string_view in, DWORD flags = 0, UINT code_page = CP_UTF8)
 {
     const int needed = MultiByteToWideChar(code_page, flags, in.data(), int(in.size()), nullptr, 0);

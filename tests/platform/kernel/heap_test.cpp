@@ -1,5 +1,4 @@
-// Private heaps: zeroing, reallocation, fixed-size limits, foreign handles and
-// blocks, destruction with live blocks, and concurrent use.
+// Private heaps: zeroing, reallocation, limits, foreign handles, live blocks, concurrent use.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -76,8 +75,7 @@ TEST(Heap, RefusesBlocksAndHandlesItDidNotHandOut)
     EXPECT_TRUE(HeapDestroy(first) && HeapDestroy(second));
 }
 
-// Each thread keeps live blocks in a shared heap and in its own, which it
-// destroys with them; the sanitizer build's leak checker fails the run if any survive.
+// Threads destroy their own heaps with live blocks; the sanitizer build fails if any survive.
 TEST(Heap, ConcurrentUseAndDestructionWithLiveBlocks)
 {
     HANDLE shared = HeapCreate(0, 0, 0);

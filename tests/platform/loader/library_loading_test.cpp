@@ -1,26 +1,16 @@
 // Loading modules for code and as data files, their entry points, exports and file names.
+#include "module_reading.h"
 #include "scratch_folder.h"
-
-#include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <dlfcn.h>
-#include <filesystem>
-#include <string>
-#include <vector>
 
 namespace {
 
 // The fixture's entry-point calls since the last clear: its module and reason.
 std::vector<std::pair<HINSTANCE, DWORD>> entry_calls;
-
-std::string module_file_name(HMODULE module)
-{
-    char path[4096] = {};
-    return std::string(path, GetModuleFileNameA(module, path, sizeof path));
-}
 
 // Function pointers pass through the generic function type, as GetProcAddress hands them out.
 template <typename Function>
@@ -100,8 +90,7 @@ TEST(LoadFailures, CarryTheWindowsErrorCodes)
     const struct {
         const char *path;
         HANDLE file;
-        DWORD flags;
-        DWORD expected;
+        DWORD flags, expected;
     } cases[] = {
         {missing.c_str(), nullptr, 0, ERROR_MOD_NOT_FOUND},
         {"morvane-no-such-library.so", nullptr, 0, ERROR_MOD_NOT_FOUND},

@@ -1,16 +1,13 @@
-// Damaged module files (byte-by-byte damage and cuts are the fuzz target's): refused with ERROR_BAD_FORMAT
-// or, where the damage leaves a sound file, read without ever leaving the section.
+// Damaged module files are refused with ERROR_BAD_FORMAT or read without leaving the section.
+#include "module_reading.h"
 #include "scratch_folder.h"
-
-#include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 #include <elf.h>
-#include <filesystem>
-#include <string>
 #include <string_view>
 #include <tuple>
 
@@ -18,8 +15,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Loads the bytes as a data file. A refusal must be ERROR_BAD_FORMAT; a load must
-// give resources that can be read whole. Gives whether the file was refused.
+// Loads the bytes as a data file and reads every resource whole; whether the file was refused.
 bool refused(const Bytes &bytes)
 {
     // Each file is new: rewriting one file in place makes the file system flush it every time.
@@ -35,13 +31,9 @@ bool refused(const Bytes &bytes)
     }
     const std::pair<LPCSTR, LPCSTR> queries[] = {{MAKEINTRESOURCE(101), "REGISTRY"}, {MAKEINTRESOURCE(1), "TYPELIB"},
                                                  {"Greeting", "Custom_Type"}, {"EMPTY", MAKEINTRESOURCE(7)}};
-    for (const auto &[name, type] : queries) {
-        if (HRSRC info = FindResourceA(module, name, type)) {
-            const auto *data = static_cast<const BYTE *>(LockResource(LoadResource(module, info)));
-            volatile unsigned sum = 0; // every byte is read, under the address sanitizer's watch
-            for (DWORD i = 0; i < SizeofResource(module, info); ++i)
-                sum = sum + data[i];
-        }
+    for (const auto &[name, type] : queries) { // every byte is read, under the address sanitizer's watch
+        const std::vector<std::uint8_t> bytes = resource_bytes(module, name, type);
+        [[maybe_unused]] volatile int sum = std::accumulate(bytes.begin(), bytes.end(), 0);
     }
     EXPECT_TRUE(FreeLibrary(module));
     return false;
@@ -86,10 +78,8 @@ TEST(MalformedFiles, DamagedOrCutFilesAreRefusedOrReadInsideTheSection)
         std::vector<Write> writes;
         bool refused;
     } cases[] = {
-        {"nothing", {}, false},
-        {"32-bit class", {{EI_CLASS, 1, ELFCLASS32}}, true},
-        {"big-endian data", {{EI_DATA, 1, ELFDATA2MSB}}, true},
-        {"magic", {{0, 1, 0x7e}}, true},
+        {"nothing", {}, false}, {"32-bit class", {{EI_CLASS, 1, ELFCLASS32}}, true},
+        {"big-endian data", {{EI_DATA, 1, ELFDATA2MSB}}, true}, {"magic", {{0, 1, 0x7e}}, true},
         {"section headers at the end", {{shoff, 8, file_size}}, true},
         {"section headers past the end", {{shoff, 8, file_size - 8}}, true},
         {"section header offset wrapping", {{shoff, 8, ~uint64_t(0) - 63}}, true},

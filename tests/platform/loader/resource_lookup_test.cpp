@@ -1,28 +1,16 @@
 // Finding and reading embedded resources through every kind of module handle.
+#include "module_reading.h"
 #include "scratch_folder.h"
-
-#include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <string>
 #include <tuple>
-#include <vector>
 
 namespace {
 
 std::vector<std::uint8_t> fixture_source(const char *name)
 {
     return test_support::read_file(std::string(LOADER_FIXTURE_SOURCES) + "/" + name);
-}
-
-// The bytes of a resource found through FindResourceA, LoadResource and SizeofResource.
-std::vector<std::uint8_t> resource_bytes(HMODULE module, LPCSTR name, LPCSTR type)
-{
-    HRSRC info = FindResourceA(module, name, type);
-    const auto *data = static_cast<const std::uint8_t *>(LockResource(LoadResource(module, info)));
-    return data ? std::vector<std::uint8_t>(data, data + SizeofResource(module, info)) : std::vector<std::uint8_t>{};
 }
 
 DWORD missing(HMODULE module, LPCSTR name, LPCSTR type)
@@ -72,9 +60,7 @@ INSTANTIATE_TEST_SUITE_P(Handles, ResourceLookup,
 TEST(ResourceHandles, BelongToTheirModuleAndClosedOrForeignModulesAreRefused)
 {
     // The test program carries no resources, as a data file or as the program.
-    char self[4096] = {};
-    ASSERT_GT(GetModuleFileNameA(nullptr, self, sizeof self), 0u);
-    HMODULE program = LoadLibraryExA(self, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HMODULE program = LoadLibraryExA(module_file_name(nullptr).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     HMODULE first = LoadLibraryExA(LOADER_FIXTURE, nullptr, LOAD_LIBRARY_AS_DATAFILE);
     HMODULE second = LoadLibraryExA(LOADER_FIXTURE, nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(first, second);
@@ -109,9 +95,8 @@ TEST(LoadPaths, RelativeNamesAreReportedAsFullPaths)
     std::filesystem::current_path(previous);
     ASSERT_NE(code, nullptr) << GetLastError();
     ASSERT_NE(data, nullptr) << GetLastError();
-    char path[4096] = {};
     for (HMODULE module : {code, data}) {
-        EXPECT_EQ(std::string(path, GetModuleFileNameA(module, path, sizeof path)), scratch.file("copy.so"));
+        EXPECT_EQ(module_file_name(module), scratch.file("copy.so"));
         // The resources are read from the module's own file after the directory changed.
         EXPECT_EQ(resource_bytes(module, MAKEINTRESOURCE(1), "TYPELIB"), fixture_source("library.bin"));
         EXPECT_TRUE(FreeLibrary(module));

@@ -1,5 +1,4 @@
-// The entries under HKEY_CLASSES_ROOT behind ProgIDFromCLSID, CLSIDFromProgID, and
-// RegisterTypeLib, LoadRegTypeLib and UnRegisterTypeLib with the component's type library.
+// ProgIDs and type library registration through the entries under HKEY_CLASSES_ROOT.
 #include "registry_fixture.h"
 #include "registry_tree.h"
 
@@ -15,11 +14,6 @@ const std::string library_key = "TypeLib\\{CABD0863-DC3C-4E64-A27D-D5B832E8947B}
 
 std::u16string wide(const std::string &text) { return {text.begin(), text.end()}; }
 morvane::test::RegistryTree snapshot() { return morvane::test::registry_tree(HKEY_CLASSES_ROOT); }
-
-void write_default(const std::string &path, const std::string &text)
-{
-    ASSERT_EQ(RegistryTest::set_string(Key(RegistryTest::create(HKEY_CLASSES_ROOT, path.c_str())), nullptr, text), 0);
-}
 
 // The result and the ProgID text (empty on failure, when the result must be null).
 std::pair<HRESULT, std::u16string> progid_of(REFCLSID clsid)
@@ -52,17 +46,17 @@ TEST_F(ClassRoot, ProgIdsFollowTheEntriesBothWaysWithoutRegardToCase)
 {
     make(HKEY_CLASSES_ROOT, (std::string("CLSID\\") + class_text).c_str());
     EXPECT_EQ(progid_of(tracker_class).first, REGDB_E_CLASSNOTREG) << "a class key without a ProgID entry";
-    write_default(std::string("CLSID\\") + class_text + "\\ProgID", "");
+    set_default(std::string("CLSID\\") + class_text + "\\ProgID", "");
     EXPECT_EQ(progid_of(tracker_class).first, REGDB_E_CLASSNOTREG) << "an empty ProgID entry";
     // Lower-case key names, and a value stored without its terminator.
     Key key(create(HKEY_CLASSES_ROOT, (std::string("clsid\\") + class_text + "\\progid").c_str()));
     ASSERT_EQ(RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE *>("Caf\xc3\xa9.X"), 7), 0);
     EXPECT_EQ(progid_of(tracker_class), std::make_pair(S_OK, std::u16string(u"Caf\u00e9.X")));
 
-    write_default("Caf\xc3\xa9.X\\CLSID", class_text);
-    write_default("Morvane.Bad\\CLSID", "not a class identifier");
+    set_default("Caf\xc3\xa9.X\\CLSID", class_text);
+    set_default("Morvane.Bad\\CLSID", "not a class identifier");
     // A ProgID names one key: a path must not reach another key's CLSID entry.
-    write_default("Outer\\Inner\\CLSID", class_text);
+    set_default("Outer\\Inner\\CLSID", class_text);
     make(HKEY_CLASSES_ROOT, "Morvane.NoClass");
     const std::pair<const char16_t *, HRESULT> lookups[] = {
         {u"Caf\u00e9.X", S_OK}, {u"CAF\u00e9.x", S_OK}, {u"Morvane.Absent", REGDB_E_CLASSNOTREG},
@@ -131,7 +125,7 @@ TEST_F(ClassRoot, UnregisteringATypeLibraryRemovesExactlyWhatRegisteringWrote)
     make(HKEY_CLASSES_ROOT, "TypeLib\\{11111111-2222-3333-4444-555555555555}\\1.0\\0\\win64");
     make(HKEY_CLASSES_ROOT, (library_key + "\\2.0").c_str());
     make(HKEY_CLASSES_ROOT, "Interface\\{11111111-2222-3333-4444-555555555555}\\TypeLib");
-    write_default(std::string("CLSID\\") + class_text + "\\TypeLib", "{CABD0863-DC3C-4E64-A27D-D5B832E8947B}");
+    set_default(std::string("CLSID\\") + class_text + "\\TypeLib", "{CABD0863-DC3C-4E64-A27D-D5B832E8947B}");
     const auto before = snapshot();
     ASSERT_EQ(register_library(), S_OK);
     // What is not registered is refused and changes nothing.
@@ -151,7 +145,7 @@ TEST_F(ClassRoot, UnregisteringATypeLibraryRemovesExactlyWhatRegisteringWrote)
 
     // With another locale's entry, removing one locale keeps the version for the others.
     ASSERT_EQ(register_library(), S_OK);
-    write_default(library_key + "\\1.0\\0\\win64", library_file_.string());
+    set_default(library_key + "\\1.0\\0\\win64", library_file_.string());
     EXPECT_EQ(UnRegisterTypeLib(library_id, 1, 0, 0x409, SYS_WIN64), S_OK);
     EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, (library_key + "\\1.0\\409").c_str()));
     EXPECT_TRUE(exists(HKEY_CLASSES_ROOT, (library_key + "\\1.0\\FLAGS").c_str()));

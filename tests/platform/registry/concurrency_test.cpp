@@ -1,5 +1,4 @@
-// One registry used at once by several processes and threads: whole values only, killed
-// writers, keys deleted by another process, and children forked while threads write.
+// One registry shared by processes and threads: whole values, killed writers, forks.
 #include "child_process.h"
 #include "registry_fixture.h"
 

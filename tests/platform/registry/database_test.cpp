@@ -1,5 +1,4 @@
-// The database file: where and with which rights it is made, unusable files, updates
-// spanning calls, and files deleted, replaced or made read-only under the process.
+// The database file: where it is made, unusable, updated, deleted, replaced or read-only.
 #include "child_process.h"
 #include "registry_fixture.h"
 #include "scratch_folder.h"

@@ -1,5 +1,4 @@
-// Random registry calls applied to the registry and to a model of it, compared after each
-// step; the seeds are fixed, and a failing sequence is printed so that it can be replayed.
+// Random registry calls checked against a model after each step; fixed seeds, printed sequences.
 #include "registry_fixture.h"
 #include "registry_tree.h"
 

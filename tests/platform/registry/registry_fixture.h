@@ -1,18 +1,13 @@
-// A test with a fresh scratch registry of its own, short functions for keys and values,
-// and SQL run on the file as another program would. Header only, for the tools' tests too.
+// A test with a scratch registry of its own, key and value helpers, and SQL on its file.
 #pragma once
 
 #include "../../support/scratch_registry.h"
 
-#include <windows.h>
-
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <filesystem>
 #include <functional>
 #include <memory>
-#include <string>
 #include <utility>
 #include <vector>
 
@@ -46,6 +41,11 @@ public:
         return RegOpenKeyExA(parent, path, 0, access, key.out());
     }
     static bool exists(HKEY parent, const char *path) { Key key; return open(parent, path, key, KEY_READ) == ERROR_SUCCESS; }
+    // Creates the key under HKEY_CLASSES_ROOT with the text as its default value.
+    static void set_default(const std::string &path, const std::string &text)
+    {
+        EXPECT_EQ(set_string(Key(create(HKEY_CLASSES_ROOT, path.c_str())), nullptr, text), 0) << path;
+    }
     // A REG_SZ with its terminator, as callers usually set it.
     static LSTATUS set_string(HKEY key, const char *name, const std::string &text)
     {

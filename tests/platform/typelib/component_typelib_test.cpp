@@ -1,11 +1,7 @@
-// The component's type library read back through LoadTypeLib: name lookups, the
-// second type-information interface, refusals and the lifetime of descriptions.
-// What the library states is compared as a whole in contract_test.cpp.
+// The component's type library read back: names, ITypeInfo2, refusals, lifetimes.
 #include "typelib_files.h"
 
 #include <algorithm>
-#include <string>
-#include <vector>
 
 using namespace typelib_test;
 
@@ -52,9 +48,8 @@ TEST_F(ComponentTypeLib, NamesResolveToMembersAndThenTheirParameters)
         MEMBERID ids[2] = {};
         USHORT count = 2;
         ASSERT_EQ(library_->FindName(c.asked.data(), 0, infos, ids, &count), S_OK);
-        EXPECT_EQ(c.asked, c.spelled);
-        EXPECT_EQ(found, c.id != 0);
-        ASSERT_EQ(count, c.id != 0 ? 1u : 0u);
+        EXPECT_EQ(std::tuple(c.asked, found, count),
+                  std::tuple(c.spelled, BOOL(c.id != 0), USHORT(c.id != 0)));
         if (count == 1) {
             EXPECT_EQ(ids[0], c.id);
             infos[0]->Release();

@@ -1,20 +1,13 @@
-// Compiled type libraries as text dumps (identifiers, versions, flags, every type
-// and member with its slot, dispatch ID, kind, parameter names, types and flags,
-// and the base interfaces it reaches), compared with committed files: the
-// component's with contract.txt, so that a change to the interfaces shows up as a
-// reviewed difference of that file, and features.idl's with features_contract.txt.
+// Compiled type libraries dumped as text and compared with committed contract files.
 #include "typelib_dump.h"
 #include "typelib_files.h"
 
 #include "compiler.h"
 #include "typelib_writer.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <string>
 
 using namespace typelib_test;
 using test_support::dump;
@@ -52,8 +45,7 @@ struct Shape : IDispatch {
     virtual HRESULT STDMETHODCALLTYPE area(double scale, double *result) { return *result = 3.0 * scale, S_OK; }
 };
 
-// The further definitions compile to the library they state, and Invoke hands back
-// text and real results with their types.
+// Further definitions compile to their library, and Invoke hands back text and real results.
 TEST(Contract, FurtherDefinitionsCompileToTheirLibraryAndInvoke)
 {
     const std::vector<std::uint8_t> source = test_support::read_file(FEATURES_IDL_FILE);

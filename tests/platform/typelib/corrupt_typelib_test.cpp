@@ -1,13 +1,7 @@
-// Type library files are read without trusting them: truncated, damaged or
-// inconsistent files, and files that are no type library, are refused with a
-// type-library error; whatever is accepted can be walked completely.
+// Damaged files are refused with a type-library error; what is accepted walks completely.
 #include "typelib_files.h"
 
 #include "typelib/tlb_format.h"
-
-#include <morvane.h>
-
-#include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
@@ -129,9 +123,7 @@ TEST(CorruptTypeLib, ALaterMinorVersionWithMoreTablesIsRead)
     EXPECT_EQ(load_bytes(file.bytes), S_OK);
 }
 
-// Only type libraries and modules carrying one as their resource "TYPELIB" 1 load
-// (the component's module is loaded so wherever it is registered); anything else is
-// refused without waiting or crashing.
+// Only type libraries and modules carrying one as "TYPELIB" 1 load; the rest are refused.
 TEST(CorruptTypeLib, OnlyTypeLibrariesAndModulesCarryingOneLoad)
 {
     ITypeLib *library = nullptr;

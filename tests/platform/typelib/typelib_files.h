@@ -1,6 +1,4 @@
-// Helpers of the type library tests: the component's compiled library, text
-// conversion, loading from a file or from memory, and a fixture holding IMorvane's
-// type information.
+// The type library tests' helpers: the component's library, text, loading, IMorvane's information.
 #pragma once
 
 #include "scratch_folder.h" // also brings <filesystem>, <string> and <vector>

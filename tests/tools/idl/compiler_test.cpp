@@ -1,6 +1,5 @@
-// The header the compiler writes. What it makes of the component's definition, and of
-// further ones (members without ids, bases, library order), are the contract files the
-// type library tests compare with.
+// The header the compiler writes (its model of definitions is checked through the type
+// library tests' contract files).
 #include "compiler.h"
 #include "header_writer.h"
 

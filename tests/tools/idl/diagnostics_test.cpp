@@ -37,16 +37,12 @@ std::string interface_with(const std::string &members, const std::string &attrs 
     return "[" + attrs + "]\ninterface ITest : " + base + "\n{\n" + members + "\n};\n";
 }
 
-std::string library_after_interface(const std::string &library)
-{
-    return interface_with("    HRESULT f();") + library;
-}
-
 } // namespace
 
 TEST(Diagnostics, EachFaultIsReportedAtItsPlace)
 {
     const std::string lib = "[uuid(11111111-2222-3333-4444-000000000000)] library L ";
+    const std::string itest = interface_with("    HRESULT f();"); // what a library can name
     const std::pair<std::string, std::string> cases[] = {
         {"[helpstring(\"open\n", "1:13: unterminated string"},
         {"  /* never closed", "1:3: unterminated comment"},
@@ -90,20 +86,20 @@ TEST(Diagnostics, EachFaultIsReportedAtItsPlace)
         {interface_with("    [id(1)] HRESULT f();\n    [id(1)] HRESULT g();"), "5:21: id 1 of 'g' is already used by 'f'"},
         {interface_with("    HRESULT f();\n    HRESULT f();"), "5:13: 'f' is already declared at line 4"},
         {interface_with("    HRESULT Invoke();"), "4:13: 'Invoke' is already a member of base interface IDispatch"},
-        {library_after_interface("[object, " + kUuid + "] interface IOther : IUnknown {};"),
+        {itest + "[object, " + kUuid + "] interface IOther : IUnknown {};",
          "6:10: identifier 11111111-2222-3333-4444-555555555555 is already used by 'ITest'"},
         {interface_with("    long f();", kDual), "4:5: members of automation interface 'ITest' must return HRESULT"},
         {interface_with("    HRESULT f([in] void *p);", kDual),
          "4:20: type 'void *' of parameter 'p' is not automation-compatible"},
         {interface_with("    HRESULT f([in] long ***x);"), "4:20: more than two levels of pointers are not supported"},
-        {library_after_interface(lib + "{ importlib(\"other.tlb\"); };"),
+        {itest + lib + "{ importlib(\"other.tlb\"); };",
          "6:68: cannot import library \"other.tlb\": only stdole2.tlb is known"},
-        {library_after_interface("[version(1.0)] library L {};"), "6:24: library 'L' needs a uuid attribute"},
-        {library_after_interface(lib + "{\n  [uuid(11111111-2222-3333-4444-000000000001)] coclass C { interface IMissing; };\n};"),
+        {itest + "[version(1.0)] library L {};", "6:24: library 'L' needs a uuid attribute"},
+        {itest + lib + "{\n  [uuid(11111111-2222-3333-4444-000000000001)] coclass C { interface IMissing; };\n};",
          "7:70: unknown interface 'IMissing'"},
-        {library_after_interface("[object, uuid(11111111-2222-3333-4444-000000000009)] interface ISecond : IUnknown {};\n" +
-                                 lib + "{\n  [uuid(11111111-2222-3333-4444-000000000001)] coclass C {\n"
-                                       "    [default] interface ITest; [default] interface ISecond; };\n};"),
+        {itest + "[object, uuid(11111111-2222-3333-4444-000000000009)] interface ISecond : IUnknown {};\n" + lib +
+             "{\n  [uuid(11111111-2222-3333-4444-000000000001)] coclass C {\n"
+             "    [default] interface ITest; [default] interface ISecond; };\n};",
          "9:52: coclass 'C' has more than one default interface"},
         {"import \"windows.idl\";", "1:8: cannot import \"windows.idl\": only the platform's own definitions "
                                     "(oaidl.idl, ocidl.idl, objidl.idl, unknwn.idl, wtypes.idl) are known"},
@@ -120,8 +116,7 @@ TEST(Diagnostics, EachFaultIsReportedAtItsPlace)
         {interface_with("    HRESULT f([in] IUnknown x);"), "4:20: interface type 'IUnknown' must be used through a pointer"},
         {interface_with("    [propget, id(1)] HRESULT p([out, retval] long *v);\n    [propput, id(2)] HRESULT p([in] long v);"),
          "5:30: the accessors of property 'p' have different ids"},
-        {library_after_interface("[uuid(11111111-2222-3333-4444-000000000000), lcid(-1)] library L {};"),
-         "6:46: locale out of range"},
+        {itest + "[uuid(11111111-2222-3333-4444-000000000000), lcid(-1)] library L {};", "6:46: locale out of range"},
         // Plain object interfaces take any type, and a header alone needs no library.
         {interface_with("    HRESULT f([in] void *p, [in] unsigned long n);"), ""},
     };

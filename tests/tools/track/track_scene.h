@@ -1,7 +1,5 @@
-// A scene for morvane-track's tests and its README example: a textured frame
-// drifting by a known sub-pixel motion, with a patch of another texture that
-// covers part of it from the middle frame on. Sizes are not multiples of 8, so
-// that three pyramid levels need padding.
+// A textured frame drifting by a known sub-pixel motion, partly covered by another texture
+// from the middle frame on; sizes not multiples of 8, so that three pyramid levels need padding.
 #pragma once
 
 #include <opencv2/core.hpp>
