@@ -48,10 +48,8 @@ Bytes bitmap_file(const BitmapHeader &header, const Bytes &pixel_data)
         for (std::size_t i = 0; info.size() < header.info_size; ++i)
             put(info, i < header.masks.size() ? header.masks[i] : 0, 4);
     }
-    if (header.info_size == 40) {
-        for (const auto mask : header.masks)
-            put(info, mask, 4);
-    }
+    for (std::size_t i = 0; header.info_size == 40 && i < header.masks.size(); ++i)
+        put(info, header.masks[i], 4);
     for (const auto colour : header.palette)
         put(info, colour, core ? 3 : 4);
     const auto offset = static_cast<std::uint32_t>(14 + info.size());

@@ -47,9 +47,7 @@ const std::pair<HRESULT (STDMETHODCALLTYPE IMorvane::*)(LONG), const char16_t *>
 // A property written and read back through IDispatch::Invoke, as a late-bound client does.
 bool write_and_read_by_name(IMorvane *tracker, DISPID member, LONG value)
 {
-    VARIANT written, read;
-    VariantInit(&written);
-    VariantInit(&read);
+    VARIANT written{}, read{}; // both VT_EMPTY
     written.vt = VT_I4;
     written.lVal = value;
     DISPID put = DISPID_PROPERTYPUT;
@@ -251,8 +249,7 @@ TEST_F(ConcurrentUseTest, ThreadsShareOneTracker)
                 continue;
             }
             if (i % 2 == 1) {
-                VARIANT residue;
-                VariantInit(&residue);
+                VARIANT residue{};
                 const HRESULT read = tracker->get_match_residue(&residue);
                 fault.expect(read == S_OK || read == E_FAIL, "reading match_residue");
                 VariantClear(&residue);
