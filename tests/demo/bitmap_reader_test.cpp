@@ -1,5 +1,4 @@
-// Bitmaps of every common kind read as grey rows of `width` bytes, run-length streams decode
-// to exactly the pixels they write, and damaged or absurd files are refused without harm.
+// Bitmaps of every common kind read as grey rows; damaged or absurd files refused without harm.
 #include "bitmap_check.h"
 #include "bitmap_reader.h"
 #include "scratch_folder.h"

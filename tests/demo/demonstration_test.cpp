@@ -1,5 +1,4 @@
-// The demonstration's run against recording layers that log every call in order: the whole
-// sequence of a complete run, the printed results and the marks, and every way the run fails.
+// The demonstration's run against recording layers that log every call in order.
 #include "component_system.h"
 #include "demonstration.h"
 #include "layers.h"
@@ -182,8 +181,7 @@ std::vector<std::string> created_then(std::initializer_list<std::string> more)
     return events;
 }
 
-// Every call in its order, every point printed, copy 1 marked at the start points and copy 2
-// at the found points that have a box, and the tracker given back.
+// Copy 1 is marked at the start points, copy 2 at the found points that have a box.
 TEST_F(Demonstration, CompleteRunDoesEverythingInItsOrder)
 {
     tracker.tracked_status = {1, 0, 7, 1, 0, 1};

@@ -32,8 +32,7 @@ TEST(GreyImage, HoldsExactlyWidthTimesHeightBytesOrNothing)
     EXPECT_EQ(GreyImage(0, 3, {}).pixels(), nullptr);
 }
 
-// Grey becomes opaque equal channels; only the part both rectangles share is
-// copied, the rest is opaque black; an empty rectangle gives an image without pixels.
+// Outside the grey image the copy is opaque black; an empty rectangle gives no pixels.
 TEST(RgbaCopy, GreyBecomesOpaqueEqualChannelsWhereTheRectanglesMeet)
 {
     const struct {

@@ -1,5 +1,4 @@
-// The trackdemo program against the real component in a registry of the test's own: the
-// sample frames' run and the failures only a real run meets; on an X display, the boxes.
+// The trackdemo program against the real component in a registry of the test's own.
 #include "child_process.h"
 #include "demonstration.h"
 #include "sample_motion.h"

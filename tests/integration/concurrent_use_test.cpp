@@ -1,5 +1,4 @@
-// Many threads use the registered component at once (class objects, type information,
-// counts, error records, one shared tracker), also while another process registers it again.
+// Many threads use the registered component at once, also while another process registers it.
 #include "child_process.h"
 #include "registered_module.h"
 #include "textured_frame.h"
@@ -14,7 +13,6 @@
 #include <functional>
 #include <latch>
 #include <malloc.h>
-#include <sstream>
 #include <thread>
 #include <unistd.h>
 
@@ -63,82 +61,66 @@ HRESULT create(IMorvane *&tracker)
                             reinterpret_cast<void **>(&tracker));
 }
 
-// What went wrong on one thread, reported by the main thread afterwards.
-class Faults {
-public:
-    bool expect(bool ok, const std::string &what)
-    {
-        if (!ok)
-            out_ << what << '\n';
-        return ok;
+// Tracks the scene through _IMorvane; every point must follow the frames' motion. GoogleTest's
+// assertions are thread-safe, so the threads use them directly.
+void track(_IMorvane *raw, const Scene &scene)
+{
+    std::vector<float> found(scene.points.size());
+    std::vector<BYTE> status(kPoints);
+    EXPECT_EQ(raw->_track_corners(scene.first.data, scene.second.data, kPoints,
+                                  const_cast<float *>(scene.points.data()), found.data(), status.data(), nullptr),
+              S_OK);
+    for (int i = 0; i < kPoints; ++i) {
+        const double dx = found[2 * i] - scene.points[2 * i] - kMotionX;
+        const double dy = found[2 * i + 1] - scene.points[2 * i + 1] - kMotionY;
+        EXPECT_TRUE(status[i] == 1 && std::hypot(dx, dy) < 0.2) << "point " << i << " missed the motion";
     }
-    bool expect_hr(HRESULT got, HRESULT want, const std::string &what)
-    {
-        return expect(got == want, what + " returned " + std::to_string(got));
-    }
-    std::string text() const { return out_.str(); }
-
-    // Tracks the scene through _IMorvane; every point must follow the frames' motion.
-    void track(_IMorvane *raw, const Scene &scene)
-    {
-        std::vector<float> found(scene.points.size());
-        std::vector<BYTE> status(kPoints);
-        expect_hr(raw->_track_corners(scene.first.data, scene.second.data, kPoints,
-                                      const_cast<float *>(scene.points.data()), found.data(), status.data(), nullptr),
-                  S_OK, "_track_corners");
-        for (int i = 0; i < kPoints; ++i) {
-            const double dx = found[2 * i] - scene.points[2 * i] - kMotionX;
-            const double dy = found[2 * i + 1] - scene.points[2 * i + 1] - kMotionY;
-            expect(status[i] == 1 && std::hypot(dx, dy) < 0.2, "point " + std::to_string(i) + " missed the motion");
-        }
-    }
-
-private:
-    std::ostringstream out_;
-};
+}
 
 // One thread's rounds; the first creations and dispatch calls meet at the latches.
-void use_trackers(int index, const Scene &scene, std::latch &started, std::latch &created, Faults &faults)
+void use_trackers(int index, const Scene &scene, std::latch &started, std::latch &created)
 {
-    const bool initialised = faults.expect_hr(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK, "CoInitializeEx");
+    const HRESULT initialised = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    EXPECT_EQ(initialised, S_OK);
     started.arrive_and_wait();
     IMorvane *tracker = nullptr;
-    if (initialised)
-        faults.expect_hr(create(tracker), S_OK, "CoCreateInstance");
+    EXPECT_EQ(initialised == S_OK ? create(tracker) : S_OK, S_OK);
     created.arrive_and_wait();
-    faults.expect(!tracker || write_and_read_by_name(tracker, 1, kLines), "the first late-bound call");
+    EXPECT_TRUE(!tracker || write_and_read_by_name(tracker, 1, kLines)) << "the first late-bound call";
     for (int round = 1; tracker; ++round) {
         for (const auto &[put, value] : {std::pair{&IMorvane::put_columns, kColumns}, {&IMorvane::put_lines, kLines},
                                          {&IMorvane::put_max_features, kPoints}, {&IMorvane::put_feature_width, 3},
                                          {&IMorvane::put_feature_height, 3}, {&IMorvane::put_pyramid_levels, 1}})
-            faults.expect_hr((tracker->*put)(value), S_OK, "a setting's write");
-        faults.expect_hr(tracker->create_morvane(), S_OK, "create_morvane");
+            EXPECT_EQ((tracker->*put)(value), S_OK) << "a setting's write";
+        EXPECT_EQ(tracker->create_morvane(), S_OK);
         const auto &[refused, message] = kRefusedWrites[index % std::size(kRefusedWrites)];
-        faults.expect_hr((tracker->*refused)(0), E_INVALIDARG, "a refused write");
+        EXPECT_EQ((tracker->*refused)(0), E_INVALIDARG);
         IErrorInfo *record = nullptr;
         BSTR description = nullptr;
-        if (faults.expect_hr(GetErrorInfo(0, &record), S_OK, "GetErrorInfo") && record) {
+        EXPECT_EQ(GetErrorInfo(0, &record), S_OK);
+        if (record) {
             record->GetDescription(&description);
-            faults.expect(description && std::u16string(description) == message, "the error record's message");
+            EXPECT_TRUE(description && std::u16string(description) == message) << "the error record's message";
             SysFreeString(description);
             record->Release();
         }
         _IMorvane *raw = nullptr;
-        if (faults.expect_hr(tracker->QueryInterface(IID__IMorvane, reinterpret_cast<void **>(&raw)), S_OK, "_IMorvane")) {
-            faults.track(raw, scene);
+        EXPECT_EQ(tracker->QueryInterface(IID__IMorvane, reinterpret_cast<void **>(&raw)), S_OK);
+        if (raw) {
+            track(raw, scene);
             raw->Release();
         }
-        faults.expect(tracker->Release() == 0, "the last Release left references");
+        EXPECT_EQ(tracker->Release(), 0u) << "the last Release left references";
         IClassFactory *factory = nullptr;
-        if (faults.expect_hr(CoGetClassObject(CLSID_CoMorvane, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
-                                              reinterpret_cast<void **>(&factory)),
-                             S_OK, "CoGetClassObject"))
+        EXPECT_EQ(CoGetClassObject(CLSID_CoMorvane, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                                   reinterpret_cast<void **>(&factory)),
+                  S_OK);
+        if (factory)
             factory->Release();
         tracker = nullptr;
-        if (round < kRounds)
-            faults.expect_hr(create(tracker), S_OK, "CoCreateInstance");
+        EXPECT_EQ(round < kRounds ? create(tracker) : S_OK, S_OK);
     }
-    if (initialised)
+    if (initialised == S_OK)
         CoUninitialize();
 }
 
@@ -151,18 +133,13 @@ protected:
     static inline morvane::test::RegisteredModule *module_ = nullptr;
 };
 
-// Runs body(index, faults) on `count` threads, and meanwhile on this one; no thread may report a fault.
-void run_threads(int count, const std::function<void(int, Faults &)> &body, const std::function<void()> &meanwhile = [] {})
+// Runs body(index) on `count` threads, and meanwhile `meanwhile` on this one.
+void run_threads(int count, const std::function<void(int)> &body, const std::function<void()> &meanwhile = [] {})
 {
-    std::vector<Faults> faults(static_cast<std::size_t>(count));
-    {
-        std::vector<std::jthread> threads;
-        for (int i = 0; i < count; ++i)
-            threads.emplace_back([&, i] { body(i, faults[static_cast<std::size_t>(i)]); });
-        meanwhile();
-    }
+    std::vector<std::jthread> threads;
     for (int i = 0; i < count; ++i)
-        EXPECT_EQ(faults[static_cast<std::size_t>(i)].text(), "") << "thread " << i;
+        threads.emplace_back(body, i);
+    meanwhile();
 }
 
 // Runs `what` `rounds` times in a child shell, with the registration tool as $0 and the module as $1.
@@ -193,17 +170,17 @@ TEST_F(ConcurrentUseTest, ActivationFollowsAnotherProcessRegisteringAgain)
     std::atomic<long> created{0};
     run_threads(
         4,
-        [&](int, Faults &fault) {
-            if (!fault.expect_hr(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK, "CoInitializeEx"))
-                return;
+        [&](int) {
+            ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
             while (!stop.load()) {
                 IMorvane *churned = nullptr;
                 const HRESULT hr = create(churned);
-                if (hr == REGDB_E_CLASSNOTREG || !fault.expect_hr(hr, S_OK, "CoCreateInstance"))
+                EXPECT_TRUE(hr == S_OK || hr == REGDB_E_CLASSNOTREG) << hr;
+                if (hr != S_OK)
                     continue;
                 ++created;
-                fault.expect(write_and_read_by_name(churned, 1, kLines), "lines did not read back by name");
-                fault.expect(churned->Release() == 0, "the last Release left references");
+                EXPECT_TRUE(write_and_read_by_name(churned, 1, kLines)) << "lines did not read back by name";
+                EXPECT_EQ(churned->Release(), 0u) << "the last Release left references";
             }
             CoUninitialize();
         },
@@ -220,7 +197,7 @@ TEST_F(ConcurrentUseTest, ThreadsCreateUseAndReleaseTrackersTogether)
 {
     const Scene scene;
     std::latch started(kThreads), created(kThreads);
-    run_threads(kThreads, [&](int i, Faults &faults) { use_trackers(i, scene, started, created, faults); });
+    run_threads(kThreads, [&](int i) { use_trackers(i, scene, started, created); });
     // Every object, class-object hold and lock is given back.
     EXPECT_EQ(module_->can_unload_now(), S_OK);
 }
@@ -239,22 +216,22 @@ TEST_F(ConcurrentUseTest, ThreadsShareOneTracker)
                 tracker->create_morvane() == S_OK);
 
     std::latch started(kThreads);
-    run_threads(kThreads, [&](int i, Faults &fault) {
+    run_threads(kThreads, [&](int i) {
         CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         started.arrive_and_wait();
         for (int round = 0; round < kRounds; ++round) {
             if (i == 0) {
-                fault.expect(tracker->destroy_morvane() == S_OK && tracker->create_morvane() == S_OK,
-                             "rebuilding the buffers");
+                EXPECT_TRUE(tracker->destroy_morvane() == S_OK && tracker->create_morvane() == S_OK)
+                    << "rebuilding the buffers";
                 continue;
             }
             if (i % 2 == 1) {
                 VARIANT residue{};
                 const HRESULT read = tracker->get_match_residue(&residue);
-                fault.expect(read == S_OK || read == E_FAIL, "reading match_residue");
+                EXPECT_TRUE(read == S_OK || read == E_FAIL) << "reading match_residue";
                 VariantClear(&residue);
             }
-            fault.track(raw, scene);
+            track(raw, scene);
         }
         CoUninitialize();
     });

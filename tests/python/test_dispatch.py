@@ -29,11 +29,8 @@ def test_property_round_trip_and_refusal(tracker_object, name, accepted, refused
 
 
 def test_values_are_converted_to_the_member_types(tracker_object):
-    tracker_object.calc_match_residue = True
-    assert tracker_object.calc_match_residue == -1
-    tracker_object.lines = np.int64(480)
-    tracker_object.stop_epsilon = 2
-    assert (tracker_object.lines, tracker_object.stop_epsilon) == (480, 2.0)
+    tracker_object.calc_match_residue, tracker_object.lines, tracker_object.stop_epsilon = True, np.int64(480), 2
+    assert (tracker_object.calc_match_residue, tracker_object.lines, tracker_object.stop_epsilon) == (-1, 480, 2.0)
     with pytest.raises(OverflowError, match="^lines: 2147483648 is outside the 32-bit range$"):
         tracker_object.lines = 2**31
     assert tracker_object.lines == 480

@@ -121,36 +121,31 @@ static void check_tracking(IMorvane *t)
         raw->lpVtbl->Release(raw);
 }
 
-/* Registered: the ProgID's class used end to end; unregistered: neither can be found. */
-static void check_component(int registered)
-{
-    const HRESULT expected = registered ? S_OK : REGDB_E_CLASSNOTREG;
-    CLSID clsid;
-    IMorvane *tracker = NULL;
-
-    memset(&clsid, 0, sizeof clsid);
-    check_hr(CLSIDFromProgID(u"Morvane.CoMorvane", &clsid), expected, "CLSIDFromProgID(Morvane.CoMorvane)");
-    check(!registered || IsEqualCLSID(&clsid, &CLSID_CoMorvane), "the ProgID names another class");
-    check_hr(CoCreateInstance(&CLSID_CoMorvane, NULL, CLSCTX_INPROC_SERVER, &IID_IMorvane, (void **)&tracker),
-             expected, "CoCreateInstance");
-    check(registered == (tracker != NULL), "creation handed out %s", tracker ? "an object" : "nothing");
-    if (tracker != NULL) {
-        check_error_record(tracker);
-        check_tracking(tracker);
-        check(tracker->lpVtbl->Release(tracker) == 0, "the last Release of a tracker left references");
-    }
-}
-
 int main(int argc, char **argv)
 {
     const char *step = argc == 2 ? argv[1] : "";
     const int registered = strcmp(step, "registered") == 0;
+    const HRESULT expected = registered ? S_OK : REGDB_E_CLASSNOTREG;
+    CLSID clsid;
+    IMorvane *tracker = NULL;
+
     if (!registered && strcmp(step, "unregistered") != 0) {
         fprintf(stderr, "usage: %s registered | unregistered\n", argv[0]);
         return 2;
     }
+    /* Registered: the ProgID's class used end to end; unregistered: neither can be found. */
     if (check_hr(CoInitializeEx(NULL, COINIT_MULTITHREADED), S_OK, "CoInitializeEx")) {
-        check_component(registered);
+        memset(&clsid, 0, sizeof clsid);
+        check_hr(CLSIDFromProgID(u"Morvane.CoMorvane", &clsid), expected, "CLSIDFromProgID(Morvane.CoMorvane)");
+        check(!registered || IsEqualCLSID(&clsid, &CLSID_CoMorvane), "the ProgID names another class");
+        check_hr(CoCreateInstance(&CLSID_CoMorvane, NULL, CLSCTX_INPROC_SERVER, &IID_IMorvane, (void **)&tracker),
+                 expected, "CoCreateInstance");
+        check(registered == (tracker != NULL), "creation handed out %s", tracker ? "an object" : "nothing");
+        if (tracker != NULL) {
+            check_error_record(tracker);
+            check_tracking(tracker);
+            check(tracker->lpVtbl->Release(tracker) == 0, "the last Release of a tracker left references");
+        }
         CoUninitialize();
     }
     if (failure_count > 0) {

@@ -1,5 +1,4 @@
-// The reg command: what query prints, what delete removes, each failure's exit status and
-// message, and registry files edited outside the registry calls.
+// The reg command: what query prints, what delete removes, and each failure's status and message.
 #include "child_process.h"
 #include "registry_fixture.h"
 

@@ -1,5 +1,4 @@
-// Writes the test scene of morvane-track as numbered PNG files into a folder,
-// for trying the program by hand: make-track-scene FOLDER
+// morvane-track's test scene as numbered PNG files, for trying it by hand: make-track-scene FOLDER
 #include "track_scene.h"
 
 #include <cstdio>

@@ -1,5 +1,4 @@
-// morvane-track against the real component in a registry of the test's own, on scenes of
-// known motion: the tracks it writes, their forms, and every way a run fails.
+// morvane-track against the real component in a registry of the test's own, on known motion.
 #include "child_process.h"
 #include "scratch_registry.h"
 #include "track_scene.h"
