@@ -38,12 +38,9 @@ def test_arrays_and_strided_views_round_trip(shape, dtype, vt):
         assert np.array_equal(back, given)
 
 
+# The other refusals are met through the tracker's members in test_dispatch.
 @pytest.mark.parametrize("value, error, message", [
-    (np.zeros(3, np.int64), TypeError, "^x: arrays of int64 cannot be passed"),
-    (np.zeros((2, 2, 2), np.uint8), TypeError, "^x: arrays of 3 dimensions cannot be passed"),
     (np.array(1.0), TypeError, "^x: arrays of 0 dimensions cannot be passed"),
-    (b"bytes", TypeError, "^x: a bytes cannot be passed"),
-    (2**31, OverflowError, "^x: 2147483648 is outside the 32-bit range"),
     (-(2**31) - 1, OverflowError, "^x: -2147483649 is outside the 32-bit range"),
 ])
 def test_unsupported_values_are_refused(value, error, message):

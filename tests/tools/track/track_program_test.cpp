@@ -234,7 +234,7 @@ TEST_F(TrackProgram, FailuresGiveTheirStatusAndMessage)
 // Frame 5 is a pipe fed only after the interrupt: the run ends after it, output complete, status 130.
 TEST_F(TrackProgram, InterruptEndsAfterTheCurrentFrameWithCompleteOutput)
 {
-    write_scene_images(scene_, path("scene"), "", ".png");
+    write_scene_images(scene_, path("scene"), "");
     const std::string pipe = path("scene/5.png");
     fs::remove(pipe);
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);

@@ -13,20 +13,17 @@ cv::Mat TrackScene::frame(int index) const
 {
     cv::Mat picture = textured_frame(columns, lines, motion.x * index, motion.y * index, 7);
     if (index >= occluder_frame()) {
-        // Another texture, still: points under it find a look-alike that does
-        // not lead back.
-        const cv::Mat patch = textured_frame(occluder.width, occluder.height, 0.0, 0.0, 1234);
-        patch.copyTo(picture(occluder));
+        // Another texture, still: points under it find a look-alike that does not lead back.
+        textured_frame(occluder.width, occluder.height, 0.0, 0.0, 1234).copyTo(picture(occluder));
     }
     return picture;
 }
 
-void write_scene_images(const TrackScene &scene, const std::string &folder, const std::string &prefix,
-                        const std::string &extension)
+void write_scene_images(const TrackScene &scene, const std::string &folder, const std::string &prefix)
 {
     std::filesystem::create_directories(folder);
     for (int i = 0; i < scene.frames; ++i)
-        cv::imwrite(folder + "/" + prefix + std::to_string(i) + extension, scene.frame(i));
+        cv::imwrite(folder + "/" + prefix + std::to_string(i) + ".png", scene.frame(i));
 }
 
 bool write_scene_video(const TrackScene &scene, const std::string &file)

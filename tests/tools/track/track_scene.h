@@ -19,9 +19,8 @@ struct TrackScene {
     cv::Mat frame(int index) const;
 };
 
-// Writes the frames losslessly as folder/<prefix><index><extension>.
-void write_scene_images(const TrackScene &scene, const std::string &folder, const std::string &prefix = "frame",
-                        const std::string &extension = ".png");
+// Writes the frames losslessly as folder/<prefix><index>.png.
+void write_scene_images(const TrackScene &scene, const std::string &folder, const std::string &prefix = "frame");
 // Writes the frames as a Motion-JPEG video; false when it cannot be written.
 bool write_scene_video(const TrackScene &scene, const std::string &file);
 
