@@ -104,9 +104,7 @@ public:
     std::unique_ptr<DrawingContext> drawing_context(RgbaImage &) override
     {
         log_.push_back("imaging: context " + std::to_string(++contexts_));
-        if (contexts_ <= refused_contexts)
-            return nullptr;
-        return std::make_unique<Context>(log_);
+        return contexts_ <= refused_contexts ? nullptr : std::make_unique<Context>(log_);
     }
 
 private:

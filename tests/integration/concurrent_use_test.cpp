@@ -77,53 +77,6 @@ void track(_IMorvane *raw, const Scene &scene)
     }
 }
 
-// One thread's rounds; the first creations and dispatch calls meet at the latches.
-void use_trackers(int index, const Scene &scene, std::latch &started, std::latch &created)
-{
-    const HRESULT initialised = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    EXPECT_EQ(initialised, S_OK);
-    started.arrive_and_wait();
-    IMorvane *tracker = nullptr;
-    EXPECT_EQ(initialised == S_OK ? create(tracker) : S_OK, S_OK);
-    created.arrive_and_wait();
-    EXPECT_TRUE(!tracker || write_and_read_by_name(tracker, 1, kLines)) << "the first late-bound call";
-    for (int round = 1; tracker; ++round) {
-        for (const auto &[put, value] : {std::pair{&IMorvane::put_columns, kColumns}, {&IMorvane::put_lines, kLines},
-                                         {&IMorvane::put_max_features, kPoints}, {&IMorvane::put_feature_width, 3},
-                                         {&IMorvane::put_feature_height, 3}, {&IMorvane::put_pyramid_levels, 1}})
-            EXPECT_EQ((tracker->*put)(value), S_OK) << "a setting's write";
-        EXPECT_EQ(tracker->create_morvane(), S_OK);
-        const auto &[refused, message] = kRefusedWrites[index % std::size(kRefusedWrites)];
-        EXPECT_EQ((tracker->*refused)(0), E_INVALIDARG);
-        IErrorInfo *record = nullptr;
-        BSTR description = nullptr;
-        EXPECT_EQ(GetErrorInfo(0, &record), S_OK);
-        if (record) {
-            record->GetDescription(&description);
-            EXPECT_TRUE(description && std::u16string(description) == message) << "the error record's message";
-            SysFreeString(description);
-            record->Release();
-        }
-        _IMorvane *raw = nullptr;
-        EXPECT_EQ(tracker->QueryInterface(IID__IMorvane, reinterpret_cast<void **>(&raw)), S_OK);
-        if (raw) {
-            track(raw, scene);
-            raw->Release();
-        }
-        EXPECT_EQ(tracker->Release(), 0u) << "the last Release left references";
-        IClassFactory *factory = nullptr;
-        EXPECT_EQ(CoGetClassObject(CLSID_CoMorvane, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
-                                   reinterpret_cast<void **>(&factory)),
-                  S_OK);
-        if (factory)
-            factory->Release();
-        tracker = nullptr;
-        EXPECT_EQ(round < kRounds ? create(tracker) : S_OK, S_OK);
-    }
-    if (initialised == S_OK)
-        CoUninitialize();
-}
-
 class ConcurrentUseTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { module_ = new morvane::test::RegisteredModule(MORVANE_MODULE_PATH); }
@@ -197,7 +150,51 @@ TEST_F(ConcurrentUseTest, ThreadsCreateUseAndReleaseTrackersTogether)
 {
     const Scene scene;
     std::latch started(kThreads), created(kThreads);
-    run_threads(kThreads, [&](int i) { use_trackers(i, scene, started, created); });
+    // Each thread's rounds; the first creations and dispatch calls meet at the latches.
+    run_threads(kThreads, [&](int index) {
+        const HRESULT initialised = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        EXPECT_EQ(initialised, S_OK);
+        started.arrive_and_wait();
+        IMorvane *tracker = nullptr;
+        EXPECT_EQ(initialised == S_OK ? create(tracker) : S_OK, S_OK);
+        created.arrive_and_wait();
+        EXPECT_TRUE(!tracker || write_and_read_by_name(tracker, 1, kLines)) << "the first late-bound call";
+        for (int round = 1; tracker; ++round) {
+            for (const auto &[put, value] :
+                 {std::pair{&IMorvane::put_columns, kColumns}, {&IMorvane::put_lines, kLines},
+                  {&IMorvane::put_max_features, kPoints}, {&IMorvane::put_feature_width, 3},
+                  {&IMorvane::put_feature_height, 3}, {&IMorvane::put_pyramid_levels, 1}})
+                EXPECT_EQ((tracker->*put)(value), S_OK) << "a setting's write";
+            EXPECT_EQ(tracker->create_morvane(), S_OK);
+            const auto &[refused, message] = kRefusedWrites[index % std::size(kRefusedWrites)];
+            EXPECT_EQ((tracker->*refused)(0), E_INVALIDARG);
+            IErrorInfo *record = nullptr;
+            BSTR description = nullptr;
+            EXPECT_EQ(GetErrorInfo(0, &record), S_OK);
+            if (record) {
+                record->GetDescription(&description);
+                EXPECT_TRUE(description && std::u16string(description) == message) << "the error record's message";
+                SysFreeString(description);
+                record->Release();
+            }
+            _IMorvane *raw = nullptr;
+            EXPECT_EQ(tracker->QueryInterface(IID__IMorvane, reinterpret_cast<void **>(&raw)), S_OK);
+            if (raw) {
+                track(raw, scene);
+                raw->Release();
+            }
+            EXPECT_EQ(tracker->Release(), 0u) << "the last Release left references";
+            IClassFactory *factory = nullptr;
+            EXPECT_EQ(CoGetClassObject(CLSID_CoMorvane, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                                       reinterpret_cast<void **>(&factory)), S_OK);
+            if (factory)
+                factory->Release();
+            tracker = nullptr;
+            EXPECT_EQ(round < kRounds ? create(tracker) : S_OK, S_OK);
+        }
+        if (initialised == S_OK)
+            CoUninitialize();
+    });
     // Every object, class-object hold and lock is given back.
     EXPECT_EQ(module_->can_unload_now(), S_OK);
 }
