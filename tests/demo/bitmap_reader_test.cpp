@@ -52,10 +52,9 @@ Bytes bitmap_file(const BitmapHeader &header, const Bytes &pixel_data)
     for (const auto colour : header.palette)
         put(info, colour, core ? 3 : 4);
     const auto offset = static_cast<std::uint32_t>(14 + info.size());
-    Bytes file = {'B', 'M'};
-    put(file, offset + static_cast<std::uint32_t>(pixel_data.size()), 4);
-    put(file, 0, 4);
-    put(file, offset, 4);
+    Bytes file = {'B', 'M'}; // then the file's size, two reserved words and the pixel data's offset
+    for (const std::uint32_t value : {offset + static_cast<std::uint32_t>(pixel_data.size()), 0u, offset})
+        put(file, value, 4);
     file.insert(file.end(), info.begin(), info.end());
     file.insert(file.end(), pixel_data.begin(), pixel_data.end());
     return file;

@@ -237,21 +237,16 @@ TEST_F(ConcurrentUseTest, ThreadsShareOneTracker)
     CoUninitialize();
 }
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define MORVANE_KEEPS_FREED_MEMORY 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define MORVANE_KEEPS_FREED_MEMORY 1
-#endif
-#endif
+// Defined only by the address and thread sanitizers' run-time libraries.
+extern "C" [[gnu::weak]] void __asan_init();
+extern "C" [[gnu::weak]] void __tsan_init();
 
 // After a warm-up, 10^5 activations and 10^5 late-bound calls leave the heap in use (which
 // freed memory cannot hide) and the resident memory (which counts mappings) where they were.
 TEST(ResidentMemory, StaysFlatOverActivationsAndLateBoundCalls)
 {
-#ifdef MORVANE_KEEPS_FREED_MEMORY
-    GTEST_SKIP() << "the sanitizers keep freed memory on purpose";
-#endif
+    if (__asan_init != nullptr || __tsan_init != nullptr)
+        GTEST_SKIP() << "the sanitizers keep freed memory on purpose";
     const auto heap_and_resident = [] {
         long pages = 0, resident = 0;
         std::ifstream("/proc/self/statm") >> pages >> resident;
