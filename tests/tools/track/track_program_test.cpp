@@ -84,7 +84,7 @@ long check_tracks(const std::map<long, std::vector<Row>> &tracks, const TrackSce
             on_motion = on_motion && clear_of_edges.contains(at) && row.frame < scene.occluder_frame();
             if (!on_motion)
                 continue;
-            const cv::Point2d expected = scene.moved({first.x, first.y}, static_cast<int>(first.frame), static_cast<int>(row.frame));
+            const cv::Point2d expected = cv::Point2d(first.x, first.y) + scene.motion * static_cast<double>(row.frame - first.frame);
             ++checked;
             EXPECT_TRUE(std::abs(row.x - expected.x) <= tolerance && std::abs(row.y - expected.y) <= tolerance)
                 << "track " << id << " frame " << row.frame << " at " << row.x << ", " << row.y;

@@ -14,8 +14,6 @@ struct TrackScene {
     cv::Rect occluder{110, 26, 64, 64}; // appears in frame `frames / 2`
 
     int occluder_frame() const { return frames / 2; }
-    // Where the point at p in frame `from` lies in frame `to`.
-    cv::Point2d moved(cv::Point2d p, int from, int to) const { return p + motion * (to - from); }
     cv::Mat frame(int index) const;
 };
 
