@@ -25,16 +25,13 @@ GreyImage gradient(int width, int height)
     return GreyImage(width, height, std::move(pixels));
 }
 
-TEST(GreyImage, HoldsExactlyWidthTimesHeightBytesOrNothing)
+// A grey image holds exactly width x height bytes or nothing. Outside it a copy is opaque
+// black; an empty rectangle gives no pixels.
+TEST(GreyImage, HoldsItsBytesAndBecomesOpaqueEqualChannelsWhereTheRectanglesMeet)
 {
     EXPECT_EQ(gradient(5, 3).at(4, 2), 24);
     EXPECT_TRUE(GreyImage(5, 3, std::vector<std::uint8_t>(14)).empty());
     EXPECT_EQ(GreyImage(0, 3, {}).pixels(), nullptr);
-}
-
-// Outside the grey image the copy is opaque black; an empty rectangle gives no pixels.
-TEST(RgbaCopy, GreyBecomesOpaqueEqualChannelsWhereTheRectanglesMeet)
-{
     const struct {
         Rect copy;
         int grey_width, grey_height, x, y;

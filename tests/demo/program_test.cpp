@@ -37,9 +37,13 @@ protected:
     fs::path work = scratch.folder() / "work";
 };
 
-// Without a display and with one that cannot be opened, the samples track to their known motion.
-TEST_F(Program, TracksTheSampleFramesToTheirKnownMotion)
+// Without a display and with one that cannot be opened, the samples track to their known motion;
+// the failures only a real run meets give status -1, the one message, nothing tracked.
+TEST_F(Program, TracksTheSampleFramesAndFailsUnregisteredOrOnAFileThatIsNotABitmap)
 {
+    const auto unregistered = run_trackdemo();
+    EXPECT_EQ(std::tuple(unregistered.exit_status, unregistered.err, unregistered.out),
+              std::tuple(255, "trackdemo: Unable to Create Object\n", ""));
     register_module();
     for (const auto &display : {std::optional<std::string>(), std::optional<std::string>(":424242")}) {
         const auto result = run_trackdemo(display);
@@ -61,15 +65,6 @@ TEST_F(Program, TracksTheSampleFramesToTheirKnownMotion)
         EXPECT_EQ(points, 6u) << result.out;
         EXPECT_EQ(std::distance(fs::directory_iterator(work), fs::directory_iterator()), 2) << "the program writes no files";
     }
-}
-
-// The failures only a real run meets: status -1, the one message, nothing tracked.
-TEST_F(Program, UnregisteredComponentAndAFileThatIsNotABitmapFail)
-{
-    const auto unregistered = run_trackdemo();
-    EXPECT_EQ(std::tuple(unregistered.exit_status, unregistered.err, unregistered.out),
-              std::tuple(255, "trackdemo: Unable to Create Object\n", ""));
-    register_module();
     fs::resize_file(work / first_frame_file, 3000);
     const auto not_a_bitmap = run_trackdemo();
     EXPECT_EQ(std::tuple(not_a_bitmap.exit_status, not_a_bitmap.err, not_a_bitmap.out),
