@@ -79,7 +79,7 @@ TEST_F(RegTool, FailuresNameTheKeyAndTheReason)
 }
 
 // Names one byte over the limits among names that fit: reg reports each and shows the others.
-TEST_F(RegTool, AnOverlongNameInTheFileIsReportedAndItsSiblingsShown)
+TEST_F(RegTool, OverlongNamesOrAParentCycleInTheFileAreReportedWithoutSpinning)
 {
     Key key(create(HKEY_CURRENT_USER, "Software\\Odd"));
     ASSERT_EQ(set_string(key, "kept", "shown"), ERROR_SUCCESS);
@@ -92,11 +92,7 @@ TEST_F(RegTool, AnOverlongNameInTheFileIsReportedAndItsSiblingsShown)
               RegRun(1, "\nHKEY_CURRENT_USER\\Software\\Odd\n    kept    REG_SZ    shown\n\nHKEY_CURRENT_USER\\Software\\Odd\\Zed\n",
                      "reg: HKEY_CURRENT_USER\\Software\\Odd: value 1: a name is longer than the registry allows (error 234)\n"
                      "reg: HKEY_CURRENT_USER\\Software\\Odd: subkey 0: a name is longer than the registry allows (error 234)\n"));
-}
-
-// HKEY_CURRENT_USER's row made a child of a key below it: neither command spins or keeps the lock.
-TEST_F(RegTool, AParentCycleInTheFileFailsDeletionAndQueryWithoutSpinning)
-{
+    // HKEY_CURRENT_USER's row made a child of a key below it: neither command spins or keeps the lock.
     make(HKEY_CURRENT_USER, "Software\\Loop\\Back");
     Key kept(create(HKEY_LOCAL_MACHINE, "Software\\Kept"));
     ASSERT_EQ(run_sql(file_, "UPDATE keys SET parent = (SELECT id FROM keys WHERE fold = CAST('BACK' AS BLOB)),"
