@@ -217,9 +217,8 @@ class Survivable : public Demonstration, public ::testing::WithParamInterface<st
 
 TEST_P(Survivable, RunCompletes)
 {
-    const auto [initialize_result, refused] = GetParam();
-    components.initialize_result = initialize_result;
-    imaging.refused_contexts = refused;
+    std::tie(components.initialize_result, imaging.refused_contexts) = GetParam();
+    const long refused = imaging.refused_contexts;
     EXPECT_EQ(run(), 0);
     EXPECT_EQ(count("display: message Could not create device context for test image"), refused);
     EXPECT_EQ(count("imaging: pen 2 ff0000"), 2 - refused);

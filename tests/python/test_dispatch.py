@@ -119,8 +119,7 @@ tracker.lines
 
 
 def test_an_unregistered_type_library_fails_every_lookup(tmp_path):
-    registry = tmp_path / "registry.db"
-    shutil.copy(os.environ["MORVANE_REGISTRY"], registry)
+    registry = shutil.copy(os.environ["MORVANE_REGISTRY"], tmp_path / "registry.db")
     shown = subprocess.run([sys.executable, "-c", UNREGISTERED], capture_output=True, text=True,
                            env={**os.environ, "MORVANE_REGISTRY": str(registry)})
     assert shown.stdout == "[]\n"
