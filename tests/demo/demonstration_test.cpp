@@ -144,18 +144,13 @@ private:
     EventLog &log_;
 };
 
-GreyImage uniform_frame(int width, int height, std::uint8_t value)
-{
-    return GreyImage(width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width * height), value));
-}
-
 // Two 320 x 240 frames of grey 10 and 20; the tracker finds every point one pixel right and down.
 class Demonstration : public ::testing::Test {
 public:
     Demonstration()
     {
-        imaging.files[first_frame_file] = uniform_frame(320, 240, 10);
-        imaging.files[second_frame_file] = uniform_frame(320, 240, 20);
+        imaging.files[first_frame_file] = GreyImage(320, 240, std::vector<std::uint8_t>(320 * 240, 10));
+        imaging.files[second_frame_file] = GreyImage(320, 240, std::vector<std::uint8_t>(320 * 240, 20));
         std::ranges::transform(feature_table, tracker.tracked_points.begin(), [](float at) { return at + 1.0f; });
     }
     int run() { return run_demonstration(components, imaging, display, results); }
@@ -249,7 +244,7 @@ const Failure failures[] = {
      {"com: initialize", "com: create", "imaging: read image1.bmp", "imaging: read image2.bmp",
       "display: message Could not open image 2\n", "tracker: Release", "com: uninitialize"}},
     {"SecondFrameOfAnotherSize",
-     [](Demonstration &t) { t.imaging.files[second_frame_file] = uniform_frame(320, 239, 20); },
+     [](Demonstration &t) { t.imaging.files[second_frame_file] = GreyImage(320, 239, std::vector<std::uint8_t>(320 * 239, 20)); },
      created_then({"tracker: QueryInterface _IMorvane", "display: message Tracking function failed", "tracker: Release",
                    "tracker: Release", "com: uninitialize"})},
     {"BuffersRefused", [](Demonstration &t) { t.tracker.create_result = E_FAIL; },

@@ -72,8 +72,7 @@ def test_settings_changes_rebuild_the_buffers():
     frame_a, frame_b = moved_texture()
     with morvane.Tracker(frame_a.shape, max_features=4, residues=True) as tracker:
         assert len(tracker.track(frame_a, frame_b, grid_points(240, 320, 4)).points) == 4
-        tracker.max_features = 9
-        tracker.residues = False
+        tracker.max_features, tracker.residues = 9, False
         result = tracker.track(frame_a, frame_b, grid_points(240, 320, 9))
         assert (len(result.points), result.residues) == (9, None)
         result = tracker.track(frame_a, frame_b, np.empty((0, 2)))
