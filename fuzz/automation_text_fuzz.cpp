@@ -1,5 +1,4 @@
-// Feeds arbitrary UTF-16 text to the automation runtime's text readers and checks
-// that they agree with each other and with their own output.
+// Arbitrary UTF-16 text through the automation text readers, which must agree with each other.
 #include "fuzz_support.h"
 
 #include <windows.h>

@@ -1,5 +1,4 @@
-// Any byte string handed to the bitmap reader is either refused or read as a grey
-// image whose pixel memory is exactly width * height bytes.
+// Any bytes are refused by the bitmap reader or read as a grey image of width * height bytes.
 #include "bitmap_reader.h"
 
 #include <cstddef>

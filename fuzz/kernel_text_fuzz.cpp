@@ -1,6 +1,4 @@
-// Arbitrary bytes through the UTF-8 decoder, the code-page conversions and
-// character stepping. Every buffer has its exact size, so any read or write
-// past an end is caught; the conversions must also agree with each other.
+// Arbitrary bytes through the UTF-8 decoder, conversions and stepping, in exact-size buffers.
 #include "fuzz_support.h"
 #include "kernel/unicode.h"
 
@@ -41,8 +39,7 @@ std::vector<char> narrow(const std::vector<WCHAR> &wide, DWORD flags)
     return bytes;
 }
 
-// The decoder on its own: lengths stay within the input and valid code points
-// are scalar values.
+// The decoder on its own: lengths stay within the input, valid code points are scalar values.
 void decode_all(const std::vector<unsigned char> &bytes)
 {
     std::size_t at = 0;
@@ -66,9 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::vector<char> bytes(data, data + size);
     decode_all(raw);
 
-    // Replacement always succeeds and yields well-formed UTF-16 that survives
-    // a strict round trip; strict decoding succeeds exactly on valid input,
-    // which then comes back byte for byte.
+    // Replacing yields UTF-16 that survives a strict round trip; strict decoding agrees if valid.
     const std::vector<WCHAR> replaced = widen(bytes, 0);
     require(!replaced.empty());
     const std::vector<char> again = narrow(replaced, WC_ERR_INVALID_CHARS);

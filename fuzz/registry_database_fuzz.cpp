@@ -1,6 +1,4 @@
-// Opens arbitrary bytes as the registry database file and walks, reads,
-// deletes and writes through the registry calls. The file is untrusted input:
-// every call must return, whatever rows, cycles or names it holds.
+// Arbitrary bytes as the registry database: walking, deleting and writing must all return.
 #include "fuzz_support.h"
 #include "scratch_folder.h"
 
@@ -12,8 +10,7 @@
 
 namespace {
 
-// Deeper than any registry can nest, so that the registry's own limits are
-// what the walk meets.
+// Deeper than any registry can nest, so that the registry's own limits are what the walk meets.
 constexpr int deepest_walk = 600;
 constexpr int most_keys_visited = 4000;
 

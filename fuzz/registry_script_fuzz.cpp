@@ -1,6 +1,4 @@
-// Runs arbitrary scripts through expansion, the installing pass and the removing
-// pass on a scratch registry. The first byte chooses the order of the passes; the
-// rest is the script text. The registry is emptied after every input.
+// Arbitrary scripts expanded, installed and removed (the first byte orders the passes).
 #include "fuzz_support.h"
 #include "server/module_heap.h"
 #include "server/registry_script.h"

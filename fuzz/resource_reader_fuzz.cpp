@@ -1,5 +1,4 @@
-// Feeds arbitrary files to the loader as data files and looks resources up in
-// whatever it accepts: no input may be read out of bounds or crash the reader.
+// Arbitrary files loaded as data files, resources looked up in whatever the loader accepts.
 #include "fuzz_support.h"
 #include "scratch_folder.h"
 
