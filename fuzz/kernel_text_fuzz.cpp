@@ -40,12 +40,12 @@ std::vector<char> narrow(const std::vector<WCHAR> &wide, DWORD flags)
 }
 
 // The decoder on its own: lengths stay within the input, valid code points are scalar values.
-void decode_all(const std::vector<unsigned char> &bytes)
+void decode_all(const std::uint8_t *bytes, std::size_t size)
 {
     std::size_t at = 0;
-    while (at < bytes.size()) {
-        const auto step = morvane::kernel::decode_utf8(bytes.data() + at, bytes.size() - at);
-        require(step.length >= 1 && step.length <= bytes.size() - at);
+    while (at < size) {
+        const auto step = morvane::kernel::decode_utf8(bytes + at, size - at);
+        require(step.length >= 1 && step.length <= size - at);
         require(!step.valid || step.code <= 0x10FFFF);
         require(!step.valid || step.code < 0xD800 || step.code > 0xDFFF);
         require(!step.valid || step.length == morvane::kernel::utf8_length(step.code));
@@ -59,9 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     if (size == 0 || size > 4096)
         return 0;
-    const std::vector<unsigned char> raw(data, data + size);
     const std::vector<char> bytes(data, data + size);
-    decode_all(raw);
+    decode_all(data, size);
 
     // Replacing yields UTF-16 that survives a strict round trip; strict decoding agrees if valid.
     const std::vector<WCHAR> replaced = widen(bytes, 0);
