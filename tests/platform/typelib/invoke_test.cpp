@@ -1,5 +1,6 @@
 // ITypeInfo::Invoke on the component's type information: binding, results, failures.
 #include "typelib_files.h"
+#include "counting_objects.h"
 #include "tracker_stub.h"
 
 #include <tuple>
@@ -8,31 +9,30 @@ using namespace typelib_test;
 
 namespace {
 
+// An error record with the fields that only these tests read.
+struct HelpRecord final : CountingErrorInfo {
+    HRESULT STDMETHODCALLTYPE GetHelpFile(BSTR *file) override
+    {
+        return *file = SysAllocString(u"morvane.hlp"), S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetHelpContext(DWORD *context) override { return *context = 42, S_OK; }
+};
+
 // Records members run; put_lines refuses values below 1 with an error record, as the tracker does.
-class RecordingTracker final : public morvane::test::TrackerStub {
+class RecordingTracker final : public Counting<morvane::test::TrackerStub, IID_IMorvane> {
 public:
     std::vector<std::string> calls;
     LONG lines = 0;
     VARIANT seen[3]{}; // track_corners' arguments as they arrived (shallow copies)
+    HelpRecord record;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **) override { return E_NOTIMPL; }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE get_lines(LONG *value) override { return *value = lines, unexpected("get_lines"); }
     HRESULT STDMETHODCALLTYPE put_lines(LONG value) override
     {
         unexpected("put_lines");
         if (value >= 1)
             return lines = value, S_OK;
-        ICreateErrorInfo *create = nullptr; // a record with the fields that only this test reads
-        CreateErrorInfo(&create);
-        create->SetHelpFile(const_cast<LPOLESTR>(u"morvane.hlp"));
-        create->SetHelpContext(42);
-        IErrorInfo *record = nullptr;
-        create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void **>(&record));
-        SetErrorInfo(0, record);
-        record->Release();
-        create->Release();
+        SetErrorInfo(0, &record);
         return E_INVALIDARG;
     }
     HRESULT STDMETHODCALLTYPE track_corners(VARIANT a, VARIANT b, VARIANT features, VARIANT *matches) override
@@ -54,15 +54,12 @@ struct Variant : VARIANT {
     ~Variant() { VariantClear(this); }
 };
 
+// A number as a VT_I4 or VT_R8 variant.
 VARIANT of(VARTYPE vt, double value)
 {
     VARIANT v{};
     v.vt = vt;
-    if (vt == VT_I4)
-        v.lVal = static_cast<LONG>(value);
-    else
-        v.dblVal = value;
-    return v;
+    return vt == VT_I4 ? (v.lVal = static_cast<LONG>(value), v) : (v.dblVal = value, v);
 }
 
 class TypeInfoInvoke : public ComponentLibrary {
