@@ -1,4 +1,5 @@
 // Compiled type libraries dumped as text and compared with committed contract files.
+#include "counting_objects.h"
 #include "typelib_dump.h"
 #include "typelib_files.h"
 
@@ -30,10 +31,7 @@ TEST(Contract, TheCompiledTypeLibraryStatesTheCommittedContract)
 }
 
 // An IShape of features.idl, in the table layout the compiler gives it.
-struct Shape : IDispatch {
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **) override { return E_NOTIMPL; }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+struct Shape : Counting<IDispatch, IID_IDispatch> {
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT *) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo **) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR *, UINT, LCID, DISPID *) override { return E_NOTIMPL; }
