@@ -8,7 +8,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 
 using namespace typelib_test;
 using test_support::dump;
@@ -18,9 +17,8 @@ static void expect_committed(const std::string &text, const char *file)
 {
     if (std::getenv("MORVANE_WRITE_CONTRACT") != nullptr)
         std::ofstream(file) << text;
-    std::stringstream committed;
-    committed << std::ifstream(file).rdbuf();
-    EXPECT_EQ(text, committed.str()) << file;
+    const std::vector<std::uint8_t> committed = test_support::read_file(file);
+    EXPECT_EQ(text, std::string(committed.begin(), committed.end())) << file;
 }
 
 TEST(Contract, TheCompiledTypeLibraryStatesTheCommittedContract)

@@ -144,7 +144,8 @@ TEST(CorruptTypeLib, OnlyTypeLibrariesAndModulesCarryingOneLoad)
     };
     for (const auto &[file, expected] : refused) {
         library = reinterpret_cast<ITypeLib *>(1);
-        EXPECT_EQ(load(file, &library), expected) << file;
+        const std::string path = file.string();
+        EXPECT_EQ(LoadTypeLib(std::u16string(path.begin(), path.end()).c_str(), &library), expected) << path;
         EXPECT_EQ(library, nullptr);
     }
     EXPECT_EQ(LoadTypeLib(nullptr, &library), E_INVALIDARG);

@@ -25,12 +25,6 @@ inline std::string narrow(const OLECHAR *text)
     return text ? std::string(text, text + std::char_traits<char16_t>::length(text)) : std::string();
 }
 
-inline HRESULT load(const std::filesystem::path &file, ITypeLib **library)
-{
-    const std::string path = file.string();
-    return LoadTypeLib(std::u16string(path.begin(), path.end()).c_str(), library);
-}
-
 // The component's library, read from memory, and its description of IMorvane.
 class ComponentLibrary : public ::testing::Test {
 protected:
