@@ -27,17 +27,15 @@ void empty_registry()
     }
 }
 
-HRESULT run_pass(const std::string &text, bool install)
+void run_pass(const std::string &text, bool install)
 {
     RegistryScript script;
     script.set_variable(u"Module", u"/opt/o''brien/Morvane.so");
     script.set_variable(u"Name", u"\u00e9t\u00e9 \U0001F600");
     ScriptParser parser(script);
     LPSTR expanded = nullptr;
-    HRESULT result = parser.expand_variables(text.c_str(), &expanded);
-    if (SUCCEEDED(result))
-        result = parser.run_script(expanded, install);
-    return result;
+    if (SUCCEEDED(parser.expand_variables(text.c_str(), &expanded)))
+        parser.run_script(expanded, install);
 }
 
 }  // namespace

@@ -12,11 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     // The size field follows the input, so that longer or shorter mutations reach the tables.
     std::vector<std::uint8_t> bytes(data, data + size);
-    if (bytes.size() >= mvtlb::header::file_size + 4) {
-        const auto length = static_cast<std::uint32_t>(bytes.size());
-        for (std::size_t i = 0; i < 4; ++i)
-            bytes[mvtlb::header::file_size + i] = static_cast<std::uint8_t>(length >> (8 * i));
-    }
+    if (const auto length = std::uint32_t(size); length >= mvtlb::header::file_size + 4)
+        std::memcpy(&bytes[mvtlb::header::file_size], &length, sizeof length); // little-endian
     std::unique_ptr<mvtl::LibraryModel> model;
     if (FAILED(mvtl::read_typelib(bytes.data(), bytes.size(), model)))
         return 0;
