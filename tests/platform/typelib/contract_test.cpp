@@ -63,7 +63,6 @@ TEST(Contract, FurtherDefinitionsCompileToTheirLibraryAndInvoke)
     scale.lVal = 2;
     DISPPARAMS one{&scale, nullptr, 1, 0};
     ASSERT_EQ(shape_info->Invoke(&shape, 0x60020001, DISPATCH_METHOD, &one, &result, nullptr, nullptr), S_OK);
-    EXPECT_EQ(result.vt, VT_R8);
-    EXPECT_EQ(result.dblVal, 6.0);
+    EXPECT_EQ(std::pair(result.vt, result.dblVal), std::pair(VARTYPE(VT_R8), 6.0));
     shape_info->Release();
 }

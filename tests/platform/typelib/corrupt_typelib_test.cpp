@@ -130,17 +130,14 @@ TEST(CorruptTypeLib, OnlyTypeLibrariesAndModulesCarryingOneLoad)
     ScratchFolder folder;
     const auto pipe = folder.path() / "pipe.tlb";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const HRESULT cannot = TYPE_E_CANTLOADLIBRARY;
     const std::pair<std::filesystem::path, HRESULT> refused[] = {
-        {TYPELIB_MODULE_BARE, TYPE_E_CANTLOADLIBRARY},
-        {TYPELIB_MODULE_OTHER, TYPE_E_CANTLOADLIBRARY}, // another number, or another type
-        {TYPELIB_MODULE_DAMAGED, TYPE_E_INVDATAREAD},
-        {folder.write("broken.so", {0x7F, 'E', 'L', 'F', 2, 1, 1, 0}), TYPE_E_CANTLOADLIBRARY},
-        {folder.write("empty.tlb", {}), TYPE_E_CANTLOADLIBRARY},
-        {folder.write("text.tlb", {'l', 'i', 'b', 'r', 'a', 'r', 'y', ' ', '{', '}'}), TYPE_E_CANTLOADLIBRARY},
-        {folder.path() / "missing.tlb", TYPE_E_CANTLOADLIBRARY},
-        {folder.path(), TYPE_E_CANTLOADLIBRARY},
-        {pipe, TYPE_E_CANTLOADLIBRARY},
-        {"", TYPE_E_CANTLOADLIBRARY},
+        {TYPELIB_MODULE_BARE, cannot}, {TYPELIB_MODULE_OTHER, cannot}, // another number or type
+        {TYPELIB_MODULE_DAMAGED, TYPE_E_INVDATAREAD}, {folder.write("empty.tlb", {}), cannot},
+        {folder.write("broken.so", {0x7F, 'E', 'L', 'F', 2, 1, 1, 0}), cannot},
+        {folder.write("text.tlb", {'l', 'i', 'b', 'r', 'a', 'r', 'y', ' ', '{', '}'}), cannot},
+        {folder.path() / "missing.tlb", cannot}, {folder.path(), cannot}, {pipe, cannot},
+        {"", cannot},
     };
     for (const auto &[file, expected] : refused) {
         library = reinterpret_cast<ITypeLib *>(1);
