@@ -133,11 +133,14 @@ TEST_F(TypeInfoInvoke, CallsBindTheirArgumentsOrAreRefusedBeforeTheMemberRuns)
     EXPECT_EQ(call(1, put, {of(VT_R8, -1e12)}, nullptr, value), DISP_E_OVERFLOW) << "without a location for the index";
     EXPECT_EQ(tracker_.calls,
               (std::vector<std::string>{"put_lines", "get_lines", "create_morvane", "get_lines"}));
+    VARIANT *some = const_cast<VARIANT *>(&one);
+    DISPID two_names[2] = {0, 1};
+    // Arguments or names missing, or more names than arguments.
     DISPPARAMS empty{nullptr, nullptr, 0, 0}, missing{nullptr, nullptr, 1, 0};
-    DISPPARAMS too_many_named{const_cast<VARIANT *>(&one), nullptr, 1, 2};
+    DISPPARAMS unnamed{some, nullptr, 1, 1}, too_many_named{some, two_names, 1, 2};
     auto *self = static_cast<IMorvane *>(&tracker_);
     for (auto [object, params] : {std::pair<IMorvane *, DISPPARAMS *>{nullptr, &empty}, {self, nullptr},
-                                  {self, &missing}, {self, &too_many_named}})
+                                  {self, &missing}, {self, &unnamed}, {self, &too_many_named}})
         EXPECT_EQ(info_->Invoke(object, 5, method, params, nullptr, nullptr, nullptr), E_INVALIDARG);
     ITypeInfo *raw = nullptr; // the raw interface is not for late-bound callers
     ASSERT_EQ(library_->GetTypeInfoOfGuid(IID__IMorvane, &raw), S_OK);
