@@ -14,8 +14,7 @@ using fuzz::require;
 
 void guid_text(const std::vector<OLECHAR> &text)
 {
-    CLSID clsid;
-    IID iid;
+    GUID clsid, iid;
     const HRESULT as_class = CLSIDFromString(text.data(), &clsid);
     const HRESULT as_interface = IIDFromString(text.data(), &iid);
     require(SUCCEEDED(as_class) == SUCCEEDED(as_interface));
