@@ -17,14 +17,14 @@ static void expect_committed(const std::string &text, const char *file)
 {
     if (std::getenv("MORVANE_WRITE_CONTRACT") != nullptr)
         std::ofstream(file) << text;
-    const std::vector<std::uint8_t> committed = test_support::read_file(file);
+    const std::vector<std::uint8_t> committed = read_file(file);
     EXPECT_EQ(text, std::string(committed.begin(), committed.end())) << file;
 }
 
 TEST(Contract, TheCompiledTypeLibraryStatesTheCommittedContract)
 {
     ITypeLib *library = nullptr;
-    ASSERT_EQ(load_memory(component_typelib(), &library), S_OK);
+    ASSERT_EQ(load_memory(read_file(MORVANE_TYPELIB), &library), S_OK);
     expect_committed(dump(library, true), CONTRACT_FILE);
 }
 
@@ -44,7 +44,7 @@ struct Shape : Counting<IDispatch, IID_IDispatch> {
 // Further definitions compile to their library, and Invoke hands back text and real results.
 TEST(Contract, FurtherDefinitionsCompileToTheirLibraryAndInvoke)
 {
-    const std::vector<std::uint8_t> source = test_support::read_file(FEATURES_IDL_FILE);
+    const std::vector<std::uint8_t> source = read_file(FEATURES_IDL_FILE);
     const std::string bytes = idl::write_typelib(idl::compile(std::string(source.begin(), source.end())));
     ITypeLib *library = nullptr;
     ASSERT_EQ(load_memory(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), &library), S_OK);

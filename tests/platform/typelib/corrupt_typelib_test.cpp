@@ -14,7 +14,7 @@ namespace {
 
 // The component's type library with accessors for its tables.
 struct File {
-    std::vector<std::uint8_t> bytes = component_typelib();
+    std::vector<std::uint8_t> bytes = read_file(MORVANE_TYPELIB);
 
     std::uint32_t get32(std::size_t at) const
     {

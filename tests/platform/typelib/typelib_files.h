@@ -1,4 +1,4 @@
-// The type library tests' helpers: the component's library, text, loading, IMorvane's information.
+// The type library tests' helpers: text, loading, the component's library and IMorvane.
 #pragma once
 
 #include "scratch_folder.h" // also brings <filesystem>, <string> and <vector>
@@ -11,14 +11,9 @@
 namespace typelib_test {
 
 using test_support::load_memory;
+using test_support::read_file;
 using test_support::ScratchFolder;
 using test_support::walk;
-
-// The component's type library as the build compiled it.
-inline std::vector<std::uint8_t> component_typelib()
-{
-    return test_support::read_file(MORVANE_TYPELIB);
-}
 
 inline std::string narrow(const OLECHAR *text)
 {
@@ -30,7 +25,7 @@ class ComponentLibrary : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_EQ(load_memory(component_typelib(), &library_), S_OK);
+        ASSERT_EQ(load_memory(read_file(MORVANE_TYPELIB), &library_), S_OK);
         ASSERT_EQ(library_->GetTypeInfoOfGuid(IID_IMorvane, &info_), S_OK);
     }
     void TearDown() override
