@@ -30,8 +30,7 @@ def main() -> None:
         path = os.path.join(sys.argv[1], name)
         shutil.copyfile(PLAIN, path)
         db = sqlite3.connect(path, isolation_level=None)
-        db.execute(damage)
-        db.execute("VACUUM")
+        db.executescript(damage + "; VACUUM;")
         db.close()
 
 
