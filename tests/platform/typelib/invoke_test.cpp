@@ -9,22 +9,12 @@ using namespace typelib_test;
 
 namespace {
 
-// An error record with the fields that only these tests read.
-struct HelpRecord final : CountingErrorInfo {
-    HRESULT STDMETHODCALLTYPE GetHelpFile(BSTR *file) override
-    {
-        return *file = SysAllocString(u"morvane.hlp"), S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetHelpContext(DWORD *context) override { return *context = 42, S_OK; }
-};
-
 // Records members run; put_lines refuses values below 1 with an error record, as the tracker does.
 class RecordingTracker final : public Counting<morvane::test::TrackerStub, IID_IMorvane> {
 public:
     std::vector<std::string> calls;
     LONG lines = 0;
     VARIANT seen[3]{}; // track_corners' arguments as they arrived (shallow copies)
-    HelpRecord record;
 
     HRESULT STDMETHODCALLTYPE get_lines(LONG *value) override { return *value = lines, unexpected("get_lines"); }
     HRESULT STDMETHODCALLTYPE put_lines(LONG value) override
@@ -32,7 +22,15 @@ public:
         unexpected("put_lines");
         if (value >= 1)
             return lines = value, S_OK;
-        SetErrorInfo(0, &record);
+        ICreateErrorInfo *create = nullptr; // a record with the fields that only this test reads
+        CreateErrorInfo(&create);
+        create->SetHelpFile(const_cast<LPOLESTR>(u"morvane.hlp"));
+        create->SetHelpContext(42);
+        IErrorInfo *record = nullptr;
+        create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void **>(&record));
+        SetErrorInfo(0, record);
+        record->Release();
+        create->Release();
         return E_INVALIDARG;
     }
     HRESULT STDMETHODCALLTYPE track_corners(VARIANT a, VARIANT b, VARIANT features, VARIANT *matches) override
