@@ -1,7 +1,5 @@
-// A process answers repeated key opens and value reads from memory only while
-// no process has committed a write since: every change another process makes
-// is seen by this one's next call, and so is a change made while a writer's
-// commit stands unfinished (a writer that died).
+// Reads answered from memory while no process has committed since: another process's change,
+// or one made while a dead writer's commit stands unfinished, is seen by the next call.
 #include "child_process.h"
 #include "registry_fixture.h"
 
@@ -15,8 +13,7 @@ using namespace std::chrono_literals;
 
 class KeptReads : public RegistryTest {
 protected:
-    // What this process sees: the value of Kept\Key, or the status that kept it
-    // from being read; and whether Kept\Missing opens.
+    // The value of Kept\Key or the status that kept it from being read; whether Kept\Missing opens.
     std::string seen()
     {
         Key key;
@@ -60,8 +57,7 @@ TEST_F(KeptReads, NothingIsKeptWhileACommitStandsUnfinished)
 {
     ASSERT_EQ(set_kept("old"), ERROR_SUCCESS);
     ASSERT_EQ(seen(), "old");
-    // Odd: a commit under way. A change behind the registry's back must then
-    // be seen although the count never moves. The count is the file's first 8 bytes.
+    // An odd count of commits (its file's first 8 bytes): one under way, so nothing is kept.
     const int stamp = ::open((file_.string() + "-stamp").c_str(), O_WRONLY);
     const std::uint64_t count = 1001;
     ASSERT_EQ(pwrite(stamp, &count, sizeof count, 0), static_cast<ssize_t>(sizeof count));
@@ -69,8 +65,7 @@ TEST_F(KeptReads, NothingIsKeptWhileACommitStandsUnfinished)
     ASSERT_EQ(seen(), "old");
     ASSERT_EQ(run_sql(file_, "UPDATE vals SET data = CAST('new' || char(0) AS BLOB)"), "");
     EXPECT_EQ(seen(), "new");
-    // The next writer settles the count, and reads are kept again: a change
-    // made behind the registry's back is then not seen.
+    // The next writer settles the count: reads are kept again, a change behind its back unseen.
     ASSERT_EQ(set_kept("newer"), ERROR_SUCCESS);
     ASSERT_EQ(seen(), "newer");
     ASSERT_EQ(run_sql(file_, "UPDATE vals SET data = CAST('behind' || char(0) AS BLOB)"), "");
@@ -80,20 +75,17 @@ TEST_F(KeptReads, NothingIsKeptWhileACommitStandsUnfinished)
 TEST_F(KeptReads, NothingKeptOutlivesTheFileItWasReadFrom)
 {
     ASSERT_EQ(set_kept("old"), ERROR_SUCCESS);
-    // A copy with the same rows and another value, to be moved in place of the
-    // file: the count of commits beside it never moves.
+    // A copy with another value, moved in place of the file: the count beside it never moves.
     const std::filesystem::path copy = folder_ / "copy.db";
     ASSERT_EQ(run_sql(file_, ("VACUUM INTO '" + copy.string() + "'").c_str()), "");
     ASSERT_EQ(run_sql(copy, "UPDATE vals SET data = CAST('other' || char(0) AS BLOB)"), "");
-    // Left alone for a while, the folder is trusted to hold the same file
-    // until its change times move.
+    // Left alone a while, the folder is trusted to hold the same file until its times move.
     std::this_thread::sleep_for(2500ms);
     ASSERT_EQ(seen(), "old");
     ASSERT_EQ(seen(), "old");
     std::filesystem::rename(copy, file_);
     EXPECT_EQ(seen(), "other");
-    // Changed just now, the folder is not trusted: a replacement in the same
-    // clock tick would leave its times as they were.
+    // Changed just now, it is not: a replacement in the same clock tick leaves its times alone.
     ASSERT_EQ(run_sql(file_, ("VACUUM INTO '" + copy.string() + "'").c_str()), "");
     ASSERT_EQ(run_sql(copy, "UPDATE vals SET data = CAST('third' || char(0) AS BLOB)"), "");
     ASSERT_EQ(seen(), "other");
