@@ -106,8 +106,9 @@ TEST_F(Activation, ReportsWhyAClassCannotBeActivated)
         SetLastError(0);
         EXPECT_EQ(activate(true, c.clsid, c.outer, c.context, c.iid), c.expected) << &c - cases;
         EXPECT_EQ(c.loader_reason ? GetLastError() : 0, c.loader_reason) << &c - cases;
-        if (!c.outer)
+        if (!c.outer) {
             EXPECT_EQ(activate(false, c.clsid, nullptr, c.context, c.iid), c.expected) << &c - cases;
+        }
     }
     outer->Release();
     EXPECT_FALSE(is_loaded(SERVER_WITHOUT_EXPORT)) << "a library that is no server is not kept";
