@@ -30,14 +30,13 @@ protected:
     void SetUp() override
     {
         RegistryTest::SetUp();
-        library_file_ = folder_ / "lib" / "morvane.tlb";
         std::filesystem::create_directories(library_file_.parent_path());
         std::filesystem::copy_file(MORVANE_TYPELIB, library_file_);
         ASSERT_EQ(LoadTypeLib(wide(library_file_.string()).c_str(), &library_), S_OK);
     }
     void TearDown() override { library_ != nullptr ? void(library_->Release()) : void(); }
     HRESULT register_library() { return RegisterTypeLib(library_, wide(library_file_.string()).c_str(), wide(folder_.string() + "/lib/").c_str()); }
-    std::filesystem::path library_file_;
+    const std::filesystem::path library_file_ = folder_ / "lib" / "morvane.tlb";
     ITypeLib *library_ = nullptr;
 };
 
