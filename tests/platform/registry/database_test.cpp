@@ -61,7 +61,6 @@ const struct {
 } unusable_files[] = {
     {"garbage", [](const auto &, const auto &file) { test_support::write_file(file, std::vector<std::uint8_t>(8192, 'x')); }, ERROR_BADDB, true},
     {"another application's database", [](const auto &, const auto &file) { run_sql(file, "CREATE TABLE notes(text)"); }, ERROR_BADDB, true},
-    {"a directory", [](const auto &, const auto &file) { std::filesystem::create_directory(file); }, ERROR_CANTOPEN, false},
     {"a folder that cannot be made", [](const auto &folder, const auto &) {
          test_support::write_file(folder / "plain", {'n', 'o'});
          ScratchRegistry::use_file(folder / "plain" / "registry.db");
