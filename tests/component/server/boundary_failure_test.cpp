@@ -10,14 +10,10 @@
 #include <functional>
 #include <new>
 
-namespace {
-
-std::atomic<bool> refuse_heaps{false};
+static std::atomic<bool> refuse_heaps{false};
 // Allocations of the C++ library still to succeed before one is refused; negative: none is.
-std::atomic<long> allocations_before_failure{-1};
-std::atomic<bool> allocation_refused{false};
-
-} // namespace
+static std::atomic<long> allocations_before_failure{-1};
+static std::atomic<bool> allocation_refused{false};
 
 #ifdef INJECT_ALLOCATION_FAILURES
 void *operator new(std::size_t size)

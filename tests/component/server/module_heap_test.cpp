@@ -19,9 +19,7 @@ OSVERSIONINFOA nt(DWORD major, DWORD platform = VER_PLATFORM_WIN32_NT)
 
 SYSTEM_INFO machine_with(DWORD processors)
 {
-    SYSTEM_INFO system{};
-    system.dwNumberOfProcessors = processors;
-    return system;
+    return {{}, 0, nullptr, nullptr, 0, processors, 0, 0, 0, 0};
 }
 
 // A power of two up to twice the processors before NT 5; only NT is judged by its version.
@@ -134,8 +132,7 @@ HANDLE create_until_failure(DWORD options, SIZE_T initial, SIZE_T maximum)
 HANDLE create_full_heap(DWORD options, SIZE_T, SIZE_T)
 {
     HANDLE heap = created_heaps.emplace_back(HeapCreate(options, 0, 4096));
-    while (HeapAlloc(heap, 0, 64) != nullptr) {
-    }
+    while (HeapAlloc(heap, 0, 64) != nullptr) {}
     return heap;
 }
 

@@ -21,8 +21,7 @@ namespace {
 IUnknown *query(IUnknown *object, REFIID riid)
 {
     void *found = nullptr;
-    const bool supported = SUCCEEDED(object->QueryInterface(riid, &found));
-    return supported ? static_cast<IUnknown *>(found) : nullptr;
+    return SUCCEEDED(object->QueryInterface(riid, &found)) ? static_cast<IUnknown *>(found) : nullptr;
 }
 
 class Lifetime : public ::testing::Test {

@@ -6,8 +6,6 @@
 #include "server/registry_script.h"
 #include "server/script_parser.h"
 
-#include <windows.h>
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -57,11 +55,9 @@ void make_keys(const std::string &lines)
 std::string registry_text()
 {
     std::string text = tree_text(registry_tree(HKEY_CLASSES_ROOT));
-    for (const auto &[root, prefix] : {std::pair{HKEY_CURRENT_USER, "HKCU\\"}, std::pair{HKEY_LOCAL_MACHINE, "HKLM\\"}}) {
-        std::istringstream in(tree_text(registry_tree(root)));
-        for (std::string line; std::getline(in, line);)
-            text += prefix + line + "\n";
-    }
+    for (const auto &[root, prefix] : {std::pair{HKEY_CURRENT_USER, "HKCU\\"}, std::pair{HKEY_LOCAL_MACHINE, "HKLM\\"}})
+        text += std::regex_replace(tree_text(registry_tree(root)), std::regex("[^\n]+"),
+                                   prefix + std::string("$&"));
     return text;
 }
 
@@ -131,8 +127,6 @@ const std::vector<ScriptCase> cases = {
     {"AKeyWithOnlyItsDefaultValueGoesDirectly", "K @='x'\n", "HKCR { K = s 'x' }", Remove, S_OK, ""},
     {"AKeyWithUnlistedSubkeysStays", "K @V='v'\nK\\Listed\nK\\Unlisted @='kept'\n",
      "HKCR { K { val V = s 'v' Listed } After }", Remove, S_OK, "K\nK\\Unlisted @='kept'\n"},
-    {"TheForcedRemovalTakesTheSubkeyNamedLikeTheKey", "K\\K\\Deeper @='x'\nK\\Other\nK\\Listed\n",
-     "HKCR { K { Listed } }", Remove, S_OK, "K\nK\\Other\n"},
     {"TheForcedRemovalIgnoresNoRemove", "K\\K\\Deeper @='x'\nK\\Other\nK\\Listed\n",
      "HKCR { NoRemove K { Listed } }", Remove, S_OK, "K\nK\\Other\n"},
     // Values are still removed, and a nested block starts without the flag.
@@ -142,8 +136,6 @@ const std::vector<ScriptCase> cases = {
      "HKCR { ForceRemove F = s 'f' { Sub } Delete D = s 'x' }", Remove, S_OK, ""},
     {"RemovingABlockAfterDelete", "D @V='v'\n", "HKCR { Delete D { val V = s 'v' } }", Remove,
      DISP_E_EXCEPTION, "D @V='v'\n"},
-    {"RemovingABlockAfterDeleteInAnAbsentKey", "", "HKCR { Absent { Delete X { Y } } }", Remove, DISP_E_EXCEPTION, ""},
-    {"RemovingABlockAfterVal", "", "HKCR { K { val V = s 'x' { Y } } }", Remove, DISP_E_EXCEPTION, ""},
     // A holds only its default value, so it goes at once and its block is read past.
     {"ABlockTheRegistryDoesNotReflectIsReadPast", "A @='x'\nB @='y'\nC\n",
      "HKCR { A = s 'x' { val V = s 'v' Sub { Deeper } } B = s 'y' C }", Remove, S_OK, ""},
@@ -251,10 +243,10 @@ TEST_F(ScriptTest, RemovingUndoesInstallingOnce)
     for (const std::string &script : scripts) {
         ASSERT_EQ(run(script, true), S_OK) << script.substr(0, 40);
         EXPECT_NE(registry_text(), before);
-        ASSERT_EQ(run(script, false), S_OK);
-        EXPECT_EQ(registry_text(), before);
-        ASSERT_EQ(run(script, false), S_OK);
-        EXPECT_EQ(registry_text(), before);
+        for (int pass = 0; pass < 2; ++pass) {
+            ASSERT_EQ(run(script, false), S_OK);
+            EXPECT_EQ(registry_text(), before);
+        }
     }
 }
 
@@ -342,9 +334,6 @@ TEST_F(ScriptTest, ExpansionReplacesNamesOnceAndRefusesBadOnes)
     };
     for (const auto &[text, expected] : rows)
         EXPECT_EQ(expand(table, text), expected) << text.substr(0, 40);
-    // A failed expansion runs nothing.
-    EXPECT_EQ(run("HKCR { Written = s 'x' } %unclosed", true), DISP_E_EXCEPTION);
-    EXPECT_EQ(registry_text(), "");
 }
 
 void *refuse(SIZE_T) { return nullptr; }
