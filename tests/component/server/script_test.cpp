@@ -369,14 +369,7 @@ TEST_F(ScriptTest, ResourcesGiveTheirResultsAndKeys)
     const std::u16string script_module = std::filesystem::path(SCRIPT_MODULE).u16string();
     const std::filesystem::path text_file = registry.folder() / "text.so";
     std::ofstream(text_file) << "HKCR { Written }";
-    const struct {
-        std::u16string module;
-        WORD number;
-        const char16_t *type;
-        bool install;
-        HRESULT result;
-        const char *after;
-    } rows[] = {
+    const std::tuple<std::u16string, WORD, const char16_t *, bool, HRESULT, const char *> rows[] = {
         {u"/nonexistent/module.so", 101, u"REGISTRY", true, HRESULT(0x80070002), ""},
         {script_module, 199, u"REGISTRY", true, HRESULT(0x80070716), ""},
         {script_module, 102, u"NOSUCHTYPE", true, HRESULT(0x80070715), ""},
@@ -388,12 +381,11 @@ TEST_F(ScriptTest, ResourcesGiveTheirResultsAndKeys)
         // A missing variable stops the run before it starts.
         {script_module, 104, u"REGISTRY", true, DISP_E_EXCEPTION, ""},
     };
-    for (const auto &row : rows) {
+    for (const auto &[module, number, type, install, result, after] : rows) {
         RegistryScript script;
         ASSERT_EQ(script.set_variable(u"Module", u"/unused"), S_OK);
-        EXPECT_EQ(script.apply_resource(row.module.c_str(), row.number, row.type, row.install), row.result)
-            << row.number;
-        EXPECT_EQ(registry_text(), row.after) << row.number;
+        EXPECT_EQ(script.apply_resource(module.c_str(), number, type, install), result) << number;
+        EXPECT_EQ(registry_text(), after) << number;
     }
     EXPECT_EQ(RegistryScript().apply_resource(nullptr, 101, u"REGISTRY", true), E_INVALIDARG);
 }

@@ -74,31 +74,25 @@ INSTANTIATE_TEST_SUITE_P(Motion, Tracking, ::testing::ValuesIn(tracking_cases),
 // caller's arrays left untouched.
 TEST(DirectTracking, RefusalsLeaveTheCallersArraysUntouched)
 {
-    const struct {
-        const char *what;
-        bool allocate;
-        LONG lines, columns, half_width, half_height, count;
-        HRESULT code;
-        const char *message;
-    } rows[] = {
-        {"count -1", false, 144, 192, 2, 2, -1, E_INVALIDARG, expected::negative_count},
-        // 2·n+1 overflows; then the padded frame; then the window's pixel count.
-        {"widest window", true, 144, 192, int_max, 2, 60, E_INVALIDARG, expected::window_too_large},
-        {"tallest window", true, 144, 192, 2, int_max / 2 + 1, 60, E_INVALIDARG, expected::window_too_large},
-        {"padded frame", true, 144, 192, int_max / 2, 2, 60, E_INVALIDARG, expected::window_too_large},
-        {"window pixels", true, 144, 192, 20000, 20000, 60, E_INVALIDARG, expected::window_too_large},
+    const std::tuple<const char *, bool, Settings, LONG, HRESULT, const char *> rows[] = {
+        {"count -1", false, {}, -1, E_INVALIDARG, expected::negative_count},
+        // Windows: 2·n+1 overflows; then the padded frame; then the window's pixel count.
+        {"widest", true, {192, 144, int_max, 2}, 60, E_INVALIDARG, expected::window_too_large},
+        {"tallest", true, {192, 144, 2, 1 << 30}, 60, E_INVALIDARG, expected::window_too_large},
+        {"padded", true, {192, 144, int_max / 2, 2}, 60, E_INVALIDARG, expected::window_too_large},
+        {"pixels", true, {192, 144, 20000, 20000}, 60, E_INVALIDARG, expected::window_too_large},
         // Frames of 2^24 × 2^24: the library's exception must not leave the call.
-        {"huge frames", false, 1 << 24, 1 << 24, 2, 2, 60, E_FAIL, expected::tracking_failed},
-        {"huge frames, allocated", true, 1 << 24, 1 << 24, 2, 2, 60, E_FAIL, expected::tracking_failed},
+        {"huge frames", false, {1 << 24, 1 << 24}, 60, E_FAIL, expected::tracking_failed},
+        {"huge frames, allocated", true, {1 << 24, 1 << 24}, 60, E_FAIL, expected::tracking_failed},
     };
     cv::Mat a = textured_frame(192, 144);
     const auto points = grid_points(192, 144, 20, 40);
     const std::vector<cv::Point2f> unwritten(points.size(), cv::Point2f(-77.0f, -77.0f));
-    for (const auto &row : rows)
+    for (const auto &[what, allocate, settings, count, code, message] : rows)
         for (int missing = -1; missing < 5; ++missing) {
             Tracker tracker;
-            ASSERT_TRUE(!row.allocate || tracker.create_morvane() == S_OK);
-            configure(tracker, Settings{row.columns, row.lines, row.half_width, row.half_height});
+            ASSERT_TRUE(!allocate || tracker.create_morvane() == S_OK);
+            configure(tracker, settings);
             std::vector<cv::Point2f> from = points, to = unwritten;
             std::vector<BYTE> status(points.size(), 0xAB);
             std::vector<FLOAT> residue(points.size(), -55.0f);
@@ -106,14 +100,14 @@ TEST(DirectTracking, RefusalsLeaveTheCallersArraysUntouched)
             if (missing >= 0)
                 given[missing] = nullptr;
             const HRESULT result = tracker._track_corners(
-                static_cast<BYTE *>(given[0]), static_cast<BYTE *>(given[1]), row.count,
+                static_cast<BYTE *>(given[0]), static_cast<BYTE *>(given[1]), count,
                 static_cast<FLOAT *>(given[2]), static_cast<FLOAT *>(given[3]),
                 static_cast<BYTE *>(given[4]), residue.data());
-            EXPECT_TRUE(missing < 0 ? failed_with(result, row.code, row.message)
+            EXPECT_TRUE(missing < 0 ? failed_with(result, code, message)
                                     : failed_with(result, E_POINTER, expected::null_pointer))
-                << row.what << ", pointer " << missing;
+                << what << ", pointer " << missing;
             EXPECT_TRUE(to == unwritten && status == std::vector<BYTE>(points.size(), 0xAB) &&
-                        residue == std::vector<FLOAT>(points.size(), -55.0f)) << row.what;
+                        residue == std::vector<FLOAT>(points.size(), -55.0f)) << what;
         }
     // A window larger than the frame is still the library's to handle.
     Tracker tracker;

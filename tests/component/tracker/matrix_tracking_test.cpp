@@ -92,12 +92,7 @@ TEST_F(MatrixTracking, TypesAndShapesAreRefused)
     double cells[10] = {};
     byref.get()->vt = VT_ARRAY | VT_BYREF | VT_R8;
     byref.get()->pdblVal = cells; // never followed: the type is refused first
-    struct {
-        const char *name;
-        int argument;
-        OwnedVariant replacement;
-        const char *message;
-    } cases[] = {
+    std::tuple<const char *, int, OwnedVariant, const char *> cases[] = {
         {"features by reference", 2, std::move(byref), expected::invalid_type},
         // Arrays of other elements than their tag names.
         {"features of bytes, type not recorded", 2, tagged(VT_UI1, VT_R8, {4, 2}, false), expected::invalid_type},
@@ -113,11 +108,12 @@ TEST_F(MatrixTracking, TypesAndShapesAreRefused)
         {"no features", 2, OwnedVariant(nullptr, VT_R8), expected::null_matrix},
     };
     const OwnedVariant good[] = {frame_matrix(frame_a), frame_matrix(frame_b), points_matrix(points)};
-    for (auto &row : cases) {
-        const auto pick = [&](int argument) { return argument == row.argument ? *row.replacement : *good[argument]; };
-        EXPECT_TRUE(refused(pick(0), pick(1), pick(2), row.message)) << row.name;
+    for (auto &[name, replaced, replacement, message] : cases) {
+        const VARIANT &with = *replacement;
+        const auto pick = [&, at = replaced](int i) { return i == at ? with : *good[i]; };
+        EXPECT_TRUE(refused(pick(0), pick(1), pick(2), message)) << name;
     }
-    cases[0].replacement.get()->vt = VT_EMPTY; // byref held no array of its own
+    std::get<2>(cases[0]).get()->vt = VT_EMPTY; // byref held no array of its own
     over_capacity.pop_back();
     EXPECT_EQ(track_matrix(tracker, frame_a, frame_b, over_capacity).result, S_OK) << "capacity is the limit";
     configure(tracker, Settings{64, 64});

@@ -9,14 +9,10 @@ namespace {
 constexpr LONG lowest = std::numeric_limits<LONG>::min();
 constexpr LONG highest = std::numeric_limits<LONG>::max();
 
-struct IntegerProperty {
-    const char *name;
-    HRESULT (Tracker::*get)(LONG *);
-    HRESULT (Tracker::*put)(LONG);
-    LONG default_value, lowest_accepted;
-    bool stales; // a write, even of the same value, makes the buffers stale
-    const char *message;
-};
+// Name, accessors, default, lowest accepted value, whether a write (even of the same value)
+// makes the buffers stale, and the refusal's message.
+using IntegerProperty = std::tuple<const char *, HRESULT (Tracker::*)(LONG *),
+                                   HRESULT (Tracker::*)(LONG), LONG, LONG, bool, const char *>;
 
 const IntegerProperty integer_properties[] = {
     {"lines", &Tracker::get_lines, &Tracker::put_lines, 144, 1, true, expected::lines},
@@ -41,29 +37,29 @@ class IntegerPropertyTest : public ::testing::TestWithParam<IntegerProperty> {};
 // On a tracker with buffers: refused writes leave them current, accepted ones stale them or not.
 TEST_P(IntegerPropertyTest, DefaultBoundsRefusalsStalenessAndNullLocation)
 {
-    const IntegerProperty &p = GetParam();
+    const auto &[name, get, put, default_value, lowest_accepted, stales, message] = GetParam();
     Tracker tracker;
     ASSERT_EQ(tracker.create_morvane(), S_OK);
     LONG value = -99;
-    EXPECT_EQ((tracker.*p.get)(&value), S_OK);
-    EXPECT_EQ(value, p.default_value);
-    if (p.message) {
-        EXPECT_TRUE(failed_with((tracker.*p.put)(p.lowest_accepted - 1), E_INVALIDARG, p.message));
-        EXPECT_TRUE(failed_with((tracker.*p.put)(lowest), E_INVALIDARG, p.message));
+    EXPECT_EQ((tracker.*get)(&value), S_OK);
+    EXPECT_EQ(value, default_value);
+    if (message) {
+        EXPECT_TRUE(failed_with((tracker.*put)(lowest_accepted - 1), E_INVALIDARG, message));
+        EXPECT_TRUE(failed_with((tracker.*put)(lowest), E_INVALIDARG, message));
     }
     EXPECT_FALSE(tracker.properties_changed()) << "after refused writes";
-    for (LONG good : {p.default_value, p.lowest_accepted, highest, p.default_value}) {
-        EXPECT_EQ((tracker.*p.put)(good), S_OK) << good;
-        EXPECT_EQ(tracker.properties_changed(), p.stales) << good;
+    for (LONG good : {default_value, lowest_accepted, highest, default_value}) {
+        EXPECT_EQ((tracker.*put)(good), S_OK) << good;
+        EXPECT_EQ(tracker.properties_changed(), stales) << good;
     }
     EXPECT_FALSE(take_error_record()) << "a success leaves no record";
-    EXPECT_TRUE(failed_with((tracker.*p.get)(nullptr), E_POINTER, expected::null_pointer));
+    EXPECT_TRUE(failed_with((tracker.*get)(nullptr), E_POINTER, expected::null_pointer));
     ASSERT_EQ(tracker.create_morvane(), S_OK);
     EXPECT_FALSE(tracker.properties_changed());
 }
 
 INSTANTIATE_TEST_SUITE_P(Each, IntegerPropertyTest, ::testing::ValuesIn(integer_properties),
-                         [](const auto &property) { return std::string(property.param.name); });
+                         [](const auto &p) { return std::string(std::get<0>(p.param)); });
 
 TEST(TrackerSettings, EpsilonAcceptsOnlyPositiveNumbers)
 {
