@@ -139,9 +139,8 @@ const std::vector<ScriptCase> cases = {
     // A holds only its default value, so it goes at once and its block is read past.
     {"ABlockTheRegistryDoesNotReflectIsReadPast", "A @='x'\nB @='y'\nC\n",
      "HKCR { A = s 'x' { val V = s 'v' Sub { Deeper } } B = s 'y' C }", Remove, S_OK, ""},
-    {"ContentsTheScriptDoesNotListDoNotShiftTheEntries",
-     "A @='x' @Unlisted='u'\nB\\C\nD\\Unlisted\nE\n", "HKCR { A = s 'x' B = s 'y' { C } D E }",
-     Remove, S_OK, "D\nD\\Unlisted\n"},
+    {"UnlistedContentsDoNotShiftTheEntries", "A @='x' @Unlisted='u'\nB\\C\nD\\Unlisted\nE\n",
+     "HKCR { A = s 'x' B = s 'y' { C } D E }", Remove, S_OK, "D\nD\\Unlisted\n"},
     {"ARootBlockWithoutEntriesChangesNothing", "K\n", "HKCR { }", Remove, S_OK, "K\n"},
 
     // Recovery: how the removing pass walks over keys that are absent.

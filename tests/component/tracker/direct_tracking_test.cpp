@@ -57,9 +57,7 @@ TEST_P(Tracking, AgreesWithTheLibraryAndTheTrueMotion)
 const LONG int_max = std::numeric_limits<LONG>::max();
 const TrackingCase tracking_cases[] = {
     {"level0_tight", {192, 144, 7, 7, 0, 30, 0.001f}, Buffers::made, 0.37, -0.61, 0.05},
-    {"level0_default", {192, 144, 2, 2, 0, 5, 0.1f}, Buffers::made, 0.37, -0.61, 0.25},
     {"level3_tight", {192, 144, 7, 7, 3, 30, 0.001f}, Buffers::made, 6.3, -4.2, 0.05},
-    {"level3_default", {192, 144, 2, 2, 3, 5, 0.1f}, Buffers::made, 6.3, -4.2, 0.25},
     {"uneven_window", {192, 144, 3, 1, 2, 10, 0.01f}, Buffers::made, 1.7, -0.9, -1},
     {"uneven_window_unbuffered", {192, 144, 3, 1, 2, 10, 0.01f}, Buffers::none, 1.7, -0.9, -1},
     {"smaller_than_buffers", {96, 64, 7, 7, 0, 30, 0.001f}, Buffers::made_for_another_size, 0.4, -0.2, 0.05},
