@@ -9,27 +9,21 @@ namespace {
 constexpr LONG lowest = std::numeric_limits<LONG>::min();
 constexpr LONG highest = std::numeric_limits<LONG>::max();
 
-// Name, accessors, default, lowest accepted value, whether a write (even of the same value)
-// makes the buffers stale, and the refusal's message.
-using IntegerProperty = std::tuple<const char *, HRESULT (Tracker::*)(LONG *),
-                                   HRESULT (Tracker::*)(LONG), LONG, LONG, bool, const char *>;
+// Accessors, default, lowest accepted value, whether a write (even of the same value) makes the
+// buffers stale, and the refusal's message.
+using IntegerProperty = std::tuple<HRESULT (Tracker::*)(LONG *), HRESULT (Tracker::*)(LONG), LONG,
+                                   LONG, bool, const char *>;
 
+using T = Tracker;
 const IntegerProperty integer_properties[] = {
-    {"lines", &Tracker::get_lines, &Tracker::put_lines, 144, 1, true, expected::lines},
-    {"columns", &Tracker::get_columns, &Tracker::put_columns, 192, 1, true, expected::columns},
-    {"max_features", &Tracker::get_max_features, &Tracker::put_max_features, 400, 1, true,
-     expected::max_features},
-    {"stop_iterations", &Tracker::get_stop_iterations, &Tracker::put_stop_iterations, 5, 1, false,
-     expected::stop_iterations},
-    {"feature_width", &Tracker::get_feature_width, &Tracker::put_feature_width, 2, 1, false,
-     expected::feature_width},
-    {"feature_height", &Tracker::get_feature_height, &Tracker::put_feature_height, 2, 1, false,
-     expected::feature_height},
-    {"pyramid_levels", &Tracker::get_pyramid_levels, &Tracker::put_pyramid_levels, 0, 0, false,
-     expected::pyramid_levels},
-    // Any value is accepted.
-    {"calc_match_residue", &Tracker::get_calc_match_residue, &Tracker::put_calc_match_residue, 0,
-     lowest, false, nullptr},
+    {&T::get_lines, &T::put_lines, 144, 1, true, expected::lines},
+    {&T::get_columns, &T::put_columns, 192, 1, true, expected::columns},
+    {&T::get_max_features, &T::put_max_features, 400, 1, true, expected::max_features},
+    {&T::get_stop_iterations, &T::put_stop_iterations, 5, 1, false, expected::stop_iterations},
+    {&T::get_feature_width, &T::put_feature_width, 2, 1, false, expected::feature_width},
+    {&T::get_feature_height, &T::put_feature_height, 2, 1, false, expected::feature_height},
+    {&T::get_pyramid_levels, &T::put_pyramid_levels, 0, 0, false, expected::pyramid_levels},
+    {&T::get_calc_match_residue, &T::put_calc_match_residue, 0, lowest, false, nullptr},
 };
 
 class IntegerPropertyTest : public ::testing::TestWithParam<IntegerProperty> {};
@@ -37,7 +31,7 @@ class IntegerPropertyTest : public ::testing::TestWithParam<IntegerProperty> {};
 // On a tracker with buffers: refused writes leave them current, accepted ones stale them or not.
 TEST_P(IntegerPropertyTest, DefaultBoundsRefusalsStalenessAndNullLocation)
 {
-    const auto &[name, get, put, default_value, lowest_accepted, stales, message] = GetParam();
+    const auto &[get, put, default_value, lowest_accepted, stales, message] = GetParam();
     Tracker tracker;
     ASSERT_EQ(tracker.create_morvane(), S_OK);
     LONG value = -99;
@@ -58,8 +52,7 @@ TEST_P(IntegerPropertyTest, DefaultBoundsRefusalsStalenessAndNullLocation)
     EXPECT_FALSE(tracker.properties_changed());
 }
 
-INSTANTIATE_TEST_SUITE_P(Each, IntegerPropertyTest, ::testing::ValuesIn(integer_properties),
-                         [](const auto &p) { return std::string(std::get<0>(p.param)); });
+INSTANTIATE_TEST_SUITE_P(Each, IntegerPropertyTest, ::testing::ValuesIn(integer_properties));
 
 TEST(TrackerSettings, EpsilonAcceptsOnlyPositiveNumbers)
 {
@@ -112,7 +105,7 @@ TEST(TrackerBuffers, CreateAcceptsOnlySizesItCanDecimateAndAllocate)
         {{1 << 24, 1 << 24}, E_OUTOFMEMORY, expected::out_of_memory},
     };
     for (const auto &[settings, code, message] : rows) {
-        SCOPED_TRACE(::testing::Message() << settings.lines << " lines, levels " << settings.levels);
+        SCOPED_TRACE(::testing::Message() << settings.lines << " lines, " << settings.levels);
         Tracker tracker;
         ASSERT_EQ(tracker.create_morvane(), S_OK);
         configure(tracker, settings);
