@@ -212,13 +212,10 @@ TEST(Dispatch, NamesAnswerFromTheCacheAndTheTypeInformationAlike)
     IMorvane *tracker = registered.module().create_tracker();
     ASSERT_NE(tracker, nullptr);
     const std::pair<std::vector<std::u16string>, std::vector<DISPID>> rows[] = {
-        {{u"lines"}, {1}},
-        {{u"LINES"}, {1}},
-        {{u"match_residue"}, {13}},
+        {{u"lines"}, {1}}, {{u"LINES"}, {1}}, {{u"match_residue"}, {13}},
         {{u"track_corners", u"features", u"IMGA"}, {4, 2, 0}},
         {{u"track_corners", u"lines"}, {DISP_E_UNKNOWNNAME}},
-        {{u"line"}, {DISP_E_UNKNOWNNAME}},
-        {{u"lines "}, {DISP_E_UNKNOWNNAME}},
+        {{u"line"}, {DISP_E_UNKNOWNNAME}}, {{u"lines "}, {DISP_E_UNKNOWNNAME}},
     };
     for (const auto &[request, expected] : rows)
         EXPECT_EQ(look_up(tracker, request), expected) << std::string(request[0].begin(), request[0].end());

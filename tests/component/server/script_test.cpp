@@ -316,18 +316,15 @@ TEST_F(ScriptTest, ExpansionReplacesNamesOnceAndRefusesBadOnes)
         ASSERT_EQ(table.set_variable(name.c_str(), value.c_str()), S_OK);
     const std::pair<std::string, std::string> rows[] = {
         {"s '%module%' 100%%", "s '/opt/lib/Morvane.so' 100%"},
-        {"%%%%", "%%"},
-        {"", ""},
+        {"%%%%", "%%"}, {"", ""},
         // Inserted values are not scanned again.
         {"x%A%y", "x%B%y"},
         // Characters stay whole; values go to the ANSI code page.
         {"\xe2\x82\xac %Path% \xf0\x9f\x98\x80", "\xe2\x82\xac /d\xc3\xa9j\xc3\xa0/\xf0\x9f\x98\x80.so \xf0\x9f\x98\x80"},
         // Far beyond twice the script's length.
         {"%V%%V%", std::string(20000, 'v')},
-        {"%" + name31 + "%", "ok"},
-        {"%" + name32 + "%", "error 80004005"},
-        {"%unknown%", "error 80020009"},
-        {"text %unclosed", "error 80020009"},
+        {"%" + name31 + "%", "ok"}, {"%" + name32 + "%", "error 80004005"},
+        {"%unknown%", "error 80020009"}, {"text %unclosed", "error 80020009"},
         // The name runs to the next "%" before its length is judged.
         {"%" + name32, "error 80020009"},
     };

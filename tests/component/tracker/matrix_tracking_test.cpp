@@ -81,7 +81,6 @@ TEST_F(MatrixTracking, ChecksComeInTheirOrder)
 // Each row replaces one argument (0, 1: a frame; 2: the features) of a good call.
 TEST_F(MatrixTracking, TypesAndShapesAreRefused)
 {
-    std::vector<cv::Point2f> over_capacity(capacity + 1, cv::Point2f(30.0f, 30.0f));
     OwnedVariant byref;
     double cells[10] = {};
     byref.get()->vt = VT_ARRAY | VT_BYREF | VT_R8;
@@ -107,8 +106,8 @@ TEST_F(MatrixTracking, TypesAndShapesAreRefused)
         EXPECT_TRUE(refused(pick(0), pick(1), pick(2), message)) << name;
     }
     std::get<2>(cases[0]).get()->vt = VT_EMPTY; // byref held no array of its own
-    over_capacity.pop_back();
-    EXPECT_EQ(track_matrix(tracker, frame_a, frame_b, over_capacity).result, S_OK) << "capacity is the limit";
+    const std::vector<cv::Point2f> full(capacity, cv::Point2f(30.0f, 30.0f));
+    EXPECT_EQ(track_matrix(tracker, frame_a, frame_b, full).result, S_OK) << "capacity is a limit";
     configure(tracker, Settings{64, 64});
     ASSERT_EQ(tracker.create_morvane(), S_OK);
     const cv::Mat square = textured_frame(64, 64);

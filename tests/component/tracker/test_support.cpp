@@ -45,12 +45,6 @@ std::optional<std::string> take_error_record()
                                          << ULONG(code) << " \"" << message << "\"";
 }
 
-OwnedVariant::OwnedVariant(SAFEARRAY *array, VARTYPE element_type) : OwnedVariant()
-{
-    value_.vt = static_cast<VARTYPE>(VT_ARRAY | element_type);
-    value_.parray = array;
-}
-
 OwnedVariant any_matrix(VARTYPE vt, std::vector<ULONG> counts)
 {
     std::vector<SAFEARRAYBOUND> bounds;
