@@ -18,11 +18,9 @@ static std::atomic<bool> allocation_refused{false};
 #ifdef INJECT_ALLOCATION_FAILURES
 void *operator new(std::size_t size)
 {
-    if (allocations_before_failure.load() >= 0 && allocations_before_failure.fetch_sub(1) == 0) {
+    if (allocations_before_failure.load() >= 0 && allocations_before_failure.fetch_sub(1) == 0)
         allocation_refused = true;
-        throw std::bad_alloc();
-    }
-    if (void *block = std::malloc(size != 0 ? size : 1))
+    else if (void *block = std::malloc(size != 0 ? size : 1))
         return block;
     throw std::bad_alloc();
 }

@@ -17,10 +17,7 @@ OSVERSIONINFOA nt(DWORD major, DWORD platform = VER_PLATFORM_WIN32_NT)
     return {sizeof(OSVERSIONINFOA), major, 0, 0, platform, {}};
 }
 
-SYSTEM_INFO machine_with(DWORD processors)
-{
-    return {{}, 0, nullptr, nullptr, 0, processors, 0, 0, 0, 0};
-}
+SYSTEM_INFO machine_with(DWORD cpus) { return {{}, 0, nullptr, nullptr, 0, cpus, 0, 0, 0, 0}; }
 
 // A power of two up to twice the processors before NT 5; only NT is judged by its version.
 TEST(ModuleHeapPlan, ExtraHeapsOnlyBeforeNtFive)
@@ -35,9 +32,8 @@ TEST(ModuleHeapPlan, ExtraHeapsOnlyBeforeNtFive)
 
 HANDLE heap_named_by(const void *block)
 {
-    HANDLE heap = nullptr;
-    std::memcpy(&heap, static_cast<const std::byte *>(block) - module_block_header_size, sizeof heap);
-    return heap;
+    const auto *header = static_cast<const std::byte *>(block) - module_block_header_size;
+    return *reinterpret_cast<const HANDLE *>(header);
 }
 
 // Whether the block's first size bytes are all c.

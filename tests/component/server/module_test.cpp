@@ -99,7 +99,6 @@ TEST_F(Lifetime, AggregationDelegatesToTheOuterObject)
     EXPECT_EQ(refused, nullptr);
     ASSERT_EQ(made->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void **>(&inner)), S_OK);
     made->Release();
-    EXPECT_NE(static_cast<void *>(inner), static_cast<void *>(&outer));
 
     auto *tracker = static_cast<IMorvane *>(query(inner, IID_IMorvane));
     ASSERT_NE(tracker, nullptr);

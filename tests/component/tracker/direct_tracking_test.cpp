@@ -68,8 +68,7 @@ const TrackingCase tracking_cases[] = {
 INSTANTIATE_TEST_SUITE_P(Motion, Tracking, ::testing::ValuesIn(tracking_cases),
                          [](const auto &c) { return std::string(c.param.name); });
 
-// Each refusal, and each of the five pointers null before it: its code and message, with the
-// caller's arrays left untouched.
+// Each refusal, and a null pointer before each: its code and message, the arrays untouched.
 TEST(DirectTracking, RefusalsLeaveTheCallersArraysUntouched)
 {
     const std::tuple<const char *, bool, Settings, LONG, HRESULT, const char *> rows[] = {

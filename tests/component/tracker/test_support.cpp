@@ -136,28 +136,24 @@ void configure(Tracker &tracker, const Settings &s)
     ASSERT_EQ(tracker.put_max_features(s.max_features), S_OK);
 }
 
-} // namespace morvane::test
-
 // Every tracker test runs with the module heaps set up and a scratch registry.
-namespace {
-
 class TrackerTestEnvironment : public ::testing::Environment {
     void SetUp() override
     {
         ASSERT_TRUE(module_heap_setup());
-        registry_ = std::make_unique<morvane::test::ScratchRegistry>();
+        registry_ = std::make_unique<ScratchRegistry>();
     }
     void TearDown() override
     {
         registry_.reset();
         module_heap_teardown();
     }
-    std::unique_ptr<morvane::test::ScratchRegistry> registry_;
+    std::unique_ptr<ScratchRegistry> registry_;
 };
 
 const auto *const environment = ::testing::AddGlobalTestEnvironment(new TrackerTestEnvironment);
 
-} // namespace
+} // namespace morvane::test
 
 // Requests for buffers no machine has must return null under AddressSanitizer too.
 #if defined(__has_feature)
