@@ -18,10 +18,10 @@ using namespace morvane::test;
 
 namespace {
 
-IUnknown *query(IUnknown *object, REFIID riid)
+IUnknown *query(IUnknown *from, REFIID riid)
 {
     void *found = nullptr;
-    return SUCCEEDED(object->QueryInterface(riid, &found)) ? static_cast<IUnknown *>(found) : nullptr;
+    return SUCCEEDED(from->QueryInterface(riid, &found)) ? static_cast<IUnknown *>(found) : nullptr;
 }
 
 class Lifetime : public ::testing::Test {
