@@ -1,5 +1,4 @@
-// Feeds arbitrary UTF-16 text to the automation runtime's text readers and checks
-// that they agree with each other and with their own output.
+// Arbitrary UTF-16 text through the automation text readers, which must agree with each other.
 #include "fuzz_support.h"
 
 #include <windows.h>
@@ -15,8 +14,7 @@ using fuzz::require;
 
 void guid_text(const std::vector<OLECHAR> &text)
 {
-    CLSID clsid;
-    IID iid;
+    GUID clsid, iid;
     const HRESULT as_class = CLSIDFromString(text.data(), &clsid);
     const HRESULT as_interface = IIDFromString(text.data(), &iid);
     require(SUCCEEDED(as_class) == SUCCEEDED(as_interface));

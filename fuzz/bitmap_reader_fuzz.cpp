@@ -1,5 +1,4 @@
-// Any byte string handed to the bitmap reader is either refused or read as a grey
-// image whose pixel memory is exactly width * height bytes.
+// Any bytes are refused by the bitmap reader or read as a grey image of width * height bytes.
 #include "bitmap_reader.h"
 
 #include <cstddef>
@@ -15,9 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         std::abort();
     // Touch every pixel so that reading past the memory shows.
     unsigned sum = 0;
-    for (int y = 0; y < image.height(); ++y) {
+    for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
             sum += image.at(x, y);
-    }
     return sum == 0xFFFFFFFFu ? 1 : 0;
 }

@@ -1,5 +1,4 @@
-// What the fuzz targets share: a failed check stops the run at its cause, and a
-// scratch registry that lasts as long as the run.
+// What the fuzz targets share: checks that stop the run, a scratch registry for the run.
 #pragma once
 
 #include "scratch_registry.h"
@@ -14,8 +13,7 @@ inline void require(bool condition)
         std::abort();
 }
 
-// Created on first use (selecting the registry through MORVANE_REGISTRY) and
-// removed when the process exits.
+// Created on first use (selected through MORVANE_REGISTRY), removed when the process exits.
 inline const morvane::test::ScratchRegistry &scratch_registry()
 {
     static const morvane::test::ScratchRegistry registry;

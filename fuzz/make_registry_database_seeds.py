@@ -1,9 +1,5 @@
-"""Writes the seed corpus of the registry database fuzz target.
-
-Each seed is the committed plain registry database (512-byte pages: the seven
-roots and one class registration, keys 8 to 10) with one kind of damage that a
-file edited outside the registry calls can hold.
-Usage: make_registry_database_seeds.py DIR
+"""Writes the registry database fuzz seeds (usage: make_registry_database_seeds.py DIR): the
+committed plain database (seven roots, one class registration, keys 8 to 10) damaged one way each.
 """
 import os
 import shutil
@@ -34,8 +30,7 @@ def main() -> None:
         path = os.path.join(sys.argv[1], name)
         shutil.copyfile(PLAIN, path)
         db = sqlite3.connect(path, isolation_level=None)
-        db.execute(damage)
-        db.execute("VACUUM")
+        db.executescript(damage + "; VACUUM;")
         db.close()
 
 

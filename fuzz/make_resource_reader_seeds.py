@@ -1,7 +1,6 @@
-"""Writes the seed corpus of the resource reader fuzz target: small ELF64 files
-with and without a resource section. Usage: make_resource_reader_seeds.py DIR
-"""
+"""Writes the resource reader fuzz seeds: small ELF64 files with and without resources."""
 import os
+import pathlib
 import struct
 import sys
 
@@ -63,8 +62,7 @@ SEEDS = {
     "empty_directory": elf([(".mvrsrc", directory([]))]),
 }
 
-if __name__ == "__main__":
+if __name__ == "__main__":  # usage: make_resource_reader_seeds.py DIR
     os.makedirs(sys.argv[1], exist_ok=True)
     for seed, content in SEEDS.items():
-        with open(os.path.join(sys.argv[1], seed), "wb") as out:
-            out.write(content)
+        pathlib.Path(sys.argv[1], seed).write_bytes(content)

@@ -1,6 +1,4 @@
-// Opens arbitrary bytes as the registry database file and walks, reads,
-// deletes and writes through the registry calls. The file is untrusted input:
-// every call must return, whatever rows, cycles or names it holds.
+// Arbitrary bytes as the registry database: walking, deleting and writing must all return.
 #include "fuzz_support.h"
 #include "scratch_folder.h"
 
@@ -12,8 +10,7 @@
 
 namespace {
 
-// Deeper than any registry can nest, so that the registry's own limits are
-// what the walk meets.
+// Deeper than any registry can nest, so that the registry's own limits are what the walk meets.
 constexpr int deepest_walk = 600;
 constexpr int most_keys_visited = 4000;
 
@@ -27,24 +24,22 @@ void walk(HKEY key, int depth, int &visited)
                      &longest_name, &longest_data, nullptr, nullptr);
     static char name[16384];
     static BYTE data[4096];
-    for (DWORD index = 0; index < 64; ++index) {
-        DWORD name_size = sizeof name, data_size = sizeof data, type = 0;
-        const LSTATUS status =
-            RegEnumValueA(key, index, name, &name_size, nullptr, &type, data, &data_size);
-        if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA)
+    for (DWORD i = 0; i < 64; ++i) {
+        DWORD length = sizeof name, size = sizeof data, type = 0;
+        const LSTATUS got = RegEnumValueA(key, i, name, &length, nullptr, &type, data, &size);
+        if (got != ERROR_SUCCESS && got != ERROR_MORE_DATA)
             break;
     }
-    for (DWORD index = 0; index < 64; ++index) {
-        char subkey[256];
-        DWORD size = sizeof subkey;
-        const LSTATUS status =
-            RegEnumKeyExA(key, index, subkey, &size, nullptr, nullptr, nullptr, nullptr);
-        if (status == ERROR_MORE_DATA)
+    for (DWORD i = 0; i < 64; ++i) {
+        char sub[256];
+        DWORD size = sizeof sub;
+        const LSTATUS got = RegEnumKeyExA(key, i, sub, &size, nullptr, nullptr, nullptr, nullptr);
+        if (got == ERROR_MORE_DATA)
             continue;
-        if (status != ERROR_SUCCESS)
+        if (got != ERROR_SUCCESS)
             break;
         HKEY child = nullptr;
-        if (RegOpenKeyExA(key, subkey, 0, KEY_ALL_ACCESS, &child) == ERROR_SUCCESS) {
+        if (RegOpenKeyExA(key, sub, 0, KEY_ALL_ACCESS, &child) == ERROR_SUCCESS) {
             walk(child, depth + 1, visited);
             RegCloseKey(child);
         }

@@ -1,5 +1,4 @@
-// Feeds arbitrary files to the loader as data files and looks resources up in
-// whatever it accepts: no input may be read out of bounds or crash the reader.
+// Arbitrary files loaded as data files, resources looked up in whatever the loader accepts.
 #include "fuzz_support.h"
 #include "scratch_folder.h"
 
@@ -17,11 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (module == nullptr)
         return 0;
     const LPCSTR queries[][2] = {
-        {MAKEINTRESOURCE(101), "REGISTRY"},
-        {MAKEINTRESOURCE(1), "TYPELIB"},
-        {"NAME", "TYPE"},
-        {"#2", MAKEINTRESOURCE(3)},
-    };
+        {MAKEINTRESOURCE(101), "REGISTRY"}, {MAKEINTRESOURCE(1), "TYPELIB"}, {"NAME", "TYPE"},
+        {"#2", MAKEINTRESOURCE(3)}};
     unsigned sum = 0;
     for (const auto &query : queries) {
         HRSRC info = FindResourceA(module, query[0], query[1]);

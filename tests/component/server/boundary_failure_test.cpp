@@ -10,23 +10,17 @@
 #include <functional>
 #include <new>
 
-namespace {
-
-std::atomic<bool> refuse_heaps{false};
+static std::atomic<bool> refuse_heaps{false};
 // Allocations of the C++ library still to succeed before one is refused; negative: none is.
-std::atomic<long> allocations_before_failure{-1};
-std::atomic<bool> allocation_refused{false};
-
-} // namespace
+static std::atomic<long> allocations_before_failure{-1};
+static std::atomic<bool> allocation_refused{false};
 
 #ifdef INJECT_ALLOCATION_FAILURES
 void *operator new(std::size_t size)
 {
-    if (allocations_before_failure.load() >= 0 && allocations_before_failure.fetch_sub(1) == 0) {
+    if (allocations_before_failure.load() >= 0 && allocations_before_failure.fetch_sub(1) == 0)
         allocation_refused = true;
-        throw std::bad_alloc();
-    }
-    if (void *block = std::malloc(size != 0 ? size : 1))
+    else if (void *block = std::malloc(size != 0 ? size : 1))
         return block;
     throw std::bad_alloc();
 }

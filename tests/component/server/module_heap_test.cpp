@@ -17,12 +17,7 @@ OSVERSIONINFOA nt(DWORD major, DWORD platform = VER_PLATFORM_WIN32_NT)
     return {sizeof(OSVERSIONINFOA), major, 0, 0, platform, {}};
 }
 
-SYSTEM_INFO machine_with(DWORD processors)
-{
-    SYSTEM_INFO system{};
-    system.dwNumberOfProcessors = processors;
-    return system;
-}
+SYSTEM_INFO machine_with(DWORD cpus) { return {{}, 0, nullptr, nullptr, 0, cpus, 0, 0, 0, 0}; }
 
 // A power of two up to twice the processors before NT 5; only NT is judged by its version.
 TEST(ModuleHeapPlan, ExtraHeapsOnlyBeforeNtFive)
@@ -37,9 +32,8 @@ TEST(ModuleHeapPlan, ExtraHeapsOnlyBeforeNtFive)
 
 HANDLE heap_named_by(const void *block)
 {
-    HANDLE heap = nullptr;
-    std::memcpy(&heap, static_cast<const std::byte *>(block) - module_block_header_size, sizeof heap);
-    return heap;
+    const auto *header = static_cast<const std::byte *>(block) - module_block_header_size;
+    return *reinterpret_cast<const HANDLE *>(header);
 }
 
 // Whether the block's first size bytes are all c.
@@ -134,8 +128,7 @@ HANDLE create_until_failure(DWORD options, SIZE_T initial, SIZE_T maximum)
 HANDLE create_full_heap(DWORD options, SIZE_T, SIZE_T)
 {
     HANDLE heap = created_heaps.emplace_back(HeapCreate(options, 0, 4096));
-    while (HeapAlloc(heap, 0, 64) != nullptr) {
-    }
+    while (HeapAlloc(heap, 0, 64) != nullptr) {}
     return heap;
 }
 

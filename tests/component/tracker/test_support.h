@@ -28,7 +28,11 @@ std::optional<std::string> take_error_record();
 class OwnedVariant {
 public:
     OwnedVariant() { VariantInit(&value_); }
-    OwnedVariant(SAFEARRAY *array, VARTYPE element_type);
+    OwnedVariant(SAFEARRAY *array, VARTYPE element_type) : OwnedVariant()
+    {
+        value_.vt = static_cast<VARTYPE>(VT_ARRAY | element_type);
+        value_.parray = array;
+    }
     OwnedVariant(OwnedVariant &&other) noexcept : value_(other.value_) { VariantInit(&other.value_); }
     ~OwnedVariant() { VariantClear(&value_); }
     VARIANT *get() { return &value_; }

@@ -134,8 +134,7 @@ TEST(VariantChangeType, ConvertsWithinRangeAndRefusesBeyondIt)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(describe(c.source.v) + " to type " + std::to_string(c.to));
-        VARIANT out;
-        VariantInit(&out);
+        VARIANT out{};
         const HRESULT hr = VariantChangeType(&out, &c.source.v, c.flags, c.to);
         // A refused conversion leaves the destination alone.
         EXPECT_EQ(hr == S_OK ? describe(out) : refusal(hr) + (out.vt == VT_EMPTY ? "" : " and a changed destination"),
@@ -170,9 +169,8 @@ TEST(VariantChangeType, InPlaceThroughReferencesAndNullArguments)
     EXPECT_NE(copy.v.bstrVal, v.v.bstrVal);
     reference.v.plVal = nullptr;
     to_variant.v.pvarVal = nullptr;
-    EXPECT_EQ(VariantChangeType(&copy.v, &reference.v, 0, VT_R8), E_INVALIDARG);
-    EXPECT_EQ(VariantChangeType(&copy.v, &to_variant.v, 0, VT_R8), E_INVALIDARG);
-    EXPECT_EQ(VariantChangeType(&copy.v, nullptr, 0, VT_I4), E_INVALIDARG);
+    for (const VARIANT *source : {&reference.v, &to_variant.v, static_cast<VARIANT *>(nullptr)})
+        EXPECT_EQ(VariantChangeType(&copy.v, source, 0, VT_R8), E_INVALIDARG);
     EXPECT_EQ(VariantChangeType(nullptr, &copy.v, 0, VT_I4), E_INVALIDARG);
 }
 

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 namespace {
@@ -31,8 +30,7 @@ struct MemoryStream final : ISequentialStream {
     HRESULT STDMETHODCALLTYPE Read(void *pv, ULONG cb, ULONG *read) override
     {
         const size_t n = std::min<size_t>(cb, bytes.size() - position);
-        if (n > 0)
-            std::memcpy(pv, bytes.data() + position, n);
+        std::copy_n(bytes.begin() + std::ptrdiff_t(position), n, static_cast<BYTE *>(pv));
         position += n;
         *read = static_cast<ULONG>(n);
         return n == cb ? S_OK : S_FALSE;

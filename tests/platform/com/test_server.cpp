@@ -11,8 +11,6 @@ class Server final : public IClassFactory, public ITestThing {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) override
     {
-        if (!ppv)
-            return E_POINTER;
         if (riid == IID_IUnknown || riid == IID_IClassFactory)
             *ppv = static_cast<IClassFactory *>(this);
         else if (riid == kTestThingInterface)

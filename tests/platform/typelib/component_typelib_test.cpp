@@ -48,12 +48,10 @@ TEST_F(ComponentTypeLib, NamesResolveToMembersAndThenTheirParameters)
         MEMBERID ids[2] = {};
         USHORT count = 2;
         ASSERT_EQ(library_->FindName(c.asked.data(), 0, infos, ids, &count), S_OK);
-        EXPECT_EQ(std::tuple(c.asked, found, count),
-                  std::tuple(c.spelled, BOOL(c.id != 0), USHORT(c.id != 0)));
-        if (count == 1) {
-            EXPECT_EQ(ids[0], c.id);
+        EXPECT_EQ(std::tuple(c.asked, found, count, ids[0]),
+                  std::tuple(c.spelled, BOOL(c.id != 0), USHORT(c.id != 0), c.id));
+        if (count == 1)
             infos[0]->Release();
-        }
     }
 }
 
@@ -61,47 +59,43 @@ TEST_F(ComponentTypeLib, NamesResolveToMembersAndThenTheirParameters)
 TEST_F(ComponentTypeLib, RequestsBeyondWhatTheLibraryHoldsAreRefused)
 {
     TYPEKIND kind;
-    ITypeInfo *other = nullptr, *none = reinterpret_cast<ITypeInfo *>(1);
-    EXPECT_EQ(library_->GetTypeInfoType(3, &kind), TYPE_E_ELEMENTNOTFOUND);
-    EXPECT_EQ(library_->GetTypeInfo(3, &none), TYPE_E_ELEMENTNOTFOUND);
+    ITypeInfo *raw = nullptr, *coclass = nullptr, *none = reinterpret_cast<ITypeInfo *>(1), *other = none;
+    ASSERT_EQ(library_->GetTypeInfoOfGuid(IID__IMorvane, &raw), S_OK);
+    ASSERT_EQ(library_->GetTypeInfoOfGuid(CLSID_CoMorvane, &coclass), S_OK);
+    FUNCDESC *desc = nullptr;
+    HREFTYPE ref = 0;
+    BSTR names[5] = {};
+    UINT count = 0;
+    const HRESULT not_found[] = {
+        library_->GetTypeInfoType(3, &kind), library_->GetTypeInfo(3, &none),
+        library_->GetDocumentation(3, nullptr, nullptr, nullptr, nullptr),
+        library_->GetTypeInfoOfGuid(IID_IDispatch, &other), info_->GetFuncDesc(22, &desc),
+        raw->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref), coclass->GetRefTypeOfImplType(2, &ref),
+        coclass->GetRefTypeInfo(0x12345, &other), info_->GetNames(99, names, 5, &count),
+    };
+    for (const HRESULT &hr : not_found)
+        EXPECT_EQ(hr, TYPE_E_ELEMENTNOTFOUND) << "row " << &hr - not_found;
     EXPECT_EQ(none, nullptr);
-    EXPECT_EQ(library_->GetDocumentation(3, nullptr, nullptr, nullptr, nullptr), TYPE_E_ELEMENTNOTFOUND);
-    EXPECT_EQ(library_->GetTypeInfoOfGuid(IID_IDispatch, &none), TYPE_E_ELEMENTNOTFOUND);
+    raw->Release();
+    coclass->Release();
     BSTR file = reinterpret_cast<BSTR>(1); // no help file
     ASSERT_EQ(library_->GetDocumentation(-1, nullptr, nullptr, nullptr, &file), S_OK);
     EXPECT_EQ(file, nullptr);
-
-    FUNCDESC *desc = nullptr;
-    EXPECT_EQ(info_->GetFuncDesc(22, &desc), TYPE_E_ELEMENTNOTFOUND);
-    HREFTYPE ref = 0;
-    ASSERT_EQ(library_->GetTypeInfoOfGuid(IID__IMorvane, &other), S_OK);
-    EXPECT_EQ(other->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref), TYPE_E_ELEMENTNOTFOUND);
-    other->Release();
-    ASSERT_EQ(library_->GetTypeInfoOfGuid(CLSID_CoMorvane, &other), S_OK);
-    EXPECT_EQ(other->GetRefTypeOfImplType(2, &ref), TYPE_E_ELEMENTNOTFOUND);
-    EXPECT_EQ(other->GetRefTypeInfo(0x12345, &none), TYPE_E_ELEMENTNOTFOUND);
-    other->Release();
     void *object = reinterpret_cast<void *>(1);
     EXPECT_EQ(info_->CreateInstance(nullptr, IID_IUnknown, &object), TYPE_E_WRONGTYPEKIND);
     EXPECT_EQ(object, nullptr);
-
-    BSTR names[5] = {};
-    UINT count = 0;
     ASSERT_EQ(info_->GetNames(4, names, 2, &count), S_OK);
     EXPECT_EQ(count, 2u);
     std::for_each(names, names + 2, SysFreeString);
-    EXPECT_EQ(info_->GetNames(99, names, 5, &count), TYPE_E_ELEMENTNOTFOUND);
 
     ITypeInfo2 *info2 = nullptr;
     ASSERT_EQ(info_->QueryInterface(IID_ITypeInfo2, reinterpret_cast<void **>(&info2)), S_OK);
-    UINT index = 0;
-    EXPECT_EQ(info2->GetFuncIndexOfMemId(1, INVOKE_PROPERTYPUT, &index), S_OK);
-    EXPECT_EQ(index, 1u);
-    EXPECT_EQ(info2->GetFuncIndexOfMemId(13, INVOKE_PROPERTYGET, &index), S_OK);
-    EXPECT_EQ(index, 21u);
-    EXPECT_EQ(info2->GetFuncIndexOfMemId(13, INVOKE_PROPERTYPUT, &index), TYPE_E_ELEMENTNOTFOUND);
+    UINT put = 0, get = 0, absent = 0;
+    EXPECT_EQ(info2->GetFuncIndexOfMemId(1, INVOKE_PROPERTYPUT, &put), S_OK);
+    EXPECT_EQ(info2->GetFuncIndexOfMemId(13, INVOKE_PROPERTYGET, &get), S_OK);
+    EXPECT_EQ(info2->GetFuncIndexOfMemId(13, INVOKE_PROPERTYPUT, &absent), TYPE_E_ELEMENTNOTFOUND);
     EXPECT_EQ(info2->GetTypeKind(&kind), S_OK);
-    EXPECT_EQ(kind, TKIND_DISPATCH);
+    EXPECT_EQ(std::tuple(put, get, kind), std::tuple(1u, 21u, TKIND_DISPATCH));
     BSTR help = nullptr;
     EXPECT_EQ(info2->GetDocumentation2(5, 0x0409, &help, nullptr, nullptr), S_OK);
     EXPECT_EQ(narrow(help), "method create_morvane");

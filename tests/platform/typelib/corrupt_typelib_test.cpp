@@ -14,7 +14,7 @@ namespace {
 
 // The component's type library with accessors for its tables.
 struct File {
-    std::vector<std::uint8_t> bytes = component_typelib();
+    std::vector<std::uint8_t> bytes = read_file(MORVANE_TYPELIB);
 
     std::uint32_t get32(std::size_t at) const
     {
@@ -130,21 +130,19 @@ TEST(CorruptTypeLib, OnlyTypeLibrariesAndModulesCarryingOneLoad)
     ScratchFolder folder;
     const auto pipe = folder.path() / "pipe.tlb";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const HRESULT cannot = TYPE_E_CANTLOADLIBRARY;
     const std::pair<std::filesystem::path, HRESULT> refused[] = {
-        {TYPELIB_MODULE_BARE, TYPE_E_CANTLOADLIBRARY},
-        {TYPELIB_MODULE_OTHER, TYPE_E_CANTLOADLIBRARY}, // another number, or another type
-        {TYPELIB_MODULE_DAMAGED, TYPE_E_INVDATAREAD},
-        {folder.write("broken.so", {0x7F, 'E', 'L', 'F', 2, 1, 1, 0}), TYPE_E_CANTLOADLIBRARY},
-        {folder.write("empty.tlb", {}), TYPE_E_CANTLOADLIBRARY},
-        {folder.write("text.tlb", {'l', 'i', 'b', 'r', 'a', 'r', 'y', ' ', '{', '}'}), TYPE_E_CANTLOADLIBRARY},
-        {folder.path() / "missing.tlb", TYPE_E_CANTLOADLIBRARY},
-        {folder.path(), TYPE_E_CANTLOADLIBRARY},
-        {pipe, TYPE_E_CANTLOADLIBRARY},
-        {"", TYPE_E_CANTLOADLIBRARY},
+        {TYPELIB_MODULE_BARE, cannot}, {TYPELIB_MODULE_OTHER, cannot}, // another number or type
+        {TYPELIB_MODULE_DAMAGED, TYPE_E_INVDATAREAD}, {folder.write("empty.tlb", {}), cannot},
+        {folder.write("broken.so", {0x7F, 'E', 'L', 'F', 2, 1, 1, 0}), cannot},
+        {folder.write("text.tlb", {'l', 'i', 'b', 'r', 'a', 'r', 'y', ' ', '{', '}'}), cannot},
+        {folder.path() / "missing.tlb", cannot}, {folder.path(), cannot}, {pipe, cannot},
+        {"", cannot},
     };
     for (const auto &[file, expected] : refused) {
         library = reinterpret_cast<ITypeLib *>(1);
-        EXPECT_EQ(load(file, &library), expected) << file;
+        const std::string path = file.string();
+        EXPECT_EQ(LoadTypeLib(std::u16string(path.begin(), path.end()).c_str(), &library), expected) << path;
         EXPECT_EQ(library, nullptr);
     }
     EXPECT_EQ(LoadTypeLib(nullptr, &library), E_INVALIDARG);

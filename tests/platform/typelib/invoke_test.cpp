@@ -1,5 +1,6 @@
 // ITypeInfo::Invoke on the component's type information: binding, results, failures.
 #include "typelib_files.h"
+#include "counting_objects.h"
 #include "tracker_stub.h"
 
 #include <tuple>
@@ -9,15 +10,12 @@ using namespace typelib_test;
 namespace {
 
 // Records members run; put_lines refuses values below 1 with an error record, as the tracker does.
-class RecordingTracker final : public morvane::test::TrackerStub {
+class RecordingTracker final : public Counting<morvane::test::TrackerStub, IID_IMorvane> {
 public:
     std::vector<std::string> calls;
     LONG lines = 0;
     VARIANT seen[3]{}; // track_corners' arguments as they arrived (shallow copies)
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **) override { return E_NOTIMPL; }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE get_lines(LONG *value) override { return *value = lines, unexpected("get_lines"); }
     HRESULT STDMETHODCALLTYPE put_lines(LONG value) override
     {
@@ -54,15 +52,12 @@ struct Variant : VARIANT {
     ~Variant() { VariantClear(this); }
 };
 
+// A number as a VT_I4 or VT_R8 variant.
 VARIANT of(VARTYPE vt, double value)
 {
     VARIANT v{};
     v.vt = vt;
-    if (vt == VT_I4)
-        v.lVal = static_cast<LONG>(value);
-    else
-        v.dblVal = value;
-    return v;
+    return vt == VT_I4 ? (v.lVal = static_cast<LONG>(value), v) : (v.dblVal = value, v);
 }
 
 class TypeInfoInvoke : public ComponentLibrary {
@@ -136,11 +131,14 @@ TEST_F(TypeInfoInvoke, CallsBindTheirArgumentsOrAreRefusedBeforeTheMemberRuns)
     EXPECT_EQ(call(1, put, {of(VT_R8, -1e12)}, nullptr, value), DISP_E_OVERFLOW) << "without a location for the index";
     EXPECT_EQ(tracker_.calls,
               (std::vector<std::string>{"put_lines", "get_lines", "create_morvane", "get_lines"}));
+    VARIANT *some = const_cast<VARIANT *>(&one);
+    DISPID two_names[2] = {0, 1};
+    // Arguments or names missing, or more names than arguments.
     DISPPARAMS empty{nullptr, nullptr, 0, 0}, missing{nullptr, nullptr, 1, 0};
-    DISPPARAMS too_many_named{const_cast<VARIANT *>(&one), nullptr, 1, 2};
+    DISPPARAMS unnamed{some, nullptr, 1, 1}, too_many_named{some, two_names, 1, 2};
     auto *self = static_cast<IMorvane *>(&tracker_);
     for (auto [object, params] : {std::pair<IMorvane *, DISPPARAMS *>{nullptr, &empty}, {self, nullptr},
-                                  {self, &missing}, {self, &too_many_named}})
+                                  {self, &missing}, {self, &unnamed}, {self, &too_many_named}})
         EXPECT_EQ(info_->Invoke(object, 5, method, params, nullptr, nullptr, nullptr), E_INVALIDARG);
     ITypeInfo *raw = nullptr; // the raw interface is not for late-bound callers
     ASSERT_EQ(library_->GetTypeInfoOfGuid(IID__IMorvane, &raw), S_OK);

@@ -1,4 +1,4 @@
-// The type library tests' helpers: the component's library, text, loading, IMorvane's information.
+// The type library tests' helpers: text, loading, the component's library and IMorvane.
 #pragma once
 
 #include "scratch_folder.h" // also brings <filesystem>, <string> and <vector>
@@ -11,24 +11,13 @@
 namespace typelib_test {
 
 using test_support::load_memory;
+using test_support::read_file;
 using test_support::ScratchFolder;
 using test_support::walk;
-
-// The component's type library as the build compiled it.
-inline std::vector<std::uint8_t> component_typelib()
-{
-    return test_support::read_file(MORVANE_TYPELIB);
-}
 
 inline std::string narrow(const OLECHAR *text)
 {
     return text ? std::string(text, text + std::char_traits<char16_t>::length(text)) : std::string();
-}
-
-inline HRESULT load(const std::filesystem::path &file, ITypeLib **library)
-{
-    const std::string path = file.string();
-    return LoadTypeLib(std::u16string(path.begin(), path.end()).c_str(), library);
 }
 
 // The component's library, read from memory, and its description of IMorvane.
@@ -36,7 +25,7 @@ class ComponentLibrary : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_EQ(load_memory(component_typelib(), &library_), S_OK);
+        ASSERT_EQ(load_memory(read_file(MORVANE_TYPELIB), &library_), S_OK);
         ASSERT_EQ(library_->GetTypeInfoOfGuid(IID_IMorvane, &info_), S_OK);
     }
     void TearDown() override
