@@ -20,7 +20,7 @@ namespace {
 
 class FileReader {
 public:
-    explicit FileReader(int fd) : fd_(fd) {}
+    FileReader() = default;
     ~FileReader()
     {
         if (fd_ >= 0)
@@ -28,6 +28,8 @@ public:
     }
     FileReader(const FileReader &) = delete;
     FileReader &operator=(const FileReader &) = delete;
+
+    void adopt(int fd) { fd_ = fd; }
 
     // Reads exactly size bytes at offset; false on a short read or an error.
     bool read(uint64_t offset, void *out, size_t size) const
@@ -47,7 +49,7 @@ public:
     }
 
 private:
-    int fd_;
+    int fd_ = -1;
 };
 
 DWORD error_from_errno(int error)
@@ -99,6 +101,21 @@ DWORD open_file(const std::string &path, int &fd, uint64_t &size)
     return 0;
 }
 
+// Opens an ELF64 little-endian file and reads its header; ERROR_BAD_FORMAT for
+// any other file.
+DWORD open_elf(const std::string &path, FileReader &file, uint64_t &file_size, Elf64_Ehdr &header)
+{
+    int fd = -1;
+    const DWORD open_error = open_file(path, fd, file_size);
+    file.adopt(fd);
+    if (open_error != 0)
+        return open_error;
+    if (file_size < sizeof header || !file.read(0, &header, sizeof header) ||
+        !is_elf64_little_endian(header))
+        return ERROR_BAD_FORMAT;
+    return 0;
+}
+
 }  // namespace
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the ELF reader assumes a little-endian host");
@@ -112,16 +129,12 @@ DWORD check_code_image(const std::string &path)
 #else
 #error "unknown machine"
 #endif
-    int fd = -1;
+    FileReader file;
     uint64_t file_size = 0;
-    const DWORD open_error = open_file(path, fd, file_size);
-    FileReader file(fd);
-    if (open_error != 0)
-        return open_error;
-
     Elf64_Ehdr header{};
-    if (file_size < sizeof header || !file.read(0, &header, sizeof header) ||
-        !is_elf64_little_endian(header) || header.e_type != ET_DYN || header.e_machine != machine ||
+    if (const DWORD error = open_elf(path, file, file_size, header); error != 0)
+        return error;
+    if (header.e_type != ET_DYN || header.e_machine != machine ||
         header.e_phentsize != sizeof(Elf64_Phdr) || header.e_phnum == 0 ||
         header.e_phnum > (file_size - std::min(header.e_phoff, file_size)) / sizeof(Elf64_Phdr))
         return ERROR_BAD_FORMAT;
@@ -142,17 +155,11 @@ DWORD check_code_image(const std::string &path)
 DWORD read_resource_section(const std::string &path, std::unique_ptr<ResourceSection> &section)
 {
     section.reset();
-    int fd = -1;
+    FileReader file;
     uint64_t file_size = 0;
-    const DWORD open_error = open_file(path, fd, file_size);
-    FileReader file(fd);
-    if (open_error != 0)
-        return open_error;
-
     Elf64_Ehdr header{};
-    if (file_size < sizeof header || !file.read(0, &header, sizeof header) ||
-        !is_elf64_little_endian(header))
-        return ERROR_BAD_FORMAT;
+    if (const DWORD error = open_elf(path, file, file_size, header); error != 0)
+        return error;
     if (header.e_shoff == 0)
         return 0;  // no section headers, so no resources
     if (header.e_shentsize != sizeof(Elf64_Shdr))
