@@ -31,8 +31,9 @@ LSTATUS read_change_stamp(ChangeStamp &stamp) noexcept
             stamp.counted = true;
             return ERROR_SUCCESS;
         }
-        // Without a settled counter: SQLite moves data_version when another connection commits to the
-        // file; this connection's own writes are counted locally.
+        // Without a settled counter: SQLite moves data_version when another
+        // connection commits to the file; this connection's own writes are
+        // counted locally.
         Statement version(session.db(), "PRAGMA data_version");
         if (!version.step())
             return ERROR_REGISTRY_IO_FAILED;
