@@ -39,7 +39,8 @@ LSTATUS RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired, PHKE
         }
         if (!found)
             return ERROR_FILE_NOT_FOUND;
-        *phkResult = session.handles().add({*found, granted_access(samDesired), session.db().generation()});
+        const OpenKey opened{*found, granted_access(samDesired), session.db().generation()};
+        *phkResult = session.handles().add(opened);
         return ERROR_SUCCESS;
     });
 }

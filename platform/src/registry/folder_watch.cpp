@@ -9,7 +9,10 @@ namespace {
 
 constexpr time_t untrusted_seconds = 2;
 
-bool same(const timespec &a, const timespec &b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
+bool same(const timespec &a, const timespec &b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
 
 bool before(const timespec &a, const timespec &b)
 {
@@ -25,7 +28,8 @@ void FolderWatch::watch(const std::string &path)
     if (lstat(path.c_str(), &file) != 0 || !S_ISREG(file.st_mode))
         return;
     const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const std::string folder =
+        slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
     folder_ = open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
 }
 

@@ -15,7 +15,10 @@ constexpr off_t counter_file_size = 4096;
 static_assert(std::atomic_ref<std::uint64_t>::is_always_lock_free,
               "the count is shared between processes, so it cannot take a process's lock");
 
-std::atomic_ref<std::uint64_t> shared(std::uint64_t *count) { return std::atomic_ref<std::uint64_t>(*count); }
+std::atomic_ref<std::uint64_t> shared(std::uint64_t *count)
+{
+    return std::atomic_ref<std::uint64_t>(*count);
+}
 
 } // namespace
 
