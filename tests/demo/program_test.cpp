@@ -38,8 +38,8 @@ protected:
 };
 
 // Without a display and with one that cannot be opened, the samples track to their known motion;
-// the failures only a real run meets give status -1, the one message, nothing tracked.
-TEST_F(Program, TracksTheSampleFramesAndFailsUnregisteredOrOnAFileThatIsNotABitmap)
+// unregistered, the run gives status -1, the one message, nothing tracked.
+TEST_F(Program, TracksTheSampleFramesAndFailsUnregistered)
 {
     const auto unregistered = run_trackdemo();
     EXPECT_EQ(std::tuple(unregistered.exit_status, unregistered.err, unregistered.out),
@@ -65,10 +65,6 @@ TEST_F(Program, TracksTheSampleFramesAndFailsUnregisteredOrOnAFileThatIsNotABitm
         EXPECT_EQ(points, 6u) << result.out;
         EXPECT_EQ(std::distance(fs::directory_iterator(work), fs::directory_iterator()), 2) << "the program writes no files";
     }
-    fs::resize_file(work / first_frame_file, 3000);
-    const auto not_a_bitmap = run_trackdemo();
-    EXPECT_EQ(std::tuple(not_a_bitmap.exit_status, not_a_bitmap.err, not_a_bitmap.out),
-              std::tuple(255, "trackdemo: Could not open image 1\n", ""));
 }
 
 // On an X display the two messages are boxes (answered here with Return), not lines on standard error.

@@ -25,21 +25,16 @@ constexpr double kMotionX = 1.4, kMotionY = -0.8;
 struct Scene {
     cv::Mat first = morvane::test::textured_frame(kColumns, kLines);
     cv::Mat second = morvane::test::textured_frame(kColumns, kLines, kMotionX, kMotionY);
-    std::vector<float> points;
-    Scene()
-    {
-        for (int i = 0; i < kPoints; ++i)
-            points.insert(points.end(), {14.25f + 9.0f * static_cast<float>(i % 4),
-                                         12.5f + 10.0f * static_cast<float>(i / 4)});
-    }
+    // A 4 x 3 grid at fractional positions, x then y.
+    std::vector<float> points = {14.25f, 12.5f, 23.25f, 12.5f, 32.25f, 12.5f, 41.25f, 12.5f,
+                                 14.25f, 22.5f, 23.25f, 22.5f, 32.25f, 22.5f, 41.25f, 22.5f,
+                                 14.25f, 32.5f, 23.25f, 32.5f, 32.25f, 32.5f, 41.25f, 32.5f};
 };
 
 // One refused write per thread, so that each thread expects its own message.
 const std::pair<HRESULT (STDMETHODCALLTYPE IMorvane::*)(LONG), const char16_t *> kRefusedWrites[] = {
     {&IMorvane::put_lines, u"Number of lines must be a positive integer"},
     {&IMorvane::put_columns, u"Number of columns must be a positive integer"},
-    {&IMorvane::put_max_features, u"Number of maximum features must be a positive integer"},
-    {&IMorvane::put_feature_width, u"Feature window width must be a positive integer"},
 };
 
 // A property written and read back through IDispatch::Invoke, as a late-bound client does.

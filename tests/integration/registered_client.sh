@@ -10,7 +10,7 @@ run_registered_client() {
   flags=$(PKG_CONFIG_PATH="$prefix/lib/pkgconfig" pkg-config --cflags --libs morvane) || return 1
   # shellcheck disable=SC2086 # the flags are meant to split into words
   "$cc" -std=c11 -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Werror "$@" \
-    "$client_dir"/*.c $flags -lm -o "$client" || return 1
+    "$client_dir"/*.c $flags -o "$client" || return 1
 
   # Installed programs find the installed runtime, not the build tree's.
   step() { env -u LD_LIBRARY_PATH "$@" || { echo "registered client: '$*' failed ($?)" >&2; return 1; }; }

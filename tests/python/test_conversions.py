@@ -14,8 +14,7 @@ from morvane._types import VARIANT
 def round_trip(value):
     held = VARIANT()
     kept = _variant.fill(held, _variant.check_value(value, "value"))  # alive until taken back
-    vt = held.vt
-    return vt, _variant.take(held), held.vt
+    return held.vt, _variant.take(held), held.vt  # the type stored, the value, the type after
 
 
 @pytest.mark.parametrize("value, vt", [

@@ -79,17 +79,6 @@ def test_settings_changes_rebuild_the_buffers():
         assert (result.points.shape, result.found.shape) == ((0, 2), (0,))
 
 
-@pytest.mark.parametrize("change, message", [
-    (lambda a, b, p: (a, b.astype(np.float32), p), "Invalid Data Type"),
-    (lambda a, b, p: (a, b, np.zeros((4, 3))), "Feature matrix: invalid format"),
-])
-def test_refusals_carry_the_component_messages(change, message):
-    frame_a, frame_b = moved_texture()
-    with morvane.Tracker(frame_a.shape, max_features=4) as tracker, pytest.raises(
-            morvane.ComError, match=rf"^track_corners: {message} \(E_INVALIDARG 0x80070057\)$"):
-        tracker.track(*change(frame_a, frame_b, grid_points(240, 320, 4)))
-
-
 def test_refused_settings_raise_at_once_or_at_the_first_track():
     with pytest.raises(morvane.ComError, match="^stop_iterations: Number of iterations must be a positive integer"):
         morvane.Tracker((240, 320), iterations=0)

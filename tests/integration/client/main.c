@@ -7,19 +7,14 @@
 
 #include <morvane.h>
 
-#include <math.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
 
-enum { COLUMNS = 320, LINES = 240, GRID_X = 8, GRID_Y = 6, POINTS = GRID_X * GRID_Y };
-static const double motion_x = 2.6, motion_y = -1.7;
-/* Sub-pixel accuracy a 15 x 15 window reaches on smooth 8-bit texture. */
-static const double tolerance = 0.1;
+enum { COLUMNS = 64, LINES = 48, POINTS = 4 };
 static int failure_count;
 
-static int check(int ok, const char *format, ...) __attribute__((format(printf, 2, 3)));
-static int check(int ok, const char *format, ...)
+__attribute__((format(printf, 2, 3))) static int check(int ok, const char *format, ...)
 {
     if (!ok) {
         va_list args;
@@ -66,55 +61,21 @@ static void check_error_record(IMorvane *t)
     info->lpVtbl->Release(info);
 }
 
-/* Plane waves of several directions: gradients everywhere, and an exact
- * displacement because the function itself is moved, not resampled. */
-static void fill_textured_frame(BYTE *frame, double dx, double dy)
-{
-    for (int y = 0; y < LINES; ++y)
-        for (int x = 0; x < COLUMNS; ++x) {
-            const double u = (double)x - dx, v = (double)y - dy;
-            frame[(size_t)y * COLUMNS + (size_t)x] =
-                (BYTE)lround(128.0 + 38.0 * sin(0.21 * u + 0.06 * v + 0.4) + 30.0 * sin(0.05 * u - 0.23 * v + 1.3) +
-                             22.0 * cos(0.15 * u + 0.14 * v) + 14.0 * sin(0.30 * u - 0.17 * v + 2.1));
-        }
-}
-
-static struct Scene {
-    BYTE first[COLUMNS * LINES], second[COLUMNS * LINES];
-    FLOAT points[2 * POINTS], found[2 * POINTS], residue[POINTS];
-    BYTE status[POINTS];
-} scene;
-
-/* Tracks a grid of points between two frames moved by a known amount through _IMorvane. */
+/* The direct call through _IMorvane on blank frames: how well points are tracked is the
+ * component's tests' concern; that a C client reaches each member is this one's. */
 static void check_tracking(IMorvane *t)
 {
+    static BYTE first[COLUMNS * LINES], second[COLUMNS * LINES], status[POINTS];
+    static FLOAT points[2 * POINTS] = {20, 15, 40, 15, 20, 30, 40, 30}, found[2 * POINTS], residue[POINTS];
     const IMorvaneVtbl *v = t->lpVtbl;
-    struct Scene *s = &scene;
     _IMorvane *raw = NULL;
 
-    fill_textured_frame(s->first, 0.0, 0.0);
-    fill_textured_frame(s->second, motion_x, motion_y);
-    for (int i = 0; i < POINTS; ++i) {
-        s->points[2 * i] = 40.25f + 34.0f * (FLOAT)(i % GRID_X);
-        s->points[2 * i + 1] = 36.5f + 32.0f * (FLOAT)(i / GRID_X);
-    }
-    check(v->put_columns(t, COLUMNS) == S_OK && v->put_lines(t, LINES) == S_OK && v->put_feature_width(t, 7) == S_OK &&
-              v->put_feature_height(t, 7) == S_OK && v->put_pyramid_levels(t, 2) == S_OK &&
-              v->put_stop_iterations(t, 30) == S_OK && v->put_stop_epsilon(t, 0.01f) == S_OK,
+    check(v->put_columns(t, COLUMNS) == S_OK && v->put_lines(t, LINES) == S_OK && v->put_stop_epsilon(t, 0.01f) == S_OK,
           "a setting's write failed");
-    if (check_hr(v->create_morvane(t), S_OK, "create_morvane for 320 x 240") &&
-        check_hr(v->QueryInterface(t, &IID__IMorvane, (void **)&raw), S_OK, "querying _IMorvane") &&
-        check_hr(raw->lpVtbl->_track_corners(raw, s->first, s->second, POINTS, s->points, s->found, s->status,
-                                             s->residue),
-                 S_OK, "_track_corners")) {
-        for (int i = 0; i < POINTS; ++i) {
-            const double ex = s->points[2 * i] + motion_x, ey = s->points[2 * i + 1] + motion_y;
-            check(s->status[i] == 1 && fabs(s->found[2 * i] - ex) <= tolerance &&
-                      fabs(s->found[2 * i + 1] - ey) <= tolerance && s->residue[i] >= 0.0f,
-                  "point %d tracked to (%.3f, %.3f) with status %d, expected (%.3f, %.3f)", i,
-                  (double)s->found[2 * i], (double)s->found[2 * i + 1], s->status[i], ex, ey);
-        }
-    }
+    if (check_hr(v->create_morvane(t), S_OK, "create_morvane for 64 x 48") &&
+        check_hr(v->QueryInterface(t, &IID__IMorvane, (void **)&raw), S_OK, "querying _IMorvane"))
+        check_hr(raw->lpVtbl->_track_corners(raw, first, second, POINTS, points, found, status, residue), S_OK,
+                 "_track_corners");
     if (raw != NULL)
         raw->lpVtbl->Release(raw);
 }

@@ -41,9 +41,8 @@ std::vector<Row> parse(const std::string &text, bool json = false)
 {
     std::istringstream lines(text);
     std::string line;
-    if (!json && std::getline(lines, line)) {
+    if (!json && std::getline(lines, line))
         EXPECT_EQ(line, "frame,track,x,y,residue,fb_error");
-    }
     const std::regex keys(R"re(\{"frame":|"(track|x|y|residue|fb_error)":|\})re");
     const std::regex six_cells("([^,]+),([^,]+),([^,]+),([^,]+),([^,]*),([^,]*)");
     std::vector<Row> rows;
@@ -80,8 +79,8 @@ long check_tracks(const std::map<long, std::vector<Row>> &tracks, const TrackSce
         for (const Row &row : track) {
             EXPECT_EQ(row.frame, first.frame + (&row - &first)) << "track " << id;
             EXPECT_TRUE(row.x >= 0.0 && row.y >= 0.0 && row.x <= 197.0 && row.y <= 145.0) << "track " << id;
-            const cv::Point at(static_cast<int>(row.x), static_cast<int>(row.y));
-            on_motion = on_motion && clear_of_edges.contains(at) && row.frame < scene.occluder_frame();
+            const bool inside = clear_of_edges.contains(cv::Point(static_cast<int>(row.x), static_cast<int>(row.y)));
+            on_motion = on_motion && inside && row.frame < scene.occluder_frame();
             if (!on_motion)
                 continue;
             const cv::Point2d expected = cv::Point2d(first.x, first.y) + scene.motion * static_cast<double>(row.frame - first.frame);

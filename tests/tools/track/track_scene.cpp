@@ -12,10 +12,9 @@ namespace morvane::test {
 cv::Mat TrackScene::frame(int index) const
 {
     cv::Mat picture = textured_frame(columns, lines, motion.x * index, motion.y * index, 7);
-    if (index >= occluder_frame()) {
-        // Another texture, still: points under it find a look-alike that does not lead back.
+    // Another texture, still: points under it find a look-alike that does not lead back.
+    if (index >= occluder_frame())
         textured_frame(occluder.width, occluder.height, 0.0, 0.0, 1234).copyTo(picture(occluder));
-    }
     return picture;
 }
 
