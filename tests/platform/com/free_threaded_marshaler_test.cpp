@@ -155,9 +155,12 @@ TEST_F(FreeThreadedMarshaling, DescribesInProcessMarshalingOnlyAndRefusesBadData
     void *pv = &outer;
     EXPECT_EQ(marshal->UnmarshalInterface(stream.rewound(), IID_IUnknown, &pv), E_INVALIDARG) << "empty";
     EXPECT_EQ(pv, nullptr);
-    stream.bytes.assign(16, 0xAB);
-    EXPECT_EQ(marshal->UnmarshalInterface(stream.rewound(), IID_IUnknown, &pv), E_INVALIDARG) << "foreign";
-    EXPECT_EQ(marshal->ReleaseMarshalData(stream.rewound()), E_INVALIDARG);
+    for (const std::size_t at : {0, 4}) { // our data but for its signature or its lifetime
+        ASSERT_EQ(marshal_outer(MSHLFLAGS_TABLEWEAK), S_OK);
+        stream.bytes[at] = 0x33;
+        EXPECT_EQ(marshal->UnmarshalInterface(stream.rewound(), IID_IUnknown, &pv), E_INVALIDARG) << at;
+        EXPECT_EQ(marshal->ReleaseMarshalData(stream.rewound()), E_INVALIDARG) << at;
+    }
     EXPECT_EQ(marshal->UnmarshalInterface(nullptr, IID_IUnknown, &pv), E_INVALIDARG);
     EXPECT_EQ(marshal->UnmarshalInterface(stream.stream(), IID_IUnknown, nullptr), E_INVALIDARG);
     EXPECT_EQ(outer.references.load(), 1u);
