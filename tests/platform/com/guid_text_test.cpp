@@ -10,9 +10,8 @@ namespace {
 const GUID tracker_class = {0x0200236D, 0x46C7, 0x4C75, {0xA2, 0xA1, 0x8F, 0xEF, 0xAF, 0x32, 0xB0, 0x81}};
 const std::u16string tracker_text = u"{0200236D-46C7-4C75-A2A1-8FEFAF32B081}";
 
-// Formatting is checked wherever identifiers become registry keys; here its buffer size, reading
-// both cases, and each refusal of malformed text and its code (reading past the end is the fuzz
-// target's to catch).
+// Formatting is checked wherever identifiers become registry keys; here its buffer size, reading both
+// cases, and each refusal and its code (reading past the end is the fuzz target's to catch).
 TEST(GuidText, FormatsIntoARoomyBufferReadsBothCasesAndRefusesMalformedText)
 {
     OLECHAR buffer[CHARS_IN_GUID + 1] = {u'#'};
