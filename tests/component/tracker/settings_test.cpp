@@ -70,19 +70,15 @@ TEST(TrackerSettings, EpsilonAcceptsOnlyPositiveNumbers)
     EXPECT_TRUE(failed_with(tracker.get_match_residue(nullptr), E_POINTER, expected::null_pointer));
 }
 
-// Unregistered, the record has no source; successes leave the record alone.
-TEST(TrackerErrorRecord, HoldsTheMessageWithoutASourceUntilTheNextFailure)
+// Unregistered, the record has no source and successes leave it alone; both custom interfaces
+// announce records.
+TEST(TrackerErrorRecord, HoldsTheMessageWithoutASourceAndIsAnnounced)
 {
     Tracker tracker;
     const HRESULT own = tracker.report_error("own");
     ASSERT_EQ(tracker.put_lines(48), S_OK);
     ASSERT_EQ(tracker.create_morvane(), S_OK);
     EXPECT_TRUE(failed_with(own, DISP_E_EXCEPTION, "own"));
-}
-
-TEST(TrackerErrorRecord, BothCustomInterfacesAnnounceRecords)
-{
-    Tracker tracker;
     EXPECT_EQ(tracker.InterfaceSupportsErrorInfo(IID_IMorvane), S_OK);
     EXPECT_EQ(tracker.InterfaceSupportsErrorInfo(IID__IMorvane), S_OK);
     for (const IID &other : {IID_IUnknown, IID_IDispatch, IID_ISupportErrorInfo, GUID_NULL})
