@@ -48,8 +48,6 @@ TEST_P(IntegerPropertyTest, DefaultBoundsRefusalsStalenessAndNullLocation)
     }
     EXPECT_FALSE(take_error_record()) << "a success leaves no record";
     EXPECT_TRUE(failed_with((tracker.*get)(nullptr), E_POINTER, expected::null_pointer));
-    ASSERT_EQ(tracker.create_morvane(), S_OK);
-    EXPECT_FALSE(tracker.properties_changed());
 }
 
 INSTANTIATE_TEST_SUITE_P(Each, IntegerPropertyTest, ::testing::ValuesIn(integer_properties));
@@ -106,7 +104,6 @@ TEST(TrackerBuffers, CreateAcceptsOnlySizesItCanDecimateAndAllocate)
         ASSERT_EQ(tracker.create_morvane(), S_OK);
         configure(tracker, settings);
         EXPECT_TRUE(failed_with(tracker.create_morvane(), code, message));
-        EXPECT_FALSE(tracker.allocated());
         EXPECT_EQ(tracker.pyramid_a(), nullptr);
         EXPECT_EQ(tracker.pyramid_b(), nullptr);
         EXPECT_TRUE(tracker.properties_changed());
