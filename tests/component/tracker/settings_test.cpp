@@ -63,7 +63,6 @@ TEST(TrackerSettings, EpsilonAcceptsOnlyPositiveNumbers)
         EXPECT_TRUE(failed_with(tracker.put_stop_epsilon(bad), E_INVALIDARG, expected::stop_epsilon)) << bad;
     for (float good : {limits::denorm_min(), limits::infinity()})
         EXPECT_EQ(tracker.put_stop_epsilon(good), S_OK) << good;
-    EXPECT_TRUE(failed_with(tracker.get_stop_epsilon(nullptr), E_POINTER, expected::null_pointer));
     ASSERT_EQ(tracker.create_morvane(), S_OK);
     EXPECT_TRUE(failed_with(tracker.get_match_residue(nullptr), E_POINTER, expected::null_pointer));
 }
