@@ -94,18 +94,8 @@ ChildResult run_child(const ChildRun &run, const std::function<void(int)> &start
     return result;
 }
 
-ChildProcess::ChildProcess(const ChildRun &run)
-{
-    int fds[2] = {-1, -1};
-    if (pipe2(fds, O_CLOEXEC) != 0)
-        return;
-    pid_ = spawn(run, fds[1], -1);
-    close(fds[1]);
-    if (pid_ > 0)
-        output_ = fdopen(fds[0], "r");
-    else
-        close(fds[0]);
-}
+// The child writes where this process does.
+ChildProcess::ChildProcess(const ChildRun &run) : pid_(spawn(run, STDOUT_FILENO, -1)) {}
 
 ChildProcess::ChildProcess(const std::function<int()> &body)
 {
@@ -117,19 +107,6 @@ ChildProcess::ChildProcess(const std::function<int()> &body)
 ChildProcess::~ChildProcess()
 {
     kill_now();
-    if (output_ != nullptr)
-        fclose(output_);
-}
-
-bool ChildProcess::read_line(std::string &line)
-{
-    line.clear();
-    if (output_ == nullptr)
-        return false;
-    int c;
-    while ((c = std::fgetc(output_)) != EOF && c != '\n')
-        line.push_back(static_cast<char>(c));
-    return c != EOF || !line.empty();
 }
 
 int ChildProcess::wait(std::chrono::milliseconds limit)

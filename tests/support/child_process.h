@@ -1,10 +1,9 @@
 // Runs a program of the tests as a child process (fork and exec) with a chosen
 // working directory and environment: either collected whole (run_child) or
-// followed line by line and killed at a chosen moment (ChildProcess).
+// running alongside the test and waited for or killed at a chosen moment (ChildProcess).
 #pragma once
 
 #include <chrono>
-#include <cstdio>
 #include <functional>
 #include <map>
 #include <optional>
@@ -34,7 +33,7 @@ struct ChildResult {
 // of its output streams; started, if given, gets the child's process id once it runs.
 ChildResult run_child(const ChildRun &run, const std::function<void(int)> &started = {});
 
-// A running child whose standard output is read a line at a time.
+// A running child, waited for or killed; it ends with the object.
 class ChildProcess {
 public:
     explicit ChildProcess(const ChildRun &run);
@@ -45,8 +44,6 @@ public:
     ~ChildProcess();
 
     bool started() const { return pid_ > 0; }
-    // One line of the child's output without its line end; false at its end.
-    bool read_line(std::string &line);
     // The exit status, or -1 when the child did not end within the limit (it
     // is then killed) or ended through a signal.
     int wait(std::chrono::milliseconds limit);
@@ -61,7 +58,6 @@ private:
     bool finished_ = false;
     bool timed_out_ = false;
     int status_ = -1;
-    FILE *output_ = nullptr;
 };
 
 } // namespace morvane::test

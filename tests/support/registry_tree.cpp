@@ -6,22 +6,21 @@ namespace morvane::test {
 
 namespace {
 
-void read_tree(HKEY key, const std::string &path, RegistryTree &tree)
+void read_tree(HKEY key, const std::string &path, RegistryTree &tree, std::size_t most_keys)
 {
     auto &values = tree[path];
-    std::vector<char> name(16384);
-    std::vector<unsigned char> data(65536);
+    // Shared by the levels: a level's values are read before it descends.
+    static thread_local std::vector<char> name(16384);
+    static thread_local std::vector<unsigned char> data(65536);
     for (DWORD i = 0;; ++i) {
-        DWORD name_length = DWORD(name.size());
-        DWORD type = 0;
-        DWORD data_length = DWORD(data.size());
+        DWORD name_length = DWORD(name.size()), type = 0, data_length = DWORD(data.size());
         if (RegEnumValueA(key, i, name.data(), &name_length, nullptr, &type, data.data(),
                           &data_length) != ERROR_SUCCESS)
             break;
         values[std::string(name.data(), name_length)] =
             RegistryValue{type, std::vector<unsigned char>(data.begin(), data.begin() + data_length)};
     }
-    for (DWORD i = 0;; ++i) {
+    for (DWORD i = 0; tree.size() < most_keys; ++i) {
         char child_name[256];
         DWORD length = sizeof child_name;
         if (RegEnumKeyExA(key, i, child_name, &length, nullptr, nullptr, nullptr, nullptr) !=
@@ -33,7 +32,7 @@ void read_tree(HKEY key, const std::string &path, RegistryTree &tree)
             tree[child_path + " (cannot be opened)"];
             continue;
         }
-        read_tree(child, child_path, tree);
+        read_tree(child, child_path, tree, most_keys);
         RegCloseKey(child);
     }
 }
@@ -64,13 +63,13 @@ std::string value_text(const RegistryValue &value)
 
 } // namespace
 
-RegistryTree registry_tree(HKEY root, const std::string &path)
+RegistryTree registry_tree(HKEY root, const std::string &path, std::size_t most_keys)
 {
     RegistryTree tree;
     HKEY key = nullptr;
     if (RegOpenKeyExA(root, path.empty() ? nullptr : path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
         return tree;
-    read_tree(key, "", tree);
+    read_tree(key, "", tree, most_keys);
     RegCloseKey(key);
     return tree;
 }

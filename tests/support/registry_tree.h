@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -22,8 +23,10 @@ struct RegistryValue {
 using RegistryTree = std::map<std::string, std::map<std::string, RegistryValue>>;
 
 // The tree under root\path (root alone when path is empty); empty when the
-// key cannot be opened.
-RegistryTree registry_tree(HKEY root, const std::string &path = "");
+// key cannot be opened. Reading stops at most_keys keys, which also bounds the
+// depth, so that a damaged database holding a cycle still ends.
+RegistryTree registry_tree(HKEY root, const std::string &path = "",
+                           std::size_t most_keys = SIZE_MAX);
 
 // One line per key below the start, in path order: the path, then each value
 // as " @name=" followed by 'text' (a string with its terminator), #n (a

@@ -2,6 +2,7 @@
 
 #include <variant_type_table.h>
 
+#include <cstdio>
 #include <set>
 #include <sstream>
 #include <vector>
@@ -32,9 +33,8 @@ std::string type_text(const TYPEDESC &type)
 
 std::string hex(unsigned long value)
 {
-    std::ostringstream out;
-    out << "0x" << std::hex << value;
-    return out.str();
+    char text[24];
+    return std::string(text, std::snprintf(text, sizeof text, "0x%lx", value));
 }
 
 // Text of a BSTR, which it frees.

@@ -88,7 +88,6 @@ std::string nested(int levels)
 }
 
 const std::vector<ScriptCase> cases = {
-    // Installing: keys, values of every type, root names and entry forms.
     {"NestedKeysWithDefaultAndNamedValues", "", "HKCR\r\n{\r\n\tOuter = s 'outer'\r\n\t{\r\n\t\tInner\r\n\t\t{\r\n"
      "\t\t\tval Name = s 'named'\r\n\t\t\tLeaf = s 'leaf'\r\n\t\t}\r\n\t}\r\n}\r\n",
      Install, S_OK, "Outer @='outer'\nOuter\\Inner @Name='named'\nOuter\\Inner\\Leaf @='leaf'\n"},
@@ -123,7 +122,6 @@ const std::vector<ScriptCase> cases = {
      Install, DISP_E_EXCEPTION, ""},
     {"DeeperNestingThanTheRegistryIsRefusedWhenRemoving", "", nested(20000), Remove, DISP_E_EXCEPTION, ""},
 
-    // Removing, on a registry that matches the script and on one that does not.
     {"AKeyWithOnlyItsDefaultValueGoesDirectly", "K @='x'\n", "HKCR { K = s 'x' }", Remove, S_OK, ""},
     {"AKeyWithUnlistedSubkeysStays", "K @V='v'\nK\\Listed\nK\\Unlisted @='kept'\n",
      "HKCR { K { val V = s 'v' Listed } After }", Remove, S_OK, "K\nK\\Unlisted @='kept'\n"},
@@ -143,7 +141,6 @@ const std::vector<ScriptCase> cases = {
      "HKCR { A = s 'x' B = s 'y' { C } D E }", Remove, S_OK, "D\nD\\Unlisted\n"},
     {"ARootBlockWithoutEntriesChangesNothing", "K\n", "HKCR { }", Remove, S_OK, "K\n"},
 
-    // Recovery: how the removing pass walks over keys that are absent.
     {"AnAbsentKeysBlockIsWalkedUntouched", "X @V='v'\nAfter\n",
      "HKCR { Absent { X { val V = s 'v' } } After }", Remove, S_OK, "X @V='v'\n"},
     {"AfterAnAbsentKeyEntriesAreReadPastUntilABlock", "P\nQ @V='v'\nR\n",
@@ -176,7 +173,6 @@ const std::vector<ScriptCase> cases = {
     {"ThePlainDeleteDoesNotConsultProtectedNames", "CLSID\nTypeLib @='x'\n",
      "HKCR { CLSID TypeLib = s 'x' }", Remove, S_OK, ""},
 
-    // Tokens: quoting, white space, buffer limits.
     {"QuotedTokensUndoubleApostrophesAndMayBeEmpty", "",
      "HKCR { A = s 'It''s' B = s '' C = s '''' D = s 'a''''b' }", Install, S_OK,
      "A @='It's'\nB @=''\nC @='''\nD @='a''b'\n"},

@@ -87,7 +87,6 @@ TEST_F(MatrixTracking, TypesAndShapesAreRefused)
     byref.get()->pdblVal = cells; // never followed: the type is refused first
     std::tuple<const char *, int, OwnedVariant, const char *> cases[] = {
         {"features by reference", 2, std::move(byref), expected::invalid_type},
-        // Arrays of other elements than their tag names.
         {"features of bytes, type not recorded", 2, tagged(VT_UI1, VT_R8, {4, 2}, false), expected::invalid_type},
         {"features of 64-bit integers", 2, tagged(VT_I8, VT_R8, {4, 2}, true), expected::invalid_type},
         {"first frame of 16-bit integers", 0, tagged(VT_I2, VT_UI1, {c, l}, true), expected::invalid_type},

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <numeric>
+#include <string_view>
 #include <tuple>
 #include <vector>
 
@@ -133,33 +134,15 @@ TEST(SafeArray, LocksAreCountedAndALockedArrayIsNotDestroyed)
 // Elements are copied deeply and released (the sanitizer build reports leaks and double frees).
 TEST(SafeArray, ElementsAreCopiedDeeplyAndReleasedWithTheArray)
 {
-    SAFEARRAY *strings = create(VT_BSTR, {{3, 0}, {2, 0}}), *copy = nullptr;
-    auto *text = static_cast<BSTR *>(strings->pvData);
+    CountingUnknown object;
+    SAFEARRAY *arrays[] = {create(VT_BSTR, {{3, 0}, {2, 0}}), create(VT_UNKNOWN, {{2, 0}, {2, 0}}),
+                           create(VT_VARIANT, {{3, 0}})};
+    auto *text = static_cast<BSTR *>(arrays[0]->pvData);
     for (int k = 0; k < 5; ++k) // the last element stays null in the copy
         text[k] = SysAllocStringLen(u"ab\0cd", static_cast<UINT>(k + 1));
-    ASSERT_EQ(SafeArrayCopy(strings, &copy), S_OK);
-    auto *copied = static_cast<BSTR *>(copy->pvData);
-    for (int k = 0; k < 5; ++k) {
-        EXPECT_NE(copied[k], text[k]);
-        ASSERT_EQ(SysStringLen(copied[k]), UINT(k + 1));
-        EXPECT_EQ(std::memcmp(copied[k], text[k], SysStringByteLen(text[k])), 0);
-    }
-    EXPECT_EQ(copied[5], nullptr);
-    EXPECT_EQ(SafeArrayDestroy(strings), S_OK);
-    EXPECT_EQ(SafeArrayDestroy(copy), S_OK);
-
-    CountingUnknown object;
-    SAFEARRAY *objects = create(VT_UNKNOWN, {{2, 0}, {2, 0}});
     for (int k = 0; k < 3; ++k)
-        static_cast<IUnknown **>(objects->pvData)[k] = (object.AddRef(), &object);
-    ASSERT_EQ(SafeArrayCopy(objects, &copy), S_OK);
-    EXPECT_EQ(object.references, 7u);
-    EXPECT_EQ(SafeArrayDestroy(objects), S_OK);
-    EXPECT_EQ(SafeArrayDestroy(copy), S_OK);
-    EXPECT_EQ(object.references, 1u);
-
-    SAFEARRAY *variants = create(VT_VARIANT, {{3, 0}});
-    auto *data = static_cast<VARIANT *>(variants->pvData);
+        static_cast<IUnknown **>(arrays[1]->pvData)[k] = (object.AddRef(), &object);
+    auto *data = static_cast<VARIANT *>(arrays[2]->pvData);
     EXPECT_EQ(data[0].vt, VT_EMPTY);
     data[0].vt = VT_BSTR;
     data[0].bstrVal = SysAllocString(u"text");
@@ -167,14 +150,23 @@ TEST(SafeArray, ElementsAreCopiedDeeplyAndReleasedWithTheArray)
     data[1].punkVal = (object.AddRef(), &object);
     data[2].vt = VT_ARRAY | VT_R8;
     data[2].parray = SafeArrayCreateVector(VT_R8, 0, 4);
-    ASSERT_EQ(SafeArrayCopy(variants, &copy), S_OK);
-    const auto *copied_variants = static_cast<VARIANT *>(copy->pvData);
+    SAFEARRAY *copies[3] = {};
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(SafeArrayCopy(arrays[i], &copies[i]), S_OK) << i;
+    EXPECT_EQ(object.references, 9u) << "one, three and one held by each array";
+
+    auto *copied = static_cast<BSTR *>(copies[0]->pvData);
+    for (int k = 0; k < 5; ++k) {
+        EXPECT_NE(copied[k], text[k]);
+        EXPECT_EQ(std::u16string_view(copied[k], SysStringLen(copied[k])), std::u16string_view(u"ab\0cd", k + 1));
+    }
+    EXPECT_EQ(copied[5], nullptr);
+    const auto *copied_variants = static_cast<VARIANT *>(copies[2]->pvData);
     EXPECT_NE(copied_variants[0].bstrVal, data[0].bstrVal);
-    EXPECT_EQ(object.references, 3u);
     EXPECT_NE(copied_variants[2].parray, data[2].parray);
     EXPECT_EQ(bound(copied_variants[2].parray, 1, true), 3);
-    EXPECT_EQ(SafeArrayDestroy(copy), S_OK);
-    EXPECT_EQ(SafeArrayDestroy(variants), S_OK);
+    for (SAFEARRAY *psa : {arrays[0], arrays[1], arrays[2], copies[0], copies[1], copies[2]})
+        EXPECT_EQ(SafeArrayDestroy(psa), S_OK);
     EXPECT_EQ(object.references, 1u);
 }
 

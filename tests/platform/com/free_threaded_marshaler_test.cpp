@@ -44,6 +44,7 @@ struct MemoryStream final : ISequentialStream {
         return S_OK;
     }
     IStream *stream() { return reinterpret_cast<IStream *>(static_cast<ISequentialStream *>(this)); }
+    IStream *rewound() { return position = 0, stream(); }
 };
 
 TEST(FreeThreadedMarshaler, AggregatedViewCountsOnTheOuterAndOwnUnknownOnItself)
@@ -83,11 +84,6 @@ protected:
         stream = MemoryStream{};
         return marshal->MarshalInterface(stream.stream(), IID_IUnknown, &outer, context, nullptr, flags);
     }
-    HRESULT unmarshal(REFIID iid, void **ppv)
-    {
-        stream.position = 0;
-        return marshal->UnmarshalInterface(stream.stream(), iid, ppv);
-    }
 
     Outer outer;
     IMarshal *marshal = nullptr;
@@ -116,13 +112,12 @@ TEST_F(FreeThreadedMarshaling, EachKindOfDataHoldsItsReferences)
         EXPECT_EQ(outer.references.load(), c.marshaled_count) << c.flags;
         for (int i = 0; i < c.unmarshals; ++i) {
             void *pv = &pv;
-            EXPECT_EQ(unmarshal(c.iid, &pv), c.unmarshaled);
+            EXPECT_EQ(marshal->UnmarshalInterface(stream.rewound(), c.iid, &pv), c.unmarshaled);
             EXPECT_EQ(pv, c.unmarshaled == S_OK ? c.iid == IID_IMarshal ? static_cast<void *>(marshal) : &outer
                                                 : nullptr);
         }
         if (c.flags != MSHLFLAGS_NORMAL) {
-            stream.position = 0;
-            EXPECT_EQ(marshal->ReleaseMarshalData(stream.stream()), S_OK);
+            EXPECT_EQ(marshal->ReleaseMarshalData(stream.rewound()), S_OK);
         }
         EXPECT_EQ(outer.references.load(), c.final_count) << c.flags;
     }
@@ -158,12 +153,14 @@ TEST_F(FreeThreadedMarshaling, DescribesInProcessMarshalingOnlyAndRefusesBadData
     EXPECT_EQ(outer.references.load(), 1u);
 
     void *pv = &outer;
-    EXPECT_EQ(unmarshal(IID_IUnknown, &pv), E_INVALIDARG) << "empty";
+    EXPECT_EQ(marshal->UnmarshalInterface(stream.rewound(), IID_IUnknown, &pv), E_INVALIDARG) << "empty";
     EXPECT_EQ(pv, nullptr);
-    stream.bytes.assign(16, 0xAB);
-    EXPECT_EQ(unmarshal(IID_IUnknown, &pv), E_INVALIDARG) << "foreign";
-    stream.position = 0;
-    EXPECT_EQ(marshal->ReleaseMarshalData(stream.stream()), E_INVALIDARG);
+    for (const std::size_t at : {0, 4}) { // our data but for its signature or its lifetime
+        ASSERT_EQ(marshal_outer(MSHLFLAGS_TABLEWEAK), S_OK);
+        stream.bytes[at] = 0x33;
+        EXPECT_EQ(marshal->UnmarshalInterface(stream.rewound(), IID_IUnknown, &pv), E_INVALIDARG) << at;
+        EXPECT_EQ(marshal->ReleaseMarshalData(stream.rewound()), E_INVALIDARG) << at;
+    }
     EXPECT_EQ(marshal->UnmarshalInterface(nullptr, IID_IUnknown, &pv), E_INVALIDARG);
     EXPECT_EQ(marshal->UnmarshalInterface(stream.stream(), IID_IUnknown, nullptr), E_INVALIDARG);
     EXPECT_EQ(outer.references.load(), 1u);
