@@ -107,8 +107,6 @@ const std::vector<ScriptCase> cases = {
     {"AnUnknownRootKeepsEarlierRootBlocks", "", "HKCR { E } HKXX { F }", Install, DISP_E_EXCEPTION, "E\n"},
     {"ARootWithoutABlock", "", "HKCR I", Install, DISP_E_EXCEPTION, ""},
     {"AnyTokenBeginningWithABraceOpensARootBlock", "", "HKCR {opening J }", Install, S_OK, "J\n"},
-    {"ForceRemoveReplacesTheWholeKey", "K @='old' @Stale='value'\nK\\Old\\Deep @='deep'\n",
-     "HKCR { ForceRemove K = s 'new' { Fresh } }", Install, S_OK, "K @='new'\nK\\Fresh\n"},
     {"DeleteRemovesATreeWithoutCreatingOne", "Gone\\Sub @='x'\nStays\n",
      "HKCR { Delete Gone = s 'ignored' Delete Absent Stays }", Install, S_OK, "Stays\n"},
     {"ABlockAfterDeleteIsRefused", "Old\n", "HKCR { K Delete Old { Sub } }", Install, DISP_E_EXCEPTION, ""},
