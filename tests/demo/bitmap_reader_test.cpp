@@ -223,7 +223,7 @@ TEST(BitmapReader, DamagedFilesAreRefusedAndLeaveTheImageAsItWas)
         Bytes file;
     } damages[] = {
         {"empty", {}}, {"file header only", Bytes(good.begin(), good.begin() + 14)},
-        {"another format's magic", with(good, 0, 0x4E50, 2)},
+        {"another format's magic", with(runs, 0, 0x4E50, 2)},
         {"text", Bytes(text.begin(), text.end())}, {"pixel data cut short", Bytes(good.begin(), good.end() - 1)},
         {"palette cut short", Bytes(good.begin(), good.begin() + 14 + 40 + 100)},
         {"run-length stream cut inside a literal", Bytes(runs.begin(), runs.end() - 13)},
