@@ -230,8 +230,6 @@ struct Failure {
     std::vector<std::string> events;
 };
 
-void PrintTo(const Failure &failure, std::ostream *out) { *out << failure.name; }
-
 const Failure failures[] = {
     {"ComponentSystemRefused", [](Demonstration &t) { t.components.initialize_result = E_OUTOFMEMORY; },
      {"com: initialize", "display: message Unable to Initialize COM"}},

@@ -25,8 +25,7 @@ GreyImage gradient(int width, int height)
     return GreyImage(width, height, std::move(pixels));
 }
 
-// A grey image holds exactly width x height bytes or nothing. Outside it a copy is opaque
-// black; an empty rectangle gives no pixels.
+// A grey image holds width x height bytes or none; a copy is opaque black outside it, or empty.
 TEST(GreyImage, HoldsItsBytesAndBecomesOpaqueEqualChannelsWhereTheRectanglesMeet)
 {
     EXPECT_EQ(gradient(5, 3).at(4, 2), 24);
@@ -60,16 +59,13 @@ TEST(MarkBox, SidesAreTwoPixelsOffTruncatedTowardZeroOrThereIsNone)
         float x, y;
         std::optional<Rect> box;
     } rows[] = {
-        {18.0f, 197.0f, Rect{16, 195, 20, 199}},
-        {10.9f, 10.9f, Rect{8, 8, 12, 12}},
+        {18.0f, 197.0f, Rect{16, 195, 20, 199}}, {10.9f, 10.9f, Rect{8, 8, 12, 12}},
         {-0.5f, -0.5f, Rect{-2, -2, 1, 1}},
         // 16777215.0 + 2 is not representable as a float; in double it is exact.
         {16777215.0f, 0.0f, Rect{16777213, -2, 16777217, 2}},
         {2147483000.0f - 1024.0f, 0.0f, Rect{2147481982, -2, 2147481986, 2}},
-        {nan, 0.0f, std::nullopt},
-        {0.0f, infinity, std::nullopt},
-        {2147483648.0f, 0.0f, std::nullopt},
-        {0.0f, -2147483904.0f, std::nullopt},
+        {nan, 0.0f, std::nullopt}, {0.0f, infinity, std::nullopt},
+        {2147483648.0f, 0.0f, std::nullopt}, {0.0f, -2147483904.0f, std::nullopt},
     };
     for (const auto &row : rows)
         EXPECT_EQ(mark_box(row.x, row.y), row.box) << row.x << ", " << row.y;
@@ -104,8 +100,7 @@ TEST(PainterImaging, MarksLandInTheCopysPixelsAsRedRings)
     EXPECT_EQ(imaging.drawing_context(no_pixels), nullptr);
 }
 
-// Off screen: the pane, at (0, 0) and of the image's size, paints exactly the image last given;
-// a message box holds the caller until dismissed; closing the pane removes it.
+// Off screen: the pane paints the image last given at (0, 0); a box waits; closing removes it.
 TEST(DesktopDisplay, PaneShowsTheImageLastGivenAndABoxWaitsForItsDismissal)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");

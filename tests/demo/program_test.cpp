@@ -37,8 +37,7 @@ protected:
     fs::path work = scratch.folder() / "work";
 };
 
-// Without a display and with one that cannot be opened, the samples track to their known motion;
-// unregistered, the run gives status -1, the one message, nothing tracked.
+// With no display or one that cannot open, the samples track; unregistered: status -1, one message.
 TEST_F(Program, TracksTheSampleFramesAndFailsUnregistered)
 {
     const auto unregistered = run_trackdemo();
@@ -76,8 +75,7 @@ TEST_F(Program, OnADesktopTheMessagesAreBoxes)
     const std::string answer_boxes = "\"$0\" & pid=$!; while kill -0 $pid 2>/dev/null; do sleep 0.1; "
                                      "for w in $(xdotool search --onlyvisible --pid $pid 2>/dev/null); do "
                                      "xdotool windowfocus --sync $w key Return 2>/dev/null; done; done; wait $pid";
-    // The window system's libraries, not built with the sanitizers, read strings
-    // that strict checking misreads and keep what they allocate until exit.
+    // The window system's libraries, built without sanitizers, trip strict string checks and leak.
     const auto run = run_child({{"/bin/sh", "-c",
                                  "export ASAN_OPTIONS=\"$ASAN_OPTIONS:strict_string_checks=0:detect_leaks=0\"; "
                                  "exec xvfb-run -a -s '-screen 0 1024x768x24 -nolisten tcp' sh -c \"$0\" \"$1\"",

@@ -6,30 +6,28 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <tuple>
 
 TEST(Bstr, PrefixHoldsTheByteLengthAndTwoZeroBytesFollowTheText)
 {
     const OLECHAR embedded[] = {u'a', 0, u'b', u'c', u'd'};
-    const struct {
-        const char *how;
-        BSTR made;
-        std::string bytes; // what the prefix counts, then the two zero bytes that follow
-    } cases[] = {
+    // How each was made; its bytes: what the prefix counts, then the two zero bytes that follow.
+    const std::tuple<const char *, BSTR, std::string> cases[] = {
         {"SysAllocString", SysAllocString(u"Mv"), std::string("M\0v\0\0\0", 6)},
         {"empty", SysAllocString(u""), std::string("\0\0", 2)},
         {"explicit length keeps zeros and cuts", SysAllocStringLen(embedded, 3), std::string("a\0\0\0b\0\0\0", 8)},
         {"odd byte length, a zero inside", SysAllocStringByteLen("o\0x", 3), std::string("o\0x\0\0", 5)},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.how);
-        ASSERT_NE(c.made, nullptr);
+    for (const auto &[how, made, bytes] : cases) {
+        SCOPED_TRACE(how);
+        ASSERT_NE(made, nullptr);
         std::uint32_t prefix;
-        std::memcpy(&prefix, reinterpret_cast<const char *>(c.made) - sizeof prefix, sizeof prefix);
-        EXPECT_EQ(prefix, c.bytes.size() - 2);
-        EXPECT_EQ(SysStringByteLen(c.made), c.bytes.size() - 2);
-        EXPECT_EQ(SysStringLen(c.made), (c.bytes.size() - 2) / 2);
-        EXPECT_EQ(std::string(reinterpret_cast<const char *>(c.made), c.bytes.size()), c.bytes);
-        SysFreeString(c.made);
+        std::memcpy(&prefix, reinterpret_cast<const char *>(made) - sizeof prefix, sizeof prefix);
+        EXPECT_EQ(prefix, bytes.size() - 2);
+        EXPECT_EQ(SysStringByteLen(made), bytes.size() - 2);
+        EXPECT_EQ(SysStringLen(made), (bytes.size() - 2) / 2);
+        EXPECT_EQ(std::string(reinterpret_cast<const char *>(made), bytes.size()), bytes);
+        SysFreeString(made);
     }
 }
 

@@ -81,14 +81,8 @@ protected:
 TEST_F(Activation, ReportsWhyAClassCannotBeActivated)
 {
     ITestThing *outer = create_thing(); // the server refuses aggregation before using it
-    const struct {
-        CLSID clsid;
-        IUnknown *outer;
-        DWORD context;
-        REFIID iid;
-        HRESULT expected;
-        DWORD loader_reason; // the last error the loader leaves, 0 where it is not asked
-    } cases[] = {
+    // Class, outer object, context, interface, result, and the last error the loader leaves.
+    const std::tuple<CLSID, IUnknown *, DWORD, REFIID, HRESULT, DWORD> cases[] = {
         {failing_class(7), nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, REGDB_E_CLASSNOTREG, 0}, // no class key
         {failing_class(5), nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, REGDB_E_CLASSNOTREG, 0}, // no server key
         {failing_class(6), nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, REGDB_E_CLASSNOTREG, 0}, // no server path
@@ -103,11 +97,12 @@ TEST_F(Activation, ReportsWhyAClassCannotBeActivated)
         {kTestThingClass, nullptr, 0, IID_IUnknown, E_INVALIDARG, 0},
     };
     for (const auto &c : cases) {
+        const auto &[clsid, aggregating, context, iid, expected, loader_reason] = c;
         SetLastError(0);
-        EXPECT_EQ(activate(true, c.clsid, c.outer, c.context, c.iid), c.expected) << &c - cases;
-        EXPECT_EQ(c.loader_reason ? GetLastError() : 0, c.loader_reason) << &c - cases;
-        if (!c.outer) {
-            EXPECT_EQ(activate(false, c.clsid, nullptr, c.context, c.iid), c.expected) << &c - cases;
+        EXPECT_EQ(activate(true, clsid, aggregating, context, iid), expected) << &c - cases;
+        EXPECT_EQ(loader_reason ? GetLastError() : 0, loader_reason) << &c - cases;
+        if (!aggregating) {
+            EXPECT_EQ(activate(false, clsid, nullptr, context, iid), expected) << &c - cases;
         }
     }
     outer->Release();

@@ -93,33 +93,28 @@ protected:
 // Normal data holds one reference until unmarshaled, table data until released, weak data none.
 TEST_F(FreeThreadedMarshaling, EachKindOfDataHoldsItsReferences)
 {
-    const struct {
-        DWORD flags;
-        REFIID iid;
-        int unmarshals;
-        HRESULT unmarshaled;
-        ULONG marshaled_count, final_count; // after marshaling, after unmarshals and releasing the data
-    } cases[] = {
+    // Flags, interface, unmarshals and their result, references after marshaling and at the end.
+    const std::tuple<DWORD, REFIID, int, HRESULT, ULONG, ULONG> cases[] = {
         {MSHLFLAGS_NORMAL, IID_IMarshal, 1, S_OK, 2, 2},
         {MSHLFLAGS_NORMAL, IID_IDispatch, 1, E_NOINTERFACE, 2, 1},
         {MSHLFLAGS_TABLESTRONG, IID_IUnknown, 3, S_OK, 2, 4},
         {MSHLFLAGS_TABLEWEAK, IID_IUnknown, 0, S_OK, 1, 1},
     };
-    for (const auto &c : cases) {
+    for (const auto &[flags, iid, unmarshals, unmarshaled, marshaled_count, final_count] : cases) {
         outer.references = 1;
-        ASSERT_EQ(marshal_outer(c.flags), S_OK);
+        ASSERT_EQ(marshal_outer(flags), S_OK);
         EXPECT_EQ(stream.bytes.size(), 16u) << "as much as announced";
-        EXPECT_EQ(outer.references.load(), c.marshaled_count) << c.flags;
-        for (int i = 0; i < c.unmarshals; ++i) {
+        EXPECT_EQ(outer.references.load(), marshaled_count) << flags;
+        for (int i = 0; i < unmarshals; ++i) {
             void *pv = &pv;
-            EXPECT_EQ(marshal->UnmarshalInterface(stream.rewound(), c.iid, &pv), c.unmarshaled);
-            EXPECT_EQ(pv, c.unmarshaled == S_OK ? c.iid == IID_IMarshal ? static_cast<void *>(marshal) : &outer
-                                                : nullptr);
+            EXPECT_EQ(marshal->UnmarshalInterface(stream.rewound(), iid, &pv), unmarshaled);
+            void *const wanted = iid == IID_IMarshal ? static_cast<void *>(marshal) : &outer;
+            EXPECT_EQ(pv, unmarshaled == S_OK ? wanted : nullptr);
         }
-        if (c.flags != MSHLFLAGS_NORMAL) {
+        if (flags != MSHLFLAGS_NORMAL) {
             EXPECT_EQ(marshal->ReleaseMarshalData(stream.rewound()), S_OK);
         }
-        EXPECT_EQ(outer.references.load(), c.final_count) << c.flags;
+        EXPECT_EQ(outer.references.load(), final_count) << flags;
     }
     outer.references = 1;
 }

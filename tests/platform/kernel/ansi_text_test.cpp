@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 TEST(AnsiText, LengthsAndComparison)
@@ -11,17 +12,14 @@ TEST(AnsiText, LengthsAndComparison)
     EXPECT_EQ(lstrlenA(nullptr) + lstrlenW(nullptr), 0);
     // Punctuation sorts before digits before letters; hyphens and apostrophes
     // only decide between otherwise equal strings.
-    const struct {
-        const char *a, *b;
-        int expected;
-    } cases[] = {
+    const std::tuple<const char *, const char *, int> cases[] = {
         {"ForceRemove", "FORCEREMOVE", 0}, {"Val", "Value", -1}, {"value", "Val", 1}, {nullptr, nullptr, 0},
         {nullptr, "", -1}, {"", nullptr, 1}, {"_", "0", -1}, {"~", "a", -1}, {"9", "A", -1}, {"a[", "aZ", -1},
         {"a-z", "ab", 1}, {"it's", "its", 1}, {"co-op", "coop", 1}, {"coop", "co'op", -1}, {"co'op", "co-op", -1},
         {"b\xC3\xA9", "be", 1},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(lstrcmpiA(c.a, c.b), c.expected) << (c.a ? c.a : "null") << " | " << (c.b ? c.b : "null");
+    for (const auto &[a, b, expected] : cases)
+        EXPECT_EQ(lstrcmpiA(a, b), expected) << (a ? a : "null") << " | " << (b ? b : "null");
 }
 
 TEST(AnsiText, BoundedCopy)

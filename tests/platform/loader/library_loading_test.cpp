@@ -84,24 +84,21 @@ TEST(LoadFailures, CarryTheWindowsErrorCodes)
     const std::string missing = scratch.file("missing.so"), folder = scratch.path().string();
     const std::string text = scratch.write("text.so", {'n', 'o', 't', ' ', 'E', 'L', 'F', '\n'}).string();
     int file = 0;
-    const struct {
-        const char *path;
-        HANDLE file;
-        DWORD flags, expected;
-    } cases[] = {
-        {missing.c_str(), nullptr, 0, ERROR_MOD_NOT_FOUND},
+    // The path, the file handle and flags given, the error left.
+    const std::tuple<const char *, HANDLE, DWORD, DWORD> cases[] = {
+        {missing.c_str(), nullptr, 0, ERROR_MOD_NOT_FOUND}, {"", nullptr, 0, ERROR_MOD_NOT_FOUND},
         {"morvane-no-such-library.so", nullptr, 0, ERROR_MOD_NOT_FOUND},
-        {"", nullptr, 0, ERROR_MOD_NOT_FOUND},
         {text.c_str(), nullptr, 0, ERROR_BAD_FORMAT},
-        {folder.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE, ERROR_ACCESS_DENIED},
         {nullptr, nullptr, 0, ERROR_INVALID_PARAMETER},
+        {folder.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE, ERROR_ACCESS_DENIED},
         {LOADER_FIXTURE, &file, LOAD_LIBRARY_AS_DATAFILE, ERROR_INVALID_PARAMETER},
         {LOADER_FIXTURE, nullptr, DONT_RESOLVE_DLL_REFERENCES, ERROR_INVALID_PARAMETER},
     };
-    for (const auto &c : cases) {
+    for (const auto &[path, handle, flags, expected] : cases) {
         SetLastError(0);
-        EXPECT_EQ(c.flags || c.file ? LoadLibraryExA(c.path, c.file, c.flags) : LoadLibraryA(c.path), nullptr);
-        EXPECT_EQ(GetLastError(), c.expected) << (c.path ? c.path : "null");
+        auto loaded = flags || handle ? LoadLibraryExA(path, handle, flags) : LoadLibraryA(path);
+        EXPECT_EQ(loaded, nullptr);
+        EXPECT_EQ(GetLastError(), expected) << (path ? path : "null");
     }
 }
 

@@ -11,11 +11,7 @@ using ComponentTypeLib = ComponentLibrary;
 TEST_F(ComponentTypeLib, NamesResolveToMembersAndThenTheirParameters)
 {
     const MEMBERID unknown = DISPID_UNKNOWN;
-    const struct {
-        std::vector<std::u16string> names;
-        HRESULT expected;
-        std::vector<MEMBERID> ids;
-    } cases[] = {
+    const std::tuple<std::vector<std::u16string>, HRESULT, std::vector<MEMBERID>> cases[] = {
         {{u"track_corners", u"imgB"}, S_OK, {4, 1}},
         {{u"no_such_member", u"imgB"}, DISP_E_UNKNOWNNAME, {unknown, unknown}},
         {{u"track_corners", u"imgC", u"IMGA"}, DISP_E_UNKNOWNNAME, {4, unknown, 0}},
@@ -24,32 +20,30 @@ TEST_F(ComponentTypeLib, NamesResolveToMembersAndThenTheirParameters)
         {{u"lines", u"newVal"}, DISP_E_UNKNOWNNAME, {1, unknown}},
         {{u"track_corners", u"matches"}, DISP_E_UNKNOWNNAME, {4, unknown}},
     };
-    for (auto c : cases) {
+    for (auto [names, expected, wanted] : cases) {
         std::vector<LPOLESTR> request;
-        for (auto &name : c.names)
+        for (auto &name : names)
             request.push_back(name.data());
         std::vector<MEMBERID> ids(request.size(), 77);
-        EXPECT_EQ(info_->GetIDsOfNames(request.data(), UINT(request.size()), ids.data()), c.expected);
-        EXPECT_EQ(ids, c.ids);
+        EXPECT_EQ(info_->GetIDsOfNames(request.data(), UINT(request.size()), ids.data()), expected);
+        EXPECT_EQ(ids, wanted);
     }
     MEMBERID id = 0;
     EXPECT_EQ(info_->GetIDsOfNames(nullptr, 0, &id), E_INVALIDARG);
 
     // Searches ignore case and give back the library's spelling; a type is found with MEMBERID_NIL.
-    const struct {
-        std::u16string asked, spelled;
-        MEMBERID id;
-    } finds[] = {{u"comorvane", u"CoMorvane", MEMBERID_NIL}, {u"TRACK_CORNERS", u"track_corners", 4},
-                 {u"Nothing", u"Nothing", 0}};
-    for (auto c : finds) {
+    const std::tuple<std::u16string, std::u16string, MEMBERID> finds[] = {
+        {u"comorvane", u"CoMorvane", MEMBERID_NIL}, {u"TRACK_CORNERS", u"track_corners", 4},
+        {u"Nothing", u"Nothing", 0}};
+    for (auto [asked, spelled, wanted] : finds) {
         BOOL found = FALSE;
-        ASSERT_EQ(library_->IsName(c.asked.data(), 0, &found), S_OK);
+        ASSERT_EQ(library_->IsName(asked.data(), 0, &found), S_OK);
         ITypeInfo *infos[2] = {};
         MEMBERID ids[2] = {};
         USHORT count = 2;
-        ASSERT_EQ(library_->FindName(c.asked.data(), 0, infos, ids, &count), S_OK);
-        EXPECT_EQ(std::tuple(c.asked, found, count, ids[0]),
-                  std::tuple(c.spelled, BOOL(c.id != 0), USHORT(c.id != 0), c.id));
+        ASSERT_EQ(library_->FindName(asked.data(), 0, infos, ids, &count), S_OK);
+        EXPECT_EQ(std::tuple(asked, found, count, ids[0]),
+                  std::tuple(spelled, BOOL(wanted != 0), USHORT(wanted != 0), wanted));
         if (count == 1)
             infos[0]->Release();
     }

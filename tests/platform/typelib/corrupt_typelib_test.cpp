@@ -49,14 +49,8 @@ constexpr std::uint32_t kPastFile = 0xFFFFFFFEu, kDataLength = 0xFFFFFFFDu; // v
 
 TEST(CorruptTypeLib, InconsistentStructureIsRefused)
 {
-    const struct {
-        const char *what;
-        std::uint32_t table, index;
-        std::size_t offset;
-        int width;
-        std::uint32_t value;
-        HRESULT expected;
-    } cases[] = {
+    // What is damaged: a row's table and index, the field's offset and width, the value written.
+    const std::tuple<const char *, UINT, UINT, std::size_t, int, UINT, HRESULT> cases[] = {
         {"another major version", kHeader, 0, header::major, 2, 2, TYPE_E_UNSUPFORMAT},
         {"size field larger than the file", kHeader, 0, header::file_size, 4, kPastFile, TYPE_E_INVDATAREAD},
         {"too few tables", kHeader, 0, header::table_count, 4, 8, TYPE_E_INVDATAREAD},
@@ -78,14 +72,14 @@ TEST(CorruptTypeLib, InconsistentStructureIsRefused)
         {"a parameter with a default value", kParamTable, 0, param::flags, 2, PARAMFLAG_FHASDEFAULT,
          TYPE_E_INVDATAREAD},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto &[what, table, index, offset, width, written, expected] : cases) {
+        SCOPED_TRACE(what);
         File file;
-        const std::uint32_t value = c.value == kPastFile     ? static_cast<std::uint32_t>(file.bytes.size() + 1)
-                                    : c.value == kDataLength ? file.get32(File::directory(kStringData) + 4)
-                                                             : c.value;
-        file.set(c.table == kHeader ? c.offset : file.field(c.table, c.index, c.offset), value, c.width);
-        EXPECT_EQ(load_bytes(file.bytes), c.expected);
+        const std::uint32_t value = written == kPastFile     ? static_cast<std::uint32_t>(file.bytes.size() + 1)
+                                    : written == kDataLength ? file.get32(File::directory(kStringData) + 4)
+                                                             : written;
+        file.set(table == kHeader ? offset : file.field(table, index, offset), value, width);
+        EXPECT_EQ(load_bytes(file.bytes), expected);
     }
     const std::vector<std::uint8_t> whole = File().bytes;
     EXPECT_EQ(load_bytes(whole), S_OK);

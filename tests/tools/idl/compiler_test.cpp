@@ -1,5 +1,4 @@
-// The header the compiler writes (its model of definitions is checked through the type
-// library tests' contract files).
+// The header the compiler writes (its model is checked through the type library contract files).
 #include "compiler.h"
 #include "header_writer.h"
 

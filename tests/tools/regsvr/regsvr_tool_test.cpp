@@ -52,8 +52,7 @@ TEST_F(Regsvr, ConcurrentRegistrationsAndRemovalsLeaveASerialState)
     }
 }
 
-// Each refusal: its exit status and message (the first words of the usage), and no entry
-// written. Loading a pipe must not wait for a writer: the child's time limit would end it.
+// Each refusal: its status and message, no entry written; a pipe is refused without waiting.
 TEST_F(Regsvr, EachRefusalHasItsExitStatusAndReason)
 {
     const std::string pipe = (folder_ / "pipe.so").string(), missing = (folder_ / "missing.so").string();

@@ -66,8 +66,7 @@ std::map<long, std::vector<Row>> by_track(const std::vector<Row> &rows)
     return tracks;
 }
 
-// Checks that each track has a row per frame inside the 198 x 146 frame, measures from its second
-// row on; counts the rows checked on the known motion: before the occluder, clear of the edges.
+// Checks each track's rows; counts those on the known motion: before the occluder, off the edges.
 long check_tracks(const std::map<long, std::vector<Row>> &tracks, const TrackScene &scene, double tolerance)
 {
     const cv::Rect clear_of_edges(12, 12, scene.columns - 24, scene.lines - 24);
@@ -117,8 +116,7 @@ protected:
     TrackScene scene_;
 };
 
-// Tracks follow the motion, never in the padding (198 x 146 tracked as 200 x 152), alike as CSV
-// and JSON lines; a video's frames a little less exactly.
+// Tracks follow the motion, never into the padding, alike as CSV and JSON; from video less exactly.
 TEST_F(TrackProgram, TracksFollowTheMotionInEveryFormAndFromEverySource)
 {
     ASSERT_TRUE(write_scene_video(scene_, path("scene.avi")));

@@ -1,5 +1,4 @@
-// A textured frame drifting by a known sub-pixel motion, partly covered by another texture
-// from the middle frame on; sizes not multiples of 8, so that three pyramid levels need padding.
+// A texture drifting sub-pixel, partly covered from the middle frame on; sizes that need padding.
 #pragma once
 
 #include <opencv2/core.hpp>
