@@ -156,9 +156,11 @@ const auto *const environment = ::testing::AddGlobalTestEnvironment(new TrackerT
 } // namespace morvane::test
 
 // Requests for buffers no machine has must return null under AddressSanitizer too.
-#ifdef __SANITIZE_ADDRESS__
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
 extern "C" __attribute__((visibility("default"))) const char *__asan_default_options()
 {
     return "allocator_may_return_null=1";
 }
+#endif
 #endif
