@@ -20,6 +20,13 @@ DAMAGES = {
     "deep_chain": "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 520)"
                   " INSERT INTO keys(id, parent, name, fold, written)"
                   " SELECT 1000 + i, CASE i WHEN 1 THEN 2 ELSE 999 + i END, x'6B', x'4B', 0 FROM n",
+    # Every key below HKEY_CURRENT_USER answered twice, 48 levels deep.
+    "doubled_rows": "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 48)"
+                    " INSERT INTO keys(id, parent, name, fold, written)"
+                    " SELECT 1000 + i, CASE i WHEN 1 THEN 2 ELSE 999 + i END, x'6B', x'4B', 0 FROM n;"
+                    " CREATE TABLE key_rows AS SELECT * FROM keys; DROP TABLE keys;"
+                    " CREATE VIEW keys AS SELECT * FROM key_rows"
+                    " UNION ALL SELECT * FROM key_rows WHERE id > 1000",
 }
 
 

@@ -76,11 +76,13 @@ void KeyStore::remove_key(KeyId key, KeyId parent)
 
 // Every key below ?1 with its depth under it. The file is not trusted to hold
 // a tree: the walk stops at the deepest nesting a registry can have, so that
-// a parent cycle ends it instead of running forever.
-#define KEYS_BELOW                                                                          \
-    "WITH RECURSIVE below(id, depth) AS ("                                                  \
-    " SELECT id, 1 FROM keys WHERE parent = ?1"                                             \
-    " UNION ALL SELECT keys.id, below.depth + 1 FROM keys JOIN below ON keys.parent = below.id" \
+// a parent cycle ends it instead of running forever, and UNION keeps each key
+// once per depth, so that a damaged index answering a row twice cannot double
+// the rows at every level.
+#define KEYS_BELOW                                                                      \
+    "WITH RECURSIVE below(id, depth) AS ("                                              \
+    " SELECT id, 1 FROM keys WHERE parent = ?1"                                         \
+    " UNION SELECT keys.id, below.depth + 1 FROM keys JOIN below ON keys.parent = below.id" \
     " WHERE below.depth < ?2)"
 
 void KeyStore::remove_subtree(KeyId key)
