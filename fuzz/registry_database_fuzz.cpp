@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <string>
 
-// More keys, and so deeper, than a registry can nest (512): the registry's own limits are
-// what the walk meets, and a cycle the registry misses still ends.
+// More keys than a file of the fuzzer's sizes holds; a cycle the registry misses ends at
+// the walk's depth limit.
 constexpr std::size_t most_keys_read = 4000;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

@@ -6,7 +6,11 @@ namespace morvane::test {
 
 namespace {
 
-void read_tree(HKEY key, const std::string &path, RegistryTree &tree, std::size_t most_keys)
+constexpr int deepest_level = 512;
+
+// keys_left counts keys opened, not paths: a damaged file may list one name twice.
+void read_tree(HKEY key, const std::string &path, RegistryTree &tree, std::size_t &keys_left,
+               int level = 0)
 {
     auto &values = tree[path];
     // Shared by the levels: a level's values are read before it descends.
@@ -20,19 +24,20 @@ void read_tree(HKEY key, const std::string &path, RegistryTree &tree, std::size_
         values[std::string(name.data(), name_length)] =
             RegistryValue{type, std::vector<unsigned char>(data.begin(), data.begin() + data_length)};
     }
-    for (DWORD i = 0; tree.size() < most_keys; ++i) {
+    for (DWORD i = 0; keys_left > 0 && level < deepest_level; ++i) {
         char child_name[256];
         DWORD length = sizeof child_name;
         if (RegEnumKeyExA(key, i, child_name, &length, nullptr, nullptr, nullptr, nullptr) !=
             ERROR_SUCCESS)
             break;
+        --keys_left;
         HKEY child = nullptr;
         const std::string child_path = path.empty() ? child_name : path + "\\" + child_name;
         if (RegOpenKeyExA(key, child_name, 0, KEY_READ, &child) != ERROR_SUCCESS) {
             tree[child_path + " (cannot be opened)"];
             continue;
         }
-        read_tree(child, child_path, tree, most_keys);
+        read_tree(child, child_path, tree, keys_left, level + 1);
         RegCloseKey(child);
     }
 }

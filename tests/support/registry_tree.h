@@ -23,8 +23,9 @@ struct RegistryValue {
 using RegistryTree = std::map<std::string, std::map<std::string, RegistryValue>>;
 
 // The tree under root\path (root alone when path is empty); empty when the
-// key cannot be opened. Reading stops at most_keys keys, which also bounds the
-// depth, so that a damaged database holding a cycle still ends.
+// key cannot be opened. Reading stops at most_keys keys and, like `reg query /s`,
+// descends at most 512 levels, so that a damaged database holding a cycle ends
+// with paths of bounded length.
 RegistryTree registry_tree(HKEY root, const std::string &path = "",
                            std::size_t most_keys = SIZE_MAX);
 
