@@ -24,7 +24,7 @@ MV_FORWARD_INTERFACE(ICreateErrorInfo);
 MV_FORWARD_INTERFACE(ISupportErrorInfo);
 typedef IDispatch *LPDISPATCH;
 
-enum VARENUM {
+enum VARENUM MV_ENUM_INT {
     VT_EMPTY = 0,
     VT_NULL = 1,
     VT_I2 = 2,

@@ -17,9 +17,9 @@ typedef DWORD HREFTYPE;
 
 #define MEMBERID_NIL DISPID_UNKNOWN
 
-typedef enum tagSYSKIND { SYS_WIN16 = 0, SYS_WIN32 = 1, SYS_MAC = 2, SYS_WIN64 = 3 } SYSKIND;
+typedef enum tagSYSKIND MV_ENUM_INT { SYS_WIN16 = 0, SYS_WIN32 = 1, SYS_MAC = 2, SYS_WIN64 = 3 } SYSKIND;
 
-typedef enum tagTYPEKIND {
+typedef enum tagTYPEKIND MV_ENUM_INT {
     TKIND_ENUM = 0,
     TKIND_RECORD = 1,
     TKIND_MODULE = 2,
@@ -31,7 +31,7 @@ typedef enum tagTYPEKIND {
     TKIND_MAX = 8
 } TYPEKIND;
 
-typedef enum tagFUNCKIND {
+typedef enum tagFUNCKIND MV_ENUM_INT {
     FUNC_VIRTUAL = 0,
     FUNC_PUREVIRTUAL = 1,
     FUNC_NONVIRTUAL = 2,
@@ -39,14 +39,14 @@ typedef enum tagFUNCKIND {
     FUNC_DISPATCH = 4
 } FUNCKIND;
 
-typedef enum tagINVOKEKIND {
+typedef enum tagINVOKEKIND MV_ENUM_INT {
     INVOKE_FUNC = 1,
     INVOKE_PROPERTYGET = 2,
     INVOKE_PROPERTYPUT = 4,
     INVOKE_PROPERTYPUTREF = 8
 } INVOKEKIND;
 
-typedef enum tagCALLCONV {
+typedef enum tagCALLCONV MV_ENUM_INT {
     CC_FASTCALL = 0,
     CC_CDECL = 1,
     CC_MSCPASCAL = 2,
@@ -60,9 +60,9 @@ typedef enum tagCALLCONV {
     CC_MAX = 9
 } CALLCONV;
 
-typedef enum tagVARKIND { VAR_PERINSTANCE = 0, VAR_STATIC = 1, VAR_CONST = 2, VAR_DISPATCH = 3 } VARKIND;
+typedef enum tagVARKIND MV_ENUM_INT { VAR_PERINSTANCE = 0, VAR_STATIC = 1, VAR_CONST = 2, VAR_DISPATCH = 3 } VARKIND;
 
-typedef enum tagDESCKIND {
+typedef enum tagDESCKIND MV_ENUM_INT {
     DESCKIND_NONE = 0,
     DESCKIND_FUNCDESC = 1,
     DESCKIND_VARDESC = 2,
@@ -71,7 +71,7 @@ typedef enum tagDESCKIND {
     DESCKIND_MAX = 5
 } DESCKIND;
 
-typedef enum tagTYPEFLAGS {
+typedef enum tagTYPEFLAGS MV_ENUM_INT {
     TYPEFLAG_FAPPOBJECT = 0x1,
     TYPEFLAG_FCANCREATE = 0x2,
     TYPEFLAG_FLICENSED = 0x4,
@@ -89,7 +89,7 @@ typedef enum tagTYPEFLAGS {
     TYPEFLAG_FPROXY = 0x4000
 } TYPEFLAGS;
 
-typedef enum tagFUNCFLAGS {
+typedef enum tagFUNCFLAGS MV_ENUM_INT {
     FUNCFLAG_FRESTRICTED = 0x1,
     FUNCFLAG_FSOURCE = 0x2,
     FUNCFLAG_FBINDABLE = 0x4,
@@ -105,7 +105,7 @@ typedef enum tagFUNCFLAGS {
     FUNCFLAG_FIMMEDIATEBIND = 0x1000
 } FUNCFLAGS;
 
-typedef enum tagLIBFLAGS {
+typedef enum tagLIBFLAGS MV_ENUM_INT {
     LIBFLAG_FRESTRICTED = 0x1,
     LIBFLAG_FCONTROL = 0x2,
     LIBFLAG_FHIDDEN = 0x4,

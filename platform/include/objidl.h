@@ -14,7 +14,7 @@ typedef IMarshal *LPMARSHAL;
 typedef IStream *LPSTREAM;
 
 /* Where an unmarshaled pointer will be used. */
-typedef enum tagMSHCTX {
+typedef enum tagMSHCTX MV_ENUM_INT {
     MSHCTX_LOCAL = 0,
     MSHCTX_NOSHAREDMEM = 1,
     MSHCTX_DIFFERENTMACHINE = 2,
@@ -23,7 +23,7 @@ typedef enum tagMSHCTX {
 } MSHCTX;
 
 /* How long marshal data stays valid. */
-typedef enum tagMSHLFLAGS {
+typedef enum tagMSHLFLAGS MV_ENUM_INT {
     MSHLFLAGS_NORMAL = 0,
     MSHLFLAGS_TABLESTRONG = 1,
     MSHLFLAGS_TABLEWEAK = 2,

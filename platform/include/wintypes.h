@@ -20,6 +20,14 @@
 #define MV_END_C
 #endif
 
+/* Enumerations hold int in C++ as they do in C, so that any value a C caller
+ * passes is a valid value of the type rather than undefined behaviour. */
+#ifdef __cplusplus
+#define MV_ENUM_INT : int
+#else
+#define MV_ENUM_INT
+#endif
+
 /* Marks a function or object as part of the runtime library's surface. */
 #define MVAPI __attribute__((visibility("default")))
 

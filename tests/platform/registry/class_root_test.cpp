@@ -131,6 +131,7 @@ TEST_F(ClassRoot, UnregisteringATypeLibraryRemovesExactlyWhatRegisteringWrote)
     for (const auto &[guid, minor, lcid, system] : {std::tuple{library_id, 0, 0x407, SYS_WIN64}, {library_id, 0, 0x409, SYS_WIN32},
                                                     {library_id, 1, 0x409, SYS_WIN64}, {GUID_NULL, 0, 0x409, SYS_WIN64}})
         EXPECT_EQ(UnRegisterTypeLib(guid, 1, WORD(minor), LCID(lcid), system), TYPE_E_REGISTRYACCESS) << minor << " " << lcid;
+    EXPECT_EQ(UnRegisterTypeLib(library_id, 1, 0, 0x409, SYSKIND(7)), E_INVALIDARG); // no such platform
     EXPECT_EQ(snapshot(), registered);
     EXPECT_EQ(UnRegisterTypeLib(library_id, 1, 0, 0x409, SYS_WIN64), S_OK);
     EXPECT_EQ(snapshot(), before);
