@@ -122,8 +122,9 @@ TEST_F(TypeInfoInvoke, CallsBindTheirArgumentsOrAreRefusedBeforeTheMemberRuns)
         EXPECT_EQ(call(c.memid, c.flags, c.args, &result, c.named, &blamed), c.expected) << c.memid << " " << c.flags;
         EXPECT_EQ(blamed, c.blamed) << c.memid << " " << c.flags;
         Variant shown;
-        if (result.vt != VT_EMPTY)
+        if (result.vt != VT_EMPTY) {
             ASSERT_EQ(VariantChangeType(&shown, &result, 0, VT_BSTR), S_OK);
+        }
         EXPECT_EQ(result.vt == VT_EMPTY ? "" : std::to_string(result.vt) + " " + narrow(shown.bstrVal), c.result);
     }
     EXPECT_EQ(text.vt, VT_BSTR) << "the caller's argument is left as it was";

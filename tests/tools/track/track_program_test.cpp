@@ -41,8 +41,9 @@ std::vector<Row> parse(const std::string &text, bool json = false)
 {
     std::istringstream lines(text);
     std::string line;
-    if (!json && std::getline(lines, line))
+    if (!json && std::getline(lines, line)) {
         EXPECT_EQ(line, "frame,track,x,y,residue,fb_error");
+    }
     const std::regex keys(R"re(\{"frame":|"(track|x|y|residue|fb_error)":|\})re");
     const std::regex six_cells("([^,]+),([^,]+),([^,]+),([^,]+),([^,]*),([^,]*)");
     std::vector<Row> rows;
