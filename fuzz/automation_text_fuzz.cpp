@@ -54,7 +54,8 @@ void number_text(const std::vector<OLECHAR> &text, std::size_t length)
             require(direct == through_variant.ulVal);
     }
 
-    for (VARTYPE vt : {VT_I1, VT_UI1, VT_I2, VT_UI2, VT_I4, VT_I8, VT_UI8, VT_R4, VT_R8, VT_BOOL}) {
+    const VARTYPE numbers[] = {VT_I1, VT_UI1, VT_I2, VT_UI2, VT_I4, VT_I8, VT_UI8, VT_R4, VT_R8, VT_BOOL};
+    for (VARTYPE vt : numbers) {
         Variant number, written, read_back;
         if (FAILED(VariantChangeType(&number, &source, 0, vt)))
             continue;
