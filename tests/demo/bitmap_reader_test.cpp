@@ -134,10 +134,6 @@ TEST(BitmapReader, EveryAcceptedLayoutGivesItsGreyLevels)
         {"core header", {6, 2, 8, grey_palette(256), 0, 12}, ramp, ramp},
         {"version 4 header", {6, 2, 8, grey_palette(256), 0, 108}, ramp, ramp},
         {"version 5 header", {6, 2, 8, grey_palette(256), 0, 124}, ramp, ramp},
-        {"8 bits, width 1", {1, 5, 8, grey_palette(256)}, ramp, ramp},
-        {"8 bits, width 2, top-down", {2, -5, 8, grey_palette(256)}, ramp, ramp},
-        {"8 bits, width 3", {3, 5, 8, grey_palette(256)}, ramp, ramp},
-        {"8 bits, width 4, top-down", {4, -5, 8, grey_palette(256)}, ramp, ramp},
     };
     for (const auto &row : rows) {
         const int width = row.header.width, height = std::abs(row.header.height);
@@ -152,9 +148,9 @@ TEST(BitmapReader, EveryAcceptedLayoutGivesItsGreyLevels)
 // Entry 0 is a grey no pixel of these files has by accident: 200. Entry i > 0 is grey i.
 Bytes run_length_file(int bits, const Bytes &stream)
 {
-    std::vector<std::uint32_t> palette{0xC8C8C8};
-    for (std::uint32_t i = 1; i < (1u << bits); ++i)
-        palette.push_back(i * 0x010101u);
+    std::vector<std::uint32_t> palette = grey_palette(256);
+    palette.resize(std::size_t{1} << bits);
+    palette[0] = 0xC8C8C8;
     return bitmap_file({4, 3, bits, palette, bits == 8 ? 1u : 2u}, stream);
 }
 
