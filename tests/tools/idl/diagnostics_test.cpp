@@ -1,6 +1,8 @@
-// Malformed definitions are refused with a message located at the fault.
+// Malformed definitions are refused with a message located at the fault; help strings cannot
+// end the generated header's comments.
 #include "compiler.h"
 #include "diagnostic.h"
+#include "header_writer.h"
 #include "typelib_writer.h"
 
 #include "child_process.h"
@@ -157,4 +159,15 @@ TEST(Diagnostics, TheCompilerProgramReportsFileLineAndColumnAndFails)
         EXPECT_EQ(run.err, expected);
         EXPECT_FALSE(std::filesystem::exists(header)) << "no output is written for a failed compile";
     }
+}
+
+TEST(Compiler, HeaderCommentsCannotBeClosedByHelpStrings)
+{
+    const std::string header = idl::write_header(idl::compile(R"(
+        [object, uuid(11111111-2222-3333-4444-000000000001), helpstring("ends */ early")]
+        interface IOdd : IUnknown { [helpstring("line\nbreak */")] HRESULT a(); };
+    )"), "odd.h", "odd.idl");
+    EXPECT_EQ(header.find("ends */"), std::string::npos);
+    EXPECT_EQ(header.find("break */"), std::string::npos);
+    EXPECT_NE(header.find("#ifndef MORVANE_GENERATED_ODD_H"), std::string::npos);
 }
