@@ -43,12 +43,10 @@ Bytes bitmap_file(const BitmapHeader &header, const Bytes &pixel_data)
         for (const std::size_t value : {std::size_t{header.compression}, pixel_data.size(), std::size_t{2835},
                                         std::size_t{2835}, header.palette.size(), std::size_t{0}})
             put(info, static_cast<std::uint32_t>(value), 4);
-        // Versions 4 and 5 of the header carry the masks inside it; the rest is zero.
-        for (std::size_t i = 0; info.size() < header.info_size; ++i)
+        // The masks follow a 40-byte header and fill versions 4 and 5 of it, zero after them.
+        for (std::size_t i = 0; info.size() < header.info_size || i < header.masks.size(); ++i)
             put(info, i < header.masks.size() ? header.masks[i] : 0, 4);
     }
-    for (std::size_t i = 0; header.info_size == 40 && i < header.masks.size(); ++i)
-        put(info, header.masks[i], 4);
     for (const auto colour : header.palette)
         put(info, colour, core ? 3 : 4);
     const auto offset = static_cast<std::uint32_t>(14 + info.size());
@@ -73,9 +71,9 @@ std::vector<std::uint32_t> grey_palette(int entries)
 Bytes pack_rows(int width, int height, int bits, bool top_down, const std::function<std::uint32_t(int, int)> &value)
 {
     const std::size_t row_bytes = (static_cast<std::size_t>(width) * static_cast<std::size_t>(bits) + 31) / 32 * 4;
-    Bytes data;
+    Bytes data(row_bytes * static_cast<std::size_t>(height), 0);
     for (int stored = 0; stored < height; ++stored) {
-        Bytes row(row_bytes, 0);
+        std::uint8_t *row = &data[row_bytes * static_cast<std::size_t>(stored)];
         for (int x = 0; x < width; ++x) {
             const std::uint32_t v = value(x, top_down ? stored : height - 1 - stored);
             const std::size_t bit = static_cast<std::size_t>(x) * static_cast<std::size_t>(bits);
@@ -84,7 +82,6 @@ Bytes pack_rows(int width, int height, int bits, bool top_down, const std::funct
             for (std::size_t i = 0; bits >= 8 && i < static_cast<std::size_t>(bits / 8); ++i)
                 row[bit / 8 + i] = static_cast<std::uint8_t>(v >> (8 * i));
         }
-        data.insert(data.end(), row.begin(), row.end());
     }
     return data;
 }
