@@ -113,7 +113,6 @@ TEST(BitmapReader, EveryAcceptedLayoutGivesItsGreyLevels)
         BitmapHeader header;
         Values stored, level;
     } rows[] = {
-        {"24 bits", {7, 3, 24}, grey, ramp},
         {"32 bits", {7, 3, 32}, grey, ramp},
         // Five bits per channel: 0x7FFF is 31 of 31, shifted into 8 bits.
         {"16 bits", {5, 3, 16}, [&](int x, int y) { return checker(x, y) * 0x7FFF; },

@@ -31,11 +31,6 @@ struct Row {
     bool operator==(const Row &) const = default;
 };
 
-std::optional<double> field(const std::string &text)
-{
-    return text.empty() || text == "null" ? std::nullopt : std::optional(std::stod(text));
-}
-
 // Rows of CSV after its header line, or of JSON lines with their keys taken out.
 std::vector<Row> parse(const std::string &text, bool json = false)
 {
@@ -46,6 +41,9 @@ std::vector<Row> parse(const std::string &text, bool json = false)
     }
     const std::regex keys(R"re(\{"frame":|"(track|x|y|residue|fb_error)":|\})re");
     const std::regex six_cells("([^,]+),([^,]+),([^,]+),([^,]+),([^,]*),([^,]*)");
+    const auto field = [](const std::string &cell_text) {
+        return cell_text.empty() || cell_text == "null" ? std::nullopt : std::optional(std::stod(cell_text));
+    };
     std::vector<Row> rows;
     for (std::smatch cell; std::getline(lines, line);) {
         if (json)
@@ -230,14 +228,13 @@ TEST_F(TrackProgram, FailuresGiveTheirStatusAndMessage)
 // Frame 5 is a pipe fed only after the interrupt: the run ends after it, output complete, status 130.
 TEST_F(TrackProgram, InterruptEndsAfterTheCurrentFrameWithCompleteOutput)
 {
-    write_scene_images(scene_, path("scene"), "");
-    const std::string pipe = path("scene/5.png");
+    const std::string pipe = path("scene/frame5.png");
     fs::remove(pipe);
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
     std::vector<uchar> frame5;
     cv::imencode(".png", scene_.frame(5), frame5);
     std::thread feeder;
-    const auto result = run_child(track_run({"scene/%d.png", "--format", "jsonl"}), [&](int pid) {
+    const auto result = run_child(track_run({"scene/frame%d.png", "--format", "jsonl"}), [&](int pid) {
         feeder = std::thread([&, pid] {
             const int fd = open(pipe.c_str(), O_WRONLY); // blocks until the program opens the frame
             kill(pid, SIGINT);
