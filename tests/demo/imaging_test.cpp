@@ -109,8 +109,7 @@ TEST(DesktopDisplay, PaneShowsTheImageLastGivenAndABoxWaitsForItsDismissal)
     display.display(first);
     ASSERT_EQ(QApplication::topLevelWidgets().size(), 1);
     QWidget *pane = QApplication::topLevelWidgets().front();
-    EXPECT_TRUE(pane->isVisible());
-    EXPECT_EQ(std::pair(pane->pos(), pane->size()), std::pair(QPoint(0, 0), QSize(12, 9)));
+    EXPECT_EQ(std::tuple(pane->isVisible(), pane->pos(), pane->size()), std::tuple(true, QPoint(0, 0), QSize(12, 9)));
     // Copy pixels are red, green, blue and alpha bytes in rows of exactly 12 pixels.
     EXPECT_TRUE(pane->grab().toImage().convertToFormat(QImage::Format_RGBA8888) ==
                 QImage(first.pixels(), 12, 9, 48, QImage::Format_RGBA8888));

@@ -148,15 +148,13 @@ TEST(Diagnostics, AutomationInterfacesTakeOnlyAutomationTypes)
 TEST(Diagnostics, TheCompilerProgramReportsFileLineAndColumnAndFails)
 {
     const test_support::ScratchFolder folder;
-    const auto input = folder.write("broken.idl", {});
-    std::ofstream(input) << interface_with("    HRESULT f([in] mystery x);");
+    std::ofstream(folder.file("broken.idl")) << interface_with("    HRESULT f([in] mystery x);");
     const std::string header = folder.file("broken.h");
-    for (const auto &[source, expected] : {std::pair(input.string(), input.string() + ":4:20: unknown type 'mystery'\n"),
-                                           std::pair(folder.file("missing.idl"), folder.file("missing.idl") +
-                                                                   ": cannot open: No such file or directory\n")}) {
-        const auto run = morvane::test::run_child({{MORVANE_IDL_COMPILER, "--header", header, source}});
+    for (const auto &[name, message] : {std::pair("broken.idl", ":4:20: unknown type 'mystery'\n"),
+                                        std::pair("missing.idl", ": cannot open: No such file or directory\n")}) {
+        const auto run = morvane::test::run_child({{MORVANE_IDL_COMPILER, "--header", header, folder.file(name)}});
         EXPECT_NE(run.exit_status, 0);
-        EXPECT_EQ(run.err, expected);
+        EXPECT_EQ(run.err, folder.file(name) + message);
         EXPECT_FALSE(std::filesystem::exists(header)) << "no output is written for a failed compile";
     }
 }

@@ -248,8 +248,7 @@ TEST_F(TrackProgram, InterruptEndsAfterTheCurrentFrameWithCompleteOutput)
     EXPECT_EQ(result.exit_status, 130) << result.err;
     EXPECT_NE(result.err.find("morvane-track: interrupted after frame 5\nmorvane-track: 6 frames, "), std::string::npos);
     const auto rows = parse(result.out, true);
-    ASSERT_FALSE(rows.empty());
-    EXPECT_EQ(rows.back().frame, 5);
+    EXPECT_EQ(rows.empty() ? -1 : rows.back().frame, 5);
 }
 
 } // namespace
