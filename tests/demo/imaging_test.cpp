@@ -45,10 +45,9 @@ TEST(GreyImage, HoldsItsBytesAndBecomesOpaqueEqualChannelsWhereTheRectanglesMeet
         copy_grey_to_rgba(gradient(row.grey_width, row.grey_height), copy);
         EXPECT_EQ(copy.at(row.x, row.y), row.expected) << row.x << ", " << row.y;
     }
-    RgbaImage empty;
-    empty.allocate({});
-    copy_grey_to_rgba(gradient(2, 2), empty);
-    EXPECT_EQ(empty.pixels(), nullptr);
+    RgbaImage inverted;
+    inverted.allocate({5, 0, 3, 3});
+    EXPECT_TRUE(inverted.empty() && inverted.rect() == Rect{}) << "a rectangle of negative width";
 }
 
 // Near the limits of float and int; truncation toward zero and NaN are in the demonstration's run.
