@@ -168,8 +168,7 @@ TEST_F(TrackProgram, GivenPointsEndAsTheLimitsSay)
 TEST_F(TrackProgram, FailuresGiveTheirStatusAndMessage)
 {
     // A frame of another size, and one that is not an image, after good ones.
-    TrackScene three = scene_;
-    three.frames = 3;
+    const TrackScene three{.frames = 3};
     for (const char *folder : {"resized", "damaged"})
         write_scene_images(three, path(folder), "");
     cv::imwrite(path("resized/3.png"), scene_.frame(3)(cv::Rect(0, 0, 100, 80)));
