@@ -213,9 +213,10 @@ class Survivable : public Demonstration, public ::testing::WithParamInterface<st
 TEST_P(Survivable, RunCompletes)
 {
     std::tie(components.initialize_result, imaging.refused_contexts) = GetParam();
+    const long refused = imaging.refused_contexts;
     EXPECT_EQ(run(), 0);
-    EXPECT_EQ(count("display: message Could not create device context for test image"), imaging.refused_contexts);
-    EXPECT_EQ(count("imaging: pen 2 ff0000"), 2 - imaging.refused_contexts);
+    EXPECT_EQ(count("display: message Could not create device context for test image"), refused);
+    EXPECT_EQ(count("imaging: pen 2 ff0000"), 2 - refused);
     EXPECT_EQ(std::tuple(count("display: message Done"), count("com: uninitialize"), count("display: show copy 2")),
               std::tuple(1, 1, 4));
 }

@@ -86,7 +86,7 @@ TEST(PainterImaging, MarksLandInTheCopysPixelsAsRedRings)
         const bool reddish = rgb >> 16 >= 200 && (rgb >> 8 & 0xFF) <= 60 && (rgb & 0xFF) <= 60;
         EXPECT_TRUE(near_a_mark || !reddish) << x << ", " << y;
     }
-    EXPECT_EQ(std::pair(copy.at(18, 15), copy.at(1, 0)), std::pair(0xFF0000FFu, 0xFF0000FFu)) << "rings' sides";
+    EXPECT_EQ(std::pair(copy.at(18, 15), copy.at(1, 0)), std::pair(0xFF0000FFu, 0xFF0000FFu));
     EXPECT_EQ(copy.at(30, 15), 0x646464FFu) << "pixels away from the marks are untouched";
     RgbaImage no_pixels;
     EXPECT_EQ(imaging.drawing_context(no_pixels), nullptr);
@@ -108,7 +108,8 @@ TEST(DesktopDisplay, PaneShowsTheImageLastGivenAndABoxWaitsForItsDismissal)
     display.display(first);
     ASSERT_EQ(QApplication::topLevelWidgets().size(), 1);
     QWidget *pane = QApplication::topLevelWidgets().front();
-    EXPECT_EQ(std::tuple(pane->isVisible(), pane->pos(), pane->size()), std::tuple(true, QPoint(0, 0), QSize(12, 9)));
+    EXPECT_TRUE(pane->isVisible());
+    EXPECT_EQ(std::pair(pane->pos(), pane->size()), std::pair(QPoint(0, 0), QSize(12, 9)));
     // Copy pixels are red, green, blue and alpha bytes in rows of exactly 12 pixels.
     EXPECT_TRUE(pane->grab().toImage().convertToFormat(QImage::Format_RGBA8888) ==
                 QImage(first.pixels(), 12, 9, 48, QImage::Format_RGBA8888));

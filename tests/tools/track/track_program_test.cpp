@@ -41,8 +41,8 @@ std::vector<Row> parse(const std::string &text, bool json = false)
     }
     const std::regex keys(R"re(\{"frame":|"(track|x|y|residue|fb_error)":|\})re");
     const std::regex six_cells("([^,]+),([^,]+),([^,]+),([^,]+),([^,]*),([^,]*)");
-    const auto field = [](const std::string &cell_text) {
-        return cell_text.empty() || cell_text == "null" ? std::nullopt : std::optional(std::stod(cell_text));
+    const auto field = [](const std::string &value) {
+        return value.empty() || value == "null" ? std::nullopt : std::optional(std::stod(value));
     };
     std::vector<Row> rows;
     for (std::smatch cell; std::getline(lines, line);) {
