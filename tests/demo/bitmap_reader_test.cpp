@@ -211,7 +211,8 @@ TEST(BitmapReader, DamagedFilesAreRefusedAndLeaveTheImageAsItWas)
         Bytes file;
     } damages[] = {
         {"empty", {}}, {"file header only", Bytes(good.begin(), good.begin() + 14)},
-        {"another format's magic", with(runs, 0, 0x4E50, 2)},
+        {"information header cut short", Bytes(good.begin(), good.begin() + 30)},
+        {"magic's first byte", with(runs, 0, 0x4D41, 2)}, {"magic's second byte", with(runs, 0, 0x4142, 2)},
         {"pixel data cut short", Bytes(good.begin(), good.end() - 1)},
         {"palette cut short", Bytes(good.begin(), good.begin() + 14 + 40 + 100)},
         {"run-length rows stored top-down", with(runs, 22, static_cast<std::uint32_t>(-3))},

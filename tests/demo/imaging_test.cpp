@@ -60,7 +60,7 @@ TEST(MarkBox, SidesAreTwoPixelsOffTruncatedTowardZeroOrThereIsNone)
         // 16777215.0 + 2 is not representable as a float; in double it is exact.
         {16777215.0f, 0.0f, Rect{16777213, -2, 16777217, 2}},
         {2147483000.0f - 1024.0f, 0.0f, Rect{2147481982, -2, 2147481986, 2}},
-        {2147483648.0f, 0.0f, std::nullopt}, {0.0f, -2147483904.0f, std::nullopt},
+        {2147483648.0f, 0.0f, std::nullopt}, {0.0f, -2147483648.0f, std::nullopt},
     };
     for (const auto &row : rows)
         EXPECT_EQ(mark_box(row.x, row.y), row.box) << row.x << ", " << row.y;
