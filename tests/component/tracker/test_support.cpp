@@ -4,7 +4,6 @@
 #include "server/module_heap.h"
 
 #include <functional>
-#include <memory>
 #include <numeric>
 
 namespace morvane::test {
@@ -138,17 +137,9 @@ void configure(Tracker &tracker, const Settings &s)
 
 // Every tracker test runs with the module heaps set up and a scratch registry.
 class TrackerTestEnvironment : public ::testing::Environment {
-    void SetUp() override
-    {
-        ASSERT_TRUE(module_heap_setup());
-        registry_ = std::make_unique<ScratchRegistry>();
-    }
-    void TearDown() override
-    {
-        registry_.reset();
-        module_heap_teardown();
-    }
-    std::unique_ptr<ScratchRegistry> registry_;
+    void SetUp() override { ASSERT_TRUE(module_heap_setup()); }
+    void TearDown() override { module_heap_teardown(); }
+    ScratchRegistry registry_;
 };
 
 const auto *const environment = ::testing::AddGlobalTestEnvironment(new TrackerTestEnvironment);
