@@ -85,16 +85,18 @@ MatrixView read_double_matrix(const VARIANT &v)
 }
 
 TrackResult track_direct(Tracker &tracker, const cv::Mat &a, const cv::Mat &b,
-                         const std::vector<cv::Point2f> &points)
+                         const std::vector<cv::Point2f> &points, std::optional<LONG> count,
+                         int missing)
 {
     const size_t n = points.size();
     TrackResult out{E_FAIL, std::vector(n, cv::Point2f(-1.0f, -1.0f)), std::vector<BYTE>(n, 7),
                     std::vector(n, -1.0f)};
     std::vector<cv::Point2f> from = points;
-    out.result = tracker._track_corners(a.data, b.data, static_cast<LONG>(n),
-                                        reinterpret_cast<FLOAT *>(from.data()),
-                                        reinterpret_cast<FLOAT *>(out.points.data()), out.status.data(),
-                                        out.residue.data());
+    const auto given = [missing](int i, auto *pointer) { return i == missing ? nullptr : pointer; };
+    out.result = tracker._track_corners(given(0, a.data), given(1, b.data), count.value_or(LONG(n)),
+                                        given(2, reinterpret_cast<FLOAT *>(from.data())),
+                                        given(3, reinterpret_cast<FLOAT *>(out.points.data())),
+                                        given(4, out.status.data()), out.residue.data());
     return out;
 }
 

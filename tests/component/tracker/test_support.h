@@ -55,7 +55,8 @@ struct MatrixView {
 };
 MatrixView read_double_matrix(const VARIANT &v);
 
-// What a tracking run gave, whichever call made it.
+// What a tracking run gave, whichever call made it. The direct call's arrays start as -1, 7
+// and -1; count replaces the points' number, and the pointer argument `missing` (0 to 4) is null.
 struct TrackResult {
     HRESULT result = E_FAIL;
     std::vector<cv::Point2f> points;
@@ -63,7 +64,8 @@ struct TrackResult {
     std::vector<float> residue;
 };
 TrackResult track_direct(Tracker &tracker, const cv::Mat &a, const cv::Mat &b,
-                         const std::vector<cv::Point2f> &points);
+                         const std::vector<cv::Point2f> &points, std::optional<LONG> count = {},
+                         int missing = -1);
 TrackResult track_matrix(Tracker &tracker, const cv::Mat &a, const cv::Mat &b,
                          const std::vector<cv::Point2f> &points);
 
