@@ -9,8 +9,7 @@ namespace {
 constexpr LONG lowest = std::numeric_limits<LONG>::min();
 constexpr LONG highest = std::numeric_limits<LONG>::max();
 
-// Accessors, default, lowest accepted value, whether a write (even of the same value) makes the
-// buffers stale, and the refusal's message.
+// Accessors, default, lowest accepted value, whether any write stales the buffers, message.
 using IntegerProperty = std::tuple<HRESULT (Tracker::*)(LONG *), HRESULT (Tracker::*)(LONG), LONG,
                                    LONG, bool, const char *>;
 
