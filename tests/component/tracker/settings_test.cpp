@@ -84,12 +84,12 @@ TEST(TrackerErrorRecord, HoldsTheMessageWithoutASourceAndIsAnnounced)
 // A refusal leaves no buffers and the stale mark, until sensible sizes come back.
 TEST(TrackerBuffers, CreateAcceptsOnlySizesItCanDecimateAndAllocate)
 {
-    // 192 × 144 divides by 16 but 144 not by 32.
+    // 192 × 144 divides by 16; 200 columns do not divide by 32.
     Tracker accepted;
     configure(accepted, {192, 144, 2, 2, 4});
     EXPECT_EQ(accepted.create_morvane(), S_OK);
     const std::tuple<Settings, HRESULT, const char *> rows[] = {
-        {{192, 144, 2, 2, 5}, E_FAIL, expected::decimation},
+        {{200, 128, 2, 2, 5}, E_FAIL, expected::decimation},
         {{1 << 30, 1 << 30, 2, 2, highest}, E_FAIL, expected::decimation},
         // 2^29 points of 8 bytes no longer fit a 32-bit size; 2^48 bytes per pyramid fit nowhere.
         {{192, 144, 2, 2, 0, 5, 0.1f, 1 << 29}, E_OUTOFMEMORY, expected::out_of_memory},
