@@ -117,8 +117,7 @@ TrackResult track_matrix(Tracker &tracker, const cv::Mat &a, const cv::Mat &b,
         out.points.emplace_back(static_cast<float>(view.cells[i]), static_cast<float>(view.cells[n + i]));
         out.status.push_back(static_cast<unsigned char>(view.cells[2 * n + i]));
     }
-    OwnedVariant residue;
-    if (tracker.get_match_residue(residue.get()) == S_OK)
+    if (OwnedVariant residue; tracker.get_match_residue(residue.get()) == S_OK)
         for (double r : read_double_matrix(*residue.get()).cells)
             out.residue.push_back(static_cast<float>(r));
     SetErrorInfo(0, nullptr);
