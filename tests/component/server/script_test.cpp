@@ -29,8 +29,7 @@ HRESULT run(const std::string &script, bool install)
     return SUCCEEDED(result) ? parser.run_script(expanded, install) : result;
 }
 
-// Creates keys under HKEY_CLASSES_ROOT from lines in the form tree_text writes,
-// with string values only: "Path\\Below @='default' @Name='value'".
+// Creates HKEY_CLASSES_ROOT keys from tree_text lines with string values: "K\\Sub @='d' @N='v'".
 void make_keys(const std::string &lines)
 {
     const std::regex value(" @([^=]*)='([^']*)'");
@@ -214,8 +213,7 @@ TEST_P(ScriptCases, LeaveTheExpectedTree)
 INSTANTIATE_TEST_SUITE_P(Rows, ScriptCases, ::testing::ValuesIn(cases),
                          [](const auto &row) { return std::string(row.param.name); });
 
-// Keys 511 levels below the root block, as deep as the registry goes: installed, then removed
-// twice, they leave the keys that were there.
+// Keys 511 levels deep (as deep as the registry goes): installed, removed twice, no trace left.
 TEST_F(ScriptTest, TheDeepestKeysAreInstalledAndRemoved)
 {
     make_keys("Unrelated @='u'\n");
@@ -244,8 +242,7 @@ std::string expand(RegistryScript &table, const std::string &text)
     return result;
 }
 
-// The table keeps copies and finds names without case, the first of equal ones; expansion
-// replaces each name once and refuses unknown, unclosed and overlong ones.
+// Copies kept, names found without case (first of equals), each expanded once; bad names refused.
 TEST_F(ScriptTest, VariablesAreCopiedFoundWithoutCaseAndExpandedOnce)
 {
     // Without module heaps the list cannot grow: nothing is added, nothing leaks.

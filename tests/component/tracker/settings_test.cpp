@@ -66,8 +66,7 @@ TEST(TrackerSettings, EpsilonAcceptsOnlyPositiveNumbers)
     EXPECT_TRUE(failed_with(tracker.get_match_residue(nullptr), E_POINTER, expected::null_pointer));
 }
 
-// Unregistered, the record has no source and successes leave it alone; both custom interfaces
-// announce records.
+// Unregistered: the record has no source, and successes leave it; both own interfaces announce it.
 TEST(TrackerErrorRecord, HoldsTheMessageWithoutASourceAndIsAnnounced)
 {
     Tracker tracker;
