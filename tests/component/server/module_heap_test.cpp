@@ -99,8 +99,8 @@ TEST_P(ModuleHeapRoutines, ArrayAllocationRefusesProductsBeyond32Bits)
     module_free(small);
     module_free(empty);
     const DWORD before = module_heap_state().next_heap;
-    const std::size_t huge[][2] = {{0x10000, 0x10000}, {0x80000000u, 2}, {std::size_t(1) << 32, 1}, {SIZE_MAX, 2},
-                                   {3, std::size_t(1) << 62}};
+    const std::size_t bit = 1, huge[][2] = {{0x10000, 0x10000}, {bit << 63, 2}, {bit << 32, 1},
+                                            {SIZE_MAX, 2}, {3, bit << 62}};
     for (const auto &request : huge)
         EXPECT_EQ(module_alloc_n(request[0], request[1]), nullptr) << request[0] << " x " << request[1];
     EXPECT_EQ(module_heap_state().next_heap, before) << "a refused request must not reach a heap";

@@ -105,12 +105,6 @@ TEST_F(MatrixTracking, TypesAndShapesAreRefused)
         EXPECT_TRUE(refused(pick(0), pick(1), pick(2), message)) << name;
     }
     std::get<2>(cases[0]).get()->vt = VT_EMPTY; // byref held no array of its own
-    const std::vector<cv::Point2f> full(capacity, cv::Point2f(30.0f, 30.0f));
-    EXPECT_EQ(track_matrix(tracker, frame_a, frame_b, full).result, S_OK) << "capacity is a limit";
-    configure(tracker, Settings{64, 64});
-    ASSERT_EQ(tracker.create_morvane(), S_OK);
-    const cv::Mat square = textured_frame(64, 64);
-    EXPECT_EQ(track_matrix(tracker, square, square.t(), points).result, S_OK) << "square frames either way";
 }
 
 TEST_F(MatrixTracking, ResiduesLastUntilTheNextRunThatComputesThem)

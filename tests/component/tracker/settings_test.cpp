@@ -9,8 +9,7 @@ namespace {
 constexpr LONG lowest = std::numeric_limits<LONG>::min();
 constexpr LONG highest = std::numeric_limits<LONG>::max();
 
-// Accessors, default, lowest accepted value, whether a write (even of the same value) makes the
-// buffers stale, and the refusal's message.
+// Accessors, default, lowest accepted value, whether any write stales the buffers, message.
 using IntegerProperty = std::tuple<HRESULT (Tracker::*)(LONG *), HRESULT (Tracker::*)(LONG), LONG,
                                    LONG, bool, const char *>;
 
@@ -67,8 +66,7 @@ TEST(TrackerSettings, EpsilonAcceptsOnlyPositiveNumbers)
     EXPECT_TRUE(failed_with(tracker.get_match_residue(nullptr), E_POINTER, expected::null_pointer));
 }
 
-// Unregistered, the record has no source and successes leave it alone; both custom interfaces
-// announce records.
+// Unregistered: the record has no source, and successes leave it; both own interfaces announce it.
 TEST(TrackerErrorRecord, HoldsTheMessageWithoutASourceAndIsAnnounced)
 {
     Tracker tracker;
@@ -85,12 +83,12 @@ TEST(TrackerErrorRecord, HoldsTheMessageWithoutASourceAndIsAnnounced)
 // A refusal leaves no buffers and the stale mark, until sensible sizes come back.
 TEST(TrackerBuffers, CreateAcceptsOnlySizesItCanDecimateAndAllocate)
 {
-    // 192 × 144 divides by 16 but 144 not by 32.
+    // 192 × 144 divides by 16; 200 columns do not divide by 32.
     Tracker accepted;
     configure(accepted, {192, 144, 2, 2, 4});
     EXPECT_EQ(accepted.create_morvane(), S_OK);
     const std::tuple<Settings, HRESULT, const char *> rows[] = {
-        {{192, 144, 2, 2, 5}, E_FAIL, expected::decimation},
+        {{200, 128, 2, 2, 5}, E_FAIL, expected::decimation},
         {{1 << 30, 1 << 30, 2, 2, highest}, E_FAIL, expected::decimation},
         // 2^29 points of 8 bytes no longer fit a 32-bit size; 2^48 bytes per pyramid fit nowhere.
         {{192, 144, 2, 2, 0, 5, 0.1f, 1 << 29}, E_OUTOFMEMORY, expected::out_of_memory},

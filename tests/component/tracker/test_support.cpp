@@ -4,7 +4,6 @@
 #include "server/module_heap.h"
 
 #include <functional>
-#include <memory>
 #include <numeric>
 
 namespace morvane::test {
@@ -86,16 +85,18 @@ MatrixView read_double_matrix(const VARIANT &v)
 }
 
 TrackResult track_direct(Tracker &tracker, const cv::Mat &a, const cv::Mat &b,
-                         const std::vector<cv::Point2f> &points)
+                         const std::vector<cv::Point2f> &points, std::optional<LONG> count,
+                         int missing)
 {
     const size_t n = points.size();
     TrackResult out{E_FAIL, std::vector(n, cv::Point2f(-1.0f, -1.0f)), std::vector<BYTE>(n, 7),
                     std::vector(n, -1.0f)};
     std::vector<cv::Point2f> from = points;
-    out.result = tracker._track_corners(a.data, b.data, static_cast<LONG>(n),
-                                        reinterpret_cast<FLOAT *>(from.data()),
-                                        reinterpret_cast<FLOAT *>(out.points.data()), out.status.data(),
-                                        out.residue.data());
+    const auto given = [missing](int i, auto *pointer) { return i == missing ? nullptr : pointer; };
+    out.result = tracker._track_corners(given(0, a.data), given(1, b.data), count.value_or(LONG(n)),
+                                        given(2, reinterpret_cast<FLOAT *>(from.data())),
+                                        given(3, reinterpret_cast<FLOAT *>(out.points.data())),
+                                        given(4, out.status.data()), out.residue.data());
     return out;
 }
 
@@ -116,8 +117,7 @@ TrackResult track_matrix(Tracker &tracker, const cv::Mat &a, const cv::Mat &b,
         out.points.emplace_back(static_cast<float>(view.cells[i]), static_cast<float>(view.cells[n + i]));
         out.status.push_back(static_cast<unsigned char>(view.cells[2 * n + i]));
     }
-    OwnedVariant residue;
-    if (tracker.get_match_residue(residue.get()) == S_OK)
+    if (OwnedVariant residue; tracker.get_match_residue(residue.get()) == S_OK)
         for (double r : read_double_matrix(*residue.get()).cells)
             out.residue.push_back(static_cast<float>(r));
     SetErrorInfo(0, nullptr);
@@ -138,17 +138,9 @@ void configure(Tracker &tracker, const Settings &s)
 
 // Every tracker test runs with the module heaps set up and a scratch registry.
 class TrackerTestEnvironment : public ::testing::Environment {
-    void SetUp() override
-    {
-        ASSERT_TRUE(module_heap_setup());
-        registry_ = std::make_unique<ScratchRegistry>();
-    }
-    void TearDown() override
-    {
-        registry_.reset();
-        module_heap_teardown();
-    }
-    std::unique_ptr<ScratchRegistry> registry_;
+    void SetUp() override { ASSERT_TRUE(module_heap_setup()); }
+    void TearDown() override { module_heap_teardown(); }
+    ScratchRegistry registry_;
 };
 
 const auto *const environment = ::testing::AddGlobalTestEnvironment(new TrackerTestEnvironment);

@@ -17,8 +17,7 @@ namespace morvane::test {
 // Points on a regular grid, at least margin pixels inside every border.
 std::vector<cv::Point2f> grid_points(int columns, int lines, int margin, int step);
 
-// The calling thread's error record, taken (GetErrorInfo clears it): its
-// description, then its source in brackets when it names one.
+// The thread's error record, taken (GetErrorInfo clears it): description, then [source] if any.
 std::optional<std::string> take_error_record();
 
 // Checks that a member failed with code and left message as the thread's record.
@@ -55,7 +54,7 @@ struct MatrixView {
 };
 MatrixView read_double_matrix(const VARIANT &v);
 
-// What a tracking run gave, whichever call made it.
+// What a run gave; direct: arrays start as -1, 7, -1, and pointer argument `missing` is null.
 struct TrackResult {
     HRESULT result = E_FAIL;
     std::vector<cv::Point2f> points;
@@ -63,7 +62,8 @@ struct TrackResult {
     std::vector<float> residue;
 };
 TrackResult track_direct(Tracker &tracker, const cv::Mat &a, const cv::Mat &b,
-                         const std::vector<cv::Point2f> &points);
+                         const std::vector<cv::Point2f> &points, std::optional<LONG> count = {},
+                         int missing = -1);
 TrackResult track_matrix(Tracker &tracker, const cv::Mat &a, const cv::Mat &b,
                          const std::vector<cv::Point2f> &points);
 
