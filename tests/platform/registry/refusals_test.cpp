@@ -60,7 +60,6 @@ TEST_F(Refusals, EachRefusalHasItsCodeAndChangesNothing)
         {"create without a result", [&] { return RegCreateKeyExA(HKEY_CURRENT_USER, "X", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, nullptr, nullptr); }, ERROR_INVALID_PARAMETER},
         {"create without a path", [&] { return create_in(HKEY_CURRENT_USER, nullptr); }, ERROR_INVALID_PARAMETER},
         {"delete without a path", [&] { return RegDeleteKeyA(HKEY_CURRENT_USER, nullptr); }, ERROR_INVALID_PARAMETER},
-        {"set through a read-only handle", [&] { return set_string(reader, "V", "changed"); }, ERROR_ACCESS_DENIED},
         {"delete value through a read-only handle", [&] { return RegDeleteValueA(reader, "V"); }, ERROR_ACCESS_DENIED},
         {"delete tree through a read-only handle", [&] { return RegDeleteTreeA(reader, nullptr); }, ERROR_ACCESS_DENIED},
         {"a new key under a read-only handle", [&] { return create_in(reader, "New"); }, ERROR_ACCESS_DENIED},
@@ -72,7 +71,6 @@ TEST_F(Refusals, EachRefusalHasItsCodeAndChangesNothing)
         {"value name of 16384 bytes", [&] { return set_string(key, too_long_value.c_str(), "x"); }, ERROR_INVALID_PARAMETER},
         {"query with a buffer but no size", [&] { return RegQueryValueExA(key, "V", nullptr, nullptr, data, nullptr); }, ERROR_INVALID_PARAMETER},
         {"query with a reserved argument", [&] { size = 16; return RegQueryValueExA(key, "V", &reserved, nullptr, data, &size); }, ERROR_INVALID_PARAMETER},
-        {"query of a missing value without anything", [&] { return RegQueryValueExA(key, "W", nullptr, nullptr, nullptr, nullptr); }, ERROR_FILE_NOT_FOUND},
         {"a key name without room for its terminator", [&] { return enum_key(key, 7, name); }, ERROR_MORE_DATA},
         {"key enumeration without a name buffer", [&] { return enum_key(key, 16, nullptr); }, ERROR_INVALID_PARAMETER},
         {"key enumeration with a reserved argument", [&] { return enum_key(key, 16, name, &reserved); }, ERROR_INVALID_PARAMETER},
@@ -116,26 +114,24 @@ TEST_F(Refusals, EachRefusalHasItsCodeAndChangesNothing)
     EXPECT_EQ(morvane::test::tree_text(morvane::test::registry_tree(HKEY_CURRENT_USER)), before);
 }
 
+// The longest names, a trailing backslash and exact non-ASCII bytes are accepted; so are creating
+// a key that exists and deleting a key through a read-only parent or its own handle.
 TEST_F(Refusals, BoundariesThatAreAccepted)
 {
-    // The longest name of one level, a trailing backslash, the longest value name.
     Key deep(create(HKEY_CURRENT_USER, ("First\\" + std::string(255, 'x') + "\\").c_str()));
     EXPECT_TRUE(exists(HKEY_CURRENT_USER, ("First\\" + std::string(255, 'X')).c_str()));
     const std::string longest_value(16383, 'n');
     EXPECT_EQ(set_string(deep, longest_value.c_str(), "x"), ERROR_SUCCESS);
     EXPECT_EQ(query_string(deep, longest_value.c_str()), "x");
-    // Only ASCII letters fold: other bytes must match exactly.
     make(HKEY_CLASSES_ROOT, "caf\xc3\xa9");
     EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, "CAF\xc3\x89"));
     EXPECT_TRUE(exists(HKEY_CLASSES_ROOT, "CAF\xc3\xa9"));
 
-    // Creating a key that exists only opens it, needing no right on the parent.
     Key parent, existing, reader;
     ASSERT_EQ(open(HKEY_CURRENT_USER, "First", parent, KEY_READ), ERROR_SUCCESS);
     ASSERT_EQ(RegCreateKeyExA(parent, std::string(255, 'x').c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, existing.out(), nullptr), 0);
     EXPECT_EQ(set_string(existing, "Through", "the new handle"), ERROR_SUCCESS);
 
-    // Deleting through a read-only parent, and a handle's own key, are allowed.
     make(HKEY_CURRENT_USER, "Holder\\Child");
     ASSERT_EQ(open(HKEY_CURRENT_USER, "Holder", reader, KEY_READ), ERROR_SUCCESS);
     EXPECT_EQ(RegDeleteKeyA(reader, "Child"), ERROR_SUCCESS);
@@ -145,14 +141,13 @@ TEST_F(Refusals, BoundariesThatAreAccepted)
 
 TEST_F(Refusals, TheSevenRootsAreSeparateTreesAndNeedNoOpening)
 {
-    for (std::size_t i = 0; i < std::size(all_roots); ++i)
-        ASSERT_EQ(set_string(Key(create(all_roots[i], "Shared")), "Root", std::to_string(i)), ERROR_SUCCESS);
     for (std::size_t i = 0; i < std::size(all_roots); ++i) {
-        EXPECT_EQ(RegCloseKey(all_roots[i]), ERROR_SUCCESS) << "closing a root leaves it usable";
-        EXPECT_EQ(query_string(Key(create(all_roots[i], "Shared")), "Root"), std::to_string(i));
+        EXPECT_EQ(query_string(all_roots[i], "Root"), "") << "an earlier root's value";
+        ASSERT_EQ(set_string(all_roots[i], "Root", std::to_string(i)), ERROR_SUCCESS);
+        EXPECT_EQ(RegCloseKey(all_roots[i]), ERROR_SUCCESS);
     }
-    // The 32-bit spelling of a root names the same root.
-    EXPECT_EQ(query_string(Key(create(reinterpret_cast<HKEY>(std::uintptr_t{0x80000000u}), "Shared")), "Root"), "0");
+    // Closed, a root stays usable; its 32-bit spelling names the same root.
+    EXPECT_EQ(query_string(reinterpret_cast<HKEY>(std::uintptr_t{0x80000000u}), "Root"), "0");
 }
 
 } // namespace
