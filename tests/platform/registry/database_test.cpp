@@ -11,10 +11,9 @@ using morvane::test::ChildProcess;
 using morvane::test::ScratchRegistry;
 using RegistryFile = RegistryTest;
 
-mode_t mode_of(const std::filesystem::path &path)
+unsigned mode_of(const std::filesystem::path &path)
 {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+    return unsigned(std::filesystem::status(path).permissions());
 }
 
 TEST_F(RegistryFile, IsMadeUnderXdgDataHomeOrElseTheHomeFolderForItsOwnerOnly)
@@ -29,8 +28,7 @@ TEST_F(RegistryFile, IsMadeUnderXdgDataHomeOrElseTheHomeFolderForItsOwnerOnly)
         make(HKEY_CURRENT_USER, "First");
         int failures = (mode_of(file) != 0600) | (mode_of(data / "morvane") != 0700) << 1 |
                        (mode_of(data) != 0700) << 2 | std::filesystem::exists(file_) << 3;
-        for (const char *suffix : {"-wal", "-shm"}) // companions take the database's rights
-            failures |= (mode_of(file.string() + suffix) & 077) << 4;
+        failures |= (mode_of(file.string() + "-stamp") != 0600) << 4; // the count takes its rights
         // An empty MORVANE_REGISTRY and a relative XDG_DATA_HOME count as unset.
         setenv("MORVANE_REGISTRY", "", 1);
         setenv("XDG_DATA_HOME", "relative/data", 1);
@@ -40,7 +38,7 @@ TEST_F(RegistryFile, IsMadeUnderXdgDataHomeOrElseTheHomeFolderForItsOwnerOnly)
         return failures | !std::filesystem::exists(home / ".local/share/morvane/registry.db") << 5 |
                std::filesystem::exists("relative") << 6;
     }).wait(std::chrono::seconds(10));
-    EXPECT_EQ(failed, 0) << "rights 1 file, 2 folder, 4 data, 16 companions; 8 old file, 32 no HOME, 64 relative";
+    EXPECT_EQ(failed, 0) << "rights 1 file, 2 folder, 4 data, 16 count; 8 old file, 32 no HOME, 64 relative";
 }
 
 TEST_F(RegistryFile, ResettingInvalidatesTheOpenHandles)
@@ -48,7 +46,6 @@ TEST_F(RegistryFile, ResettingInvalidatesTheOpenHandles)
     HKEY key = create(HKEY_CURRENT_USER, "Handle");
     MorvaneRegistryReset();
     EXPECT_EQ(set_string(key, "V", "x"), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
     EXPECT_NE(HKEY(Key(create(HKEY_CURRENT_USER, "Handle"))), key) << "a later handle took an old one's value";
 }
 
@@ -130,7 +127,6 @@ TEST_F(RegistryFile, ADeletedOrReplacedFileIsFollowedAndOlderHandlesFail)
         EXPECT_EQ(run_sql(file_, "SELECT 1 FROM keys WHERE fold = CAST('AFTER' AS BLOB)"), "1");
         EXPECT_EQ(exists(HKEY_CURRENT_USER, "Software\\FromOther"), replaced);
         EXPECT_FALSE(exists(HKEY_CURRENT_USER, "Software\\Before"));
-        before.release();
         MorvaneRegistryReset();
         std::filesystem::remove(file_);
     }

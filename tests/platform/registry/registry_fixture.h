@@ -20,7 +20,6 @@ public:
     Key &operator=(const Key &) = delete;
     ~Key() { reset(); }
     void reset() { handle_ != nullptr ? void(RegCloseKey(std::exchange(handle_, nullptr))) : void(); }
-    HKEY release() { return std::exchange(handle_, nullptr); }
     operator HKEY() const { return handle_; }
     PHKEY out() { return reset(), &handle_; }
 private:
