@@ -93,11 +93,10 @@ TEST_F(SharedRegistry, AWriterKilledMidWriteLeavesTheOldOrTheNewValue)
         ChildProcess writer([=] { return write_rounds("Killed", attempt, 0, 2 * 1024 * 1024, announced); });
         // Kill it within a write it has begun: each takes milliseconds, mostly in the transaction.
         const auto target = static_cast<std::uint32_t>(1 + random() % 3);
-        const auto delay = std::chrono::microseconds(random() % 12000);
         for (int wait = 0; announced->load() < target && wait < 20000; ++wait)
             std::this_thread::sleep_for(500us);
         ASSERT_GE(announced->load(), target) << "the writer stopped early";
-        std::this_thread::sleep_for(delay);
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 12000));
         writer.kill_now();
 
         // A whole value of this writer, from the write before the announced one or later.

@@ -3,9 +3,8 @@
 #include "child_process.h"
 #include "registry_fixture.h"
 
-#include <fcntl.h>
+#include <fstream>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -24,8 +23,7 @@ protected:
 
     static LSTATUS set_kept(const char *text)
     {
-        Key key(create(HKEY_CURRENT_USER, "Kept\\Key"));
-        return set_string(key, "v", text);
+        return set_string(Key(create(HKEY_CURRENT_USER, "Kept\\Key")), "v", text);
     }
 };
 
@@ -53,39 +51,36 @@ TEST_F(KeptReads, AnotherProcessesCommitIsSeenByTheNextCall)
     }
 }
 
+// An odd count of commits (the first 8 bytes of its file) keeps nothing; the next writer settles
+// it, and a change behind its back goes unseen.
 TEST_F(KeptReads, NothingIsKeptWhileACommitStandsUnfinished)
 {
     ASSERT_EQ(set_kept("old"), ERROR_SUCCESS);
     ASSERT_EQ(seen(), "old");
-    // An odd count of commits (its file's first 8 bytes): one under way, so nothing is kept.
-    const int stamp = ::open((file_.string() + "-stamp").c_str(), O_WRONLY);
-    const std::uint64_t count = 1001;
-    ASSERT_EQ(pwrite(stamp, &count, sizeof count, 0), static_cast<ssize_t>(sizeof count));
-    close(stamp);
+    std::fstream stamp(file_.string() + "-stamp", std::ios::in | std::ios::out | std::ios::binary);
+    ASSERT_TRUE(stamp.write("\xe9\x03\0\0\0\0\0\0", 8).flush()) << "1001 commits";
     ASSERT_EQ(seen(), "old");
     ASSERT_EQ(run_sql(file_, "UPDATE vals SET data = CAST('new' || char(0) AS BLOB)"), "");
     EXPECT_EQ(seen(), "new");
-    // The next writer settles the count: reads are kept again, a change behind its back unseen.
     ASSERT_EQ(set_kept("newer"), ERROR_SUCCESS);
     ASSERT_EQ(seen(), "newer");
     ASSERT_EQ(run_sql(file_, "UPDATE vals SET data = CAST('behind' || char(0) AS BLOB)"), "");
     EXPECT_EQ(seen(), "newer");
 }
 
+// A copy moved in place of the file (the count beside it never moves) is seen: left alone a while,
+// the folder is trusted until its times move; changed just now (the same clock tick), it is not.
 TEST_F(KeptReads, NothingKeptOutlivesTheFileItWasReadFrom)
 {
     ASSERT_EQ(set_kept("old"), ERROR_SUCCESS);
-    // A copy with another value, moved in place of the file: the count beside it never moves.
     const std::filesystem::path copy = folder_ / "copy.db";
     ASSERT_EQ(run_sql(file_, ("VACUUM INTO '" + copy.string() + "'").c_str()), "");
     ASSERT_EQ(run_sql(copy, "UPDATE vals SET data = CAST('other' || char(0) AS BLOB)"), "");
-    // Left alone a while, the folder is trusted to hold the same file until its times move.
     std::this_thread::sleep_for(2500ms);
     ASSERT_EQ(seen(), "old");
     ASSERT_EQ(seen(), "old");
     std::filesystem::rename(copy, file_);
     EXPECT_EQ(seen(), "other");
-    // Changed just now, it is not: a replacement in the same clock tick leaves its times alone.
     ASSERT_EQ(run_sql(file_, ("VACUUM INTO '" + copy.string() + "'").c_str()), "");
     ASSERT_EQ(run_sql(copy, "UPDATE vals SET data = CAST('third' || char(0) AS BLOB)"), "");
     ASSERT_EQ(seen(), "other");
@@ -93,9 +88,9 @@ TEST_F(KeptReads, NothingKeptOutlivesTheFileItWasReadFrom)
     EXPECT_EQ(seen(), "third");
 }
 
+// Writes that other processes could not learn of are refused.
 TEST_F(KeptReads, ARegistryWhoseCountCannotBeWrittenIsOnlyRead)
 {
-    // Writes that other processes could not learn of are refused.
     MorvaneRegistryReset();
     std::filesystem::create_directory(file_.string() + "-stamp");
     Key key;
