@@ -1,6 +1,5 @@
 // Activation of in-process servers through a scratch registry: failures, loads and unloads.
 #include "../registry/registry_fixture.h"
-#include "scratch_folder.h"
 #include "test_server.h"
 
 #include <dlfcn.h>
@@ -18,24 +17,6 @@ constexpr CLSID failing_class(BYTE last)
 #define CLASS_KEY_PREFIX "CLSID\\{11111111-2222-3333-4444-55555555550"
 
 const morvane::test::ScratchRegistry registry;
-std::string scratch_file(const char *name) { return (registry.folder() / name).string(); }
-
-class Registrations : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        test_support::write_file(scratch_file("notes.so"), {'n', 'o', 't', 'e', 's'});
-        const std::string servers[] = {TEST_SERVER, scratch_file("absent.so"), scratch_file("notes.so"),
-                                       SERVER_WITHOUT_EXPORT};
-        RegistryTest::set_default("CLSID\\" TEST_THING_CLASS_KEY "\\InprocServer32", TEST_SERVER);
-        for (int i = 0; i < 4; ++i)
-            RegistryTest::set_default(CLASS_KEY_PREFIX + std::to_string(i + 1) + "}\\InprocServer32", servers[i]);
-        RegistryTest::make(HKEY_CLASSES_ROOT, CLASS_KEY_PREFIX "5}");
-        RegistryTest::make(HKEY_CLASSES_ROOT, CLASS_KEY_PREFIX "6}\\InprocServer32");
-        RegistryTest::set_default(CLASS_KEY_PREFIX "8}\\InprocServer32", "");
-    }
-};
-const auto *registrations = ::testing::AddGlobalTestEnvironment(new Registrations);
 
 bool is_loaded(const char *path)
 {
@@ -48,15 +29,6 @@ ITestThing *create_thing()
     void *pv = nullptr;
     EXPECT_EQ(CoCreateInstance(kTestThingClass, nullptr, CLSCTX_INPROC_SERVER, kTestThingInterface, &pv), S_OK);
     return static_cast<ITestThing *>(pv);
-}
-
-// Locking and unlocking need the class object, which keeps the server loaded meanwhile.
-void lock_server(BOOL lock)
-{
-    void *pv = nullptr;
-    ASSERT_EQ(CoGetClassObject(kTestThingClass, CLSCTX_ALL, nullptr, IID_IClassFactory, &pv), S_OK);
-    static_cast<IClassFactory *>(pv)->LockServer(lock);
-    static_cast<IClassFactory *>(pv)->Release();
 }
 
 // CoCreateInstance or CoGetClassObject; a failure must leave the out location null.
@@ -73,6 +45,18 @@ HRESULT activate(bool create, REFCLSID clsid, IUnknown *outer, DWORD context, RE
 
 class Activation : public ::testing::Test {
 protected:
+    static void SetUpTestSuite()
+    {
+        const std::string servers[] = {TEST_SERVER, registry.folder() / "absent.so",
+                                       registry.folder() / "notes.so", SERVER_WITHOUT_EXPORT};
+        test_support::write_file(servers[2], {'n', 'o', 't', 'e', 's'});
+        RegistryTest::set_default("CLSID\\" TEST_THING_CLASS_KEY "\\InprocServer32", TEST_SERVER);
+        for (int i = 0; i < 4; ++i)
+            RegistryTest::set_default(CLASS_KEY_PREFIX + std::to_string(i + 1) + "}\\InprocServer32", servers[i]);
+        RegistryTest::make(HKEY_CLASSES_ROOT, CLASS_KEY_PREFIX "5}");
+        RegistryTest::make(HKEY_CLASSES_ROOT, CLASS_KEY_PREFIX "6}\\InprocServer32");
+        RegistryTest::set_default(CLASS_KEY_PREFIX "8}\\InprocServer32", "");
+    }
     void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))); }
     void TearDown() override { CoUninitialize(); }
 };
@@ -118,11 +102,11 @@ TEST_F(Activation, FreesALibraryOnlyWhenItCanUnload)
     CoFreeUnusedLibraries();
     EXPECT_TRUE(is_loaded(TEST_SERVER)) << "a live object keeps its server";
 
-    lock_server(TRUE);
+    thing->LockServer(TRUE);
     thing->Release();
     CoFreeUnusedLibraries();
     EXPECT_TRUE(is_loaded(TEST_SERVER)) << "a server lock keeps it";
-    lock_server(FALSE);
+    thing->LockServer(FALSE); // the server's one object outlives its references
     CoFreeUnusedLibraries();
     EXPECT_FALSE(is_loaded(TEST_SERVER)) << "activation held exactly one load of it";
 

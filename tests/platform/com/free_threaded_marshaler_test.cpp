@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -19,14 +20,11 @@ struct Outer final : CountingUnknown {
 };
 
 // A stream over a byte vector, used through its ISequentialStream members.
-struct MemoryStream final : ISequentialStream {
+struct MemoryStream final : Counting<ISequentialStream, IID_IUnknown> {
     std::vector<BYTE> bytes;
     size_t position = 0;
-    bool fail_writes = false;
+    bool fail_next_write = false;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **ppv) override { return *ppv = nullptr, E_NOINTERFACE; }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE Read(void *pv, ULONG cb, ULONG *read) override
     {
         const size_t n = std::min<size_t>(cb, bytes.size() - position);
@@ -37,7 +35,7 @@ struct MemoryStream final : ISequentialStream {
     }
     HRESULT STDMETHODCALLTYPE Write(const void *pv, ULONG cb, ULONG *written) override
     {
-        if (fail_writes)
+        if (std::exchange(fail_next_write, false))
             return E_ACCESSDENIED;
         bytes.insert(bytes.end(), static_cast<const BYTE *>(pv), static_cast<const BYTE *>(pv) + cb);
         *written = cb;
@@ -79,10 +77,10 @@ protected:
     }
     void TearDown() override { outer.marshaler->Release(); }
 
-    HRESULT marshal_outer(DWORD flags, DWORD context = MSHCTX_INPROC)
+    HRESULT marshal_outer(DWORD flags, DWORD context = MSHCTX_INPROC, REFIID iid = IID_IUnknown)
     {
-        stream = MemoryStream{};
-        return marshal->MarshalInterface(stream.stream(), IID_IUnknown, &outer, context, nullptr, flags);
+        stream.bytes.clear();
+        return marshal->MarshalInterface(stream.stream(), iid, &outer, context, nullptr, flags);
     }
 
     Outer outer;
@@ -140,11 +138,9 @@ TEST_F(FreeThreadedMarshaling, DescribesInProcessMarshalingOnlyAndRefusesBadData
     EXPECT_EQ(marshal->MarshalInterface(nullptr, IID_IUnknown, &outer, MSHCTX_INPROC, nullptr, 0), E_INVALIDARG);
     EXPECT_EQ(marshal->MarshalInterface(stream.stream(), IID_IUnknown, nullptr, MSHCTX_INPROC, nullptr, 0),
               E_INVALIDARG);
-    EXPECT_EQ(marshal->MarshalInterface(stream.stream(), IID_IDispatch, &outer, MSHCTX_INPROC, nullptr, 0),
-              E_NOINTERFACE);
-    stream.fail_writes = true;
-    EXPECT_EQ(marshal->MarshalInterface(stream.stream(), IID_IUnknown, &outer, MSHCTX_INPROC, nullptr, 0),
-              E_ACCESSDENIED);
+    EXPECT_EQ(marshal_outer(MSHLFLAGS_NORMAL, MSHCTX_INPROC, IID_IDispatch), E_NOINTERFACE);
+    stream.fail_next_write = true;
+    EXPECT_EQ(marshal_outer(MSHLFLAGS_NORMAL), E_ACCESSDENIED);
     EXPECT_EQ(outer.references.load(), 1u);
 
     void *pv = &outer;

@@ -7,16 +7,12 @@ namespace {
 
 std::atomic<long> module_locks{0};
 
-class Server final : public IClassFactory, public ITestThing {
-public:
+struct Server final : ITestThing {
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) override
     {
-        if (riid == IID_IUnknown || riid == IID_IClassFactory)
-            *ppv = static_cast<IClassFactory *>(this);
-        else if (riid == kTestThingInterface)
-            *ppv = static_cast<ITestThing *>(this);
-        else
+        if (riid != IID_IUnknown && riid != IID_IClassFactory && riid != kTestThingInterface)
             return *ppv = nullptr, E_NOINTERFACE;
+        *ppv = this;
         AddRef();
         return S_OK;
     }
@@ -24,15 +20,9 @@ public:
     ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--module_locks); }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown *outer, REFIID riid, void **ppv) override
     {
-        if (outer)
-            return *ppv = nullptr, CLASS_E_NOAGGREGATION;
-        return QueryInterface(riid, ppv);
+        return outer ? (*ppv = nullptr, CLASS_E_NOAGGREGATION) : QueryInterface(riid, ppv);
     }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override
-    {
-        lock ? ++module_locks : --module_locks;
-        return S_OK;
-    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override { return (lock ? AddRef() : Release()), S_OK; }
     LONG STDMETHODCALLTYPE Value() override { return 42; }
 } server;
 
