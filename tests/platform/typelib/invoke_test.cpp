@@ -49,6 +49,7 @@ protected:
 
 struct Variant : VARIANT {
     Variant() : VARIANT{} {}
+    explicit Variant(const OLECHAR *text) : VARIANT{} { vt = VT_BSTR, bstrVal = SysAllocString(text); }
     ~Variant() { VariantClear(this); }
 };
 
@@ -78,10 +79,7 @@ protected:
 // Arguments converted to the declared types or refused with the argument blamed.
 TEST_F(TypeInfoInvoke, CallsBindTheirArgumentsOrAreRefusedBeforeTheMemberRuns)
 {
-    Variant text, words;
-    text.vt = words.vt = VT_BSTR;
-    text.bstrVal = SysAllocString(u"640");
-    words.bstrVal = SysAllocString(u"many");
+    const Variant text(u"640"), words(u"many");
     const VARIANT one = of(VT_I4, 1), r8 = of(VT_R8, 1);
     const WORD put = DISPATCH_PROPERTYPUT, get = DISPATCH_PROPERTYGET, method = DISPATCH_METHOD;
     const std::vector<DISPID> value{DISPID_PROPERTYPUT};

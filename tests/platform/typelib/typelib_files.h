@@ -10,10 +10,7 @@
 
 namespace typelib_test {
 
-using test_support::load_memory;
-using test_support::read_file;
-using test_support::ScratchFolder;
-using test_support::walk;
+using namespace test_support;
 
 inline std::string narrow(const OLECHAR *text)
 {
