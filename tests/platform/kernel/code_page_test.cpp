@@ -81,11 +81,10 @@ TEST(CodePage, BadArgumentsAreRefused)
         SetLastError(0);
         return MultiByteToWideChar(code_page, flag, in, length, out, size) == 0 ? GetLastError() : 0;
     };
-    auto to_bytes = [](UINT code_page, DWORD flag, LPCWCH in, int length, LPSTR out, int size,
-                       LPCCH fallback = nullptr, LPBOOL fallback_used = nullptr) {
+    auto to_bytes = [](UINT page, DWORD flag, LPCWCH in, int length, LPSTR out, int size, LPCCH fallback = nullptr,
+                       LPBOOL used = nullptr) {
         SetLastError(0);
-        return WideCharToMultiByte(code_page, flag, in, length, out, size, fallback, fallback_used) == 0 ? GetLastError()
-                                                                                                        : 0;
+        return WideCharToMultiByte(page, flag, in, length, out, size, fallback, used) == 0 ? GetLastError() : 0;
     };
     const std::pair<DWORD, DWORD> cases[] = {
         {to_wide(1252, 0, "abc", 3, wide, 8), parameter}, {to_wide(CP_UTF8, 0, nullptr, 3, wide, 8), parameter},

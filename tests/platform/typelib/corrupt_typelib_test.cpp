@@ -128,8 +128,7 @@ TEST(CorruptTypeLib, OnlyTypeLibrariesAndModulesCarryingOneLoad)
         {TYPELIB_MODULE_DAMAGED, TYPE_E_INVDATAREAD}, {folder.write("empty.tlb", {}), cannot},
         {folder.write("broken.so", {0x7F, 'E', 'L', 'F', 2, 1, 1, 0}), cannot},
         {folder.write("text.tlb", {'l', 'i', 'b', 'r', 'a', 'r', 'y', ' ', '{', '}'}), cannot},
-        {folder.path() / "missing.tlb", cannot}, {folder.path(), cannot}, {pipe, cannot},
-        {"", cannot},
+        {folder.path() / "missing.tlb", cannot}, {folder.path(), cannot}, {pipe, cannot}, {"", cannot},
     };
     for (const auto &[file, expected] : refused) {
         library = reinterpret_cast<ITypeLib *>(1);
