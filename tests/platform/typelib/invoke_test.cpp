@@ -53,14 +53,6 @@ struct Variant : VARIANT {
     ~Variant() { VariantClear(this); }
 };
 
-// A number as a VT_I4 or VT_R8 variant.
-VARIANT of(VARTYPE vt, double value)
-{
-    VARIANT v{};
-    v.vt = vt;
-    return vt == VT_I4 ? (v.lVal = static_cast<LONG>(value), v) : (v.dblVal = value, v);
-}
-
 class TypeInfoInvoke : public ComponentLibrary {
 protected:
     HRESULT call(MEMBERID memid, WORD flags, std::vector<VARIANT> args, VARIANT *result,
