@@ -54,13 +54,11 @@ TEST(Contract, FurtherDefinitionsCompileToTheirLibraryAndInvoke)
 
     Shape shape;
     DISPPARAMS none{nullptr, nullptr, 0, 0};
-    VARIANT result{}, scale{};
+    VARIANT result{}, scale = of(VT_I4, 2);
     ASSERT_EQ(shape_info->Invoke(&shape, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr), S_OK);
     ASSERT_EQ(result.vt, VT_BSTR);
     EXPECT_EQ(narrow(result.bstrVal), "circle");
     VariantClear(&result);
-    scale.vt = VT_I4;
-    scale.lVal = 2;
     DISPPARAMS one{&scale, nullptr, 1, 0};
     ASSERT_EQ(shape_info->Invoke(&shape, 0x60020001, DISPATCH_METHOD, &one, &result, nullptr, nullptr), S_OK);
     EXPECT_EQ(std::pair(result.vt, result.dblVal), std::pair(VARTYPE(VT_R8), 6.0));

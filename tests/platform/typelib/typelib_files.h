@@ -10,14 +10,19 @@
 
 namespace typelib_test {
 
-using test_support::load_memory;
-using test_support::read_file;
-using test_support::ScratchFolder;
-using test_support::walk;
+using namespace test_support;
 
 inline std::string narrow(const OLECHAR *text)
 {
     return text ? std::string(text, text + std::char_traits<char16_t>::length(text)) : std::string();
+}
+
+// A number as a VT_I4 or VT_R8 variant.
+inline VARIANT of(VARTYPE vt, double value)
+{
+    VARIANT v{};
+    v.vt = vt;
+    return vt == VT_I4 ? (v.lVal = static_cast<LONG>(value), v) : (v.dblVal = value, v);
 }
 
 // The component's library, read from memory, and its description of IMorvane.
