@@ -82,9 +82,9 @@ TEST(CodePage, BadArgumentsAreRefused)
         return MultiByteToWideChar(code_page, flag, in, length, out, size) == 0 ? GetLastError() : 0;
     };
     auto to_bytes = [](UINT page, DWORD flag, LPCWCH in, int length, LPSTR out, int size, LPCCH fallback = nullptr,
-                       LPBOOL used = nullptr) {
+                       LPBOOL used_default = nullptr) {
         SetLastError(0);
-        return WideCharToMultiByte(page, flag, in, length, out, size, fallback, used) == 0 ? GetLastError() : 0;
+        return WideCharToMultiByte(page, flag, in, length, out, size, fallback, used_default) == 0 ? GetLastError() : 0;
     };
     const std::pair<DWORD, DWORD> cases[] = {
         {to_wide(1252, 0, "abc", 3, wide, 8), parameter}, {to_wide(CP_UTF8, 0, nullptr, 3, wide, 8), parameter},
