@@ -5,10 +5,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstdio>
 #include <functional>
-#include <thread>
 
 namespace morvane::bench {
 
@@ -42,10 +40,6 @@ inline int with_registered_component(const char *module_path, const std::functio
     }
     if (CoInitializeEx(nullptr, COINIT_MULTITHREADED) != S_OK)
         return 1;
-    // A registry folder changed within the last two seconds (by the
-    // registration just made) is looked up afresh on every call; measure the
-    // usual state, a folder left alone for longer.
-    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
     const int status = body();
     CoUninitialize();
     return status;

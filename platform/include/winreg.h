@@ -72,16 +72,50 @@ MVAPI LSTATUS RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPD
                                LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen,
                                LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime);
 
-/* Not a Windows call. The registry is one database file per process, read
- * from MORVANE_REGISTRY (or the default place) when the first call connects.
- * This closes the connection and invalidates every open key handle, so that
- * the next call connects again and reads MORVANE_REGISTRY anew: for tests that
- * switch registry files within one process. */
+/* Not Windows calls: the registry's two files and its scopes.
+ *
+ * The registry is two SQLite database files. The user's holds
+ * HKEY_CURRENT_USER and the other per-user roots; it is MORVANE_REGISTRY when
+ * set, else $XDG_DATA_HOME/morvane/registry.db, else
+ * ~/.local/share/morvane/registry.db. The machine's holds HKEY_LOCAL_MACHINE;
+ * it is MORVANE_MACHINE_REGISTRY when set, else the path fixed when the
+ * platform was configured (<localstatedir>/lib/morvane/registry.db, so
+ * /var/lib/morvane/registry.db for an installation under /usr).
+ * HKEY_CLASSES_ROOT is HKEY_CURRENT_USER\Software\Classes over
+ * HKEY_LOCAL_MACHINE\Software\Classes: a key exists where either holds it,
+ * a value is the user's where the user's key holds it, enumeration lists each
+ * name once; writes through it go to the user's classes, and deleting a key
+ * or value that only the machine's classes hold is refused with
+ * ERROR_ACCESS_DENIED. A missing file reads as empty; only a write makes it.
+ * Every call sees every change committed before it, by any process or
+ * program, and follows a file replaced or deleted at its path.
+ *
+ * MorvaneRegistrySetScope(MORVANE_REGISTRY_MACHINE) makes HKEY_CLASSES_ROOT
+ * the machine's classes alone, for reading and writing (a registration for
+ * every user); MORVANE_REGISTRY_USER restores the merged view. Handles opened
+ * before keep the view they were opened in. ERROR_INVALID_PARAMETER for
+ * another value, ERROR_INVALID_FUNCTION while an update is open.
+ *
+ * MorvaneRegistryFilePath writes the path of a scope's file into buffer
+ * (size bytes) and returns its length without the terminator when it fits
+ * whole; otherwise the size needed, terminator included (so a result of size
+ * or more means it did not fit). An empty path: no home folder is known. */
+#define MORVANE_REGISTRY_USER 0
+#define MORVANE_REGISTRY_MACHINE 1
+MVAPI LSTATUS MorvaneRegistrySetScope(DWORD scope);
+MVAPI DWORD MorvaneRegistryFilePath(DWORD scope, LPSTR buffer, DWORD size);
+
+/* Not a Windows call. Closes both registry files, invalidates every open key
+ * handle and returns to the user scope, so that the next call reads
+ * MORVANE_REGISTRY and MORVANE_MACHINE_REGISTRY anew: for tests that switch
+ * registry files within one process. */
 MVAPI void MorvaneRegistryReset(void);
 
 /* Not Windows calls. An update makes every registry call of this process
- * between MorvaneRegistryBeginUpdate and MorvaneRegistryEndUpdate one
- * database write transaction: other processes see the registry as it was
+ * on the file that holds the classes it writes (the machine's in the machine
+ * scope, else the user's; made when missing) between
+ * MorvaneRegistryBeginUpdate and MorvaneRegistryEndUpdate one database write
+ * transaction: other processes see the registry as it was
  * before the update or as it is after it, never in between, and a process
  * that dies inside an update leaves the registry as it was. A registration
  * tool opens one around DllRegisterServer and DllUnregisterServer.

@@ -1,10 +1,11 @@
 // CoGetClassObject, CoCreateInstance and CoFreeUnusedLibraries for in-process
 // servers: the class's InprocServer32 entry names the library, which is loaded once
 // per process and asked for its class object through DllGetClassObject. The path
-// is kept per class while the registry does not change.
+// is read from the registry on every activation, so that a class registered,
+// moved or removed since is seen at once.
+#include "com/class_registration.h"
 #include "com/initialization.h"
 #include "com/server_libraries.h"
-#include "com/server_resolution.h"
 
 #include <windows.h>
 
@@ -23,7 +24,7 @@ HRESULT class_object(REFCLSID clsid, DWORD context, REFIID riid, void **ppv)
     if (!(context & CLSCTX_INPROC_SERVER))
         return REGDB_E_CLASSNOTREG;
     std::string path;
-    const HRESULT hr = morvane::com::resolve_inproc_server(clsid, path);
+    const HRESULT hr = morvane::com::inproc_server_path(clsid, path);
     if (FAILED(hr))
         return hr;
     return morvane::com::server_class_object(path, clsid, riid, ppv);

@@ -58,21 +58,19 @@ HRESULT inproc_server_path(REFCLSID clsid, std::string &path)
         if (status != ERROR_SUCCESS)
             return read_failure(status);
 
-        // The value may grow between asking its size and reading it: ask again then.
-        std::vector<char> text;
+        // One read in the usual case; a longer value, or one that grew
+        // between asking its size and reading it, is asked for again.
+        std::vector<char> text(MAX_PATH);
         DWORD type = REG_NONE;
         DWORD size = 0;
-        status = RegQueryValueExA(key.get(), nullptr, nullptr, &type, nullptr, &size);
-        while (status == ERROR_SUCCESS) {
-            text.resize(size + 1);
+        do {
             DWORD capacity = static_cast<DWORD>(text.size());
             status = RegQueryValueExA(key.get(), nullptr, nullptr, &type,
                                       reinterpret_cast<BYTE *>(text.data()), &capacity);
             size = capacity;
-            if (status != ERROR_MORE_DATA)
-                break;
-            status = ERROR_SUCCESS;
-        }
+            if (status == ERROR_MORE_DATA)
+                text.resize(capacity + 1);
+        } while (status == ERROR_MORE_DATA);
         if (status != ERROR_SUCCESS)
             return read_failure(status);
         if (type != REG_SZ)

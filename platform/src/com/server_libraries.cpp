@@ -5,7 +5,6 @@
 // unloaded meanwhile.
 #include "com/server_libraries.h"
 
-#include "com/server_resolution.h"
 
 #include <algorithm>
 #include <mutex>
@@ -132,8 +131,6 @@ void free_unused_server_libraries()
     // Unloading runs the libraries' own clean-up, which must not find the table locked.
     for (HMODULE handle : unloading)
         close_library(handle);
-    if (!unloading.empty())
-        forget_resolved_servers();
 }
 
 } // namespace morvane::com

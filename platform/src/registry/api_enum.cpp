@@ -1,8 +1,64 @@
-// Enumerating subkeys and values, and the summary of a key.
+// Enumerating subkeys and values, and the summary of a key. A key of one
+// file is read by index from its file; a key the classes view spans is the
+// union of its files' keys, each name once (the first file's where both
+// hold it).
 #include "registry/caller_buffers.h"
-#include "registry/registry_session.h"
+#include "registry/key_names.h"
+#include "registry/key_view.h"
+
+#include <algorithm>
+#include <map>
 
 using namespace morvane::registry;
+
+namespace {
+
+// The subkeys of the view in name order, each name once.
+std::vector<SubkeyEntry> merged_subkeys(Session &session, const OpenKey &open)
+{
+    std::map<std::string, SubkeyEntry> by_fold;
+    visit_files(session, open, [&](KeyStore &store, std::optional<KeyId> key) {
+        if (key)
+            for (SubkeyEntry &entry : store.subkeys(*key))
+                by_fold.try_emplace(fold_name(entry.name), std::move(entry));
+    });
+    std::vector<SubkeyEntry> entries;
+    for (auto &[fold, entry] : by_fold)
+        entries.push_back(std::move(entry));
+    return entries;
+}
+
+// The values of the view: the first file's in their order, then the others'
+// that no earlier file holds.
+std::vector<ValueEntry> merged_values(Session &session, const OpenKey &open)
+{
+    std::vector<ValueEntry> entries;
+    std::vector<std::string> seen;
+    visit_files(session, open, [&](KeyStore &store, std::optional<KeyId> key) {
+        if (!key)
+            return;
+        const std::size_t earlier = seen.size();
+        for (ValueEntry &entry : store.values(*key)) {
+            std::string fold = fold_name(entry.name);
+            if (std::find(seen.begin(), seen.begin() + static_cast<std::ptrdiff_t>(earlier), fold) !=
+                seen.begin() + static_cast<std::ptrdiff_t>(earlier))
+                continue;
+            seen.push_back(std::move(fold));
+            entries.push_back(std::move(entry));
+        }
+    });
+    return entries;
+}
+
+template <typename Entry>
+std::optional<Entry> at(std::vector<Entry> entries, DWORD index)
+{
+    if (index >= entries.size())
+        return std::nullopt;
+    return std::move(entries[index]);
+}
+
+} // namespace
 
 extern "C" {
 
@@ -17,9 +73,15 @@ LSTATUS RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName,
         if (lpName == nullptr || lpcchName == nullptr || lpReserved != nullptr ||
             (lpClass != nullptr && lpcchClass == nullptr))
             return ERROR_INVALID_PARAMETER;
-        KeyCall call(hKey, KEY_ENUMERATE_SUB_KEYS, Transaction::Kind::read);
-        auto entry = call.store().subkey_at(call.key(), dwIndex);
-        call.commit();
+        Session session;
+        const OpenKey open = session.key(hKey, KEY_ENUMERATE_SUB_KEYS);
+        std::optional<SubkeyEntry> entry;
+        if (open.classes)
+            entry = at(merged_subkeys(session, open), dwIndex);
+        else
+            visit_file(session, open, open.scope, [&](KeyStore &store, std::optional<KeyId> key) {
+                entry = store.subkey_at(*key, dwIndex);
+            });
         if (!entry)
             return ERROR_NO_MORE_ITEMS;
         if (LSTATUS status = copy_name(entry->name, lpName, lpcchName); status != ERROR_SUCCESS)
@@ -42,9 +104,15 @@ LSTATUS RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcch
         if (lpValueName == nullptr || lpcchValueName == nullptr || lpReserved != nullptr ||
             (lpData != nullptr && lpcbData == nullptr))
             return ERROR_INVALID_PARAMETER;
-        KeyCall call(hKey, KEY_QUERY_VALUE, Transaction::Kind::read);
-        auto entry = call.store().value_at(call.key(), dwIndex);
-        call.commit();
+        Session session;
+        const OpenKey open = session.key(hKey, KEY_QUERY_VALUE);
+        std::optional<ValueEntry> entry;
+        if (open.classes)
+            entry = at(merged_values(session, open), dwIndex);
+        else
+            visit_file(session, open, open.scope, [&](KeyStore &store, std::optional<KeyId> key) {
+                entry = store.value_at(*key, dwIndex);
+            });
         if (!entry)
             return ERROR_NO_MORE_ITEMS;
         if (LSTATUS status = copy_name(entry->name, lpValueName, lpcchValueName);
@@ -65,9 +133,28 @@ LSTATUS RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD l
     return registry_call([&]() -> LSTATUS {
         if (lpReserved != nullptr || (lpClass != nullptr && lpcchClass == nullptr))
             return ERROR_INVALID_PARAMETER;
-        KeyCall call(hKey, KEY_QUERY_VALUE, Transaction::Kind::read);
-        const KeyInfo info = call.store().info(call.key());
-        call.commit();
+        Session session;
+        const OpenKey open = session.key(hKey, KEY_QUERY_VALUE);
+        KeyInfo info;
+        if (open.classes) {
+            for (const SubkeyEntry &entry : merged_subkeys(session, open)) {
+                ++info.subkeys;
+                info.max_subkey_name = std::max(info.max_subkey_name, DWORD(entry.name.size()));
+            }
+            for (const ValueEntry &entry : merged_values(session, open)) {
+                ++info.values;
+                info.max_value_name = std::max(info.max_value_name, DWORD(entry.name.size()));
+                info.max_value_data = std::max(info.max_value_data, DWORD(entry.data.size()));
+            }
+            visit_files(session, open, [&](KeyStore &store, std::optional<KeyId> key) {
+                if (key)
+                    info.written = std::max(info.written, store.info(*key).written);
+            });
+        } else {
+            visit_file(session, open, open.scope, [&](KeyStore &store, std::optional<KeyId> key) {
+                info = store.info(*key);
+            });
+        }
         if (lpClass != nullptr) {
             if (LSTATUS status = copy_name({}, lpClass, lpcchClass); status != ERROR_SUCCESS)
                 return status;

@@ -1,7 +1,16 @@
-// Registry updates that span several calls of this process.
+// The registry's own calls: updates that span several calls, the scope of
+// the classes root, and where the files are.
 #include "registry/registry_session.h"
 
+#include <cstring>
+
 using namespace morvane::registry;
+
+namespace {
+
+Scope scope_of(DWORD scope) { return scope == MORVANE_REGISTRY_MACHINE ? Scope::machine : Scope::user; }
+
+} // namespace
 
 extern "C" {
 
@@ -9,7 +18,13 @@ LSTATUS MorvaneRegistryBeginUpdate(void)
 {
     return registry_call([]() -> LSTATUS {
         Session session;
-        return session.db().begin_scope();
+        // An update writes the classes: the machine's when this process chose
+        // the machine scope, else the user's. Its file is made when missing.
+        const Scope target = session.machine_classes() ? Scope::machine : Scope::user;
+        Database &other = session.db(target == Scope::machine ? Scope::user : Scope::machine);
+        if (other.update().active())
+            return other.begin_update();
+        return session.follow(target, true).begin_update();
     });
 }
 
@@ -17,8 +32,40 @@ LSTATUS MorvaneRegistryEndUpdate(BOOL keep)
 {
     return registry_call([keep]() -> LSTATUS {
         Session session;
-        return session.db().end_scope(keep != FALSE);
+        for (const Scope scope : {Scope::user, Scope::machine}) {
+            if (Database &db = session.db(scope); db.update().active())
+                return db.end_update(keep != FALSE);
+        }
+        return ERROR_INVALID_FUNCTION;
     });
+}
+
+LSTATUS MorvaneRegistrySetScope(DWORD scope)
+{
+    return registry_call([scope]() -> LSTATUS {
+        if (scope != MORVANE_REGISTRY_USER && scope != MORVANE_REGISTRY_MACHINE)
+            return ERROR_INVALID_PARAMETER;
+        Session session;
+        if (session.db(Scope::user).update().active() || session.db(Scope::machine).update().active())
+            return ERROR_INVALID_FUNCTION;
+        session.set_machine_classes(scope == MORVANE_REGISTRY_MACHINE);
+        return ERROR_SUCCESS;
+    });
+}
+
+DWORD MorvaneRegistryFilePath(DWORD scope, LPSTR buffer, DWORD size)
+{
+    try {
+        const std::string path = registry_file_path(scope_of(scope));
+        if (buffer == nullptr || size == 0)
+            return static_cast<DWORD>(path.size() + 1);
+        const std::size_t copied = std::min<std::size_t>(path.size(), size - 1);
+        std::memcpy(buffer, path.data(), copied);
+        buffer[copied] = '\0';
+        return path.size() < size ? static_cast<DWORD>(path.size()) : static_cast<DWORD>(path.size() + 1);
+    } catch (...) {
+        return 0;
+    }
 }
 
 } // extern "C"

@@ -1,7 +1,7 @@
 // Setting, reading and deleting the values of a key.
 #include "registry/caller_buffers.h"
 #include "registry/key_names.h"
-#include "registry/registry_session.h"
+#include "registry/key_view.h"
 
 using namespace morvane::registry;
 
@@ -18,9 +18,12 @@ LSTATUS RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const
         std::string_view name;
         if (LSTATUS status = value_name(lpValueName, name); status != ERROR_SUCCESS)
             return status;
-        KeyCall call(hKey, KEY_SET_VALUE, Transaction::Kind::write);
-        call.store().set_value(call.key(), name, dwType, lpData, cbData);
-        call.commit();
+        Session session;
+        const OpenKey open = session.key(hKey, KEY_SET_VALUE);
+        write_file(session, open, true, [&](KeyStore &store, std::optional<KeyId> key, Transaction &transaction) {
+            store.set_value(*key, name, dwType, lpData, cbData);
+            transaction.commit();
+        });
         return ERROR_SUCCESS;
     });
 }
@@ -34,25 +37,28 @@ LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDW
         std::string_view name;
         if (LSTATUS status = value_name(lpValueName, name); status != ERROR_SUCCESS)
             return status;
-        // A single statement reads a whole committed state (or, inside an
-        // update, the update's own writes) without a transaction around it.
         Session session;
         const OpenKey open = session.key(hKey, KEY_QUERY_VALUE);
-        KeptReads &kept = session.kept();
-        const bool keeping = kept.usable(session.db());
-        std::optional<ValueEntry> read;
-        const std::optional<ValueEntry> *value = keeping ? kept.value(open.key, name) : nullptr;
-        if (value == nullptr) {
-            read = session.store().value(open.key, name);
-            if (keeping && kept.unchanged(session.db()))
-                kept.keep_value(read);
-            value = &read;
+        // The first file whose key holds the value answers; a later one is
+        // not read.
+        std::optional<ValueEntry> value;
+        bool held = open.root;
+        for (const Scope scope : files_of(open)) {
+            visit_file(session, open, scope, [&](KeyStore &store, std::optional<KeyId> key) {
+                held = held || key.has_value();
+                if (key)
+                    value = store.value(*key, name);
+            });
+            if (value)
+                break;
         }
-        if (!*value)
+        if (!held)
+            return ERROR_KEY_DELETED;
+        if (!value)
             return ERROR_FILE_NOT_FOUND;
         if (lpType != nullptr)
-            *lpType = (*value)->type;
-        return copy_data((*value)->data, lpData, lpcbData);
+            *lpType = value->type;
+        return copy_data(value->data, lpData, lpcbData);
     });
 }
 
@@ -62,11 +68,32 @@ LSTATUS RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
         std::string_view name;
         if (LSTATUS status = value_name(lpValueName, name); status != ERROR_SUCCESS)
             return status;
-        KeyCall call(hKey, KEY_SET_VALUE, Transaction::Kind::write);
-        if (!call.store().remove_value(call.key(), name))
-            return ERROR_FILE_NOT_FOUND;
-        call.commit();
-        return ERROR_SUCCESS;
+        Session session;
+        const OpenKey open = session.key(hKey, KEY_SET_VALUE);
+        bool removed = false;
+        write_file(session, open, false, [&](KeyStore &store, std::optional<KeyId> key, Transaction &transaction) {
+            removed = key && store.remove_value(*key, name);
+            if (removed)
+                transaction.commit();
+        });
+        if (removed)
+            return ERROR_SUCCESS;
+        // A value that only another file of the view holds stays visible: refused.
+        bool elsewhere = false, held = open.root || !open.classes;
+        const FileList files = files_of(open);
+        for (auto scope = files.begin() + 1; scope != files.end(); ++scope) {
+            visit_file(session, open, *scope, [&](KeyStore &store, std::optional<KeyId> key) {
+                held = held || key.has_value();
+                elsewhere = elsewhere || (key && store.value(*key, name));
+            });
+        }
+        if (elsewhere)
+            return ERROR_ACCESS_DENIED;
+        if (!held) {
+            // Neither the written file nor another holds the key.
+            require_held(session, open);
+        }
+        return ERROR_FILE_NOT_FOUND;
     });
 }
 

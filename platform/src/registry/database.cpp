@@ -1,82 +1,16 @@
+// Following the registry file at its path, prepared statements and transactions.
 #include "registry/database.h"
 
-#include "registry/change_stamp.h"
-#include "registry/database_file.h"
-
-#include <unistd.h>
+#include <cerrno>
+#include <sys/stat.h>
 
 namespace morvane::registry {
 namespace {
 
-// Marks a database file as a registry ("MvRg") and gives its table layout.
-constexpr std::int64_t application_id = 0x4D765267;
-constexpr std::int64_t schema_version = 1;
-
-// Keys form a tree through parent; the seven predefined roots are the rows
-// 1 to 7 with parent 0. Names compare through their folded form. Identifiers
-// are never reused, so a handle to a deleted key cannot reach a newer one.
-// Values enumerate in the order they were first set, as on Windows.
-constexpr const char *create_schema = R"sql(
-CREATE TABLE keys(
-    id INTEGER PRIMARY KEY AUTOINCREMENT,
-    parent INTEGER NOT NULL,
-    name BLOB NOT NULL,
-    fold BLOB NOT NULL,
-    written INTEGER NOT NULL,
-    UNIQUE(parent, fold));
-CREATE TABLE vals(
-    seq INTEGER PRIMARY KEY AUTOINCREMENT,
-    key INTEGER NOT NULL,
-    name BLOB NOT NULL,
-    fold BLOB NOT NULL,
-    type INTEGER NOT NULL,
-    data BLOB NOT NULL,
-    UNIQUE(key, fold));
-INSERT INTO keys(id, parent, name, fold, written) VALUES
-    (1, 0, 'HKEY_CLASSES_ROOT', 'HKEY_CLASSES_ROOT', 0),
-    (2, 0, 'HKEY_CURRENT_USER', 'HKEY_CURRENT_USER', 0),
-    (3, 0, 'HKEY_LOCAL_MACHINE', 'HKEY_LOCAL_MACHINE', 0),
-    (4, 0, 'HKEY_USERS', 'HKEY_USERS', 0),
-    (5, 0, 'HKEY_PERFORMANCE_DATA', 'HKEY_PERFORMANCE_DATA', 0),
-    (6, 0, 'HKEY_CURRENT_CONFIG', 'HKEY_CURRENT_CONFIG', 0),
-    (7, 0, 'HKEY_DYN_DATA', 'HKEY_DYN_DATA', 0);
-PRAGMA application_id = 1299599975;
-PRAGMA user_version = 1;
-)sql";
-
-static_assert(application_id == 1299599975);
-
 // How long a call waits for another process's write before giving up.
 constexpr int busy_timeout_ms = 10000;
 
-struct SchemaState {
-    std::int64_t application = 0;
-    std::int64_t version = 0;
-    std::int64_t objects = 0;
-    bool ours() const { return application == application_id && version == schema_version; }
-    bool empty() const { return application == 0 && version == 0 && objects == 0; }
-};
-
-int read_schema_state(sqlite3 *db, SchemaState &state)
-{
-    sqlite3_stmt *stmt = nullptr;
-    int rc = sqlite3_prepare_v2(db,
-                                "SELECT (SELECT application_id FROM pragma_application_id),"
-                                " (SELECT user_version FROM pragma_user_version),"
-                                " (SELECT count(*) FROM sqlite_schema)",
-                                -1, &stmt, nullptr);
-    if (rc == SQLITE_OK) {
-        rc = sqlite3_step(stmt);
-        if (rc == SQLITE_ROW) {
-            state.application = sqlite3_column_int64(stmt, 0);
-            state.version = sqlite3_column_int64(stmt, 1);
-            state.objects = sqlite3_column_int64(stmt, 2);
-            rc = SQLITE_OK;
-        }
-    }
-    sqlite3_finalize(stmt);
-    return rc;
-}
+FileIdentity identity_of(const struct stat &info) { return {info.st_dev, info.st_ino}; }
 
 } // namespace
 
@@ -115,144 +49,147 @@ LSTATUS status_from_sqlite(int result)
 
 Database::~Database() { close(); }
 
-LSTATUS Database::ensure_open()
+LSTATUS Database::follow_path(bool writing)
 {
-    // Asked once per call: a connection inherited through fork() is the
-    // parent's, to be left alone and not judged.
-    if (db_ != nullptr && !inherited_) {
-        // A registry file deleted or replaced under this process: the call
-        // works on the file at the path, as every other process does. Not
-        // within an update, whose transaction holds the file it began on.
-        if (scope_.active() || !file_replaced())
-            return ERROR_SUCCESS;
-        leave_replaced_file();
-    }
-    if (db_ != nullptr)
+    // A connection inherited through fork() is the parent's, to be left alone.
+    if (inherited_)
         abandon();
-    const std::string path = registry_file_path();
-    if (LSTATUS status = prepare_registry_file(path); status != ERROR_SUCCESS)
-        return status;
-    LSTATUS status = open_file(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-    if (status != ERROR_SUCCESS && read_only_) {
-        // Readers of a write-ahead log share an index file beside the
-        // database; where this process cannot make one, it reads the file
-        // as it stands.
+    // An update's transaction holds the file it began on until it ends.
+    if (update_.active())
+        return ERROR_SUCCESS;
+    if (path_.empty())
+        path_ = registry_file_path(scope_);
+    struct stat found {};
+    if (path_.empty() || stat(path_.c_str(), &found) != 0) {
+        const int error = path_.empty() ? ENOENT : errno;
+        if (error != ENOENT && error != ENOTDIR)
+            return status_from_errno(error);
+        // No file: an empty registry to read; a write makes the file.
+        if (source_ == Source::file || source_ == Source::copy)
+            leave_file();
+        if (!writing)
+            return source_ == Source::empty ? ERROR_SUCCESS : open_empty();
+        if (LSTATUS status = prepare_registry_file(path_, scope_); status != ERROR_SUCCESS)
+            return status;
+        return open_path(writing);
+    }
+    const bool same_file = identity_of(found) == identity_;
+    if (same_file && source_ == Source::file)
+        return ERROR_SUCCESS;
+    if (same_file && source_ == Source::copy && copy_marks() == copy_marks_)
+        return ERROR_SUCCESS;
+    if (source_ == Source::file || source_ == Source::copy) {
+        if (same_file)
+            close(); // the same file, read again: its keys keep their handles
+        else
+            leave_file();
+    }
+    return open_path(writing);
+}
+
+LSTATUS Database::open_path(bool writing)
+{
+    close();
+    // The identity is taken after opening and checked against the path, so
+    // that a replacement racing the open is noticed at the next call.
+    LSTATUS status = open_connection(path_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    struct stat opened {};
+    if (status == ERROR_SUCCESS && stat(path_.c_str(), &opened) != 0)
+        status = ERROR_CANTOPEN;
+    if (status == ERROR_SUCCESS) {
+        identity_ = identity_of(opened);
+        source_ = Source::file;
+        status = check_schema(writing);
+    }
+    if (status == hot_journal_unreadable) {
+        // A writer with more rights died inside a transaction: its journal
+        // holds the registry as it was, which this process cannot write back.
         close();
-        status = open_file(unshared_reading_uri(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
+        identity_ = identity_of(opened);
+        status = open_private_copy();
     }
-    // Whoever writes the registry must move its write counter, or other
-    // processes would go on answering from what they kept.
-    if (status == ERROR_SUCCESS && !counter_.attach(path, !read_only_) && !read_only_) {
-        read_only_ = true;
-        counter_.attach(path, false);
+    if (status == empty_file) {
+        // Made just now by a writer that has not written its tables yet.
+        close();
+        return open_empty();
     }
-    if (status == ERROR_SUCCESS)
-        folder_.watch(path);
-    else
+    if (status != ERROR_SUCCESS)
         close();
     return status;
 }
 
-LSTATUS Database::open_file(const std::string &name, int flags)
+LSTATUS Database::open_connection(const std::string &name, int flags)
 {
     const int rc = sqlite3_open_v2(name.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     inherited_ = false;
-    // A new connection may see another file, or the same one changed meanwhile.
-    note_local_change();
+    if (db_ != nullptr) {
+        sqlite3_extended_result_codes(db_, 1);
+        sqlite3_busy_timeout(db_, busy_timeout_ms);
+        sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    }
     if (rc != SQLITE_OK)
         return status_from_sqlite(rc);
     // A file this process may not write opens for reading only.
     read_only_ = sqlite3_db_readonly(db_, "main") == 1;
-    if (LSTATUS status = configure(); status != ERROR_SUCCESS)
-        return status;
-    return check_schema();
-}
-
-LSTATUS Database::configure()
-{
-    sqlite3_busy_timeout(db_, busy_timeout_ms);
-    sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     return ERROR_SUCCESS;
 }
 
-LSTATUS Database::use_write_ahead_log()
+LSTATUS Database::open_empty()
 {
-    // Write-ahead logging lets readers in other processes go on during a
-    // write and never see it half done; FULL makes each commit durable.
-    // Switching a new file's journal takes a lock that the busy handler does
-    // not wait for, so processes opening the file together retry here.
-    int rc = sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
-    for (int waited_ms = 0; (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) && waited_ms < busy_timeout_ms;
-         waited_ms += 2) {
-        usleep(2000);
-        rc = sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+    close();
+    LSTATUS status = open_connection(":memory:", SQLITE_OPEN_READWRITE);
+    if (status == ERROR_SUCCESS)
+        status = create_schema();
+    if (status != ERROR_SUCCESS) {
+        close();
+        return status;
     }
-    if (rc == SQLITE_OK)
-        rc = sqlite3_exec(db_, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
-    return status_from_sqlite(rc);
+    // Nothing is written to a registry that is not there.
+    read_only_ = true;
+    source_ = Source::empty;
+    return ERROR_SUCCESS;
 }
 
-LSTATUS Database::check_schema()
+void Database::leave_file()
 {
-    // Judged before anything is written, so that a file that is not a
-    // registry is left exactly as it was.
-    SchemaState state;
-    if (int rc = read_schema_state(db_, state); rc != SQLITE_OK)
-        return status_from_sqlite(rc);
-    if (!state.ours() && !state.empty())
-        return ERROR_BADDB;
-    // A registry can only be read from a file that holds one already.
-    if (read_only_)
-        return state.ours() ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
-    if (LSTATUS status = use_write_ahead_log(); status != ERROR_SUCCESS)
-        return status;
-    if (state.ours())
-        return ERROR_SUCCESS;
-    // A new file: make the tables under the write lock, unless another
-    // process made them meanwhile.
-    int rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
-    if (rc == SQLITE_OK) {
-        rc = read_schema_state(db_, state);
-        if (rc == SQLITE_OK && state.empty())
-            rc = sqlite3_exec(db_, create_schema, nullptr, nullptr, nullptr);
-        if (rc == SQLITE_OK)
-            rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
-        else
-            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    }
-    if (rc == SQLITE_OK)
-        rc = read_schema_state(db_, state);
-    if (rc != SQLITE_OK)
-        return status_from_sqlite(rc);
-    return state.ours() ? ERROR_SUCCESS : ERROR_BADDB;
+    close();
+    identity_ = {};
+    ++generation_;
 }
 
 void Database::close()
 {
-    note_local_change();
     for (auto &entry : statements_)
         sqlite3_finalize(entry.second);
     statements_.clear();
-    counter_.detach();
-    folder_.forget();
     if (db_ != nullptr)
         sqlite3_close_v2(db_);
     db_ = nullptr;
+    source_ = Source::none;
+    read_only_ = false;
+    first_layout_ = false;
     // Closing rolls back an update still open.
-    scope_ = {};
+    update_ = {};
+}
+
+void Database::forget_path()
+{
+    close();
+    identity_ = {};
+    path_.clear();
 }
 
 void Database::abandon()
 {
-    note_local_change();
     // Kept reachable on purpose: closing would act on the parent's state.
     // An update the parent had open stays the parent's.
-    abandoned_.push_back(db_);
-    statements_.clear();
-    counter_.detach();
-    folder_.forget();
+    if (db_ != nullptr)
+        abandoned_.push_back(db_);
     db_ = nullptr;
-    scope_ = {};
+    statements_.clear();
+    close();
+    identity_ = {};
+    inherited_ = false;
 }
 
 sqlite3_stmt *Database::statement(const char *sql)
@@ -334,47 +271,50 @@ std::vector<BYTE> Statement::blob(int column) const
 }
 
 Transaction::Transaction(Database &db, Kind kind)
-    : db_(db), kind_(kind), open_(false), nested_(db.scope().active())
+    : db_(db), open_(false), nested_(db.update().active())
 {
     if (kind == Kind::write && db_.read_only())
         db_.fault(ERROR_ACCESS_DENIED);
-    if (nested_)
+    if (nested_) {
         db_.exec("SAVEPOINT registry_call");
-    else
-        db_.exec(kind == Kind::write ? "BEGIN IMMEDIATE" : "BEGIN");
+        open_ = true;
+        return;
+    }
+    db_.exec(kind == Kind::write ? "BEGIN IMMEDIATE" : "BEGIN");
+    try {
+        db_.note_layout(kind == Kind::write);
+    } catch (...) {
+        // No destructor runs for an object whose constructor throws.
+        sqlite3_exec(db_.connection(), "ROLLBACK", nullptr, nullptr, nullptr);
+        db_.settle_layout(true);
+        throw;
+    }
     open_ = true;
 }
 
 Transaction::~Transaction()
 {
-    if (open_) {
-        // Rows this connection wrote were visible to its readers until now.
-        if (kind_ == Kind::write)
-            note_local_change();
-        // Nothing to report from here: the call already fails.
-        try {
-            if (nested_) {
-                db_.exec("ROLLBACK TO registry_call");
-                db_.exec("RELEASE registry_call");
-            } else {
-                db_.exec("ROLLBACK");
-            }
-        } catch (...) {
+    if (!open_)
+        return;
+    // Nothing to report from here: the call already fails.
+    try {
+        if (nested_) {
+            db_.exec("ROLLBACK TO registry_call");
+            db_.exec("RELEASE registry_call");
+        } else {
+            db_.exec("ROLLBACK");
+            db_.settle_layout(true);
         }
+    } catch (...) {
     }
 }
 
 void Transaction::commit()
 {
-    if (nested_ || kind_ == Kind::read) {
-        db_.exec(nested_ ? "RELEASE registry_call" : "COMMIT");
-    } else {
-        CommitMark committing(db_.counter());
-        db_.exec("COMMIT");
-    }
+    db_.exec(nested_ ? "RELEASE registry_call" : "COMMIT");
     open_ = false;
-    if (kind_ == Kind::write)
-        note_local_change();
+    if (!nested_)
+        db_.settle_layout(false);
 }
 
 } // namespace morvane::registry

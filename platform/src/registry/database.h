@@ -1,16 +1,24 @@
-// The process's connection to the registry database: opening and checking the
-// file, prepared statements, transactions, and the mapping of database
+// The process's connection to one registry file: following the file at the
+// path, prepared statements, transactions, and the mapping of database
 // failures to system error codes.
+//
+// Freshness: every call first looks the path up (one stat). The same file
+// stays open; another file at the path (replaced by rename) is opened in its
+// place, and a missing file reads as an empty registry. SQLite's rollback
+// journal and file locks give each transaction a committed state of the file,
+// whoever committed it; the page cache is checked against the file's change
+// counter at the start of each transaction. Nothing else is kept.
 #ifndef MORVANE_REGISTRY_DATABASE_H
 #define MORVANE_REGISTRY_DATABASE_H
 
-#include "registry/folder_watch.h"
+#include "registry/registry_files.h"
 #include "registry/update_scope.h"
-#include "registry/write_counter.h"
 
 #include <winreg.h>
 
 #include <sqlite3.h>
+
+#include <sys/types.h>
 
 #include <cstdint>
 #include <string>
@@ -31,68 +39,108 @@ struct RegistryError {
 // The system error code for a database result code.
 LSTATUS status_from_sqlite(int result);
 
+// Identifies a file across lookups of its path.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FileIdentity &) const = default;
+};
+
 class Database {
 public:
-    Database() = default;
+    explicit Database(Scope scope) : scope_(scope) {}
     Database(const Database &) = delete;
     Database &operator=(const Database &) = delete;
     ~Database();
 
-    // Opens the file that registry_file_path() names, unless already open in
-    // this process and still the file at that path (outside an update).
-    // Returns ERROR_SUCCESS or why it cannot be used.
-    LSTATUS ensure_open();
+    Scope scope() const { return scope_; }
+    // The file this connection follows, as the last call found it.
+    const std::string &path() const { return path_; }
+
+    // Makes the connection the file now at the path, at the start of a call:
+    // the same file stays open; another is opened in its place; a missing
+    // file reads as an empty registry, or, when the call writes, is made.
+    // Returns ERROR_SUCCESS or why the file cannot be used.
+    LSTATUS follow_path(bool writing);
     void close();
+    // Closes and reads the path anew at the next call (MORVANE_REGISTRY may
+    // have changed).
+    void forget_path();
     // Forgets a connection inherited through fork() without touching it: its
     // file locks and state belong to the parent.
     void abandon();
     // Records, in a child process, that the connection is the parent's.
     void mark_inherited() { inherited_ = true; }
-    bool is_open() const { return db_ != nullptr; }
-    // Whether the file could only be opened for reading: every write then
-    // fails with ERROR_ACCESS_DENIED.
+    // Whether writes fail with ERROR_ACCESS_DENIED: a file this process may
+    // only read, or one read through a private copy.
     bool read_only() const { return read_only_; }
+    // Whether a file is there (else the connection is an empty registry).
+    bool present() const { return source_ == Source::file || source_ == Source::copy; }
+    // Whether the file holds its classes in the first layout, as root row 1.
+    bool first_layout() const { return first_layout_; }
 
-    // Whether the open file is no longer the one at the registry's path
-    // (deleted, or replaced by another file). Only for a connection this
-    // process opened.
-    bool file_replaced();
-    // Closes a connection to a replaced file: the next call opens the path
-    // again, and handles opened before then no longer reach a key.
-    void leave_replaced_file();
-    // Counts the files left that way; a handle remembers the count it was
-    // opened under.
+    // Counts the files this connection left (deleted or replaced); a handle
+    // remembers the count it was opened under.
     std::uint64_t generation() const { return generation_; }
 
-    // The count of the registry's commits, shared with other processes.
-    WriteCounter &counter() { return counter_; }
-
     // The registry update that spans several calls, when one is open.
-    UpdateScope &scope() { return scope_; }
-    LSTATUS begin_scope();
-    LSTATUS end_scope(bool keep);
+    UpdateScope &update() { return update_; }
+    LSTATUS begin_update();
+    LSTATUS end_update(bool keep);
 
     // Fails the current call with code; inside an update it also marks the
     // whole update failed, so that it is rolled back and not reported done.
     [[noreturn]] void fault(LSTATUS code);
 
+    sqlite3 *connection() const { return db_; }
     // The prepared statement for a fixed SQL text, made once per connection.
     sqlite3_stmt *statement(const char *sql);
     void exec(const char *sql);
+    // At the start of a transaction: whether the file still has the first
+    // layout (another process may have converted it); a writing transaction
+    // converts it. At its end: a conversion rolled back with it is forgotten.
+    void note_layout(bool writing);
+    void settle_layout(bool rolled_back);
 
 private:
-    LSTATUS open_file(const std::string &name, int flags);
-    LSTATUS configure();
-    LSTATUS use_write_ahead_log();
-    LSTATUS check_schema();
+    enum class Source { none, file, empty, copy };
 
+    // Beyond the system error codes, for open_path alone.
+    static constexpr LSTATUS hot_journal_unreadable = -2;
+    static constexpr LSTATUS empty_file = -3;
+
+    LSTATUS open_path(bool writing);
+    LSTATUS open_connection(const std::string &name, int flags);
+    LSTATUS open_empty();
+    LSTATUS open_private_copy();
+    LSTATUS create_schema();
+    LSTATUS check_schema(bool writing);
+    LSTATUS use_rollback_journal();
+    void convert_layout();
+    void leave_file();
+
+    Scope scope_;
+    std::string path_;
     sqlite3 *db_ = nullptr;
+    Source source_ = Source::none;
+    FileIdentity identity_;
+    // For a private copy: the journal it was rolled back from, and the file's
+    // last change, so that the copy is made again once either moves.
+    struct CopyMarks {
+        FileIdentity journal;
+        std::int64_t journal_size = -1;
+        std::int64_t file_changed_ns = 0;
+        bool operator==(const CopyMarks &) const = default;
+    };
+    CopyMarks copy_marks() const;
+    CopyMarks copy_marks_;
     bool inherited_ = false;
     bool read_only_ = false;
+    bool first_layout_ = false;
+    // Converted in the transaction now open, so undone by its rollback.
+    bool converting_ = false;
     std::uint64_t generation_ = 0;
-    UpdateScope scope_;
-    WriteCounter counter_;
-    FolderWatch folder_;
+    UpdateScope update_;
     std::unordered_map<const char *, sqlite3_stmt *> statements_;
     std::vector<sqlite3 *> abandoned_;
 };
@@ -122,11 +170,12 @@ private:
     sqlite3_stmt *stmt_;
 };
 
-// A transaction around one registry call. A writing transaction takes the
-// write lock at its start, so that it never has to upgrade from reading (which
-// could fail under contention instead of waiting). Rolled back unless committed.
-// Inside an open update it is a savepoint of the update's transaction, so
-// that a failing call still undoes only its own changes.
+// A transaction around one registry call on one file. A writing transaction
+// takes the write lock at its start, so that it never has to upgrade from
+// reading (which could fail under contention instead of waiting), and brings
+// a file of the first layout to the current one. Rolled back unless
+// committed. Inside an open update it is a savepoint of the update's
+// transaction, so that a failing call still undoes only its own changes.
 class Transaction {
 public:
     enum class Kind { read, write };
@@ -138,7 +187,6 @@ public:
 
 private:
     Database &db_;
-    Kind kind_;
     bool open_;
     bool nested_;
 };

@@ -1,6 +1,9 @@
+// Handle values, predefined roots and access rights.
 #include "registry/handle_table.h"
 
 #include <morvane_assert.h>
+
+#include <utility>
 
 namespace morvane::registry {
 namespace {
@@ -42,19 +45,15 @@ REGSAM granted_access(REGSAM desired)
 HKEY HandleTable::add(OpenKey key)
 {
     const std::uintptr_t value = next_;
-    open_.emplace(value, key);
+    open_.emplace(value, std::move(key));
     next_ += 4;
     return reinterpret_cast<HKEY>(value);
 }
 
-std::optional<OpenKey> HandleTable::find(HKEY handle) const
+const OpenKey *HandleTable::find(HKEY handle) const
 {
-    if (auto root = predefined_root(handle))
-        return OpenKey{*root, KEY_ALL_ACCESS};
     auto found = open_.find(reinterpret_cast<std::uintptr_t>(handle));
-    if (found == open_.end())
-        return std::nullopt;
-    return found->second;
+    return found == open_.end() ? nullptr : &found->second;
 }
 
 bool HandleTable::remove(HKEY handle)

@@ -33,17 +33,59 @@ std::optional<KeyId> KeyStore::find_subkey(KeyId parent, std::string_view name)
     return find.integer(0);
 }
 
+KeyStore::PathEnd KeyStore::walk(KeyId from, std::string_view folded_path)
+{
+    if (folded_path.empty())
+        return {from, 0, 0};
+    // Each step matches the first level of what is left of the path through
+    // the (parent, fold) index and passes on the rest.
+    Statement walk(db_, "WITH RECURSIVE walk(id, parent, rest, depth) AS ("
+                        " SELECT ?1, 0, ?2, 0"
+                        " UNION ALL SELECT keys.id, walk.id,"
+                        "  CASE WHEN instr(walk.rest, X'5C') > 0"
+                        "   THEN substr(walk.rest, instr(walk.rest, X'5C') + 1) END,"
+                        "  walk.depth + 1"
+                        " FROM walk JOIN keys ON keys.parent = walk.id AND keys.fold ="
+                        "  CASE WHEN instr(walk.rest, X'5C') > 0"
+                        "   THEN substr(walk.rest, 1, instr(walk.rest, X'5C') - 1) ELSE walk.rest END"
+                        " WHERE walk.rest IS NOT NULL)"
+                        " SELECT id, parent, depth FROM walk ORDER BY depth DESC LIMIT 1");
+    walk.bind(1, from).bind(2, folded_path);
+    if (!walk.step())
+        fail(ERROR_REGISTRY_IO_FAILED);
+    return {walk.integer(0), walk.integer(1), static_cast<std::size_t>(walk.integer(2))};
+}
+
 std::optional<KeyId> KeyStore::find_path(KeyId from, const std::vector<std::string_view> &levels,
                                          KeyId *parent)
 {
+    std::string folded;
+    for (std::string_view level : levels) {
+        if (!folded.empty())
+            folded += '\\';
+        append_folded(folded, level);
+    }
+    const PathEnd end = walk(from, folded);
+    if (end.depth != levels.size())
+        return std::nullopt;
+    if (parent != nullptr && !levels.empty())
+        *parent = end.parent;
+    return end.key;
+}
+
+KeyId KeyStore::create_path(KeyId from, const std::vector<std::string_view> &levels, bool &created,
+                            bool allowed)
+{
     KeyId key = from;
     for (std::string_view level : levels) {
-        auto next = find_subkey(key, level);
-        if (!next)
-            return std::nullopt;
-        if (parent != nullptr)
-            *parent = key;
-        key = *next;
+        if (auto existing = find_subkey(key, level)) {
+            key = *existing;
+            continue;
+        }
+        if (!allowed)
+            fail(ERROR_ACCESS_DENIED);
+        key = create_subkey(key, level);
+        created = true;
     }
     return key;
 }
@@ -177,6 +219,26 @@ std::optional<ValueEntry> KeyStore::value_at(KeyId key, DWORD index)
     if (!find.bind(1, key).bind(2, static_cast<std::int64_t>(index)).step())
         return std::nullopt;
     return ValueEntry{find.text(0), static_cast<DWORD>(find.integer(1)), find.blob(2)};
+}
+
+std::vector<SubkeyEntry> KeyStore::subkeys(KeyId key)
+{
+    std::vector<SubkeyEntry> entries;
+    Statement list(db_, "SELECT name, written FROM keys WHERE parent = ?1 ORDER BY fold");
+    list.bind(1, key);
+    while (list.step())
+        entries.push_back({list.text(0), list.integer(1)});
+    return entries;
+}
+
+std::vector<ValueEntry> KeyStore::values(KeyId key)
+{
+    std::vector<ValueEntry> entries;
+    Statement list(db_, "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY seq");
+    list.bind(1, key);
+    while (list.step())
+        entries.push_back({list.text(0), static_cast<DWORD>(list.integer(1)), list.blob(2)});
+    return entries;
 }
 
 KeyInfo KeyStore::info(KeyId key)

@@ -48,11 +48,25 @@ public:
     void require(KeyId key);
 
     std::optional<KeyId> find_subkey(KeyId parent, std::string_view name);
+    // How far a path leads from a key, in one statement: the deepest key
+    // reached, the key above it and the number of levels walked. The path is
+    // folded names joined by backslashes; an empty path reaches the key itself.
+    struct PathEnd {
+        KeyId key;
+        KeyId parent;
+        std::size_t depth;
+    };
+    PathEnd walk(KeyId from, std::string_view folded_path);
     // The key that a path of levels leads to from a key (the key itself for
     // no level), none when a level is missing. *parent receives the key one
     // level above the one found, when there is a level.
     std::optional<KeyId> find_path(KeyId from, const std::vector<std::string_view> &levels,
                                    KeyId *parent = nullptr);
+    // Creates what is missing of a path of levels below a key and returns the
+    // last key; *created tells whether any level was made. ERROR_ACCESS_DENIED
+    // when a level is missing and creating is not allowed.
+    KeyId create_path(KeyId from, const std::vector<std::string_view> &levels, bool &created,
+                      bool allowed = true);
     KeyId create_subkey(KeyId parent, std::string_view name);
     bool has_subkeys(KeyId key);
     // Removes one key and its values; the caller has checked it has no subkeys.
@@ -73,6 +87,9 @@ public:
     std::optional<SubkeyEntry> subkey_at(KeyId key, DWORD index);
     std::optional<ValueEntry> value_at(KeyId key, DWORD index);
     KeyInfo info(KeyId key);
+    // Every subkey in name order, every value in the order first set.
+    std::vector<SubkeyEntry> subkeys(KeyId key);
+    std::vector<ValueEntry> values(KeyId key);
 
     // Records a change of the key's own values or subkeys.
     void touch(KeyId key);

@@ -1,3 +1,5 @@
+// The process's registry state behind one lock: the two files, the handle
+// table and the scope of the classes root.
 #include "registry/registry_session.h"
 
 #include <pthread.h>
@@ -9,15 +11,15 @@ void hold_for_fork();
 void release_after_fork();
 void release_in_child();
 
-// One connection and one handle table per process, behind one lock.
 struct ProcessRegistry {
     std::mutex lock;
-    Database database;
+    Database user{Scope::user};
+    Database machine{Scope::machine};
     HandleTable handles;
-    KeptReads kept;
+    bool machine_classes = false;
 
     // A fork waits for a registry call in progress, so that the child gets
-    // the lock free and the handle table whole (the connection it then
+    // the lock free and the handle table whole (the connections it then
     // abandons).
     ProcessRegistry() { pthread_atfork(hold_for_fork, release_after_fork, release_in_child); }
 };
@@ -33,51 +35,64 @@ void release_after_fork() { process_registry().lock.unlock(); }
 
 void release_in_child()
 {
-    process_registry().database.mark_inherited();
+    process_registry().user.mark_inherited();
+    process_registry().machine.mark_inherited();
     release_after_fork();
 }
 
 } // namespace
 
-Session::Session(Uses uses)
-    : lock_(process_registry().lock), store_(process_registry().database)
+Session::Session() : lock_(process_registry().lock) {}
+
+Database &Session::db(Scope scope)
 {
-    if (uses == Uses::database) {
-        if (LSTATUS status = db().ensure_open(); status != ERROR_SUCCESS)
-            fail(status);
-    }
+    return scope == Scope::machine ? process_registry().machine : process_registry().user;
 }
 
-Database &Session::db() { return process_registry().database; }
+Database &Session::follow(Scope scope, bool writing)
+{
+    Database &database = db(scope);
+    if (LSTATUS status = database.follow_path(writing); status != ERROR_SUCCESS)
+        fail(status);
+    return database;
+}
 
 HandleTable &Session::handles() { return process_registry().handles; }
 
-KeptReads &Session::kept() { return process_registry().kept; }
+bool Session::machine_classes() const { return process_registry().machine_classes; }
+
+void Session::set_machine_classes(bool machine) { process_registry().machine_classes = machine; }
 
 OpenKey Session::key(HKEY handle, REGSAM needed)
 {
-    auto open = handles().find(handle);
-    if (!open)
+    OpenKey open;
+    if (const auto row = predefined_root(handle)) {
+        open.root = true;
+        if (*row == 1) {
+            open.classes = true;
+            open.machine_only = machine_classes();
+        } else {
+            open.scope = *row == 3 ? Scope::machine : Scope::user;
+            open.key = *row;
+        }
+        return open;
+    }
+    const OpenKey *found = handles().find(handle);
+    if (found == nullptr)
         fail(ERROR_INVALID_HANDLE);
-    if ((open->access & needed) != needed)
+    if ((found->access & needed) != needed)
         fail(ERROR_ACCESS_DENIED);
-    if (!predefined_root(handle) && open->generation != db().generation())
-        fail(ERROR_KEY_DELETED);
-    return *open;
-}
-
-KeyCall::KeyCall(HKEY handle, REGSAM needed, Transaction::Kind kind)
-    : open_(session_.key(handle, needed)), transaction_(session_.db(), kind)
-{
-    session_.store().require(open_.key);
+    return *found;
 }
 
 void Session::reset()
 {
     ProcessRegistry &registry = process_registry();
     std::lock_guard<std::mutex> guard(registry.lock);
-    registry.database.close();
+    registry.user.forget_path();
+    registry.machine.forget_path();
     registry.handles.clear();
+    registry.machine_classes = false;
 }
 
 } // namespace morvane::registry

@@ -64,8 +64,15 @@ TEST(BoundaryFailures, RefusedAllocationsBecomeResultCodes)
 #endif
     morvane::test::ScratchRegistry registry;
     morvane::test::LoadedModule module(MORVANE_MODULE_PATH);
-    refuse_each_allocation_of("DllRegisterServer", [&] { return module.register_server(); });
-    refuse_each_allocation_of("DllUnregisterServer", [&] { return module.unregister_server(); });
+    // Each run as one registry update, as regsvr makes it: one commit, not one per key.
+    const auto in_update = [](HRESULT (morvane::test::LoadedModule::*entry)() const, const morvane::test::LoadedModule &loaded) {
+        if (MorvaneRegistryBeginUpdate() != ERROR_SUCCESS)
+            return E_FAIL;
+        const HRESULT result = (loaded.*entry)();
+        return MorvaneRegistryEndUpdate(SUCCEEDED(result)) == ERROR_SUCCESS ? result : E_FAIL;
+    };
+    refuse_each_allocation_of("DllRegisterServer", [&] { return in_update(&morvane::test::LoadedModule::register_server, module); });
+    refuse_each_allocation_of("DllUnregisterServer", [&] { return in_update(&morvane::test::LoadedModule::unregister_server, module); });
     ASSERT_EQ(module.register_server(), S_OK);
     refuse_each_allocation_of("creating and allocating a tracker", [&] {
         IMorvane *tracker = module.create_tracker();

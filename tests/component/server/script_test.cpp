@@ -49,13 +49,23 @@ void make_keys(const std::string &lines)
     }
 }
 
-// HKEY_CLASSES_ROOT as tree_text gives it, then the keys of HKCU\\ and HKLM\\ with those prefixes.
+// HKEY_CLASSES_ROOT as tree_text gives it, then the keys of HKCU\\ and HKLM\\ with those prefixes,
+// less the user's Software\\Classes that HKEY_CLASSES_ROOT shows (and the Software key holding it).
 std::string registry_text()
 {
     std::string text = tree_text(registry_tree(HKEY_CLASSES_ROOT));
-    for (const auto &[root, prefix] : {std::pair{HKEY_CURRENT_USER, "HKCU\\"}, std::pair{HKEY_LOCAL_MACHINE, "HKLM\\"}})
-        text += std::regex_replace(tree_text(registry_tree(root)), std::regex("[^\n]+"),
-                                   prefix + std::string("$&"));
+    for (const auto &[root, prefix] : {std::pair{HKEY_CURRENT_USER, "HKCU\\"}, std::pair{HKEY_LOCAL_MACHINE, "HKLM\\"}}) {
+        RegistryTree tree = registry_tree(root);
+        if (root == HKEY_CURRENT_USER) {
+            std::erase_if(tree, [](const auto &key) { return key.first.rfind("Software\\Classes", 0) == 0; });
+            const auto software = tree.find("Software");
+            const auto next = software == tree.end() ? software : std::next(software);
+            if (software != tree.end() && software->second.empty() &&
+                (next == tree.end() || next->first.rfind("Software\\", 0) != 0))
+                tree.erase(software);
+        }
+        text += std::regex_replace(tree_text(tree), std::regex("[^\n]+"), prefix + std::string("$&"));
+    }
     return text;
 }
 

@@ -3,6 +3,7 @@
 #include "registry_fixture.h"
 #include "scratch_folder.h"
 
+#include <map>
 #include <sys/stat.h>
 
 namespace {
@@ -16,19 +17,22 @@ unsigned mode_of(const std::filesystem::path &path)
     return unsigned(std::filesystem::status(path).permissions());
 }
 
-TEST_F(RegistryFile, IsMadeUnderXdgDataHomeOrElseTheHomeFolderForItsOwnerOnly)
+TEST_F(RegistryFile, IsMadeUnderXdgDataHomeOrElseTheHomeFolderForItsOwnerOnlyAndTheMachinesForAllToRead)
 {
     // In a child, so that the changed environment and mask go with it.
     const auto data = folder_ / "data", home = folder_ / "home", file = data / "morvane" / "registry.db";
+    const auto machine = folder_ / "var" / "lib" / "registry.db";
     const int failed = ChildProcess([&] {
         unsetenv("MORVANE_REGISTRY");
         setenv("XDG_DATA_HOME", data.c_str(), 1);
-        umask(0);
+        setenv("MORVANE_MACHINE_REGISTRY", machine.c_str(), 1);
+        umask(077);
         MorvaneRegistryReset();
         make(HKEY_CURRENT_USER, "First");
         int failures = (mode_of(file) != 0600) | (mode_of(data / "morvane") != 0700) << 1 |
                        (mode_of(data) != 0700) << 2 | std::filesystem::exists(file_) << 3;
-        failures |= (mode_of(file.string() + "-stamp") != 0600) << 4; // the count takes its rights
+        make(HKEY_LOCAL_MACHINE, "Software\\First");
+        failures |= (mode_of(machine) != 0644 || mode_of(machine.parent_path()) != 0755) << 4;
         // An empty MORVANE_REGISTRY and a relative XDG_DATA_HOME count as unset.
         setenv("MORVANE_REGISTRY", "", 1);
         setenv("XDG_DATA_HOME", "relative/data", 1);
@@ -38,7 +42,7 @@ TEST_F(RegistryFile, IsMadeUnderXdgDataHomeOrElseTheHomeFolderForItsOwnerOnly)
         return failures | !std::filesystem::exists(home / ".local/share/morvane/registry.db") << 5 |
                std::filesystem::exists("relative") << 6;
     }).wait(std::chrono::seconds(10));
-    EXPECT_EQ(failed, 0) << "rights 1 file, 2 folder, 4 data, 16 count; 8 old file, 32 no HOME, 64 relative";
+    EXPECT_EQ(failed, 0) << "rights 1 file, 2 folder, 4 data, 16 machine; 8 old file, 32 no HOME, 64 relative";
 }
 
 TEST_F(RegistryFile, ResettingInvalidatesTheOpenHandles)
@@ -58,10 +62,6 @@ const struct {
 } unusable_files[] = {
     {"garbage", [](const auto &, const auto &file) { test_support::write_file(file, std::vector<std::uint8_t>(8192, 'x')); }, ERROR_BADDB, true},
     {"another application's database", [](const auto &, const auto &file) { run_sql(file, "CREATE TABLE notes(text)"); }, ERROR_BADDB, true},
-    {"a folder that cannot be made", [](const auto &folder, const auto &) {
-         test_support::write_file(folder / "plain", {'n', 'o'});
-         ScratchRegistry::use_file(folder / "plain" / "registry.db");
-     }, ERROR_CANTOPEN, false},
 };
 
 TEST_F(RegistryFile, WhenUnusableEveryCallGivesItsCodeAndTheFileIsLeftAlone)
@@ -78,6 +78,39 @@ TEST_F(RegistryFile, WhenUnusableEveryCallGivesItsCodeAndTheFileIsLeftAlone)
         MorvaneRegistryReset();
         EXPECT_TRUE(!row.left_alone || test_support::read_file(scratch_->file()) == before) << "the file was changed";
     }
+}
+
+// Each call on a root, whether it writes, and its answer from an empty registry.
+TEST_F(RegistryFile, AMissingFileReadsAsEmptyAndOnlyAWriteMakesIt)
+{
+    const std::map<std::string, std::pair<bool, LSTATUS>> answers = {
+        {"open", {false, ERROR_FILE_NOT_FOUND}}, {"create", {true, ERROR_SUCCESS}},
+        {"set value", {true, ERROR_SUCCESS}}, {"query value", {false, ERROR_FILE_NOT_FOUND}},
+        {"delete value", {false, ERROR_FILE_NOT_FOUND}}, {"delete key", {false, ERROR_ACCESS_DENIED}},
+        {"delete tree", {false, ERROR_SUCCESS}}, {"enumerate keys", {false, ERROR_NO_MORE_ITEMS}},
+        {"enumerate values", {false, ERROR_NO_MORE_ITEMS}}, {"query info", {false, ERROR_SUCCESS}},
+    };
+    const std::tuple<const char *, HKEY, std::filesystem::path> roots[] = {
+        {"classes", HKEY_CLASSES_ROOT, file_}, {"user", HKEY_CURRENT_USER, file_},
+        {"machine", HKEY_LOCAL_MACHINE, scratch_->machine_file()}};
+    for (const auto &[root_name, root, made] : roots) {
+        for (const auto &[call, run] : calls_on_a_handle()) {
+            SCOPED_TRACE(std::string(root_name) + ": " + call);
+            const auto [writes, answer] = answers.at(call);
+            EXPECT_EQ(run(root), answer);
+            EXPECT_EQ(std::filesystem::exists(made), writes);
+            EXPECT_FALSE(writes && std::filesystem::exists(made == file_ ? scratch_->machine_file() : file_));
+            std::filesystem::remove(made);
+        }
+    }
+    EXPECT_EQ(std::filesystem::directory_iterator(folder_), std::filesystem::directory_iterator()) << "a file left";
+    // Where no file can be made, writes give the reason and reads stay empty.
+    test_support::write_file(folder_ / "plain", {'n', 'o'});
+    ScratchRegistry::use_file(folder_ / "plain" / "registry.db");
+    EXPECT_EQ(set_string(HKEY_CURRENT_USER, "V", "x"), ERROR_CANTOPEN);
+    LSTATUS status = ERROR_SUCCESS;
+    query(HKEY_CLASSES_ROOT, "V", nullptr, &status);
+    EXPECT_EQ(status, ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(RegistryFile, AnUpdateKeepsOrDropsEveryCallWithin)
@@ -102,10 +135,10 @@ TEST_F(RegistryFile, AnUpdateKeepsOrDropsEveryCallWithin)
     make(HKEY_CURRENT_USER, "Software\\Loop\\Back");
     ASSERT_EQ(run_sql(file_, "UPDATE keys SET parent = (SELECT id FROM keys WHERE fold = CAST('BACK' AS BLOB)) WHERE id = 2"), "");
     ASSERT_EQ(MorvaneRegistryBeginUpdate(), ERROR_SUCCESS);
-    make(HKEY_LOCAL_MACHINE, "Software\\Written");
+    make(HKEY_USERS, "Software\\Written");
     EXPECT_EQ(RegDeleteTreeA(HKEY_CURRENT_USER, "Software"), ERROR_BADDB);
     EXPECT_EQ(MorvaneRegistryEndUpdate(TRUE), ERROR_BADDB);
-    EXPECT_FALSE(exists(HKEY_LOCAL_MACHINE, "Software\\Written"));
+    EXPECT_FALSE(exists(HKEY_USERS, "Software\\Written"));
 }
 
 // The next call works on the file at the path; older handles fail rather than write elsewhere.
