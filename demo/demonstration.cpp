@@ -1,5 +1,7 @@
 #include "demonstration.h"
 
+#include "registration_hint.h"
+
 #include <cstdio>
 #include <memory>
 #include <utility>
@@ -123,7 +125,11 @@ int run_demonstration(ComponentSystem &components, Imaging &imaging, Display &di
     hold.joined();
 
     IMorvane *tracker = nullptr;
-    if (FAILED(components.create_tracker(&tracker)) || tracker == nullptr)
+    const HRESULT created = components.create_tracker(&tracker);
+    // Unregistered, the fixed message goes with what to do about it.
+    if (created == REGDB_E_CLASSNOTREG)
+        return fail(std::string(message::no_tracker) + "\n" + not_registered_text("Morvane.CoMorvane"));
+    if (FAILED(created) || tracker == nullptr)
         return fail(message::no_tracker);
     hold.hold_tracker(tracker);
 

@@ -42,7 +42,7 @@ TEST_F(Program, TracksTheSampleFramesAndFailsUnregistered)
 {
     const auto unregistered = run_trackdemo();
     EXPECT_EQ(std::tuple(unregistered.exit_status, unregistered.err, unregistered.out),
-              std::tuple(255, "trackdemo: Unable to Create Object\n", ""));
+              std::tuple(255, "trackdemo: Unable to Create Object\n" + scratch.unregistered_message() + "\n", ""));
     register_module();
     for (const auto &display : {std::optional<std::string>(), std::optional<std::string>(":424242")}) {
         const auto result = run_trackdemo(display);

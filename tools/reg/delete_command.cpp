@@ -1,4 +1,5 @@
 #include "commands.h"
+#include "registration_hint.h"
 #include "registry_status.h"
 #include "value_text.h"
 
@@ -35,7 +36,7 @@ int run_delete(const KeyArgument &key, bool force, std::istream &in, std::ostrea
     // One transaction: the subtree goes whole or not at all.
     const LSTATUS status = RegDeleteTreeA(key.root, key.path.c_str());
     if (status != ERROR_SUCCESS) {
-        err << "reg: " << key.display << ": " << status_text(status) << '\n';
+        err << "reg: " << key.display << ": " << status_text(status) << registry_note(key.root) << '\n';
         return 1;
     }
     out << "The operation completed successfully.\n";

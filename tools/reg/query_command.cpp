@@ -1,4 +1,5 @@
 #include "commands.h"
+#include "registration_hint.h"
 #include "registry_status.h"
 #include "value_text.h"
 
@@ -153,7 +154,7 @@ int run_query(const KeyArgument &key, bool recurse, std::ostream &out, std::ostr
     HKEY handle = nullptr;
     LSTATUS status = RegOpenKeyExA(key.root, key.path.c_str(), 0, KEY_READ, &handle);
     if (status != ERROR_SUCCESS) {
-        err << "reg: " << key.display << ": " << status_text(status) << '\n';
+        err << "reg: " << key.display << ": " << status_text(status) << registry_note(key.root) << '\n';
         return 1;
     }
     const int depth = key.path.empty() ? 0 : 1 + static_cast<int>(std::count(key.path.begin(), key.path.end(), '\\'));

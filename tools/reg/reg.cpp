@@ -25,7 +25,8 @@ constexpr char usage_text[] =
     "KEY is ROOT or ROOT\\path; ROOT is HKCR, HKCU, HKLM, HKU, HKCC, HKPD, HKDD\n"
     "or a long name such as HKEY_CLASSES_ROOT.\n"
     "Exit status: 0 done, 1 failed, 2 wrong usage.\n"
-    "MORVANE_REGISTRY names the registry database.\n";
+    "MORVANE_REGISTRY names the user's registry file, MORVANE_MACHINE_REGISTRY the\n"
+    "machine's; HKCR is the user's classes over the machine's.\n";
 
 int usage()
 {

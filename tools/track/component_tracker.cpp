@@ -1,5 +1,7 @@
 #include "component_tracker.h"
 
+#include "registration_hint.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -67,12 +69,13 @@ std::unique_ptr<ComponentTracker> ComponentTracker::create(std::string &error)
     tracker->joined_ = true;
     CLSID clsid{};
     result = CLSIDFromProgID(reinterpret_cast<LPCOLESTR>(prog_id), &clsid);
-    if (FAILED(result)) {
-        error = "the component Morvane.CoMorvane is not registered (" + hex(result) + ")";
+    if (SUCCEEDED(result))
+        result = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IMorvane,
+                                  reinterpret_cast<void **>(&tracker->properties_));
+    if (result == REGDB_E_CLASSNOTREG) {
+        error = not_registered_text("Morvane.CoMorvane") + " (" + hex(result) + ")";
         return nullptr;
     }
-    result = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IMorvane,
-                              reinterpret_cast<void **>(&tracker->properties_));
     if (FAILED(result) || tracker->properties_ == nullptr) {
         error = failure("cannot create the component Morvane.CoMorvane", result);
         return nullptr;

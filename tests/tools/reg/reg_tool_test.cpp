@@ -57,11 +57,17 @@ TEST_F(RegTool, DeleteRemovesTheSubtreeAndNothingElseAfterConsent)
 }
 
 // Each failure: its exit status and message, and nothing printed on standard output.
-TEST_F(RegTool, FailuresNameTheKeyAndTheReason)
+TEST_F(RegTool, FailuresNameTheKeyTheReasonAndTheRegistry)
 {
+    const std::string user = file_.string(), machine = scratch_->machine_file().string();
+    EXPECT_EQ(reg({"query", "HKLM\\Software"}), RegRun(1, "", "reg: HKEY_LOCAL_MACHINE\\Software: the key does not exist (error 2); "
+                                                              "the registry file " + machine + " does not exist\n"));
+    make(HKEY_CURRENT_USER, "Software");
+    const std::string missing = "reg: HKEY_CLASSES_ROOT\\CLSID\\{missing}: the key does not exist (error 2) in the registries " +
+                                user + " and " + machine + "\n";
     const std::pair<std::vector<std::string>, std::string> failures[] = { // an empty message: usage, exit status 2
-        {{"query", "HKCR\\CLSID\\{missing}"}, "reg: HKEY_CLASSES_ROOT\\CLSID\\{missing}: the key does not exist (error 2)\n"},
-        {{"delete", "HKCR\\CLSID\\{missing}", "/f"}, "reg: HKEY_CLASSES_ROOT\\CLSID\\{missing}: the key does not exist (error 2)\n"},
+        {{"query", "HKCR\\CLSID\\{missing}"}, missing},
+        {{"delete", "HKCR\\CLSID\\{missing}", "/f"}, missing},
         {{"delete", "HKCR", "/f"}, "reg: HKEY_CLASSES_ROOT: a root key cannot be deleted\n"},
         {{"query", "HKXX\\CLSID"}, "reg: HKXX\\CLSID: unknown root key (use HKCR, HKCU, HKLM, HKU, HKCC, HKPD or HKDD)\n"},
         {{}, ""}, {{"query"}, ""}, {{"list", "HKCR"}, ""}, {{"query", "HKCR", "/f"}, ""}, {{"delete", "HKCR\\X", "/s"}, ""},
@@ -75,7 +81,8 @@ TEST_F(RegTool, FailuresNameTheKeyAndTheReason)
     std::filesystem::create_directory(folder_ / "directory.db"); // a database that cannot be opened
     morvane::test::ScratchRegistry::use_file(folder_ / "directory.db");
     EXPECT_EQ(reg({"query", "HKCU\\Software"}),
-              RegRun(1, "", "reg: HKEY_CURRENT_USER\\Software: the registry database cannot be opened (error 1011)\n"));
+              RegRun(1, "", "reg: HKEY_CURRENT_USER\\Software: the registry database cannot be opened (error 1011) in the registry " +
+                                (folder_ / "directory.db").string() + "\n"));
 }
 
 // Names one byte over the limits among names that fit: reg reports each and shows the others.

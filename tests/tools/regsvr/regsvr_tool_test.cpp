@@ -79,8 +79,35 @@ TEST_F(Regsvr, EachRefusalHasItsExitStatusAndReason)
     std::filesystem::resize_file(file_, 100);
     const auto run = regsvr({"-u", MORVANE_MODULE});
     EXPECT_EQ(std::tuple(run.exit_status, run.out, run.err),
-              std::tuple(5, std::string(), std::string("regsvr: DllUnregisterServer in " MORVANE_MODULE " was not called: the "
-                                                       "registry cannot be written: the registry database is damaged (error 1015)\n")));
+              std::tuple(5, std::string(), "regsvr: DllUnregisterServer in " MORVANE_MODULE " was not called: the registry " +
+                                               file_.string() + " cannot be written: the registry database is damaged (error 1015)\n"));
+}
+
+// --machine registers for every user in the machine's file, which HKCR shows every user;
+// a machine registry the caller may not write is refused before the component is called.
+TEST_F(Regsvr, MachineRegistrationGoesToTheMachinesFileOrIsRefusedWhenItCannotBeWritten)
+{
+    const std::string server = "Software\\Classes\\CLSID\\{0200236D-46C7-4C75-A2A1-8FEFAF32B081}\\InprocServer32";
+    const auto run = regsvr({"--machine", MORVANE_MODULE});
+    EXPECT_EQ(std::tuple(run.exit_status, run.out),
+              std::tuple(0, "DllRegisterServer in " MORVANE_MODULE " succeeded (registry " + scratch_->machine_file().string() + ").\n"));
+    Key key;
+    EXPECT_EQ(open(HKEY_LOCAL_MACHINE, server.c_str(), key, KEY_READ), ERROR_SUCCESS);
+    EXPECT_EQ(query_string(key, nullptr), MORVANE_MODULE);
+    EXPECT_TRUE(exists(HKEY_CLASSES_ROOT, "Morvane.CoMorvane"));
+    EXPECT_FALSE(std::filesystem::exists(file_)) << "the user's file was made";
+    EXPECT_EQ(regsvr({"-s", "-u", "--machine", MORVANE_MODULE}).exit_status, 0);
+    EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, "Morvane.CoMorvane"));
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs the superuser, to run regsvr as another user";
+    ASSERT_EQ(chmod(folder_.c_str(), 0755), 0);
+    const auto refused = morvane::test::run_child(
+        {{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", REGSVR_TOOL, "--machine", MORVANE_MODULE}});
+    EXPECT_EQ(std::tuple(refused.exit_status, refused.out, refused.err),
+              std::tuple(5, "", "regsvr: DllRegisterServer in " MORVANE_MODULE " was not called: the registry " +
+                                    scratch_->machine_file().string() + " cannot be written: access is denied (error 5)\n"));
+    EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, "Morvane.CoMorvane"));
+    chmod(folder_.c_str(), 0700);
 }
 
 } // namespace
