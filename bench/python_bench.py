@@ -129,6 +129,7 @@ def main() -> int:
     with tempfile.TemporaryDirectory(prefix="python-bench.") as folder:
         scratch = Path(folder)
         os.environ["MORVANE_REGISTRY"] = str(scratch / "registry.db")
+        os.environ["MORVANE_MACHINE_REGISTRY"] = str(scratch / "machine.db")
         subprocess.run([str(options.prefix / "bin/regsvr"), str(options.prefix / "lib/Morvane.so")],
                        check=True, capture_output=True)
         import morvane

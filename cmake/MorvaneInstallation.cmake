@@ -6,7 +6,6 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/morvane.pc.in ${PROJECT_BINARY_DIR}/mor
 install(FILES ${PROJECT_BINARY_DIR}/morvane.pc DESTINATION lib/pkgconfig)
 
 set(morvane_cmake_dir lib/cmake/Morvane)
-set(MORVANE_COMPONENT_FILE lib/Morvane.so)
 install(EXPORT MorvaneTargets NAMESPACE Morvane:: DESTINATION ${morvane_cmake_dir})
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/MorvaneConfig.cmake.in
   ${PROJECT_BINARY_DIR}/MorvaneConfig.cmake

@@ -26,6 +26,20 @@ get_property(extra_depends GLOBAL PROPERTY MORVANE_PACKAGE_DEPENDS)
 if(extra_depends)
   list(JOIN extra_depends ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 endif()
+# The package registers the component for every user in the machine registry
+# when it is installed, and removes that registration when it is removed. Its
+# programs read the machine registry where the build tree was configured to,
+# so packages come from a tree configured for /usr.
+set(MORVANE_PACKAGE_PREFIX /usr)
+set(CPACK_PACKAGING_INSTALL_PREFIX ${MORVANE_PACKAGE_PREFIX})
+foreach(script postinst prerm postrm)
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/debian/${script}.in ${PROJECT_BINARY_DIR}/debian/${script} @ONLY
+    FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  list(APPEND CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/debian/${script})
+endforeach()
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/debian/check_prefix.cmake.in ${PROJECT_BINARY_DIR}/debian/check_prefix.cmake @ONLY)
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_BINARY_DIR}/debian/check_prefix.cmake)
 # `--target package_source` packs the checkout without build trees and local state.
 set(CPACK_SOURCE_IGNORE_FILES "/\\.git/" "/build/" "/stage/" "/\\.registry/")
 include(CPack)

@@ -7,12 +7,13 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 bash scripts/deps.sh
 
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release
+# Configured for /usr, so that the same tree also makes the Debian package.
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr
 cmake --build build/release -j "$(nproc)"
 cmake --install build/release --prefix "$root/stage"
 
 # A registry of the checkout's own: registration touches nothing outside it.
-export MORVANE_REGISTRY="$root/.registry/registry.db"
+export MORVANE_REGISTRY="$root/.registry/registry.db" MORVANE_MACHINE_REGISTRY="$root/.registry/machine.db"
 mkdir -p "$(dirname "$MORVANE_REGISTRY")"
 "$root/stage/bin/regsvr" "$root/stage/lib/Morvane.so"
 

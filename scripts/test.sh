@@ -17,7 +17,7 @@ run_suite() {
 }
 
 echo "== optimised build =="
-run_suite build/release -DCMAKE_BUILD_TYPE=Release -DMORVANE_BUILD_BENCH=ON
+run_suite build/release -DCMAKE_BUILD_TYPE=Release -DMORVANE_BUILD_BENCH=ON -DCMAKE_INSTALL_PREFIX=/usr
 
 echo "== sanitizer build (address, undefined) =="
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1

@@ -12,7 +12,7 @@ source "$(dirname "$0")/registered_client.sh"
 mkdir -p "$work_dir"
 scratch=$(mktemp -d "$work_dir/client.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
-export MORVANE_REGISTRY=$scratch/registry.db
+export MORVANE_REGISTRY=$scratch/registry.db MORVANE_MACHINE_REGISTRY=$scratch/machine.db
 
 cmake --install "$build_dir" --prefix "$scratch/prefix" >/dev/null
 run_registered_client "$scratch/prefix" "$scratch" "$client_dir" "$cc" "$@"

@@ -11,7 +11,7 @@ scratch=$(mktemp -d "$work_dir/python.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 prefix=$scratch/prefix
 cmake --install "$build_dir" --prefix "$prefix" >/dev/null
-export MORVANE_REGISTRY=$scratch/registry.db
+export MORVANE_REGISTRY=$scratch/registry.db MORVANE_MACHINE_REGISTRY=$scratch/machine.db
 env -u LD_LIBRARY_PATH "$prefix/bin/regsvr" "$prefix/lib/Morvane.so"
 # The package finds the runtime next to itself, as installed.
 unset MORVANE_PLATFORM LD_LIBRARY_PATH

@@ -19,7 +19,7 @@ configure() {
 
 configure >"$scratch/configure.log" 2>&1 || { cat "$scratch/configure.log" >&2; exit 1; }
 cmake --build "$scratch/build" >"$scratch/build.log" 2>&1 || { cat "$scratch/build.log" >&2; exit 1; }
-MORVANE_REGISTRY=$scratch/registry.db env -u LD_LIBRARY_PATH "$scratch/build/cmake-client"
+MORVANE_REGISTRY=$scratch/registry.db MORVANE_MACHINE_REGISTRY=$scratch/machine.db env -u LD_LIBRARY_PATH "$scratch/build/cmake-client"
 
 if configure -DREQUESTED_VERSION=2.0 >"$scratch/refused.log" 2>&1 ||
    ! grep -q 'compatible with requested version "2.0"' "$scratch/refused.log"; then
