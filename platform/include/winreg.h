@@ -45,6 +45,17 @@ typedef DWORD REGSAM;
 #define REG_MULTI_SZ 7
 #define REG_QWORD 11
 
+/* The value types RegGetValueA accepts (any of those given). */
+#define RRF_RT_REG_NONE 0x00000001
+#define RRF_RT_REG_SZ 0x00000002
+#define RRF_RT_REG_EXPAND_SZ 0x00000004
+#define RRF_RT_REG_BINARY 0x00000008
+#define RRF_RT_REG_DWORD 0x00000010
+#define RRF_RT_REG_MULTI_SZ 0x00000020
+#define RRF_RT_REG_QWORD 0x00000040
+#define RRF_RT_ANY 0x0000ffff
+#define RRF_NOEXPAND 0x10000000
+
 MV_BEGIN_C
 
 MVAPI LSTATUS RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
@@ -59,6 +70,12 @@ MVAPI LSTATUS RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWOR
 MVAPI LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
                                LPBYTE lpData, LPDWORD lpcbData);
 MVAPI LSTATUS RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);
+/* A value of the key at lpSubKey below hkey in one call, of a type among those
+ * dwFlags accepts (else ERROR_UNSUPPORTED_TYPE): the data as stored, as
+ * RegQueryValueExA gives it. REG_EXPAND_SZ is never expanded, as with
+ * RRF_NOEXPAND; other flags are ERROR_INVALID_PARAMETER. */
+MVAPI LSTATUS RegGetValueA(HKEY hkey, LPCSTR lpSubKey, LPCSTR lpValue, DWORD dwFlags, LPDWORD pdwType,
+                           PVOID pvData, LPDWORD pcbData);
 MVAPI LSTATUS RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey);
 MVAPI LSTATUS RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey);
 MVAPI LSTATUS RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName,

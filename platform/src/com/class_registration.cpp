@@ -7,24 +7,6 @@
 
 namespace {
 
-// Closes a registry key when it goes out of scope.
-class KeyHolder {
-public:
-    KeyHolder() = default;
-    KeyHolder(const KeyHolder &) = delete;
-    KeyHolder &operator=(const KeyHolder &) = delete;
-    ~KeyHolder()
-    {
-        if (key_)
-            RegCloseKey(key_);
-    }
-    HKEY *out() { return &key_; }
-    HKEY get() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
-
 std::string server_key_name(REFCLSID clsid)
 {
     OLECHAR wide[CHARS_IN_GUID];
@@ -52,29 +34,23 @@ namespace morvane::com {
 HRESULT inproc_server_path(REFCLSID clsid, std::string &path)
 {
     try {
-        KeyHolder key;
-        LSTATUS status =
-            RegOpenKeyExA(HKEY_CLASSES_ROOT, server_key_name(clsid).c_str(), 0, KEY_QUERY_VALUE, key.out());
-        if (status != ERROR_SUCCESS)
-            return read_failure(status);
-
-        // One read in the usual case; a longer value, or one that grew
+        // One call in the usual case; a longer value, or one that grew
         // between asking its size and reading it, is asked for again.
+        const std::string key = server_key_name(clsid);
         std::vector<char> text(MAX_PATH);
-        DWORD type = REG_NONE;
+        LSTATUS status = ERROR_MORE_DATA;
         DWORD size = 0;
-        do {
-            DWORD capacity = static_cast<DWORD>(text.size());
-            status = RegQueryValueExA(key.get(), nullptr, nullptr, &type,
-                                      reinterpret_cast<BYTE *>(text.data()), &capacity);
-            size = capacity;
+        while (status == ERROR_MORE_DATA) {
+            size = static_cast<DWORD>(text.size());
+            status = RegGetValueA(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, text.data(), &size);
             if (status == ERROR_MORE_DATA)
-                text.resize(capacity + 1);
-        } while (status == ERROR_MORE_DATA);
+                text.resize(size + 1);
+        }
+        // Another type than text names no server.
+        if (status == ERROR_UNSUPPORTED_TYPE)
+            return REGDB_E_CLASSNOTREG;
         if (status != ERROR_SUCCESS)
             return read_failure(status);
-        if (type != REG_SZ)
-            return REGDB_E_CLASSNOTREG;
         // The stored text ends at its first zero, whether or not one was stored.
         path.assign(text.data(), size);
         path.resize(std::min(path.size(), path.find('\0')));

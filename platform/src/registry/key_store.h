@@ -48,9 +48,9 @@ public:
     void require(KeyId key);
 
     std::optional<KeyId> find_subkey(KeyId parent, std::string_view name);
-    // How far a path leads from a key, in one statement: the deepest key
-    // reached, the key above it and the number of levels walked. The path is
-    // folded names joined by backslashes; an empty path reaches the key itself.
+    // How far a path leads from a key: the deepest key reached, the key above
+    // it and the number of levels walked. The path is folded names joined by
+    // backslashes; an empty path reaches the key itself.
     struct PathEnd {
         KeyId key;
         KeyId parent;

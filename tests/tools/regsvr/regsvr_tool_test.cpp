@@ -102,7 +102,7 @@ TEST_F(Regsvr, MachineRegistrationGoesToTheMachinesFileOrIsRefusedWhenItCannotBe
         GTEST_SKIP() << "needs the superuser, to run regsvr as another user";
     ASSERT_EQ(chmod(folder_.c_str(), 0755), 0);
     const auto refused = morvane::test::run_child(
-        {{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", REGSVR_TOOL, "--machine", MORVANE_MODULE}});
+        {{"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", REGSVR_TOOL, "--machine", MORVANE_MODULE}});
     EXPECT_EQ(std::tuple(refused.exit_status, refused.out, refused.err),
               std::tuple(5, "", "regsvr: DllRegisterServer in " MORVANE_MODULE " was not called: the registry " +
                                     scratch_->machine_file().string() + " cannot be written: access is denied (error 5)\n"));
