@@ -139,6 +139,35 @@ TEST_F(Refusals, BoundariesThatAreAccepted)
     EXPECT_FALSE(exists(HKEY_CURRENT_USER, "Holder"));
 }
 
+// RegGetValueA: a value below a key, of a type the flags accept; each refusal with its code.
+TEST_F(Refusals, GetValueReadsBelowAKeyOnlyTheTypesAsked)
+{
+    ASSERT_EQ(set_string(Key(create(HKEY_CURRENT_USER, "Got\\Below")), "text", "twelve chars"), ERROR_SUCCESS);
+    char data[32] = {};
+    // The status, and the size it reports where it reports one.
+    const auto get = [&](const char *below, const char *name, DWORD flags, DWORD room) {
+        DWORD size = room;
+        const LSTATUS status = RegGetValueA(HKEY_CURRENT_USER, below, name, flags, nullptr, room ? data : nullptr, &size);
+        return std::pair(status, status == ERROR_SUCCESS || status == ERROR_MORE_DATA ? size : DWORD(0));
+    };
+    using Got = std::pair<LSTATUS, DWORD>;
+    const std::tuple<const char *, Got, Got> rows[] = {
+        {"text", get("Got\\Below", "text", RRF_RT_REG_SZ, sizeof data), {ERROR_SUCCESS, 13}},
+        {"any type", get("Got\\Below", "text", RRF_RT_ANY, sizeof data), {ERROR_SUCCESS, 13}},
+        {"the size alone", get("Got\\Below", "text", RRF_RT_REG_SZ | RRF_RT_REG_DWORD, 0), {ERROR_SUCCESS, 13}},
+        {"one byte short", get("Got\\Below", "text", RRF_RT_REG_SZ, 12), {ERROR_MORE_DATA, 13}},
+        {"another type", get("Got\\Below", "text", RRF_RT_REG_DWORD | RRF_RT_REG_BINARY, sizeof data), {ERROR_UNSUPPORTED_TYPE, 0}},
+        {"no type", get("Got\\Below", "text", 0, sizeof data), {ERROR_INVALID_PARAMETER, 0}},
+        {"an unknown flag", get("Got\\Below", "text", RRF_RT_REG_SZ | 0x100000, sizeof data), {ERROR_INVALID_PARAMETER, 0}},
+        {"a missing key", get("Got\\Absent", "text", RRF_RT_ANY, sizeof data), {ERROR_FILE_NOT_FOUND, 0}},
+        {"a missing value", get("Got\\Below", "other", RRF_RT_ANY, sizeof data), {ERROR_FILE_NOT_FOUND, 0}},
+    };
+    for (const auto &[name, got, expected] : rows)
+        EXPECT_EQ(got, expected) << name;
+    EXPECT_EQ(get("Got\\Below", "text", RRF_RT_REG_SZ, sizeof data), Got(ERROR_SUCCESS, 13));
+    EXPECT_STREQ(data, "twelve chars");
+}
+
 TEST_F(Refusals, TheSevenRootsAreSeparateTreesAndNeedNoOpening)
 {
     for (std::size_t i = 0; i < std::size(all_roots); ++i) {
