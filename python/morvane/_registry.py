@@ -1,0 +1,74 @@
+"""The automation classes the registry lists: those registered with a ProgID and a type library."""
+
+from __future__ import annotations
+
+import ctypes
+from ctypes import byref, c_uint32, c_void_p
+from typing import NamedTuple
+
+from ._platform import platform
+
+_CLASSES_ROOT = c_void_p(-0x80000000 & 0xFFFFFFFFFFFFFFFF)  # HKEY_CLASSES_ROOT, sign-extended
+_KEY_READ = 0x20019
+_REG_SZ = 1
+_NAME_LENGTH = 256  # the longest key name the registry keeps, with its terminator
+
+
+class RegisteredClass(NamedTuple):
+    """A registered automation class: its ProgID, class identifier and description."""
+
+    prog_id: str
+    clsid: str
+    description: str
+
+
+class _Key:
+    """An open registry key, closed when the block ends; None as handle when it is missing."""
+
+    def __init__(self, parent: c_void_p, path: str) -> None:
+        self.handle = c_void_p()
+        if platform.RegOpenKeyExA(parent, path.encode(), 0, _KEY_READ, byref(self.handle)) != 0:
+            self.handle = None
+
+    def __enter__(self) -> c_void_p | None:
+        return self.handle
+
+    def __exit__(self, *exception) -> None:
+        if self.handle is not None:
+            platform.RegCloseKey(self.handle)
+
+    def text(self, path: str) -> str | None:
+        """The text default value of the key at path below this one, or None."""
+        if self.handle is None:
+            return None
+        with _Key(self.handle, path) as key:
+            if key is None:
+                return None
+            kind, size = c_uint32(), c_uint32(0)
+            if platform.RegQueryValueExA(key, None, None, byref(kind), None, byref(size)) != 0 or kind.value != _REG_SZ:
+                return None
+            value = ctypes.create_string_buffer(size.value + 1)
+            if platform.RegQueryValueExA(key, None, None, byref(kind), value, byref(size)) != 0:
+                return None
+            return value.value.decode("utf-8", "replace")
+
+
+def _class_ids(root: c_void_p) -> list[str]:
+    names, name = [], ctypes.create_string_buffer(_NAME_LENGTH)
+    while True:
+        size = c_uint32(_NAME_LENGTH)
+        if platform.RegEnumKeyExA(root, len(names), name, byref(size), None, None, None, None) != 0:
+            return names  # no more keys, or none readable
+        names.append(name.value.decode("utf-8", "replace"))
+
+
+def automation_classes() -> list[RegisteredClass]:
+    """The classes registered with a ProgID and a type library, sorted by ProgID."""
+    found = []
+    classes = _Key(_CLASSES_ROOT, "CLSID")
+    with classes as root:
+        for clsid in _class_ids(root) if root is not None else []:
+            prog_id = classes.text(clsid + "\\VersionIndependentProgID") or classes.text(clsid + "\\ProgID")
+            if prog_id and classes.text(clsid + "\\TypeLib") is not None:
+                found.append(RegisteredClass(prog_id, clsid, classes.text(clsid) or ""))
+    return sorted(found)
