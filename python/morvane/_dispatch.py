@@ -153,8 +153,10 @@ class DispatchObject:
                 raise _error(hresult, failure, name)
             return result
         finally:
-            for argument in arguments:
-                platform.VariantClear(byref(argument))
+            # Variants over arrays passed in place own nothing; the others are cleared.
+            for argument, borrowed in zip(arguments[::-1], kept):
+                if borrowed is None:
+                    platform.VariantClear(byref(argument))
 
 
 def _error(hresult: int, failure: t.EXCEPINFO, name: str) -> ComError:

@@ -159,11 +159,12 @@ class Tracker:
     @property
     def residues(self) -> bool:
         """Whether track() computes each point's match residue."""
-        return self._object.calc_match_residue != 0
+        return self._residues
 
     @residues.setter
     def residues(self, on: bool) -> None:
         self._write({"calc_match_residue": 1 if on else 0})
+        self._residues = bool(on)
 
     def _frame(self, frame: np.ndarray, name: str) -> np.ndarray:
         """frame checked and padded: a C-ordered uint8 array of the padded shape."""
@@ -197,7 +198,8 @@ class Tracker:
         TrackResult
             ``points``: where each point lies in frame_b, float64 in the shape
             given; ``found``: bool, the shape without its last axis, False also
-            for a point found beyond the frame's last column or line;
+            for a point found in the padding (beyond the frame's last column or
+            line, when the frame is padded in that direction);
             ``residues``: float32 like ``found``, or None when residues are off.
 
         Raises
@@ -220,17 +222,22 @@ class Tracker:
         if given.shape[1:] not in ((2,), (1, 2)):
             raise ComValueError(ResultCode.E_INVALIDARG, "Feature matrix: invalid format: points of shape %s, "
                                 "not (n, 2) or (n, 1, 2)" % (given.shape,), member="track")
-        start = given.reshape(-1, 2).astype(np.float64, copy=False)
+        # A column-major copy has the component's matrix layout, so it passes in place.
+        start = np.asfortranarray(given.reshape(-1, 2), dtype=np.float64)
         padded_a, padded_b = self._frame(frame_a, "frame_a"), self._frame(frame_b, "frame_b")
         if self._stale:
             self._object.create_morvane()
             self._stale = False
         # The transposed views of C-ordered frames have the component's layout, so they pass in place.
         matches = self._object.track_corners(padded_a.T, padded_b.T, start)
-        lines, columns = self._frame_shape
-        found = (matches[:, 2] != 0) & (matches[:, 0] <= columns - 1) & (matches[:, 1] <= lines - 1)
+        found = matches[:, 2] != 0
+        (lines, columns), (padded_lines, padded_columns) = self._frame_shape, self._padded_shape
+        if columns < padded_columns:
+            found &= matches[:, 0] <= columns - 1
+        if lines < padded_lines:
+            found &= matches[:, 1] <= lines - 1
         residues = None
-        if self.residues:
+        if self._residues:
             residues = self._object.match_residue.astype(np.float32) if len(matches) else np.empty(0, np.float32)
             residues = residues.reshape(given.shape[:-1])
         return TrackResult(matches[:, :2].reshape(given.shape), found.reshape(given.shape[:-1]), residues)
