@@ -83,8 +83,10 @@ class Tracker:
     ComError
         when the component cannot be created or a setting is refused; refused
         settings are also ValueError (ComValueError) or TypeError (ComTypeError),
-        carrying the component's result code and message. Every setting may be
-        changed later; the tracker's buffers are rebuilt on the next track().
+        carrying the component's result code and message.
+
+    Every setting may be changed later, with the same refusals; the tracker's
+    buffers are rebuilt on the next track().
     """
 
     def __init__(
@@ -121,7 +123,8 @@ class Tracker:
     def _set_geometry(self, shape: object, levels: object) -> None:
         lines, columns = _frame_shape(shape)
         levels = _integer(levels, "levels")
-        if lines > 0 and columns > 0 and levels >= 0 and 1 << levels > min(lines, columns):
+        # 2**levels > the smaller side; the component refuses non-positive sides and negative levels itself.
+        if lines > 0 and columns > 0 and levels >= min(lines, columns).bit_length():
             raise ComValueError(ResultCode.E_INVALIDARG, "2**%d is more than the frame's %d lines or %d columns"
                                 % (levels, lines, columns), member="levels")
         padded_lines, padded_columns = padded_shape((lines, columns), levels)
