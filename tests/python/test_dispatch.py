@@ -41,8 +41,9 @@ def test_a_refused_write_raises_with_the_record_and_keeps_the_value(tracker_obje
      "match_residue: Object not allocated. Please invoke 'create_morvane()'. (E_FAIL 0x80004005)"),
 ])
 def test_failures_are_python_errors_of_their_kind(tracker_object, action, kind, text):
-    with pytest.raises(morvane.ComError, match="^%s$" % text.replace("(", r"\(").replace(")", r"\)")) as caught:
+    with pytest.raises(morvane.ComError) as caught:
         action(tracker_object)
+    assert str(caught.value) == text
     assert [k for k in (TypeError, ValueError) if isinstance(caught.value, k)] == (
         [] if kind is morvane.ComError else [kind])
 
