@@ -17,17 +17,15 @@ def describe(name: str) -> str:
     created or has no readable type information."""
     with Dispatch(name) as instance:
         description = instance._description
-        members = instance._members
         if description is None:
             raise ComError(ResultCode.TYPE_E_LIBNOTREGISTERED, "the class has no readable type information",
                            member=name)
     lines = ["%s: %s %s" % (name, description.name, description.iid)]
     if description.help:
         lines.append("  " + description.help)
-    for attribute, entry in sorted(members.items(), key=lambda item: (item[1].dispid, item[0])):
-        shown = entry.signature() if entry.method else "%s  %s" % (entry.signature(), entry.kind())
-        lines.append("  [%d] %s%s" % (entry.dispid, shown, "" if attribute == entry.name else
-                                      "  (reached as %s)" % attribute))
+    for entry in sorted(description.members.values(), key=lambda m: (m.dispid, m.name)):
+        lines.append("  [%d] %s" % (entry.dispid, entry.signature() if entry.method else
+                                     "%s  %s" % (entry.signature(), entry.kind())))
         lines.extend("      " + text for text in ([entry.help] if entry.help else []) + entry.declarations)
     return "\n".join(lines)
 

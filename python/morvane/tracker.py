@@ -109,15 +109,17 @@ class Tracker:
         self.max_features = max_features
 
     def _write(self, values: dict[str, object]) -> None:
-        """Writes component properties as one: when one is refused, those written before it get their old values."""
-        before = {name: getattr(self._object, name) for name in values}
+        """Writes component properties as one: a refused write leaves its property
+        as it was, and those written before it get their old values back."""
         self._stale = True  # also after a refusal: a write put back may have marked the buffers stale
+        written = []
         try:
             for name, value in values.items():
+                written.append((name, getattr(self._object, name)))
                 setattr(self._object, name, value)
         except BaseException:
-            for name, value in before.items():
-                setattr(self._object, name, value)
+            for name, old in written[:-1]:
+                setattr(self._object, name, old)
             raise
 
     def _set_geometry(self, shape: object, levels: object) -> None:
