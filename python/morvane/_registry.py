@@ -23,51 +23,50 @@ class RegisteredClass(NamedTuple):
 
 
 class _Key:
-    """An open registry key, closed when the block ends; None as handle when it is missing."""
+    """A registry key opened for reading, closed when the block ends; a missing key reads as empty."""
 
     def __init__(self, parent: c_void_p, path: str) -> None:
-        self.handle = c_void_p()
+        self.handle: c_void_p | None = c_void_p()
         if platform.RegOpenKeyExA(parent, path.encode(), 0, _KEY_READ, byref(self.handle)) != 0:
             self.handle = None
 
-    def __enter__(self) -> c_void_p | None:
-        return self.handle
+    def __enter__(self) -> _Key:
+        return self
 
     def __exit__(self, *exception) -> None:
         if self.handle is not None:
             platform.RegCloseKey(self.handle)
+
+    def subkeys(self) -> list[str]:
+        """The names of the keys below this one."""
+        names, name = [], ctypes.create_string_buffer(_NAME_LENGTH)
+        while self.handle is not None:
+            size = c_uint32(_NAME_LENGTH)
+            if platform.RegEnumKeyExA(self.handle, len(names), name, byref(size), None, None, None, None) != 0:
+                break  # no more keys, or none readable
+            names.append(name.value.decode("utf-8", "replace"))
+        return names
 
     def text(self, path: str) -> str | None:
         """The text default value of the key at path below this one, or None."""
         if self.handle is None:
             return None
         with _Key(self.handle, path) as key:
-            if key is None:
-                return None
             kind, size = c_uint32(), c_uint32(0)
-            if platform.RegQueryValueExA(key, None, None, byref(kind), None, byref(size)) != 0 or kind.value != _REG_SZ:
+            if key.handle is None or platform.RegQueryValueExA(key.handle, None, None, byref(kind), None,
+                                                               byref(size)) != 0 or kind.value != _REG_SZ:
                 return None
             value = ctypes.create_string_buffer(size.value + 1)
-            if platform.RegQueryValueExA(key, None, None, byref(kind), value, byref(size)) != 0:
+            if platform.RegQueryValueExA(key.handle, None, None, byref(kind), value, byref(size)) != 0:
                 return None
             return value.value.decode("utf-8", "replace")
-
-
-def _class_ids(root: c_void_p) -> list[str]:
-    names, name = [], ctypes.create_string_buffer(_NAME_LENGTH)
-    while True:
-        size = c_uint32(_NAME_LENGTH)
-        if platform.RegEnumKeyExA(root, len(names), name, byref(size), None, None, None, None) != 0:
-            return names  # no more keys, or none readable
-        names.append(name.value.decode("utf-8", "replace"))
 
 
 def automation_classes() -> list[RegisteredClass]:
     """The classes registered with a ProgID and a type library, sorted by ProgID."""
     found = []
-    classes = _Key(_CLASSES_ROOT, "CLSID")
-    with classes as root:
-        for clsid in _class_ids(root) if root is not None else []:
+    with _Key(_CLASSES_ROOT, "CLSID") as classes:
+        for clsid in classes.subkeys():
             prog_id = classes.text(clsid + "\\VersionIndependentProgID") or classes.text(clsid + "\\ProgID")
             if prog_id and classes.text(clsid + "\\TypeLib") is not None:
                 found.append(RegisteredClass(prog_id, clsid, classes.text(clsid) or ""))
