@@ -89,6 +89,8 @@ def test_points_come_as_opencv_gives_them_and_results_in_their_shape(form):
         expected = tracker.track(frame_a, frame_b, points)
         given = form(points)
         result = tracker.track(frame_a, frame_b, given)
+        none = tracker.track(frame_a, frame_b, np.asarray(given)[:0])
+    assert [a.shape[1:] for a in none] == [np.shape(given)[1:], np.shape(given)[1:-1], np.shape(given)[1:-1]]
     shape = np.shape(given)
     assert (result.points.shape, result.found.shape, result.residues.shape) == (shape, shape[:-1], shape[:-1])
     assert np.array_equal(result.points.reshape(-1, 2), expected.points)
