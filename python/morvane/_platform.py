@@ -25,7 +25,7 @@ def library_candidates() -> list[str]:
     chosen = os.environ.get("MORVANE_PLATFORM")
     if chosen:
         return [chosen]
-    installation = Path(__file__).resolve().parents[3]
+    installation = Path(__file__).resolve().parent.parent.parent.parent
     found = [str(folder / LIBRARY_NAME) for folder in (installation, *STANDARD_FOLDERS)
              if (folder / LIBRARY_NAME).is_file()]
     return found + [LIBRARY_NAME]
