@@ -9,6 +9,7 @@ from dataclasses import dataclass, field
 from . import _types as t
 from ._interface import Method, Reference
 from ._strings import take_text
+from .errors import ComError
 
 # ITypeInfo's table.
 _GET_TYPE_ATTR = Method("GetTypeAttr", 3, POINTER(c_void_p))
@@ -218,13 +219,16 @@ def describe(info: Reference) -> Description:
     members: dict[str, Member] = {}
     for function in _functions(info, count):
         _add_function(members, info, function)
-    if flags & t.TYPEFLAG_FDUAL:
-        table = _table_view(info)
+    try:
+        table = _table_view(info) if flags & t.TYPEFLAG_FDUAL else None
+    except ComError:  # the dispatch view's declarations then, without result codes and retval parameters
+        table = None
+    if table is None:
+        _declare(members, info, count)
+    else:
         try:
             _declare(members, table, _attributes(table)[1])
         finally:
             table.release()
-    else:
-        _declare(members, info, count)
     name, help_text = _documentation(info, t.MEMBERID_NIL)
     return Description(name, help_text, iid, members)
