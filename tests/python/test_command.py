@@ -1,8 +1,10 @@
 """python3 -m morvane: the registered classes, one class's members, usage; the
-package installed into a virtual environment with pip."""
+package's modules, and the package installed into a virtual environment with pip."""
 
 from __future__ import annotations
 
+import ast
+import graphlib
 import os
 import re
 import shutil
@@ -11,6 +13,8 @@ import sys
 from pathlib import Path
 
 import pytest
+
+import morvane
 
 CHECKOUT = Path(__file__).resolve().parents[2]
 
@@ -68,6 +72,16 @@ python3 -m morvane: error: the following arguments are required: COMMAND
 def test_usage_and_refusals(arguments, status, stream, text):
     shown = command(*arguments)
     assert (shown.returncode, getattr(shown, stream)) == (status, text)
+
+
+def test_the_modules_import_one_another_without_a_cycle():
+    imported = {}
+    for path in Path(morvane.__file__).parent.glob("*.py"):
+        imported[path.stem] = set()
+        for node in ast.walk(ast.parse(path.read_text())):
+            if isinstance(node, ast.ImportFrom) and node.level == 1:
+                imported[path.stem] |= {node.module} if node.module else {alias.name for alias in node.names}
+    graphlib.TopologicalSorter(imported).prepare()  # CycleError names a cycle
 
 
 def test_pip_installs_the_package_into_a_virtual_environment(tmp_path):
