@@ -6,6 +6,7 @@ import operator
 from typing import NamedTuple
 
 import numpy as np
+from numpy.typing import ArrayLike
 
 from ._dispatch import Dispatch
 from .errors import ComTypeError, ComValueError, ResultCode
@@ -171,7 +172,7 @@ class Tracker:
         self._write({"calc_match_residue": 1 if on else 0})
         self._residues = bool(on)
 
-    def _frame(self, frame: np.ndarray, name: str) -> np.ndarray:
+    def _frame(self, frame: ArrayLike, name: str) -> np.ndarray:
         """frame checked and padded: a C-ordered uint8 array of the padded shape."""
         frame = np.asarray(frame)
         if frame.dtype != np.uint8:
@@ -189,7 +190,7 @@ class Tracker:
         padded[lines:] = padded[lines - 1]
         return padded
 
-    def track(self, frame_a: np.ndarray, frame_b: np.ndarray, points: np.ndarray) -> TrackResult:
+    def track(self, frame_a: ArrayLike, frame_b: ArrayLike, points: ArrayLike) -> TrackResult:
         """Tracks points of frame_a into frame_b.
 
         Parameters
