@@ -58,10 +58,16 @@ def python_best(action, calls: int) -> float:
     return min(times)
 
 
+def component_tracker(morvane, shape):
+    """A Tracker with the settings dispatch_bench's tracker has: the component's own
+    defaults (5 x 5 window, no pyramid, 5 iterations, epsilon 0.1), not Tracker's."""
+    return morvane.Tracker(shape, half_window=(2, 2), levels=0, iterations=5, epsilon=0.1, max_features=400)
+
+
 def threads_ratio(morvane, frames, points, tracks: int) -> float:
     """Wall time of four threads each tracking `tracks` times over one thread's."""
     def work() -> None:
-        with morvane.Tracker(frames[0].shape) as tracker:
+        with component_tracker(morvane, frames[0].shape) as tracker:
             for _ in range(tracks):
                 tracker.track(*frames, points)
 
@@ -90,7 +96,7 @@ def compare(options: argparse.Namespace, scratch: Path, morvane) -> None:
     for _ in range(options.rounds):
         c = c_best(options.bench, scratch)
         frames, points = read_inputs(scratch)
-        with morvane.Tracker((480, 640)) as tracker:
+        with component_tracker(morvane, (480, 640)) as tracker:
             track = python_best(lambda: tracker.track(*frames, points), TRACKS)
             dispatched = tracker._object
             read = python_best(lambda: dispatched.lines, READS)

@@ -2,13 +2,28 @@
 numpy face for the Morvane tracker.
 
     >>> import morvane
-    >>> tracker = morvane.Dispatch("Morvane.CoMorvane")
-    >>> tracker.lines = 240
+    >>> with morvane.Tracker((240, 320)) as tracker:
+    ...     result = tracker.track(first_frame, second_frame, points)
+
+``Tracker`` tracks points between frames of any size; ``Dispatch`` creates any
+registered automation object and calls its members by name; failures raise
+``ComError`` (also ``TypeError`` or ``ValueError`` when they blame an argument).
 """
 
 from ._dispatch import Dispatch, DispatchObject
 from .bitmap import read_grey_bitmap
-from .errors import ComError
-from .tracker import Tracker, TrackResult
+from .errors import ComError, ComTypeError, ComValueError, ResultCode
+from .tracker import Tracker, TrackResult, padded_shape
 
-__all__ = ["ComError", "Dispatch", "DispatchObject", "TrackResult", "Tracker", "read_grey_bitmap"]
+__all__ = [
+    "ComError",
+    "ComTypeError",
+    "ComValueError",
+    "Dispatch",
+    "DispatchObject",
+    "ResultCode",
+    "TrackResult",
+    "Tracker",
+    "padded_shape",
+    "read_grey_bitmap",
+]

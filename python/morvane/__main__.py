@@ -1,4 +1,4 @@
-"""Command line: ``python3 -m morvane describe PROGID_OR_CLSID``."""
+"""python3 -m morvane describe [NAME]: the registered automation classes, or one class's members."""
 
 from __future__ import annotations
 
@@ -7,34 +7,53 @@ import os
 import sys
 
 from ._dispatch import Dispatch
-from .errors import ComError
+from ._registry import automation_classes
+from .errors import ComError, ResultCode
 
 
 def describe(name: str) -> str:
-    """The members of a registered class's dispatch interface, one per line."""
+    """The members of a registered class's dispatch interface, one per line, with
+    their help strings and declarations. Raises ComError when the class cannot be
+    created or has no readable type information."""
     with Dispatch(name) as instance:
         description = instance._description
         if description is None:
-            raise ComError(0x8002801D, "the class has no readable type information", member=name)
+            raise ComError(ResultCode.TYPE_E_LIBNOTREGISTERED, "the class has no readable type information",
+                           member=name)
     lines = ["%s: %s %s" % (name, description.name, description.iid)]
     if description.help:
         lines.append("  " + description.help)
     for entry in sorted(description.members.values(), key=lambda m: (m.dispid, m.name)):
-        lines.append("  [%d] %s  %s" % (entry.dispid, entry.signature(), entry.kind()))
-        if entry.help:
-            lines.append("      " + entry.help)
+        lines.append("  [%d] %s" % (entry.dispid, entry.signature() if entry.method else
+                                     "%s  %s" % (entry.signature(), entry.kind())))
+        lines.extend("      " + text for text in ([entry.help] if entry.help else []) + entry.declarations)
     return "\n".join(lines)
 
 
+def listing() -> str:
+    """The registered automation classes, one per line: ProgID, class identifier, description."""
+    classes = automation_classes()
+    if not classes:
+        return "no automation classes are registered"
+    width = max(len(c.prog_id) for c in classes)
+    return "\n".join("%-*s  %s  %s" % (width, c.prog_id, c.clsid, c.description) for c in classes)
+
+
 def main(argv: list[str] | None = None) -> int:
-    parser = argparse.ArgumentParser(prog="python3 -m morvane", description=__doc__)
-    commands = parser.add_subparsers(dest="command", required=True)
-    shown = commands.add_parser("describe", help="list a registered class's members from its type information")
-    shown.add_argument("name", help="ProgID (Morvane.CoMorvane) or class identifier in braces")
+    parser = argparse.ArgumentParser(
+        prog="python3 -m morvane",
+        description="Shows the automation classes registered with the Morvane runtime.")
+    commands = parser.add_subparsers(dest="command", required=True, metavar="COMMAND")
+    shown = commands.add_parser(
+        "describe", help="list the registered classes, or one class's members",
+        description="Without NAME, lists the registered automation classes; with NAME, the members of that "
+                    "class's dispatch interface as its type information describes them.")
+    shown.add_argument("name", nargs="?", metavar="NAME",
+                       help="a ProgID (Morvane.CoMorvane) or a class identifier in braces")
     options = parser.parse_args(argv)
     try:
-        print(describe(options.name))
-    except ComError as error:
+        print(describe(options.name) if options.name else listing())
+    except (ComError, ValueError) as error:
         print("morvane: %s" % error, file=sys.stderr)
         return 1
     except BrokenPipeError:

@@ -2,30 +2,33 @@
 
 Each thread is initialised (multithreaded) on its first call and uninitialised
 when the thread ends; the main thread is uninitialised at interpreter exit.
+An initialisation belongs to the process that made it: a child forked beside
+other threads inherits their thread-local objects, which the child drops on its
+own thread, and those must not undo the initialisation of the thread they ran on.
 """
 
 from __future__ import annotations
 
 import atexit
+import os
 import threading
 
 from ._platform import platform
 from ._types import COINIT_MULTITHREADED
-from .errors import check
 
 _state = threading.local()
 
 
 class _Initialisation:
-    """The calling thread's initialisation, undone once when this object goes."""
+    """The calling thread's initialisation, undone once, and only in its own process."""
 
     def __init__(self) -> None:
-        check(platform.CoInitializeEx(None, COINIT_MULTITHREADED), "CoInitializeEx")
-        self._active = True
+        platform.CoInitializeEx(None, COINIT_MULTITHREADED)
+        self.process = os.getpid()
 
     def finish(self) -> None:
-        if self._active:
-            self._active = False
+        if self.process == os.getpid():
+            self.process = None
             platform.CoUninitialize()
 
     def __del__(self) -> None:
@@ -42,6 +45,16 @@ def ensure() -> None:
         _state.initialisation
     except AttributeError:
         _state.initialisation = _Initialisation()
+
+
+def _adopt_in_child() -> None:
+    # The forking thread goes on in the child with its runtime state, initialisation included.
+    initialisation = getattr(_state, "initialisation", None)
+    if initialisation is not None and initialisation.process is not None:
+        initialisation.process = os.getpid()
+
+
+os.register_at_fork(after_in_child=_adopt_in_child)
 
 
 @atexit.register

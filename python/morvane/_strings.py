@@ -7,19 +7,29 @@ import ctypes
 from ._platform import platform
 
 
-def wide(text: str) -> ctypes.Array:
-    """A zero-terminated UTF-16 copy of text, kept alive by the caller."""
-    encoded = text.encode("utf-16-le") + b"\0\0"
+def utf16(text: str, what: str) -> bytes:
+    """text as UTF-16; ValueError naming what for a lone surrogate, which UTF-16 cannot hold."""
+    try:
+        return text.encode("utf-16-le")
+    except UnicodeEncodeError as error:
+        raise ValueError("%s: %r holds a lone surrogate at index %d" % (what, text, error.start)) from None
+
+
+def wide(text: str, what: str) -> ctypes.Array:
+    """A zero-terminated UTF-16 copy of text, kept alive by the caller.
+
+    Raises ValueError naming what when text holds a NUL, which would end it early,
+    or a lone surrogate.
+    """
+    if "\0" in text:
+        raise ValueError("%s: %r holds a NUL character" % (what, text))
+    encoded = utf16(text, what) + b"\0\0"
     return ctypes.create_string_buffer(encoded, len(encoded))
 
 
-def bstr_from(text: str) -> int:
-    """A new BSTR holding text; the receiver frees it."""
-    encoded = text.encode("utf-16-le")
-    made = platform.SysAllocStringLen(encoded, len(encoded) // 2)
-    if not made:
-        raise MemoryError("no memory for a string of %d characters" % len(text))
-    return made
+def bstr_from(encoded: bytes) -> int:
+    """A new BSTR holding UTF-16 text; the receiver frees it. MemoryError when none can be had."""
+    return platform.SysAllocStringLen(encoded, len(encoded) // 2)
 
 
 def text_of(bstr: int | None) -> str:
@@ -35,4 +45,3 @@ def take_text(bstr: int | None) -> str:
     if bstr:
         platform.SysFreeString(bstr)
     return text
-

@@ -13,8 +13,9 @@ import ctypes
 import numpy as np
 
 from . import _types as t
+from ._interface import Reference
 from ._platform import platform
-from ._strings import bstr_from, text_of
+from ._strings import bstr_from, text_of, utf16
 
 _ELEMENT_TYPES = {
     np.dtype(np.uint8): t.VT_UI1,
@@ -56,10 +57,13 @@ def check_array(array: np.ndarray, name: str) -> int:
 
 
 def check_value(value: object, name: str) -> object:
-    """value as it will be passed, or TypeError or OverflowError naming the argument."""
+    """value as it will be passed (a string as its UTF-16 bytes), or TypeError,
+    OverflowError or ValueError naming the argument."""
     if isinstance(value, np.generic):
         value = value.item()
-    if value is None or isinstance(value, (bool, float, str)):
+    if isinstance(value, str):
+        return utf16(value, name)
+    if value is None or isinstance(value, (bool, float)):
         return value
     if isinstance(value, int):
         if value not in _INT32_RANGE:
@@ -90,7 +94,7 @@ def fill(target: t.VARIANT, value: object) -> object:
     elif isinstance(value, float):
         target.dblVal = value
         target.vt = t.VT_R8
-    elif isinstance(value, str):
+    elif isinstance(value, bytes):
         target.pointer = bstr_from(value)
         target.vt = t.VT_BSTR
     else:
@@ -165,7 +169,7 @@ class _Block:
 
 
 def take(source: t.VARIANT) -> object:
-    """The value of a variant as a Python value; the variant is cleared."""
+    """The value of a variant as a Python value, an object as a Reference; the variant is cleared."""
     vt = source.vt
     if vt == t.VT_I4:  # the common case, which owns nothing
         source.vt = t.VT_EMPTY
@@ -179,12 +183,10 @@ def take(source: t.VARIANT) -> object:
             return source.boolVal != 0
         if vt == t.VT_BSTR:
             return text_of(source.pointer)
-        if vt == t.VT_DISPATCH:
-            from ._dispatch import wrap  # the proxy module imports this one
-
+        if vt == t.VT_DISPATCH:  # the reference passes to the caller, which makes the proxy
             pointer, source.pointer = source.pointer, None
             source.vt = t.VT_EMPTY
-            return wrap(pointer) if pointer else None
+            return Reference(pointer) if pointer else None
         scalar = _SCALARS.get(vt)
         if scalar is None:
             raise TypeError(f"a variant of type 0x{vt:04X} has no Python value")

@@ -2,12 +2,12 @@
 
 from __future__ import annotations
 
-import ctypes
-
 import numpy as np
 import pytest
 
 from morvane import _variant
+from morvane._dispatch import wrap
+from morvane._interface import ADD_REF
 from morvane._types import VARIANT
 
 
@@ -47,11 +47,11 @@ def test_unsupported_values_are_refused(value, error, message):
         _variant.check_value(value, "x")
 
 
-def test_objects_come_back_as_proxies_and_other_variants_are_refused(tracker_object):
-    tracker_object._reference.call(1, ctypes.c_uint32, ())  # the variant's reference
+def test_objects_come_back_as_references_and_other_variants_are_refused(tracker_object):
+    ADD_REF(tracker_object._reference.pointer)  # the variant's reference
     held = VARIANT()
     held.vt, held.pointer = 9, tracker_object._reference.pointer
-    back = _variant.take(held)
+    back = wrap(_variant.take(held))
     assert (held.vt, back.lines, type(back).__name__) == (0, 144, "IMorvane")
     back.close()
     assert tracker_object.lines == 144

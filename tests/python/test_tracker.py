@@ -1,4 +1,5 @@
-"""The numpy tracker: results equal to the direct call's, refusals, memory."""
+"""The numpy tracker: a plain OpenCV call's results on frames of any size, points as
+OpenCV gives them, refusals as Python errors, memory."""
 
 from __future__ import annotations
 
@@ -8,14 +9,11 @@ import subprocess
 import sys
 from pathlib import Path
 
+import cv2
 import numpy as np
 import pytest
 
 import morvane
-from morvane._interface import member
-from morvane._types import GUID
-
-IID_DIRECT = GUID.parse("{4D861AE9-9CF0-4A2E-AA67-89CD7063B59A}")
 
 
 def textured_frame(lines: int, columns: int, dx: float = 0.0, dy: float = 0.0) -> np.ndarray:
@@ -26,65 +24,123 @@ def textured_frame(lines: int, columns: int, dx: float = 0.0, dy: float = 0.0) -
     return np.clip(np.rint(grey), 0, 255).astype(np.uint8)
 
 
-def grid_points(lines: int, columns: int, count: int) -> np.ndarray:
-    """count points spread over the inner part of a frame, at fractional positions."""
-    side = int(np.ceil(np.sqrt(count)))
-    xs = np.linspace(0.15 * columns, 0.85 * columns, side) + 0.3
-    ys = np.linspace(0.15 * lines, 0.85 * lines, side) + 0.6
-    return np.array([(x, y) for y in ys for x in xs][:count], dtype=np.float64)
+def moved_texture(shape: tuple[int, int]) -> tuple[np.ndarray, np.ndarray]:
+    return textured_frame(*shape), textured_frame(*shape, 2.6, -1.7)
 
 
-def direct_track(tracker: morvane.DispatchObject, frame_a, frame_b, points, residues: bool):
-    """The same tracking through the component's direct call (_IMorvane slot 3), as float32."""
-    direct = tracker._reference.query(IID_DIRECT)
-    try:
-        n, p = len(points), ctypes.c_void_p
-        start = np.ascontiguousarray(points, dtype=np.float32)
-        found_at, status, residue = np.zeros((n, 2), np.float32), np.zeros(n, np.uint8), np.zeros(n, np.float32)
-        call = member(direct.pointer, 3, ctypes.c_int32, p, p, ctypes.c_int32, p, p, p, p)
-        assert call(direct.pointer, frame_a.ctypes.data, frame_b.ctypes.data, n, start.ctypes.data,
-                    found_at.ctypes.data, status.ctypes.data, residue.ctypes.data if residues else None) == 0
-        return found_at, status != 0, residue if residues else None
-    finally:
-        direct.release()
+def grid_points(lines: int, columns: int, step: float) -> np.ndarray:
+    """Points over the whole frame, the last ones by its right and bottom edges, at fractional positions."""
+    ys, xs = np.meshgrid(np.append(np.arange(2.6, lines - 1, step), lines - 1.5),
+                         np.append(np.arange(1.3, columns - 1, step), columns - 1.5), indexing="ij")
+    return np.column_stack([xs.ravel(), ys.ravel()])
 
 
-def moved_texture():
-    return textured_frame(240, 320), textured_frame(240, 320, 2.6, -1.7)
-
-
-@pytest.mark.parametrize("levels, half_window, residues", [(0, (2, 2), True), (2, (7, 4), False)])
-def test_results_equal_the_direct_call(levels, half_window, residues):
-    frame_a, frame_b = moved_texture()
-    points = grid_points(*frame_a.shape, 100).astype(np.float32).astype(np.float64)
-    with morvane.Tracker(frame_a.shape, half_window=half_window, levels=levels, residues=residues) as tracker:
+# OpenCV's defaults are the tracker's: 21 x 21, 3 levels, 30 iterations, epsilon 0.01.
+@pytest.mark.parametrize("shape, settings", [
+    ((240, 320), {}),                                                  # no padding
+    ((301, 403), {}),                                                  # padded to 304 x 408
+    ((199, 147), {"half_window": (4, 3), "levels": 2, "iterations": 9, "epsilon": 0.05}),  # 200 x 148
+    ((97, 130), {"half_window": (2, 2), "levels": 0}),                 # no pyramid, no padding
+])
+def test_results_are_a_plain_opencv_calls_away_from_the_padding(shape, settings):
+    (frame_a, frame_b), points = moved_texture(shape), grid_points(*shape, 9.7)
+    with morvane.Tracker(shape, residues=True, max_features=len(points), **settings) as tracker:
         result = tracker.track(frame_a, frame_b, points)
-        expected_points, expected_found, expected_residues = direct_track(
-            tracker._object, frame_a, frame_b, points, residues)
-    assert np.array_equal(result.points.astype(np.float32), expected_points)
-    assert result.found.dtype == np.bool_ and np.array_equal(result.found, expected_found)
-    assert result.found.sum() > 90
-    assert (result.residues is None) if not residues else (
-        result.residues.dtype == np.float32 and np.array_equal(result.residues, expected_residues))
+        half_window, levels = tracker.half_window, tracker.levels
+    window = (2 * half_window[0] + 1, 2 * half_window[1] + 1)
+    criteria = (cv2.TERM_CRITERIA_COUNT | cv2.TERM_CRITERIA_EPS, settings.get("iterations", 30),
+                settings.get("epsilon", 0.01))
+
+    def opencv(first: np.ndarray, second: np.ndarray):
+        moved, status, residues = cv2.calcOpticalFlowPyrLK(first, second, points.astype(np.float32), None,
+                                                           winSize=window, maxLevel=levels, criteria=criteria)
+        return moved, status.ravel() != 0, residues.ravel()
+
+    moved, found, residues = opencv(frame_a, frame_b)
+    margin = 2**levels * max(window)
+    far = (points[:, 0] < shape[1] - margin) & (points[:, 1] < shape[0] - margin)
+    assert found[far].sum() >= 20
+    assert np.abs(result.points - moved)[far].max() <= 1e-4
+    assert np.array_equal(result.found[far], found[far])
+    assert np.abs(result.residues - residues)[far & found].max() <= 1e-4  # none where not found
+    # Everywhere, the results are OpenCV's on the frames padded as morvane-track pads them, but
+    # that points by the right edge move into the padding, if there is one, and are never found there.
+    padded = morvane.padded_shape(shape, levels)
+    moved, found, _ = opencv(*(cv2.copyMakeBorder(frame, 0, padded[0] - shape[0], 0, padded[1] - shape[1],
+                                                  cv2.BORDER_REPLICATE) for frame in (frame_a, frame_b)))
+    in_padding = (result.points[:, 0] > shape[1] - 1) & (padded[1] > shape[1]) | (
+        result.points[:, 1] > shape[0] - 1) & (padded[0] > shape[0])
+    assert in_padding.any() == (padded != shape) and np.array_equal(result.found, found & ~in_padding)
+    assert np.abs(result.points - moved).max() <= 1e-4
 
 
-def test_settings_changes_rebuild_the_buffers():
-    frame_a, frame_b = moved_texture()
-    with morvane.Tracker(frame_a.shape, max_features=4, residues=True) as tracker:
-        assert len(tracker.track(frame_a, frame_b, grid_points(240, 320, 4)).points) == 4
-        tracker.max_features, tracker.residues = 9, False
-        result = tracker.track(frame_a, frame_b, grid_points(240, 320, 9))
-        assert (len(result.points), result.residues) == (9, None)
-        result = tracker.track(frame_a, frame_b, np.empty((0, 2)))
-        assert (result.points.shape, result.found.shape) == ((0, 2), (0,))
+@pytest.mark.parametrize("form", [
+    lambda p: p.tolist(),
+    lambda p: p.astype(np.float32).reshape(-1, 1, 2),
+    lambda p: p.astype(np.int16),
+    lambda p: p.astype(np.uint16).reshape(-1, 1, 2),
+    lambda p: p.astype(np.float16),
+])
+def test_points_come_as_opencv_gives_them_and_results_in_their_shape(form):
+    (frame_a, frame_b), points = moved_texture((99, 131)), grid_points(99, 131, 11.0).round()
+    with morvane.Tracker((99, 131), residues=True) as tracker:
+        assert (tracker.half_window, tracker.levels, tracker.iterations, tracker.epsilon, tracker.max_features) == (
+            (10, 10), 3, 30, np.float32(0.01), 400)
+        expected = tracker.track(frame_a, frame_b, points)
+        given = form(points)
+        result = tracker.track(frame_a, frame_b, given)
+        none = tracker.track(frame_a, frame_b, np.asarray(given)[:0])
+    assert [a.shape[1:] for a in none] == [np.shape(given)[1:], np.shape(given)[1:-1], np.shape(given)[1:-1]]
+    shape = np.shape(given)
+    assert (result.points.shape, result.found.shape, result.residues.shape) == (shape, shape[:-1], shape[:-1])
+    assert np.array_equal(result.points.reshape(-1, 2), expected.points)
+    assert np.array_equal(result.found.ravel(), expected.found)
+    assert np.array_equal(result.residues.ravel(), expected.residues)
 
 
-def test_refused_settings_raise_at_once_or_at_the_first_track():
-    with pytest.raises(morvane.ComError, match="^stop_iterations: Number of iterations must be a positive integer"):
-        morvane.Tracker((240, 320), iterations=0)
-    with morvane.Tracker((240, 320), levels=5) as tracker, pytest.raises(
-            morvane.ComError, match=r"^create_morvane: Image dimension .* decimation\. \(E_FAIL 0x80004005\)$"):
-        tracker.track(*moved_texture(), grid_points(240, 320, 4))
+@pytest.mark.parametrize("shape, levels, padded", [
+    ((99, 131), 3, (104, 136)), ((240, 320), 3, (240, 320)), ((99, 131), 6, (128, 192)), ((1, 1), 0, (1, 1)),
+    ((99, 131), -1, (99, 131)), ((99, 131), 31, (99, 131)),
+])
+def test_frames_are_padded_to_multiples_of_two_to_the_levels(shape, levels, padded):
+    assert morvane.padded_shape(shape, levels) == padded
+
+
+# Refused calls: (what is changed, kind, message). The tracker keeps working as before.
+@pytest.mark.parametrize("change, kind, message", [
+    (lambda t, a, b, p: t.track(a.astype(np.float32), b, p), TypeError,
+     "track: Invalid Data Type: frame_a is float32, not uint8"),
+    (lambda t, a, b, p: t.track(a, b[:, :-1], p), ValueError,
+     r"track: Incompatible Image Size: frame_b is \(99, 130\), not \(99, 131\)"),
+    (lambda t, a, b, p: t.track(a, b, p.astype(complex)), TypeError,
+     "track: Invalid Data Type: points are complex128, not real numbers"),
+    (lambda t, a, b, p: t.track(a, b, p[:, :1]), ValueError,
+     r"track: Feature matrix: invalid format: points of shape \(130, 1\), not \(n, 2\) or \(n, 1, 2\)"),
+    (lambda t, a, b, p: t.track(a, b, np.tile(p, (4, 1))), ValueError,
+     "track_corners: Number of features exceeds limit"),
+    (lambda t, a, b, p: setattr(t, "levels", 7), ValueError, "levels: 2\\*\\*7 is more than the frame's 99 lines"),
+    (lambda t, a, b, p: setattr(t, "levels", -1), ValueError,
+     "pyramid_levels: Number of pyramid levels should be a non negative integer"),
+    (lambda t, a, b, p: setattr(t, "levels", 2.0), TypeError, "levels: takes integers, not float"),
+    (lambda t, a, b, p: setattr(t, "frame_shape", (99,)), ValueError, r"frame_shape: takes \(lines, columns\)"),
+    (lambda t, a, b, p: setattr(t, "frame_shape", (200, 0)), ValueError,
+     "columns: Number of columns must be a positive integer"),
+    (lambda t, a, b, p: setattr(t, "half_window", (3, 0)), ValueError,
+     "feature_height: Feature window height must be a positive integer"),
+    (lambda t, a, b, p: setattr(t, "iterations", 0), ValueError,
+     "stop_iterations: Number of iterations must be a positive integer"),
+])
+def test_refusals_are_python_errors_and_change_nothing(change, kind, message):
+    (frame_a, frame_b), points = moved_texture((99, 131)), grid_points(99, 131, 11.0)
+    with morvane.Tracker((99, 131), residues=True, max_features=len(points) * 3) as tracker:
+        before = tracker.track(frame_a, frame_b, points)
+        with pytest.raises(kind, match="^" + message) as caught:
+            change(tracker, frame_a, frame_b, points)
+        assert isinstance(caught.value, morvane.ComError) and caught.value.hresult in (0x80070057, 0x80020005)
+        after = tracker.track(frame_a, frame_b, points)
+        tracker.levels = 6  # the deepest that leaves the 99 lines a pixel
+        deepest = tracker.track(frame_a, frame_b, points)
+    assert all(np.array_equal(x, y) for x, y in zip(before, after)) and deepest.found.sum() > 50
 
 
 class MallocInfo(ctypes.Structure):
@@ -113,7 +169,7 @@ def test_memory_stays_flat_over_many_calls():
                     tracker.levels = -1
             return heap_in_use()
         before = in_use_after(2_000)
-        grown = in_use_after(25_000) - before  # five calls a round: over 10^5 in all
+        grown = in_use_after(25_000) - before
     assert grown < 2**18, f"the heap grew by {grown} bytes"
 
 
