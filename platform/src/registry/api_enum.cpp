@@ -50,12 +50,23 @@ std::vector<ValueEntry> merged_values(Session &session, const OpenKey &open)
     return entries;
 }
 
+// The index-th subkey or value: read by index from a key of one file, taken
+// from the union of the files for a key of the classes view.
 template <typename Entry>
-std::optional<Entry> at(std::vector<Entry> entries, DWORD index)
+std::optional<Entry> entry_at(Session &session, const OpenKey &open, DWORD index,
+                              std::vector<Entry> (*merged)(Session &, const OpenKey &),
+                              std::optional<Entry> (KeyStore::*by_index)(KeyId, DWORD))
 {
-    if (index >= entries.size())
-        return std::nullopt;
-    return std::move(entries[index]);
+    std::optional<Entry> entry;
+    if (open.classes) {
+        std::vector<Entry> entries = merged(session, open);
+        if (index < entries.size())
+            entry = std::move(entries[index]);
+    } else {
+        visit_file(session, open, open.scope,
+                   [&](KeyStore &store, std::optional<KeyId> key) { entry = (store.*by_index)(*key, index); });
+    }
+    return entry;
 }
 
 } // namespace
@@ -75,13 +86,7 @@ LSTATUS RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName,
             return ERROR_INVALID_PARAMETER;
         Session session;
         const OpenKey open = session.key(hKey, KEY_ENUMERATE_SUB_KEYS);
-        std::optional<SubkeyEntry> entry;
-        if (open.classes)
-            entry = at(merged_subkeys(session, open), dwIndex);
-        else
-            visit_file(session, open, open.scope, [&](KeyStore &store, std::optional<KeyId> key) {
-                entry = store.subkey_at(*key, dwIndex);
-            });
+        const auto entry = entry_at(session, open, dwIndex, merged_subkeys, &KeyStore::subkey_at);
         if (!entry)
             return ERROR_NO_MORE_ITEMS;
         if (LSTATUS status = copy_name(entry->name, lpName, lpcchName); status != ERROR_SUCCESS)
@@ -106,13 +111,7 @@ LSTATUS RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcch
             return ERROR_INVALID_PARAMETER;
         Session session;
         const OpenKey open = session.key(hKey, KEY_QUERY_VALUE);
-        std::optional<ValueEntry> entry;
-        if (open.classes)
-            entry = at(merged_values(session, open), dwIndex);
-        else
-            visit_file(session, open, open.scope, [&](KeyStore &store, std::optional<KeyId> key) {
-                entry = store.value_at(*key, dwIndex);
-            });
+        const auto entry = entry_at(session, open, dwIndex, merged_values, &KeyStore::value_at);
         if (!entry)
             return ERROR_NO_MORE_ITEMS;
         if (LSTATUS status = copy_name(entry->name, lpValueName, lpcchValueName);
