@@ -56,7 +56,8 @@ HRESULT Installer::entry(HKEY parent, const ScriptEntry &entry, ScopedKey &curre
             return hr;
         break;
     }
-    return entry.truncated ? refused() : S_OK;
+    // A refusal within the entry stops the walk at its block's end, which is truncated too.
+    return S_OK;
 }
 
 HRESULT Installer::key(HKEY parent, const ScriptEntry &entry, ScopedKey &current)

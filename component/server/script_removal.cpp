@@ -25,7 +25,8 @@ public:
 
 private:
     HRESULT key(HKEY parent, const ScriptEntry &entry, bool keep_keys, bool &recovering, bool block_recovering);
-    // The walk stops with the text's refusal where a truncated node stands before the limit.
+    // The walk stops with the text's refusal where a truncated node stands before the
+    // limit. (After a truncated entry nothing follows but its blocks' ends, which stop it.)
     bool refused_in(bool truncated) const { return meets_refusal_ && truncated; }
 
     std::size_t limit_;
@@ -54,8 +55,6 @@ HRESULT Remover::block(HKEY parent, const ScriptBlock &block, bool recovering)
         if (entry.kind == ScriptEntry::Kind::value) {
             if (!recovering)
                 RegDeleteValueA(parent, entry.name.c_str());
-            if (refused_in(entry.truncated))
-                return DISP_E_EXCEPTION;
         } else if (const HRESULT hr = key(parent, entry, keep_keys, recovering, block_recovering); FAILED(hr)) {
             return hr;
         }
@@ -82,10 +81,9 @@ HRESULT Remover::key(HKEY parent, const ScriptEntry &entry, bool keep_keys, bool
     if (!recovering && !has_subkeys(current.get()) && !has_named_values(current.get())) {
         if (const HRESULT hr = delete_plainly(parent, remembered, current, keep_keys); FAILED(hr))
             return hr;
-        if (refused_in(entry.truncated))
-            return DISP_E_EXCEPTION;
         return block != nullptr ? this->block(nullptr, *block, true) : S_OK;
     }
+    // Refused within the entry: its key, which holds something, is left as it is.
     if (refused_in(entry.truncated))
         return DISP_E_EXCEPTION;
     if (block != nullptr) {
