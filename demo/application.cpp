@@ -1,3 +1,5 @@
+// The application object: choosing the window system (or none without a display) and running
+// the demonstration.
 #include "application.h"
 
 #include "component_system.h"

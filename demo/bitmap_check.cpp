@@ -1,3 +1,4 @@
+// Bitmap header and run-length checks that refuse a damaged or absurd file before decoding.
 #include "bitmap_check.h"
 
 #include "bitmap_run_lengths.h"

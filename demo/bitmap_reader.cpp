@@ -1,3 +1,5 @@
+// Bitmap decoding into 8-bit grey: the image library for plain files, the run-length reader for
+// compressed ones, colours turned into grey.
 #include "bitmap_reader.h"
 
 #include "bitmap_check.h"

@@ -1,3 +1,4 @@
+// The one reader of 8-bit and 4-bit run-length streams, shared by the file check and the decoder.
 #include "bitmap_run_lengths.h"
 
 #include <algorithm>

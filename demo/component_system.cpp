@@ -1,3 +1,5 @@
+// The component system as the program uses it: joined multithreaded, trackers created
+// in process by class identifier.
 #include "component_system.h"
 
 namespace trackdemo {

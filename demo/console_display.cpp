@@ -1,3 +1,4 @@
+// The display without a screen: message boxes as lines on the error stream.
 #include "console_display.h"
 
 #include <utility>

@@ -1,3 +1,5 @@
+// The demonstration run from start to end: frames, tracking, marks, the alternating display and
+// the printed results, with the program's fixed messages on failure.
 #include "demonstration.h"
 
 #include "registration_hint.h"

@@ -1,3 +1,4 @@
+// The desktop display: modal message boxes and the top-level pane that shows the copies.
 #include "desktop_display.h"
 
 #include <QApplication>

@@ -1,3 +1,4 @@
+// Grey frames, colour copies and the grey-to-colour copy.
 #include "images.h"
 
 #include <algorithm>

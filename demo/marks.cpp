@@ -1,3 +1,4 @@
+// The box of the mark drawn around a point, refused where its coordinates do not fit an int.
 #include "marks.h"
 
 #include <cmath>

@@ -1,3 +1,4 @@
+// The imaging layer: frames read as grey bitmaps, marks drawn with a painter on the copy's pixels.
 #include "painter_imaging.h"
 
 #include "bitmap_reader.h"

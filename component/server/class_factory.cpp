@@ -1,3 +1,5 @@
+// The class object's members: IClassFactory over an instance creator, and the client
+// count that keeps the module loaded.
 #include "class_factory.h"
 
 #include "module.h"

@@ -1,3 +1,5 @@
+// The class table (CoMorvane, then the null entry) and what it answers: class objects
+// and whether the module may be unloaded.
 #include "class_table.h"
 
 #include "class_factory.h"

@@ -1,3 +1,5 @@
+// CoMorvane's object frame: construction and final release, identity and reference counting,
+// error-information support and the IDispatch members that go to the late-bound layer.
 #include "co_morvane.h"
 
 #include "boundary.h"

@@ -1,3 +1,4 @@
+// The aggregate's own IUnknown: creation around an inner tracker, its count, and tear-down.
 #include "co_morvane_aggregate.h"
 
 #include "module.h"

@@ -1,3 +1,5 @@
+// IMorvane's type information, loaded once per module under the type-information lock,
+// the member-name cache, and GetIDsOfNames and Invoke through them.
 #include "dispatch.h"
 
 #include "module.h"

@@ -1,3 +1,4 @@
+// The expansion buffer's growth: doubling until the appended bytes fit, refused as out of memory.
 #include "server/expansion_buffer.h"
 
 #include <cstring>

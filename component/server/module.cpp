@@ -1,3 +1,5 @@
+// The loaded module's state: attach and detach, the lock count, the module's two locks and
+// the termination list run at unload.
 #include "module.h"
 
 #include "class_table.h"

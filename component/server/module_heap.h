@@ -6,7 +6,9 @@
 // from them in strict rotation; each such block is preceded by a header that
 // names its heap (a heap handle, then padding to 16 bytes on 64-bit systems so
 // that blocks keep the 16-byte alignment of the platform's heaps). Elsewhere
-// blocks come from the base heap and carry no header.
+// blocks come from the base heap and carry no header. The platform reports one
+// fixed NT 6 version on every host, so the module set up for the running machine
+// always takes that path; the extra heaps serve set-ups given another version.
 #ifndef MORVANE_SERVER_MODULE_HEAP_H
 #define MORVANE_SERVER_MODULE_HEAP_H
 

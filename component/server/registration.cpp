@@ -1,3 +1,5 @@
+// DllRegisterServer's and DllUnregisterServer's work: the class entries through the module's
+// registration script with its path as %MODULE%, and the type library it carries.
 #include "registration.h"
 
 #include "class_table.h"

@@ -1,5 +1,6 @@
 // Variable expansion: the whole text, once, before any token is read.
 #include "server/expansion_buffer.h"
+#include "server/script_limits.h"
 #include "server/script_parser.h"
 #include "server/script_text.h"
 

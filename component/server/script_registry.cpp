@@ -1,3 +1,5 @@
+// The removing pass's registry questions (subkeys, named values), tree deletion and the
+// key holder.
 #include "server/script_registry.h"
 
 #include "server/script_limits.h"

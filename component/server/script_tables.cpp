@@ -1,3 +1,4 @@
+// The script language's tables and their case-insensitive look-ups.
 #include "server/script_tables.h"
 
 #include <winbase.h>

@@ -1,3 +1,4 @@
+// Text copies on the task allocator, in UTF-16 and in the ANSI code page, and the backslash test.
 #include "server/script_text.h"
 
 #include <winbase.h>

@@ -1,5 +1,6 @@
 // Writing an assignment's value: "s" text, "d" unsigned 32-bit number, "b" bytes.
-#include "server/script_parser.h"
+#include "server/script_limits.h"
+#include "server/script_passes.h"
 #include "server/script_tables.h"
 
 #include <windows.h>
@@ -47,31 +48,20 @@ HRESULT write_bytes(HKEY key, LPCSTR value_name, LPCSTR text)
 
 // The results of the registry writes are not looked at: a value that cannot be
 // written does not stop the run.
-HRESULT ScriptParser::write_value(HKEY key, LPCSTR value_name)
+HRESULT write_value(HKEY key, LPCSTR value_name, const ScriptAssignment &assignment)
 {
-    char type_token[script_token_size];
-    if (const HRESULT hr = next_token(type_token, sizeof type_token); FAILED(hr))
-        return hr;
-    const DWORD type = find_value_type(type_token);
-    if (type == 0)
-        return DISP_E_EXCEPTION;
-    skip_white_space();
-    char text[script_token_size];
-    if (const HRESULT hr = next_token(text, sizeof text); FAILED(hr))
-        return hr;
-
-    switch (type) {
+    LPCSTR text = assignment.text.c_str();
+    switch (find_value_type(assignment.type.c_str())) {
     case REG_SZ:
         RegSetValueExA(key, value_name, 0, REG_SZ, reinterpret_cast<const BYTE *>(text),
-                       static_cast<DWORD>(std::strlen(text) + 1));
-        break;
+                       static_cast<DWORD>(assignment.text.size() + 1));
+        return S_OK;
     case REG_DWORD:
         write_number(key, value_name, text);
-        break;
+        return S_OK;
+    case REG_BINARY:
+        return write_bytes(key, value_name, text);
     default:
-        if (const HRESULT hr = write_bytes(key, value_name, text); FAILED(hr))
-            return hr;
-        break;
+        return DISP_E_EXCEPTION;
     }
-    return next_token();
 }

@@ -1,3 +1,5 @@
+// Safe-array helpers of the matrix call: locking data for a scope, new double matrices,
+// and handing an array to a caller's variant.
 #include "automation_matrix.h"
 
 namespace morvane {

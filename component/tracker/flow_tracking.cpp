@@ -1,3 +1,5 @@
+// Lucas–Kanade tracking over caller memory: window checks, pyramids kept between runs, and the
+// library call itself.
 #include "flow_tracking.h"
 
 #include <opencv2/video/tracking.hpp>

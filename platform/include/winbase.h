@@ -99,6 +99,9 @@ MVAPI LPVOID HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes);
 MVAPI LPVOID HeapReAlloc(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem, SIZE_T dwBytes);
 MVAPI BOOL HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem);
 
+// Fills a structure whose size field is 148 with the platform's one fixed version,
+// whatever kernel the host runs: VER_PLATFORM_WIN32_NT 6.1, build 7601, no service
+// pack text. Code that chooses a path by version so takes the same one on every host.
 MVAPI BOOL GetVersionExA(LPOSVERSIONINFOA lpVersionInformation);
 MVAPI void GetSystemInfo(LPSYSTEM_INFO lpSystemInfo);
 

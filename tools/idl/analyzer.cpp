@@ -1,3 +1,5 @@
+// The checks of a parsed definition and what they give it: resolved base interfaces,
+// table slots, member identifiers and the library's order.
 #include "analyzer.h"
 
 #include <base_interfaces.h>

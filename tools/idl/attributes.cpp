@@ -1,3 +1,4 @@
+// Attribute lists checked against what each declaration allows, and typed reads of their values.
 #include "attributes.h"
 
 #include "diagnostic.h"

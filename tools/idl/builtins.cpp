@@ -1,3 +1,4 @@
+// IUnknown and IDispatch as the compiler knows them, and which imports stand for the platform's.
 #include "builtins.h"
 
 #include <base_interfaces.h>

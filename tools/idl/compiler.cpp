@@ -1,3 +1,4 @@
+// The compiler's pipeline: source read, parsed, checked, and its header and type library written.
 #include "compiler.h"
 
 #include "analyzer.h"

@@ -1,3 +1,4 @@
+// Identifiers: parsing the 36-character form, and the bytes and text written for them.
 #include "guid.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// The generated header: identifiers, each interface's table with slot and id comments, call macros.
 #include "header_writer.h"
 
 #include <cctype>

@@ -1,3 +1,5 @@
+// The definition language's tokens, each with its place: identifiers, numbers, versions,
+// strings and punctuation.
 #include "lexer.h"
 
 #include <cctype>

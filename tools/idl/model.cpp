@@ -1,3 +1,4 @@
+// The names the writers derive from the checked model: type spellings and accessor member names.
 #include "model.h"
 
 namespace idl {

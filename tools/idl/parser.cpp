@@ -1,3 +1,5 @@
+// Recursive-descent parsing of the definition language into its syntax tree; the first
+// error ends it.
 #include "parser.h"
 
 namespace idl {

@@ -1,3 +1,4 @@
+// The binary type library of a checked library block, laid out as the platform's reader expects.
 #include "typelib_writer.h"
 
 #include "diagnostic.h"

@@ -1,3 +1,4 @@
+// Type names resolved to their automation type numbers and C spellings.
 #include "types.h"
 
 #include "diagnostic.h"

@@ -1,26 +1,16 @@
-// The system version: an NT-family system whose major, minor and build numbers
-// are those of the running kernel's release ("6.1.12-..." gives 6, 1, 12).
+// The system version: one fixed version of the platform itself, the same on every
+// host, so that nothing built on the platform behaves differently by the kernel
+// it happens to run on.
 #include <winbase.h>
 
-#include <cctype>
 #include <cstring>
-
-#include <sys/utsname.h>
 
 namespace {
 
-// Reads the decimal number at `text` and steps past it and one following '.'.
-DWORD read_release_number(const char *&text)
-{
-    DWORD value = 0;
-    while (std::isdigit(static_cast<unsigned char>(*text)) != 0) {
-        value = value * 10 + DWORD(*text - '0');
-        ++text;
-    }
-    if (*text == '.')
-        ++text;
-    return value;
-}
+// An NT-family system of major version 5 or later, as winbase.h documents.
+constexpr DWORD platform_major_version = 6;
+constexpr DWORD platform_minor_version = 1;
+constexpr DWORD platform_build_number = 7601;
 
 } // namespace
 
@@ -34,13 +24,9 @@ EXTERN_C BOOL GetVersionExA(LPOSVERSIONINFOA lpVersionInformation)
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return FALSE;
     }
-    utsname system{};
-    if (uname(&system) != 0)
-        std::strcpy(system.release, "0");
-    const char *release = system.release;
-    lpVersionInformation->dwMajorVersion = read_release_number(release);
-    lpVersionInformation->dwMinorVersion = read_release_number(release);
-    lpVersionInformation->dwBuildNumber = read_release_number(release);
+    lpVersionInformation->dwMajorVersion = platform_major_version;
+    lpVersionInformation->dwMinorVersion = platform_minor_version;
+    lpVersionInformation->dwBuildNumber = platform_build_number;
     lpVersionInformation->dwPlatformId = VER_PLATFORM_WIN32_NT;
     std::memset(lpVersionInformation->szCSDVersion, 0, sizeof lpVersionInformation->szCSDVersion);
     return TRUE;

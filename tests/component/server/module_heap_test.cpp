@@ -1,4 +1,4 @@
-// The module heaps: the extra-heap plan, the four routines with and without extra heaps, and set-ups.
+// The module heaps: which heaps serve blocks, the four routines with and without extra heaps, and set-ups.
 #include "server/module_heap.h"
 
 #include <gtest/gtest.h>
@@ -19,21 +19,38 @@ OSVERSIONINFOA nt(DWORD major, DWORD platform = VER_PLATFORM_WIN32_NT)
 
 SYSTEM_INFO machine_with(DWORD cpus) { return {{}, 0, nullptr, nullptr, 0, cpus, 0, 0, 0, 0}; }
 
-// A power of two up to twice the processors before NT 5; only NT is judged by its version.
-TEST(ModuleHeapPlan, ExtraHeapsOnlyBeforeNtFive)
-{
-    const DWORD cases[][2] = {{1, 0}, {2, 4}, {3, 4}, {4, 8}, {8, 16}, {100, 128}};
-    for (const auto &c : cases) {
-        EXPECT_EQ(module_heap_extra_count(nt(4), machine_with(c[0])), c[1]) << c[0];
-        EXPECT_EQ(module_heap_extra_count(nt(5, VER_PLATFORM_WIN32_WINDOWS), machine_with(c[0])), c[1]);
-        EXPECT_EQ(module_heap_extra_count(nt(5), machine_with(c[0])), 0u);
-    }
-}
-
 HANDLE heap_named_by(const void *block)
 {
     const auto *header = static_cast<const std::byte *>(block) - module_block_header_size;
     return *reinterpret_cast<const HANDLE *>(header);
+}
+
+// Blocks are bare, from the base heap, on NT 5 and later, on one processor and on the
+// running host whatever its kernel; else they name a power of two of heaps in turn.
+TEST(ModuleHeaps, BlocksSpreadOverExtraHeapsOnlyOnMultiprocessorsBeforeNtFive)
+{
+    constexpr DWORD host = 0, nt_family = VER_PLATFORM_WIN32_NT, windows = VER_PLATFORM_WIN32_WINDOWS;
+    const struct {
+        DWORD major, platform, processors, heaps;
+    } rows[] = {{4, nt_family, 1, 0}, {4, nt_family, 2, 4},   {4, nt_family, 3, 4},   {4, nt_family, 5, 8},
+                {4, nt_family, 8, 16}, {4, nt_family, 100, 128}, {5, windows, 3, 4}, {5, nt_family, 8, 0},
+                {host, host, host, 0}};
+    for (const auto &row : rows) {
+        ASSERT_TRUE(row.major == host ? module_heap_setup()
+                                      : module_heap_setup(nt(row.major, row.platform), machine_with(row.processors)));
+        void *first = module_alloc(24);
+        ASSERT_NE(first, nullptr);
+        if (row.heaps == 0) {
+            EXPECT_TRUE(HeapFree(module_heap_state().base_heap, 0, first)) << row.processors << " carries a header";
+        } else {
+            std::set<HANDLE> heaps{heap_named_by(first)};
+            for (DWORD i = 1; i < row.heaps; ++i)
+                heaps.insert(heap_named_by(module_alloc(24)));
+            EXPECT_EQ(heaps.size(), row.heaps) << row.processors;
+            EXPECT_EQ(heap_named_by(module_alloc(24)), heap_named_by(first)) << "the rotation starts again";
+        }
+        module_heap_teardown();
+    }
 }
 
 HANDLE create_small_heap(DWORD options, SIZE_T, SIZE_T) { return HeapCreate(options, 0, 512 * 1024); }

@@ -142,6 +142,10 @@ const std::vector<ScriptCase> cases = {
     {"UnlistedContentsDoNotShiftTheEntries", "A @='x' @Unlisted='u'\nB\\C\nD\\Unlisted\nE\n",
      "HKCR { A = s 'x' B = s 'y' { C } D E }", Remove, S_OK, "D\nD\\Unlisted\n"},
     {"ARootBlockWithoutEntriesChangesNothing", "K\n", "HKCR { }", Remove, S_OK, "K\n"},
+    // Removing reads the text as installing does: a keyword after "Delete" is a name,
+    // and a token after a block begins the next entry.
+    {"RemovingReadsTheTextAsInstallingDoes", "NoRemove\nX\nK\n=\n",
+     "HKCR { Delete NoRemove X K { } = s 'x' }", Remove, S_OK, ""},
 
     {"AnAbsentKeysBlockIsWalkedUntouched", "X @V='v'\nAfter\n",
      "HKCR { Absent { X { val V = s 'v' } } After }", Remove, S_OK, "X @V='v'\n"},

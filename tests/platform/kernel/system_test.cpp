@@ -1,9 +1,10 @@
-// Per-thread last error and the version structure's size check.
+// Per-thread last error, and the fixed version given only to a structure of the right size.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <thread>
+#include <tuple>
 
 TEST(LastError, EachThreadHasItsOwn)
 {
@@ -26,10 +27,16 @@ TEST(Version, FillsOnlyAStructureOfTheRightSize)
         OSVERSIONINFOA info{};
         info.dwOSVersionInfoSize = size;
         info.dwPlatformId = 77;
+        info.szCSDVersion[0] = 'x';
         SetLastError(0);
         EXPECT_EQ(GetVersionExA(&info), size == 148) << size;
         EXPECT_EQ(GetLastError(), size == 148 ? 0u : DWORD(ERROR_INSUFFICIENT_BUFFER));
         EXPECT_EQ(info.dwPlatformId, size == 148 ? DWORD(VER_PLATFORM_WIN32_NT) : 77u);
+        // The platform's own version, not the kernel's release.
+        const std::tuple<DWORD, DWORD, DWORD> platform{6, 1, 7601}, untouched{0, 0, 0};
+        EXPECT_EQ(std::tuple(info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber),
+                  size == 148 ? platform : untouched);
+        EXPECT_EQ(info.szCSDVersion[0], size == 148 ? '\0' : 'x');
     }
     SetLastError(0);
     EXPECT_FALSE(GetVersionExA(nullptr));

@@ -1,19 +1,28 @@
-// Compiled type libraries dumped as text and compared with committed contract files.
+// What the interface compiler produces, compared with committed files: the component's
+// type library and further definitions' (dumped as text), and a small definition's header.
 #include "counting_objects.h"
+#include "scratch_folder.h"
 #include "typelib_dump.h"
-#include "typelib_files.h"
+#include "typelib_walk.h"
 
 #include "compiler.h"
+#include "header_writer.h"
 #include "typelib_writer.h"
+
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <fstream>
+#include <string>
 
-using namespace typelib_test;
 using test_support::dump;
+using test_support::load_memory;
+using test_support::read_file;
 
-// A dump compared with its committed file (MORVANE_WRITE_CONTRACT=1 writes the dump over it).
-static void expect_committed(const std::string &text, const char *file)
+namespace {
+
+// A text compared with its committed file (MORVANE_WRITE_CONTRACT=1 writes the text over it).
+void expect_committed(const std::string &text, const char *file)
 {
     if (std::getenv("MORVANE_WRITE_CONTRACT") != nullptr)
         std::ofstream(file) << text;
@@ -54,13 +63,25 @@ TEST(Contract, FurtherDefinitionsCompileToTheirLibraryAndInvoke)
 
     Shape shape;
     DISPPARAMS none{nullptr, nullptr, 0, 0};
-    VARIANT result{}, scale = of(VT_I4, 2);
+    VARIANT result{}, scale{};
+    scale.vt = VT_I4;
+    scale.lVal = 2;
     ASSERT_EQ(shape_info->Invoke(&shape, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr), S_OK);
     ASSERT_EQ(result.vt, VT_BSTR);
-    EXPECT_EQ(narrow(result.bstrVal), "circle");
+    EXPECT_EQ(std::u16string(result.bstrVal), u"circle");
     VariantClear(&result);
     DISPPARAMS one{&scale, nullptr, 1, 0};
     ASSERT_EQ(shape_info->Invoke(&shape, 0x60020001, DISPATCH_METHOD, &one, &result, nullptr, nullptr), S_OK);
     EXPECT_EQ(std::pair(result.vt, result.dblVal), std::pair(VARTYPE(VT_R8), 6.0));
     shape_info->Release();
 }
+
+// Slots, dispatch IDs, signatures and call macros of a small definition's header.
+TEST(Contract, TheGeneratedHeaderOfASmallDefinition)
+{
+    const std::vector<std::uint8_t> source = read_file(SMALL_IDL_FILE);
+    expect_committed(idl::write_header(idl::compile(std::string(source.begin(), source.end())), "small.h", "small.idl"),
+                     SMALL_HEADER_FILE);
+}
+
+} // namespace
