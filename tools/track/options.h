@@ -30,6 +30,7 @@ struct Options {
     double fb_max = 1.0;                // 0 turns the forward-backward check off
     std::optional<double> residue_max;  // no limit when absent
     bool quiet = false;
+    bool verbose = false; // the libraries' own warnings on standard error
 };
 
 // What the command line asks for: a run, the usage text, or the version.

@@ -2,6 +2,8 @@
 #include "component_tracker.h"
 #include "detection.h"
 #include "interruption.h"
+#include "library_logging.h"
+#include "output_guard.h"
 #include "overlay.h"
 #include "padding.h"
 #include "progress.h"
@@ -12,6 +14,8 @@
 #include "track_writers.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -52,6 +56,8 @@ FrameSequence::Read next_frame(FrameSequence &sequence, long index, cv::Size exp
 {
     std::string error;
     const auto read = sequence.next(grey, error);
+    if (read == FrameSequence::Read::failed && interrupted())
+        return FrameSequence::Read::woken; // the interrupt came first
     if (read == FrameSequence::Read::failed) {
         say("cannot read " + frame_text(index, sequence) + ": " + error);
     } else if (read == FrameSequence::Read::frame && grey.size() != expected) {
@@ -62,19 +68,47 @@ FrameSequence::Read next_frame(FrameSequence &sequence, long index, cv::Size exp
     return read;
 }
 
+// The outputs that would overwrite an input; nothing when all are safe.
+std::optional<std::string> output_clash(const Options &options, const FrameSequence &sequence)
+{
+    std::vector<std::string> inputs = sequence.sources();
+    if (options.points)
+        inputs.push_back(*options.points);
+    const bool overlay_folder = options.overlay && options.overlay->back() == '/';
+    for (const auto &[output, folder] : {std::pair(options.output, false), std::pair(options.overlay, overlay_folder)}) {
+        if (!output)
+            continue;
+        if (const auto input = overwritten_input(*output, folder, inputs))
+            return "will not write " + *output + ": it would overwrite the input " + *input;
+    }
+    return std::nullopt;
+}
+
+int interruption_status(long frames)
+{
+    say(frames > 0 ? "interrupted after frame " + std::to_string(frames - 1) : "interrupted before the first frame");
+    return run_interrupted;
+}
+
 } // namespace
 
 int run_tracking(const Options &options)
 {
+    if (!options.verbose)
+        silence_libraries();
     catch_interrupt();
     std::string error;
-    const auto sequence = open_sequence(options.input, error);
+    const auto sequence = open_sequence(options.input, interrupt_descriptor(), error);
     if (!sequence)
         return fail("cannot open the input " + options.input + ": " + error);
+    if (const auto clash = output_clash(options, *sequence))
+        return fail(*clash);
     cv::Mat first;
     const auto first_read = sequence->next(first, error);
     if (first_read == FrameSequence::Read::end)
         return fail("the input " + options.input + " holds no frames");
+    if (first_read == FrameSequence::Read::woken || (first_read == FrameSequence::Read::failed && interrupted()))
+        return interruption_status(0);
     if (first_read == FrameSequence::Read::failed)
         return fail("cannot read " + frame_text(0, *sequence) + ": " + error);
     const cv::Size frame_size = first.size();
@@ -97,20 +131,22 @@ int run_tracking(const Options &options)
     if (!tracker->configure(settings, error))
         return fail(error);
 
-    std::ofstream file;
-    if (options.output) {
-        file.open(*options.output, std::ios::binary | std::ios::trunc);
-        if (!file)
-            return fail("cannot write " + *options.output);
-    }
-    std::ostream &out = options.output ? static_cast<std::ostream &>(file) : std::cout;
-    const auto writer = make_writer(options.format, out);
     std::unique_ptr<OverlayWriter> overlay;
     if (options.overlay) {
         overlay = open_overlay(*options.overlay, frame_size, sequence->fps().value_or(25.0), error);
         if (!overlay)
             return fail(error);
     }
+    std::ofstream file;
+    const std::string output_name = options.output.value_or("standard output");
+    if (options.output) {
+        errno = 0;
+        file.open(*options.output, std::ios::binary | std::ios::trunc);
+        if (!file)
+            return fail("cannot write " + output_name + ": " + (errno != 0 ? std::strerror(errno) : "open failed"));
+    }
+    std::ostream &out = options.output ? static_cast<std::ostream &>(file) : std::cout;
+    const auto writer = make_writer(options.format, out);
 
     const DetectionSettings detection{options.quality, options.min_distance};
     const StepLimits limits{frame_size, options.fb_max, options.residue_max};
@@ -120,9 +156,10 @@ int run_tracking(const Options &options)
     if (!options.points)
         start = detect_corners(first, static_cast<int>(max_features), detection, {});
     book.start(0, start, rows);
-    writer->write(rows);
     int status = run_complete;
-    if (overlay && !overlay->write(first, book, error))
+    if (!writer->write(rows, error))
+        status = fail("cannot write " + output_name + ": " + error);
+    else if (overlay && !overlay->write(first, book, error))
         status = fail(error);
 
     cv::Mat previous = pad_frame(first, padded);
@@ -130,7 +167,7 @@ int run_tracking(const Options &options)
     while (status == run_complete && !interrupted()) {
         cv::Mat grey;
         const auto read = next_frame(*sequence, frames, frame_size, grey);
-        if (read == FrameSequence::Read::end)
+        if (read == FrameSequence::Read::end || read == FrameSequence::Read::woken)
             break;
         if (read == FrameSequence::Read::failed) {
             status = run_failed;
@@ -150,21 +187,17 @@ int run_tracking(const Options &options)
             book.start(frames,
                        detect_corners(grey, static_cast<int>(max_features - live), detection, book.live_points()),
                        rows);
-        writer->write(rows);
-        if (overlay && !overlay->write(grey, book, error))
+        if (!writer->write(rows, error))
+            status = fail("cannot write " + output_name + ": " + error);
+        else if (overlay && !overlay->write(grey, book, error))
             status = fail(error);
         previous = std::move(current);
         ++frames;
         progress.update(frames);
     }
     progress.finish();
-    out.flush();
-    if (!out)
-        status = fail("cannot write the tracks");
-    if (status == run_complete && interrupted()) {
-        say("interrupted after frame " + std::to_string(frames - 1));
-        status = run_interrupted;
-    }
+    if (status == run_complete && interrupted())
+        status = interruption_status(frames);
     summarize(frames, book, progress.rate(frames));
     return status;
 }

@@ -1,6 +1,8 @@
 #include "track_writers.h"
 
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <string>
 
@@ -21,15 +23,26 @@ std::string optional_number(const std::optional<float> &value, const char *absen
     return value ? number(*value) : absent;
 }
 
+// Flushes out; false and the reason of the failed write when it fails.
+bool flushed(std::ostream &out, std::string &error)
+{
+    errno = 0;
+    out.flush();
+    if (out)
+        return true;
+    error = errno != 0 ? std::strerror(errno) : "write failed";
+    return false;
+}
+
 class CsvWriter final : public TrackWriter {
 public:
     explicit CsvWriter(std::ostream &out) : out_(out) { out_ << "frame,track,x,y,residue,fb_error\n"; }
-    void write(const std::vector<TrackRow> &rows) override
+    bool write(const std::vector<TrackRow> &rows, std::string &error) override
     {
         for (const TrackRow &row : rows)
             out_ << row.frame << ',' << row.track << ',' << number(row.point.x) << ',' << number(row.point.y) << ','
                  << optional_number(row.residue, "") << ',' << optional_number(row.fb_error, "") << '\n';
-        out_.flush();
+        return flushed(out_, error);
     }
 
 private:
@@ -39,13 +52,13 @@ private:
 class JsonLinesWriter final : public TrackWriter {
 public:
     explicit JsonLinesWriter(std::ostream &out) : out_(out) {}
-    void write(const std::vector<TrackRow> &rows) override
+    bool write(const std::vector<TrackRow> &rows, std::string &error) override
     {
         for (const TrackRow &row : rows)
             out_ << "{\"frame\":" << row.frame << ",\"track\":" << row.track << ",\"x\":" << number(row.point.x)
                  << ",\"y\":" << number(row.point.y) << ",\"residue\":" << optional_number(row.residue, "null")
                  << ",\"fb_error\":" << optional_number(row.fb_error, "null") << "}\n";
-        out_.flush();
+        return flushed(out_, error);
     }
 
 private:

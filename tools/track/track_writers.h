@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <ostream>
+#include <string>
 #include <vector>
 
 namespace morvane::track {
@@ -13,7 +14,8 @@ namespace morvane::track {
 class TrackWriter {
 public:
     virtual ~TrackWriter() = default;
-    virtual void write(const std::vector<TrackRow> &rows) = 0;
+    // Writes and flushes the rows; false and the system's reason on failure.
+    virtual bool write(const std::vector<TrackRow> &rows, std::string &error) = 0;
 };
 
 // Writes to out, which must outlive the writer; CSV writes its header now.
