@@ -102,10 +102,10 @@ const std::map<std::string, Setter> &valued_options()
          [](const std::string &t, Options &o) { return number(&Options::fb_max)(t, o) && o.fb_max >= 0.0; }},
         // A residue is never negative: a negative limit would end every track.
         {"--residue-max",
+         [](const std::string &t, Options &o) { return number(&Options::residue_max)(t, o) && o.residue_max >= 0.0; }},
+        {"--appearance-min",
          [](const std::string &t, Options &o) {
-             const auto value = whole_double(t);
-             o.residue_max = value;
-             return value.has_value() && *value >= 0.0;
+             return number(&Options::appearance_min)(t, o) && o.appearance_min >= -1.0 && o.appearance_min <= 1.0;
          }},
     };
     return setters;
@@ -125,6 +125,10 @@ Command parse_options(int argc, const char *const *argv)
             return ShowVersion{};
         if (arg == "--quiet" || arg == "--verbose") {
             (arg == "--quiet" ? options.quiet : options.verbose) = true;
+            continue;
+        }
+        if (arg == "--no-appearance") {
+            options.appearance_check = false;
             continue;
         }
         // --name=value is the same as --name value.
@@ -176,7 +180,9 @@ const char *usage_text()
            "  --iterations N         stop_iterations (default 30)\n"
            "  --epsilon E            stop_epsilon (default 0.01)\n"
            "  --fb-max PX            forward-backward limit, 0 for none (default 1.0)\n"
-           "  --residue-max R        end tracks whose match residue exceeds R\n"
+           "  --residue-max R        end tracks whose match residue exceeds R (at least 0)\n"
+           "  --appearance-min C     least match of a track's patch with its start (default 0.9)\n"
+           "  --no-appearance        no appearance check\n"
            "  --quiet                no progress on standard error\n"
            "  --verbose              let the image and video libraries print their warnings\n"
            "  -h, --help             this text\n"

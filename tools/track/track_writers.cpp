@@ -3,6 +3,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <span>
 #include <cstdio>
 #include <string>
 
@@ -18,9 +19,9 @@ std::string number(float value)
     return text.data();
 }
 
-std::string optional_number(const std::optional<float> &value, const char *absent)
+std::string optional_number(bool present, float value, const char *absent)
 {
-    return value ? number(*value) : absent;
+    return present ? number(value) : absent;
 }
 
 // Flushes out; false and the reason of the failed write when it fails.
@@ -37,11 +38,12 @@ bool flushed(std::ostream &out, std::string &error)
 class CsvWriter final : public TrackWriter {
 public:
     explicit CsvWriter(std::ostream &out) : out_(out) { out_ << "frame,track,x,y,residue,fb_error\n"; }
-    bool write(const std::vector<TrackRow> &rows, std::string &error) override
+    bool write(const morvane_track_row *rows, std::size_t count, std::string &error) override
     {
-        for (const TrackRow &row : rows)
-            out_ << row.frame << ',' << row.track << ',' << number(row.point.x) << ',' << number(row.point.y) << ','
-                 << optional_number(row.residue, "") << ',' << optional_number(row.fb_error, "") << '\n';
+        for (const morvane_track_row &row : std::span(rows, count))
+            out_ << row.frame << ',' << row.track << ',' << number(row.x) << ',' << number(row.y) << ','
+                 << optional_number(row.has_residue, row.residue, "") << ','
+                 << optional_number(row.has_fb_error, row.fb_error, "") << '\n';
         return flushed(out_, error);
     }
 
@@ -52,12 +54,12 @@ private:
 class JsonLinesWriter final : public TrackWriter {
 public:
     explicit JsonLinesWriter(std::ostream &out) : out_(out) {}
-    bool write(const std::vector<TrackRow> &rows, std::string &error) override
+    bool write(const morvane_track_row *rows, std::size_t count, std::string &error) override
     {
-        for (const TrackRow &row : rows)
-            out_ << "{\"frame\":" << row.frame << ",\"track\":" << row.track << ",\"x\":" << number(row.point.x)
-                 << ",\"y\":" << number(row.point.y) << ",\"residue\":" << optional_number(row.residue, "null")
-                 << ",\"fb_error\":" << optional_number(row.fb_error, "null") << "}\n";
+        for (const morvane_track_row &row : std::span(rows, count))
+            out_ << "{\"frame\":" << row.frame << ",\"track\":" << row.track << ",\"x\":" << number(row.x)
+                 << ",\"y\":" << number(row.y) << ",\"residue\":" << optional_number(row.has_residue, row.residue, "null")
+                 << ",\"fb_error\":" << optional_number(row.has_fb_error, row.fb_error, "null") << "}\n";
         return flushed(out_, error);
     }
 

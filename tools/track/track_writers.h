@@ -2,12 +2,11 @@
 #pragma once
 
 #include "options.h"
-#include "track_book.h"
+#include <morvane_track.h>
 
 #include <memory>
 #include <ostream>
 #include <string>
-#include <vector>
 
 namespace morvane::track {
 
@@ -15,7 +14,7 @@ class TrackWriter {
 public:
     virtual ~TrackWriter() = default;
     // Writes and flushes the rows; false and the system's reason on failure.
-    virtual bool write(const std::vector<TrackRow> &rows, std::string &error) = 0;
+    virtual bool write(const morvane_track_row *rows, std::size_t count, std::string &error) = 0;
 };
 
 // Writes to out, which must outlive the writer; CSV writes its header now.

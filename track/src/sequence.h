@@ -2,6 +2,8 @@
 // folder of images in natural order, or a printf-style file name pattern.
 #pragma once
 
+#include "file_bytes.h"
+
 #include <opencv2/core.hpp>
 
 #include <memory>
@@ -35,9 +37,10 @@ public:
 
 // Opens input as a folder or a video when such a path exists, else as a
 // pattern (it contains '%'); nothing and a reason in `error` when it cannot
-// be opened. Waits for an image file (a pipe) end when wake (-1 for none)
-// turns readable.
-std::unique_ptr<FrameSequence> open_sequence(const std::string &input, int wake, std::string &error);
+// be opened. A wait for an image file (a pipe) ends when one of wakes turns
+// readable.
+std::unique_ptr<FrameSequence> open_sequence(const std::string &input, const WakeDescriptors &wakes,
+                                             std::string &error);
 
 // Colour and 16-bit images as 8-bit grey.
 cv::Mat to_grey(const cv::Mat &image);

@@ -36,10 +36,10 @@ namespace {
 
 // Reads the whole file and decodes it; one read, so that a file being
 // written while the run waits for it is taken in full.
-FrameSequence::Read read_image(const fs::path &file, int wake, cv::Mat &grey, std::string &error)
+FrameSequence::Read read_image(const fs::path &file, const WakeDescriptors &wakes, cv::Mat &grey, std::string &error)
 {
     std::vector<unsigned char> bytes;
-    const FileRead read = read_file(file.string(), wake, bytes, error);
+    const FileRead read = read_file(file.string(), wakes, bytes, error);
     if (read != FileRead::done)
         return read == FileRead::woken ? FrameSequence::Read::woken : FrameSequence::Read::failed;
     cv::Mat image;
@@ -58,8 +58,8 @@ FrameSequence::Read read_image(const fs::path &file, int wake, cv::Mat &grey, st
 
 class FileSequence final : public FrameSequence {
 public:
-    FileSequence(std::vector<fs::path> files, std::optional<fs::path> folder, int wake)
-        : files_(std::move(files)), folder_(std::move(folder)), wake_(wake)
+    FileSequence(std::vector<fs::path> files, std::optional<fs::path> folder, const WakeDescriptors &wakes)
+        : files_(std::move(files)), folder_(std::move(folder)), wakes_(wakes)
     {
     }
     std::optional<long> count() const override { return static_cast<long>(files_.size()); }
@@ -68,7 +68,7 @@ public:
         if (next_ >= files_.size())
             return Read::end;
         current_ = files_[next_++].string();
-        return read_image(current_, wake_, grey, error);
+        return read_image(current_, wakes_, grey, error);
     }
     std::string frame_name() const override { return current_; }
     std::vector<std::string> sources() const override
@@ -82,7 +82,7 @@ public:
 private:
     std::vector<fs::path> files_;
     std::optional<fs::path> folder_;
-    int wake_;
+    WakeDescriptors wakes_;
     std::size_t next_ = 0;
     std::string current_;
 };
@@ -97,7 +97,7 @@ bool is_image_name(const fs::path &file)
     return std::find(extensions.begin(), extensions.end(), extension) != extensions.end();
 }
 
-std::unique_ptr<FrameSequence> open_folder(const fs::path &folder, int wake, std::string &error)
+std::unique_ptr<FrameSequence> open_folder(const fs::path &folder, const WakeDescriptors &wakes, std::string &error)
 {
     std::vector<fs::path> files;
     std::error_code failure;
@@ -116,7 +116,7 @@ std::unique_ptr<FrameSequence> open_folder(const fs::path &folder, int wake, std
     std::sort(files.begin(), files.end(), [](const fs::path &a, const fs::path &b) {
         return natural_less(a.filename().string(), b.filename().string());
     });
-    return std::make_unique<FileSequence>(std::move(files), folder, wake);
+    return std::make_unique<FileSequence>(std::move(files), folder, wakes);
 }
 
 std::string format_name(const std::string &pattern, long index)
@@ -150,7 +150,7 @@ bool valid_pattern(const std::string &pattern)
 
 // Frames named by the pattern from 0 (or 1 when there is no frame 0) for as
 // long as the files exist.
-std::unique_ptr<FrameSequence> open_pattern(const std::string &pattern, int wake, std::string &error)
+std::unique_ptr<FrameSequence> open_pattern(const std::string &pattern, const WakeDescriptors &wakes, std::string &error)
 {
     if (!valid_pattern(pattern)) {
         error = "a pattern needs exactly one integer conversion such as %04d";
@@ -164,7 +164,7 @@ std::unique_ptr<FrameSequence> open_pattern(const std::string &pattern, int wake
         error = "no file matches the pattern";
         return nullptr;
     }
-    return std::make_unique<FileSequence>(std::move(files), std::nullopt, wake);
+    return std::make_unique<FileSequence>(std::move(files), std::nullopt, wakes);
 }
 
 class VideoSequence final : public FrameSequence {
@@ -210,15 +210,15 @@ private:
 
 } // namespace
 
-std::unique_ptr<FrameSequence> open_sequence(const std::string &input, int wake, std::string &error)
+std::unique_ptr<FrameSequence> open_sequence(const std::string &input, const WakeDescriptors &wakes, std::string &error)
 {
     // A path that exists is what it names, even with a '%' in it.
     std::error_code failure;
     if (fs::is_directory(input, failure))
-        return open_folder(input, wake, error);
+        return open_folder(input, wakes, error);
     if (!fs::exists(input, failure)) {
         if (input.find('%') != std::string::npos)
-            return open_pattern(input, wake, error);
+            return open_pattern(input, wakes, error);
         error = "no such file or folder";
         return nullptr;
     }

@@ -29,15 +29,16 @@ private:
     int fd_;
 };
 
-// Waits until fd has data or its writer left; false when wake turned readable first.
-bool wait_readable(int fd, int wake)
+// Waits until fd has data or its writer left; false when a wake-up descriptor
+// turned readable first. poll passes over the negative ones.
+bool wait_readable(int fd, const WakeDescriptors &wakes)
 {
-    std::array<pollfd, 2> watched{pollfd{fd, POLLIN, 0}, pollfd{wake, POLLIN, 0}};
+    std::array<pollfd, 3> watched{pollfd{fd, POLLIN, 0}, pollfd{wakes[0], POLLIN, 0}, pollfd{wakes[1], POLLIN, 0}};
     for (;;) {
-        const int ready = poll(watched.data(), wake >= 0 ? 2 : 1, -1);
+        const int ready = poll(watched.data(), watched.size(), -1);
         if (ready < 0 && errno == EINTR)
             continue;
-        if (wake >= 0 && (watched[1].revents & POLLIN) != 0)
+        if ((watched[1].revents & POLLIN) != 0 || (watched[2].revents & POLLIN) != 0)
             return false;
         return true; // data, a hang-up or an error: the read tells which
     }
@@ -45,7 +46,8 @@ bool wait_readable(int fd, int wake)
 
 } // namespace
 
-FileRead read_file(const std::string &file, int wake, std::vector<unsigned char> &bytes, std::string &error)
+FileRead read_file(const std::string &file, const WakeDescriptors &wakes, std::vector<unsigned char> &bytes,
+                   std::string &error)
 {
     // Non-blocking: opening a pipe for reading would otherwise wait for its writer.
     const Descriptor in(open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
@@ -56,7 +58,7 @@ FileRead read_file(const std::string &file, int wake, std::vector<unsigned char>
     bytes.clear();
     std::array<unsigned char, 1 << 16> chunk{};
     for (;;) {
-        if (!wait_readable(in.get(), wake))
+        if (!wait_readable(in.get(), wakes))
             return FileRead::woken;
         const ssize_t count = read(in.get(), chunk.data(), chunk.size());
         if (count > 0) {
