@@ -181,7 +181,7 @@ const char *usage_text()
            "  --epsilon E            stop_epsilon (default 0.01)\n"
            "  --fb-max PX            forward-backward limit, 0 for none (default 1.0)\n"
            "  --residue-max R        end tracks whose match residue exceeds R (at least 0)\n"
-           "  --appearance-min C     least match of a track's patch with its start (default 0.9)\n"
+           "  --appearance-min C     least match of a track's patch with its start (default 0.8)\n"
            "  --no-appearance        no appearance check\n"
            "  --quiet                no progress on standard error\n"
            "  --verbose              let the image and video libraries print their warnings\n"

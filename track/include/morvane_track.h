@@ -47,7 +47,7 @@ typedef struct morvane_track_settings {
     double fb_max;         /* forward-backward limit in pixels, 0 for none (1.0) */
     double residue_max;    /* residue limit, >= 0; infinity for none (none) */
     int appearance_check;  /* 1: end tracks whose patch changed (1) */
-    double appearance_min; /* least correlation with the start patch, [-1, 1] (0.9) */
+    double appearance_min; /* least correlation with the start patch, [-1, 1] (0.8) */
     const float *points;   /* start points as x, y pairs instead of corners (none) */
     size_t point_count;
 } morvane_track_settings;

@@ -19,7 +19,7 @@ void morvane_track_default_settings(morvane_track_settings *settings)
 {
     if (settings == nullptr)
         return;
-    *settings = morvane_track_settings{400, 0.01, 10.0, 0.7, 10, 10, 3, 30, 0.01, 1.0, HUGE_VAL, 1, 0.9, nullptr, 0};
+    *settings = morvane_track_settings{400, 0.01, 10.0, 0.7, 10, 10, 3, 30, 0.01, 1.0, HUGE_VAL, 1, 0.8, nullptr, 0};
 }
 
 int morvane_track_padded_size(int width, int height, int levels, int *padded_width, int *padded_height)

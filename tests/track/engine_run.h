@@ -1,0 +1,28 @@
+// The engine run through its C interface over frames in memory, and the plain
+// OpenCV loop it is measured against, both giving rows of the drifting scene's kind.
+#pragma once
+
+#include "drifting_scene.h"
+
+#include <morvane_track.h>
+
+#include <opencv2/core.hpp>
+
+#include <vector>
+
+namespace morvane::test {
+
+struct EngineRun {
+    int result = MORVANE_TRACK_OK; // of the first call that failed
+    std::vector<SceneRow> rows;
+    std::vector<morvane_track_end> ends;
+};
+
+EngineRun run_engine(const std::vector<cv::Mat> &frames, const morvane_track_settings &settings);
+
+// Shi–Tomasi corners, forward and backward pyramidal Lucas–Kanade with the
+// forward-backward limit, re-detection away from live tracks: what the engine
+// does without its appearance check, as a plain loop.
+std::vector<SceneRow> run_opencv_loop(const std::vector<cv::Mat> &frames, const morvane_track_settings &settings);
+
+} // namespace morvane::test
