@@ -2,7 +2,6 @@
 // without the check the engine gives the loop's rows exactly, with it far fewer wrong rows.
 #include "drifting_scene.h"
 #include "engine_run.h"
-#include "registered_module.h"
 
 #include <gtest/gtest.h>
 
@@ -11,16 +10,10 @@
 namespace morvane::test {
 namespace {
 
-class DriftTarget : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { module_ = new RegisteredModule(MORVANE_MODULE_PATH); }
-    static void TearDownTestSuite() { delete module_; }
-    static inline RegisteredModule *module_ = nullptr;
-};
+using DriftTarget = RegisteredEngine;
 
 TEST_F(DriftTarget, AppearanceCheckEndsMostWrongTracksAndKeepsTheRest)
 {
-    ASSERT_EQ(module_->registration(), S_OK);
     const DriftingScene scene;
     std::vector<cv::Mat> frames;
     for (int k = 0; k < scene.frames; ++k)

@@ -3,6 +3,9 @@
 #pragma once
 
 #include "drifting_scene.h"
+#include "registered_module.h"
+
+#include <gtest/gtest.h>
 
 #include <morvane_track.h>
 
@@ -24,5 +27,14 @@ EngineRun run_engine(const std::vector<cv::Mat> &frames, const morvane_track_set
 // forward-backward limit, re-detection away from live tracks: what the engine
 // does without its appearance check, as a plain loop.
 std::vector<SceneRow> run_opencv_loop(const std::vector<cv::Mat> &frames, const morvane_track_settings &settings);
+
+// Tests whose engines create the component registered in a scratch registry.
+class RegisteredEngine : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { module_ = new RegisteredModule(MORVANE_MODULE_PATH); }
+    static void TearDownTestSuite() { delete module_; }
+    void SetUp() override { ASSERT_EQ(module_->registration(), S_OK); }
+    static inline RegisteredModule *module_ = nullptr;
+};
 
 } // namespace morvane::test

@@ -31,7 +31,9 @@ int morvane_track_padded_size(int width, int height, int levels, int *padded_wid
                                                  std::to_string(height) + " at " + std::to_string(levels) +
                                                  " levels");
     const cv::Size padded = morvane::track::padded_size({width, height}, levels);
-    if (padded.width < width || padded.height < height)
+    // Where rounding up would leave the int range, the size comes back unrounded.
+    const int factor = 1 << levels;
+    if (padded.width % factor != 0 || padded.height % factor != 0)
         return failed(MORVANE_TRACK_INVALID, "the padded size of " + std::to_string(width) + "x" +
                                                  std::to_string(height) + " exceeds the int range");
     *padded_width = padded.width;
