@@ -2,6 +2,8 @@
 // occluder of another texture sliding in halfway and the brightness drifting.
 #pragma once
 
+#include "opencv_track_loop.h"
+
 #include <opencv2/core.hpp>
 
 #include <vector>
@@ -23,14 +25,6 @@ struct DriftingScene {
     // Whether pixel p of frame k lies on the occluder.
     bool occluded(cv::Point2d p, int k) const;
     cv::Mat frame(int k) const;
-};
-
-// One row of a track: its id, frame and point.
-struct SceneRow {
-    long track;
-    long frame;
-    cv::Point2f point;
-    bool operator==(const SceneRow &) const = default;
 };
 
 // Rows farther than `tolerance` from the truth or on the occluder: each track's

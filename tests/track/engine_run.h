@@ -1,8 +1,9 @@
-// The engine run through its C interface over frames in memory, and the plain
-// OpenCV loop it is measured against, both giving rows of the drifting scene's kind.
+// The engine run through its C interface over frames in memory, giving rows as
+// the OpenCV loop does, and the fixture of tests that create engines.
 #pragma once
 
 #include "drifting_scene.h"
+#include "opencv_track_loop.h"
 #include "registered_module.h"
 
 #include <gtest/gtest.h>
@@ -22,11 +23,6 @@ struct EngineRun {
 };
 
 EngineRun run_engine(const std::vector<cv::Mat> &frames, const morvane_track_settings &settings);
-
-// Shi–Tomasi corners, forward and backward pyramidal Lucas–Kanade with the
-// forward-backward limit, re-detection away from live tracks: what the engine
-// does without its appearance check, as a plain loop.
-std::vector<SceneRow> run_opencv_loop(const std::vector<cv::Mat> &frames, const morvane_track_settings &settings);
 
 // Tests whose engines create the component registered in a scratch registry.
 class RegisteredEngine : public ::testing::Test {
