@@ -9,6 +9,7 @@ numpy face for the Morvane tracker.
 from ._dispatch import Dispatch, DispatchObject
 from .bitmap import read_grey_bitmap
 from .errors import ComError
+from .sequence import FrameTracks, SequenceError, track_frames, track_video
 from .tracker import Tracker, TrackResult
 
-__all__ = ["ComError", "Dispatch", "DispatchObject", "TrackResult", "Tracker", "read_grey_bitmap"]
+__all__ = ["ComError", "Dispatch", "DispatchObject", "FrameTracks", "SequenceError", "TrackResult", "Tracker", "read_grey_bitmap", "track_frames", "track_video"]
