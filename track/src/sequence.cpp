@@ -222,11 +222,16 @@ std::unique_ptr<FrameSequence> open_sequence(const std::string &input, const Wak
         error = "no such file or folder";
         return nullptr;
     }
+    // Only the backends that read files: the others probe cameras and buses
+    // (and leave memory behind in their libraries) before they give up on a file.
     cv::VideoCapture capture;
-    try {
-        capture.open(input);
-    } catch (const cv::Exception &) {
-        capture.release();
+    for (const int backend : {cv::CAP_FFMPEG, cv::CAP_GSTREAMER, cv::CAP_OPENCV_MJPEG}) {
+        try {
+            if (capture.open(input, backend))
+                break;
+        } catch (const cv::Exception &) {
+            capture.release();
+        }
     }
     if (!capture.isOpened()) {
         error = "not a video that can be opened";
