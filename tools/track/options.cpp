@@ -1,3 +1,4 @@
+// The command line parsed into options, with every impossible value refused.
 #include "options.h"
 
 #include <cerrno>

@@ -1,3 +1,4 @@
+// Trails drawn on the frames and written as a video or numbered images.
 #include "overlay.h"
 
 #include <opencv2/imgcodecs.hpp>

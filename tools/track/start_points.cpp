@@ -1,3 +1,4 @@
+// Start points read from a CSV file, refused when they are not finite floats.
 #include "start_points.h"
 
 #include <cerrno>

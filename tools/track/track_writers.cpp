@@ -1,3 +1,4 @@
+// Rows written as CSV or JSON Lines, each frame flushed so that a failed write is seen at once.
 #include "track_writers.h"
 
 #include <array>

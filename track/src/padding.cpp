@@ -1,3 +1,4 @@
+// The pyramid's padding: sizes rounded up, borders replicated, points judged against the frame itself.
 #include "padding.h"
 
 #include <opencv2/core.hpp>

@@ -1,3 +1,4 @@
+// Frames from video files, folders and patterns, decoded into 8-bit grey.
 #include "sequence.h"
 #include "file_bytes.h"
 #include "natural_order.h"
