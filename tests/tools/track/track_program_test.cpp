@@ -158,6 +158,7 @@ TEST_F(TrackProgram, GivenPointsEndAsTheLimitsSay)
         // with neither check it follows the occluder to the end.
         {{"--fb-max", "0"}, 23, 11, false, "ended: 0 lost, 0 forward-backward, 0 residue, 0 left the frame, 1 appearance"},
         {{"--fb-max", "0", "--no-appearance"}, 23, 23, false, "ended: 0 lost, 0 forward-backward, 0 residue, 0 left the frame, 0 appearance"},
+        {{"--fb-max", "0", "--appearance-min", "-1"}, 23, 23, false, "ended: 0 lost, 0 forward-backward, 0 residue, 0 left the frame, 0 appearance"},
         {{"--residue-max", "0"}, 0, 0, false, "ended: 0 lost, 0 forward-backward, 2 residue, 0 left the frame"},
     };
     for (auto c : limits) {
@@ -202,6 +203,8 @@ TEST_F(TrackProgram, FailuresGiveTheirStatusAndMessage)
         {{"scene", "--points", "bad.csv"}, registered, 1, "morvane-track: the points file bad.csv has no x,y pair on line 3", -1},
         {{"scene", "--points", "huge.csv"}, registered, 1, "morvane-track: the points file huge.csv has no x,y pair on line 2", -1},
         {{"scene", "--residue-max", "-3"}, registered, 2, "morvane-track: invalid value '-3' for --residue-max", -1},
+        {{"scene", "--appearance-min", "1.01"}, registered, 2, "morvane-track: invalid value '1.01' for --appearance-min", -1},
+        {{"scene", "--appearance-min", "-1.01"}, registered, 2, "morvane-track: invalid value '-1.01' for --appearance-min", -1},
         {{"scene", "-o", "./scene/frame3.png"}, registered, 1,
          "morvane-track: will not write ./scene/frame3.png: it would overwrite the input scene/frame3.png", -1},
         {{"scene/frame%d.png", "-o", "bad.csv", "--points", "bad.csv"}, registered, 1,
