@@ -13,6 +13,7 @@ registered automation object and calls its members by name; failures raise
 from ._dispatch import Dispatch, DispatchObject
 from .bitmap import read_grey_bitmap
 from .errors import ComError, ComTypeError, ComValueError, ResultCode
+from .sequence import FrameTracks, SequenceError, track_frames, track_video
 from .tracker import Tracker, TrackResult, padded_shape
 
 __all__ = [
@@ -21,9 +22,13 @@ __all__ = [
     "ComValueError",
     "Dispatch",
     "DispatchObject",
+    "FrameTracks",
     "ResultCode",
+    "SequenceError",
     "TrackResult",
     "Tracker",
     "padded_shape",
     "read_grey_bitmap",
+    "track_frames",
+    "track_video",
 ]

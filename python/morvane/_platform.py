@@ -79,8 +79,9 @@ _PROTOTYPES = {
 }
 
 
-def _declare(library: ctypes.CDLL) -> ctypes.CDLL:
-    for name, (result, arguments, errcheck) in _PROTOTYPES.items():
+def declare(library: ctypes.CDLL, prototypes: dict) -> ctypes.CDLL:
+    """Sets each named function's result type, argument types and errcheck (None: none); returns library."""
+    for name, (result, arguments, errcheck) in prototypes.items():
         function = getattr(library, name)
         function.restype = result
         function.argtypes = arguments
@@ -89,4 +90,4 @@ def _declare(library: ctypes.CDLL) -> ctypes.CDLL:
     return library
 
 
-platform = _declare(_load())
+platform = declare(_load(), _PROTOTYPES)

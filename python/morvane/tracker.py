@@ -2,12 +2,14 @@
 
 from __future__ import annotations
 
+import ctypes
 import operator
 from typing import NamedTuple
 
 import numpy as np
 from numpy.typing import ArrayLike
 
+from . import sequence
 from ._dispatch import Dispatch
 from .errors import ComTypeError, ComValueError, ResultCode
 
@@ -16,13 +18,15 @@ PROG_ID = "Morvane.CoMorvane"
 
 def padded_shape(shape: tuple[int, int], levels: int) -> tuple[int, int]:
     """The (lines, columns) that frames of shape are padded to for a pyramid of
-    levels: each rounded up to a multiple of 2**levels, which the component
-    needs. The shape itself for levels the component refuses (negative or beyond 30).
+    levels, by the sequence engine's rule: each rounded up to a multiple of
+    2**levels, which the component needs. The shape itself where the rule has
+    none (sides that are not positive, levels beyond 0 to 30), which the
+    component then refuses with its own message.
     """
-    if not 0 <= levels <= 30:
+    try:
+        return sequence.padded_shape(shape, levels)
+    except (sequence.SequenceError, ctypes.ArgumentError):
         return tuple(shape)
-    factor = 1 << levels
-    return tuple(-(-extent // factor) * factor for extent in shape)
 
 
 class TrackResult(NamedTuple):

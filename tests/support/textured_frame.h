@@ -11,4 +11,8 @@ namespace morvane::test {
 // gives the same texture.
 cv::Mat textured_frame(int columns, int lines, double dx = 0.0, double dy = 0.0, unsigned seed = 7);
 
+// The same texture under any affine motion: pixel (x, y) shows the texture's
+// point scene_of_pixel * (x, y, 1); grey levels times gain around 0.
+cv::Mat textured_frame(int columns, int lines, const cv::Matx23d &scene_of_pixel, double gain, unsigned seed);
+
 } // namespace morvane::test

@@ -1,3 +1,4 @@
+// The command line parsed into options, with every impossible value refused.
 #include "options.h"
 
 #include <cerrno>
@@ -100,11 +101,12 @@ const std::map<std::string, Setter> &valued_options()
         {"--epsilon", number(&Options::epsilon)},
         {"--fb-max",
          [](const std::string &t, Options &o) { return number(&Options::fb_max)(t, o) && o.fb_max >= 0.0; }},
+        // A residue is never negative: a negative limit would end every track.
         {"--residue-max",
+         [](const std::string &t, Options &o) { return number(&Options::residue_max)(t, o) && o.residue_max >= 0.0; }},
+        {"--appearance-min",
          [](const std::string &t, Options &o) {
-             const auto value = whole_double(t);
-             o.residue_max = value;
-             return value.has_value();
+             return number(&Options::appearance_min)(t, o) && o.appearance_min >= -1.0 && o.appearance_min <= 1.0;
          }},
     };
     return setters;
@@ -122,8 +124,12 @@ Command parse_options(int argc, const char *const *argv)
             return ShowHelp{};
         if (arg == "--version")
             return ShowVersion{};
-        if (arg == "--quiet") {
-            options.quiet = true;
+        if (arg == "--quiet" || arg == "--verbose") {
+            (arg == "--quiet" ? options.quiet : options.verbose) = true;
+            continue;
+        }
+        if (arg == "--no-appearance") {
+            options.appearance_check = false;
             continue;
         }
         // --name=value is the same as --name value.
@@ -163,7 +169,7 @@ const char *usage_text()
            "pattern (frames/%04d.png) with the Morvane component.\n"
            "\n"
            "  -o FILE                write the tracks to FILE (default: standard output)\n"
-           "  --format csv|jsonl     CSV with a header row (default) or JSON Lines\n"
+           "  --format csv|jsonl     CSV with a header row or JSON Lines (default csv)\n"
            "  --overlay OUT          draw the tracks on the frames: a video file, or a folder/\n"
            "  --points FILE          start from the x,y points of a CSV file (no detection)\n"
            "  --max-features N       most tracks alive at once, max_features (default 400)\n"
@@ -175,10 +181,14 @@ const char *usage_text()
            "  --iterations N         stop_iterations (default 30)\n"
            "  --epsilon E            stop_epsilon (default 0.01)\n"
            "  --fb-max PX            forward-backward limit, 0 for none (default 1.0)\n"
-           "  --residue-max R        end tracks whose match residue exceeds R\n"
+           "  --residue-max R        end tracks whose match residue exceeds R (at least 0)\n"
+           "  --appearance-min C     least match of a track's patch with its start (default 0.8)\n"
+           "  --no-appearance        no appearance check\n"
            "  --quiet                no progress on standard error\n"
+           "  --verbose              let the image and video libraries print their warnings\n"
            "  -h, --help             this text\n"
-           "  --version              the program's version\n";
+           "  --version              the program's version\n"
+           "Exit status: 0 done, 1 failed, 2 wrong usage, 130 interrupted.\n";
 }
 
 } // namespace morvane::track

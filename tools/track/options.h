@@ -1,6 +1,8 @@
 // The command line of morvane-track: what to read, how to track, what to write.
 #pragma once
 
+#include <morvane_track.h>
+
 #include <optional>
 #include <string>
 #include <variant>
@@ -9,6 +11,14 @@ namespace morvane::track {
 
 enum class OutputFormat { csv, jsonl };
 
+// The engine's own defaults, so that the program and the library never differ.
+inline morvane_track_settings engine_defaults()
+{
+    morvane_track_settings settings;
+    morvane_track_default_settings(&settings);
+    return settings;
+}
+
 struct Options {
     std::string input;                // video file, folder of images or printf pattern
     std::optional<std::string> output; // -o FILE; standard output when absent
@@ -16,20 +26,23 @@ struct Options {
     std::optional<std::string> overlay; // a video file, or a folder when it ends in '/'
     std::optional<std::string> points;  // start points instead of detected corners
 
-    int max_features = 400;
-    double quality = 0.01;
-    double min_distance = 10.0;
-    double redetect = 0.7;
+    int max_features = engine_defaults().max_features;
+    double quality = engine_defaults().quality;
+    double min_distance = engine_defaults().min_distance;
+    double redetect = engine_defaults().redetect;
 
-    long half_width = 10;
-    long half_height = 10;
-    long levels = 3;
-    long iterations = 30;
-    double epsilon = 0.01;
+    long half_width = engine_defaults().half_width;
+    long half_height = engine_defaults().half_height;
+    long levels = engine_defaults().levels;
+    long iterations = engine_defaults().iterations;
+    double epsilon = engine_defaults().epsilon;
 
-    double fb_max = 1.0;                // 0 turns the forward-backward check off
-    std::optional<double> residue_max;  // no limit when absent
+    double fb_max = engine_defaults().fb_max;          // 0 turns the forward-backward check off
+    double residue_max = engine_defaults().residue_max; // infinity: no limit
+    bool appearance_check = engine_defaults().appearance_check != 0;
+    double appearance_min = engine_defaults().appearance_min;
     bool quiet = false;
+    bool verbose = false; // the libraries' own warnings on standard error
 };
 
 // What the command line asks for: a run, the usage text, or the version.

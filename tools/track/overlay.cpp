@@ -1,3 +1,4 @@
+// Trails drawn on the frames and written as a video or numbered images.
 #include "overlay.h"
 
 #include <opencv2/imgcodecs.hpp>
@@ -24,22 +25,36 @@ cv::Scalar track_colour(long id)
     return {static_cast<double>(pixel[0]), static_cast<double>(pixel[1]), static_cast<double>(pixel[2])};
 }
 
+void Trails::update(const morvane_track_row *rows, std::size_t count)
+{
+    std::map<long, std::deque<cv::Point2f>> going_on;
+    for (std::size_t i = 0; i < count; ++i) {
+        std::deque<cv::Point2f> &trail = going_on[rows[i].track];
+        if (const auto earlier = trails_.find(rows[i].track); earlier != trails_.end())
+            trail = std::move(earlier->second);
+        trail.emplace_back(rows[i].x, rows[i].y);
+        if (trail.size() > length_)
+            trail.pop_front();
+    }
+    trails_ = std::move(going_on);
+}
+
 namespace {
 
-cv::Mat draw_tracks(const cv::Mat &grey, const TrackBook &tracks)
+cv::Mat draw_tracks(const cv::Mat &grey, const Trails &trails)
 {
     cv::Mat picture;
     cv::cvtColor(grey, picture, cv::COLOR_GRAY2BGR);
     // Sub-pixel drawing: coordinates in units of 1/16 pixel.
     constexpr int shift = 4;
     const auto fixed = [](cv::Point2f p) { return cv::Point(cvRound(p.x * 16.0f), cvRound(p.y * 16.0f)); };
-    for (const LiveTrack &track : tracks.live()) {
-        const cv::Scalar colour = track_colour(track.id);
+    for (const auto &[id, points] : trails.live()) {
+        const cv::Scalar colour = track_colour(id);
         std::vector<cv::Point> trail;
-        for (const cv::Point2f &p : track.trail)
+        for (const cv::Point2f &p : points)
             trail.push_back(fixed(p));
         cv::polylines(picture, trail, false, colour, 1, cv::LINE_AA, shift);
-        cv::circle(picture, fixed(track.trail.back()), 3 << shift, colour, 1, cv::LINE_AA, shift);
+        cv::circle(picture, fixed(points.back()), 3 << shift, colour, 1, cv::LINE_AA, shift);
     }
     return picture;
 }
@@ -47,14 +62,14 @@ cv::Mat draw_tracks(const cv::Mat &grey, const TrackBook &tracks)
 class FolderOverlay final : public OverlayWriter {
 public:
     explicit FolderOverlay(fs::path folder) : folder_(std::move(folder)) {}
-    bool write(const cv::Mat &grey, const TrackBook &tracks, std::string &error) override
+    bool write(const cv::Mat &grey, const Trails &trails, std::string &error) override
     {
         std::array<char, 32> name{};
         std::snprintf(name.data(), name.size(), "%06ld.png", index_++);
         const fs::path file = folder_ / name.data();
         bool written = false;
         try {
-            written = cv::imwrite(file.string(), draw_tracks(grey, tracks));
+            written = cv::imwrite(file.string(), draw_tracks(grey, trails));
         } catch (const cv::Exception &) {
             written = false;
         }
@@ -71,9 +86,9 @@ private:
 class VideoOverlay final : public OverlayWriter {
 public:
     explicit VideoOverlay(cv::VideoWriter video) : video_(std::move(video)) {}
-    bool write(const cv::Mat &grey, const TrackBook &tracks, std::string &) override
+    bool write(const cv::Mat &grey, const Trails &trails, std::string &) override
     {
-        video_.write(draw_tracks(grey, tracks));
+        video_.write(draw_tracks(grey, trails));
         return true;
     }
 

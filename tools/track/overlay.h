@@ -2,20 +2,36 @@
 // colour of its own, written as a video or as numbered images in a folder.
 #pragma once
 
-#include "track_book.h"
+#include <morvane_track.h>
 
 #include <opencv2/core.hpp>
 
+#include <cstddef>
+#include <deque>
+#include <map>
 #include <memory>
 #include <string>
 
 namespace morvane::track {
 
+// The recent points of every live track, by id, the current last.
+class Trails {
+public:
+    explicit Trails(std::size_t length = 20) : length_(length) {}
+    // Takes a frame's rows: their tracks go on, every other track has ended.
+    void update(const morvane_track_row *rows, std::size_t count);
+    const std::map<long, std::deque<cv::Point2f>> &live() const { return trails_; }
+
+private:
+    std::size_t length_;
+    std::map<long, std::deque<cv::Point2f>> trails_;
+};
+
 class OverlayWriter {
 public:
     virtual ~OverlayWriter() = default;
-    // Draws the live tracks on grey and writes it; false and why on failure.
-    virtual bool write(const cv::Mat &grey, const TrackBook &tracks, std::string &error) = 0;
+    // Draws the trails on grey and writes it; false and why on failure.
+    virtual bool write(const cv::Mat &grey, const Trails &trails, std::string &error) = 0;
 };
 
 // A folder when target ends in '/', a video file otherwise (MJPG for .avi,

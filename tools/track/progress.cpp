@@ -1,3 +1,4 @@
+// Progress lines, redrawn on a terminal and spaced out in logs.
 #include "progress.h"
 
 #include <string>

@@ -1,3 +1,4 @@
+// Start points read from a CSV file, refused when they are not finite floats.
 #include "start_points.h"
 
 #include <cerrno>
@@ -24,9 +25,13 @@ std::optional<cv::Point2f> parse_point(const std::string &line)
         return std::nullopt;
     const char *second = end + 1;
     const double y = std::strtod(second, &end);
-    if (end == second || !std::isfinite(x) || !std::isfinite(y))
+    if (end == second)
         return std::nullopt;
-    return cv::Point2f(static_cast<float>(x), static_cast<float>(y));
+    // Judged as the floats they become: a double beyond float range turns infinite.
+    const cv::Point2f point(static_cast<float>(x), static_cast<float>(y));
+    if (!std::isfinite(point.x) || !std::isfinite(point.y))
+        return std::nullopt;
+    return point;
 }
 
 } // namespace

@@ -1,6 +1,10 @@
+// Rows written as CSV or JSON Lines, each frame flushed so that a failed write is seen at once.
 #include "track_writers.h"
 
 #include <array>
+#include <cerrno>
+#include <cstring>
+#include <span>
 #include <cstdio>
 #include <string>
 
@@ -16,20 +20,32 @@ std::string number(float value)
     return text.data();
 }
 
-std::string optional_number(const std::optional<float> &value, const char *absent)
+std::string optional_number(bool present, float value, const char *absent)
 {
-    return value ? number(*value) : absent;
+    return present ? number(value) : absent;
+}
+
+// Flushes out; false and the reason of the failed write when it fails.
+bool flushed(std::ostream &out, std::string &error)
+{
+    errno = 0;
+    out.flush();
+    if (out)
+        return true;
+    error = errno != 0 ? std::strerror(errno) : "write failed";
+    return false;
 }
 
 class CsvWriter final : public TrackWriter {
 public:
     explicit CsvWriter(std::ostream &out) : out_(out) { out_ << "frame,track,x,y,residue,fb_error\n"; }
-    void write(const std::vector<TrackRow> &rows) override
+    bool write(const morvane_track_row *rows, std::size_t count, std::string &error) override
     {
-        for (const TrackRow &row : rows)
-            out_ << row.frame << ',' << row.track << ',' << number(row.point.x) << ',' << number(row.point.y) << ','
-                 << optional_number(row.residue, "") << ',' << optional_number(row.fb_error, "") << '\n';
-        out_.flush();
+        for (const morvane_track_row &row : std::span(rows, count))
+            out_ << row.frame << ',' << row.track << ',' << number(row.x) << ',' << number(row.y) << ','
+                 << optional_number(row.has_residue, row.residue, "") << ','
+                 << optional_number(row.has_fb_error, row.fb_error, "") << '\n';
+        return flushed(out_, error);
     }
 
 private:
@@ -39,13 +55,13 @@ private:
 class JsonLinesWriter final : public TrackWriter {
 public:
     explicit JsonLinesWriter(std::ostream &out) : out_(out) {}
-    void write(const std::vector<TrackRow> &rows) override
+    bool write(const morvane_track_row *rows, std::size_t count, std::string &error) override
     {
-        for (const TrackRow &row : rows)
-            out_ << "{\"frame\":" << row.frame << ",\"track\":" << row.track << ",\"x\":" << number(row.point.x)
-                 << ",\"y\":" << number(row.point.y) << ",\"residue\":" << optional_number(row.residue, "null")
-                 << ",\"fb_error\":" << optional_number(row.fb_error, "null") << "}\n";
-        out_.flush();
+        for (const morvane_track_row &row : std::span(rows, count))
+            out_ << "{\"frame\":" << row.frame << ",\"track\":" << row.track << ",\"x\":" << number(row.x)
+                 << ",\"y\":" << number(row.y) << ",\"residue\":" << optional_number(row.has_residue, row.residue, "null")
+                 << ",\"fb_error\":" << optional_number(row.has_fb_error, row.fb_error, "null") << "}\n";
+        return flushed(out_, error);
     }
 
 private:

@@ -2,18 +2,19 @@
 #pragma once
 
 #include "options.h"
-#include "track_book.h"
+#include <morvane_track.h>
 
 #include <memory>
 #include <ostream>
-#include <vector>
+#include <string>
 
 namespace morvane::track {
 
 class TrackWriter {
 public:
     virtual ~TrackWriter() = default;
-    virtual void write(const std::vector<TrackRow> &rows) = 0;
+    // Writes and flushes the rows; false and the system's reason on failure.
+    virtual bool write(const morvane_track_row *rows, std::size_t count, std::string &error) = 0;
 };
 
 // Writes to out, which must outlive the writer; CSV writes its header now.

@@ -12,6 +12,7 @@
 #include <map>
 #include <optional>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -132,6 +133,11 @@ TEST_F(TrackProgram, TracksFollowTheMotionInEveryFormAndFromEverySource)
     ASSERT_EQ(jsonl.exit_status, 0) << jsonl.err;
     EXPECT_EQ(parse(jsonl.out, true), rows);
     EXPECT_EQ(std::distance(fs::directory_iterator(path("overlay")), fs::directory_iterator()), scene_.frames);
+    // An existing folder is a folder even with a '%' in its name.
+    fs::copy(path("scene"), path("50%"));
+    const auto percent = track({"50%", "--quiet"});
+    ASSERT_EQ(percent.exit_status, 0) << percent.err;
+    EXPECT_EQ(parse(percent.out), rows);
     const auto video = track({"scene.avi", "--quiet"});
     ASSERT_EQ(video.exit_status, 0) << video.err;
     EXPECT_GT(check_tracks(by_track(parse(video.out)), scene_, 0.25), 500);
@@ -148,7 +154,11 @@ TEST_F(TrackProgram, GivenPointsEndAsTheLimitsSay)
         const char *ended;
     } limits[] = {
         {{}, 23, 11, true, "ended: 0 lost, 1 forward-backward, 0 residue, 0 left the frame"},
-        {{"--fb-max", "0"}, 23, 23, false, "ended: 0 lost, 0 forward-backward, 0 residue, 0 left the frame"},
+        // Without the round trip the appearance check ends the covered point where the occluder appears;
+        // with neither check it follows the occluder to the end.
+        {{"--fb-max", "0"}, 23, 11, false, "ended: 0 lost, 0 forward-backward, 0 residue, 0 left the frame, 1 appearance"},
+        {{"--fb-max", "0", "--no-appearance"}, 23, 23, false, "ended: 0 lost, 0 forward-backward, 0 residue, 0 left the frame, 0 appearance"},
+        {{"--fb-max", "0", "--appearance-min", "-1"}, 23, 23, false, "ended: 0 lost, 0 forward-backward, 0 residue, 0 left the frame, 0 appearance"},
         {{"--residue-max", "0"}, 0, 0, false, "ended: 0 lost, 0 forward-backward, 2 residue, 0 left the frame"},
     };
     for (auto c : limits) {
@@ -174,6 +184,8 @@ TEST_F(TrackProgram, FailuresGiveTheirStatusAndMessage)
     cv::imwrite(path("resized/3.png"), scene_.frame(3)(cv::Rect(0, 0, 100, 80)));
     std::ofstream(path("damaged/3.png")) << "not a picture";
     std::ofstream(path("bad.csv")) << "x,y\n1,2\n3;4\n";
+    std::ofstream(path("huge.csv")) << "x,y\n1e39,5\n"; // finite as a double, not as a float
+    ASSERT_TRUE(write_scene_video(three, path("three.avi")));
     enum Registration { registered, none, file_removed }; // rows without it come last
     const struct {
         std::vector<std::string> arguments;
@@ -189,6 +201,21 @@ TEST_F(TrackProgram, FailuresGiveTheirStatusAndMessage)
         {{"scene", "--points", "none.csv"}, registered, 1,
          "morvane-track: cannot read the points file none.csv: No such file or directory", -1},
         {{"scene", "--points", "bad.csv"}, registered, 1, "morvane-track: the points file bad.csv has no x,y pair on line 3", -1},
+        {{"scene", "--points", "huge.csv"}, registered, 1, "morvane-track: the points file huge.csv has no x,y pair on line 2", -1},
+        {{"scene", "--residue-max", "-3"}, registered, 2, "morvane-track: invalid value '-3' for --residue-max", -1},
+        {{"scene", "--appearance-min", "1.01"}, registered, 2, "morvane-track: invalid value '1.01' for --appearance-min", -1},
+        {{"scene", "--appearance-min", "-1.01"}, registered, 2, "morvane-track: invalid value '-1.01' for --appearance-min", -1},
+        {{"scene", "-o", "./scene/frame3.png"}, registered, 1,
+         "morvane-track: will not write ./scene/frame3.png: it would overwrite the input scene/frame3.png", -1},
+        {{"scene/frame%d.png", "-o", "bad.csv", "--points", "bad.csv"}, registered, 1,
+         "morvane-track: will not write bad.csv: it would overwrite the input bad.csv", -1},
+        {{"three.avi", "--overlay", "three.avi"}, registered, 1,
+         "morvane-track: will not write three.avi: it would overwrite the input three.avi", -1},
+        {{"scene/frame%d.png", "--overlay", "scene/"}, registered, 1,
+         "morvane-track: will not write scene/: it would overwrite the input scene/frame0.png", -1},
+        {{"scene", "-o", "/dev/full"}, registered, 1, "morvane-track: cannot write /dev/full: No space left on device", -1},
+        {{"bad.csv"}, registered, 1, "morvane-track: cannot open the input bad.csv: not a video that can be opened", -1},
+        {{"resized", "--quiet", "--overlay", "out.xyz"}, registered, 1, "morvane-track: cannot write the video out.xyz", -1},
         {{"missing"}, registered, 1, "morvane-track: cannot open the input missing: no such file or folder", -1},
         {{"scene", "--iterations", "0"}, registered, 1,
          "morvane-track: the component refused stop_iterations = 0: Number of iterations must be a positive integer", -1},
@@ -224,30 +251,97 @@ TEST_F(TrackProgram, FailuresGiveTheirStatusAndMessage)
     }
 }
 
-// Frame 5 is a pipe fed only after the interrupt: the run ends after it, output complete, status 130.
-TEST_F(TrackProgram, InterruptEndsAfterTheCurrentFrameWithCompleteOutput)
+// Frame 5 is a pipe whose writer never writes: the interrupt ends the wait for it, and the run with the frame
+// being tracked (frames are read ahead), its output complete, status 130.
+TEST_F(TrackProgram, InterruptEndsTheWaitForAFrameWithCompleteOutput)
 {
     const std::string pipe = path("scene/frame5.png");
     fs::remove(pipe);
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-    std::vector<uchar> frame5;
-    cv::imencode(".png", scene_.frame(5), frame5);
+    int writer = -1;
     std::thread feeder;
-    const auto result = run_child(track_run({"scene/frame%d.png", "--format", "jsonl"}), [&](int pid) {
+    ChildRun run = track_run({"scene/frame%d.png", "--format", "jsonl"});
+    run.timeout = std::chrono::seconds(30); // a wait the interrupt does not end is a failure
+    const auto result = run_child(run, [&](int pid) {
         feeder = std::thread([&, pid] {
-            const int fd = open(pipe.c_str(), O_WRONLY); // blocks until the program opens the frame
+            writer = open(pipe.c_str(), O_WRONLY); // returns once the program opened the frame
             kill(pid, SIGINT);
-            if (fd >= 0) {
-                EXPECT_EQ(write(fd, frame5.data(), frame5.size()), static_cast<ssize_t>(frame5.size()));
-                close(fd);
-            }
         });
     });
     feeder.join();
+    if (writer >= 0)
+        close(writer);
     EXPECT_EQ(result.exit_status, 130) << result.err;
-    EXPECT_NE(result.err.find("morvane-track: interrupted after frame 5\nmorvane-track: 6 frames, "), std::string::npos);
+    std::smatch last;
+    ASSERT_TRUE(std::regex_search(result.err, last, std::regex("morvane-track: interrupted after frame (\\d)\nmorvane-track: (\\d) frames, ")))
+        << result.err;
+    const long last_frame = std::stol(last[1]);
+    EXPECT_LE(last_frame, 4);
+    EXPECT_EQ(std::stol(last[2]), last_frame + 1);
     const auto rows = parse(result.out, true);
-    EXPECT_EQ(rows.empty() ? -1 : rows.back().frame, 5);
+    EXPECT_EQ(rows.empty() ? -1 : rows.back().frame, last_frame);
+}
+
+// The first failed write ends the run; the libraries' own warnings come only with --verbose.
+TEST_F(TrackProgram, WritesFailAtOnceAndLibrariesSpeakWhenAsked)
+{
+    const auto full = track({"scene", "--quiet", "-o", "/dev/full"});
+    EXPECT_NE(full.err.find("\nmorvane-track: 1 frames, "), std::string::npos) << full.err;
+    std::ofstream(path("noise.avi")) << "not a video";
+    for (const bool verbose : {false, true}) {
+        const auto run = track(verbose ? std::vector<std::string>{"noise.avi", "--verbose"}
+                                       : std::vector<std::string>{"noise.avi"});
+        EXPECT_EQ(run.exit_status, 1);
+        EXPECT_EQ(run.err == "morvane-track: cannot open the input noise.avi: not a video that can be opened\n",
+                  !verbose)
+            << run.err;
+    }
+}
+
+// Every match of pattern in text: its first and second groups ("" where the second is absent).
+std::vector<std::pair<std::string, std::string>> matches(const std::string &text, const std::string &pattern)
+{
+    const std::regex expression(pattern);
+    std::vector<std::pair<std::string, std::string>> found;
+    for (std::sregex_iterator m(text.begin(), text.end(), expression), end; m != end; ++m)
+        found.emplace_back((*m)[1], m->size() > 2 ? (*m)[2].str() : "");
+    return found;
+}
+
+// --help and the manual page give the same options, defaults and exit statuses.
+TEST(TrackManual, AgreesWithTheHelp)
+{
+    const auto help = run_child({{TRACK_PROGRAM, "--help"}});
+    ASSERT_EQ(help.exit_status, 0);
+    std::ifstream page_file(MANUAL_PAGE);
+    const std::string source{std::istreambuf_iterator<char>(page_file), std::istreambuf_iterator<char>()};
+    const std::string page = std::regex_replace(source, std::regex(R"(\\-)"), "-");
+    std::set<std::string> options, documented;
+    for (const auto &[option, fallback] : matches(help.out, R"(\n  (--?[a-z-]+)[^\n]*?(?:\(default:? ([^)]+)\))?(?=\n))")) {
+        options.insert(option);
+        // The option's paragraph, from its .TP to the next, its request lines joined to the text.
+        std::smatch paragraph;
+        const std::regex head(R"(\.TP\n\.B[IR]? )" + option + R"([ \n][\s\S]*?\n\.(TP|SS|SH))");
+        ASSERT_TRUE(std::regex_search(page, paragraph, head)) << option << " is not in the manual page";
+        const std::string text = std::regex_replace(paragraph.str(), std::regex(R"(\n\.[A-Z]+ )"), " ");
+        if (!fallback.empty()) {
+            EXPECT_NE(text.find("default " + fallback), std::string::npos) << option << ": " << text;
+        }
+    }
+    for (const auto &[option, unused] : matches(page, R"(\.TP\n\.B[IR]? (--?[a-z-]+))"))
+        documented.insert(option);
+    EXPECT_EQ(documented, options);
+    // "Exit status: 0 done, 1 failed, ..." against the .B lines of EXIT STATUS.
+    std::string listed, described;
+    const auto statuses = matches(help.out, R"(Exit status: ([^\n]*)\.\n)");
+    ASSERT_EQ(statuses.size(), 1u);
+    for (const auto &[status, unused] : matches(statuses[0].first, R"((\d+) )"))
+        listed += status + " ";
+    const std::string section = source.substr(source.find(".SH EXIT STATUS"));
+    for (const auto &[status, unused] : matches(section.substr(0, section.find(".SH", 1)), R"(\.B (\d+)\n)"))
+        described += status + " ";
+    EXPECT_EQ(listed, described);
+    EXPECT_EQ(listed, "0 1 2 130 ");
 }
 
 } // namespace

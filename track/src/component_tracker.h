@@ -1,4 +1,4 @@
-// The Morvane component as this program uses it: created through the component
+// The Morvane component as the engine uses it: created through the component
 // system by ProgID, configured through IMorvane, tracking through _IMorvane.
 // Every failure comes back as one line naming the cause and the component's
 // own message.

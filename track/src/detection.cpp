@@ -1,3 +1,4 @@
+// Shi–Tomasi corners, masked around the live tracks.
 #include "detection.h"
 
 #include <opencv2/imgproc.hpp>

@@ -13,8 +13,9 @@
 
 namespace morvane::track {
 
-enum class EndReason { lost, forward_backward, residue, left_frame };
-inline constexpr int end_reason_count = 4;
+// In the order of the interface's MORVANE_TRACK_LOST and the reasons after it.
+enum class EndReason { lost, forward_backward, residue, left_frame, appearance };
+inline constexpr int end_reason_count = 5;
 
 struct StepLimits {
     cv::Size frame;                     // without padding

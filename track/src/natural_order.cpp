@@ -1,3 +1,4 @@
+// Names compared with their digit runs as numbers.
 #include "natural_order.h"
 
 #include <cctype>

@@ -1,3 +1,4 @@
+// A step forward, the checks on where each point arrived, and the round trip back.
 #include "track_step.h"
 #include "padding.h"
 

@@ -12,8 +12,8 @@ namespace morvane::track {
 // levels the component would refuse anyway (negative or beyond 30).
 cv::Size padded_size(cv::Size frame, long levels);
 
-// grey grown to size by replicating its last column and row, as one
-// continuous block; grey itself when no padding is needed and it is continuous.
+// A copy of grey grown to size by replicating its last column and row, as one
+// continuous block.
 cv::Mat pad_frame(const cv::Mat &grey, cv::Size size);
 
 // Whether p lies on the frame itself, not in its padding or beyond.

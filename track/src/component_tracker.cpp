@@ -1,3 +1,4 @@
+// The component through the component system: creation by ProgID, properties, the direct tracking call.
 #include "component_tracker.h"
 
 #include "registration_hint.h"

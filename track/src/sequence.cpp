@@ -1,4 +1,6 @@
+// Frames from video files, folders and patterns, decoded into 8-bit grey.
 #include "sequence.h"
+#include "file_bytes.h"
 #include "natural_order.h"
 
 #include <opencv2/imgcodecs.hpp>
@@ -7,11 +9,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 namespace morvane::track {
@@ -38,14 +37,12 @@ namespace {
 
 // Reads the whole file and decodes it; one read, so that a file being
 // written while the run waits for it is taken in full.
-FrameSequence::Read read_image(const fs::path &file, cv::Mat &grey, std::string &error)
+FrameSequence::Read read_image(const fs::path &file, const WakeDescriptors &wakes, cv::Mat &grey, std::string &error)
 {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        error = std::strerror(errno);
-        return FrameSequence::Read::failed;
-    }
-    const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<unsigned char> bytes;
+    const FileRead read = read_file(file.string(), wakes, bytes, error);
+    if (read != FileRead::done)
+        return read == FileRead::woken ? FrameSequence::Read::woken : FrameSequence::Read::failed;
     cv::Mat image;
     try {
         image = cv::imdecode(bytes, cv::IMREAD_UNCHANGED);
@@ -62,19 +59,31 @@ FrameSequence::Read read_image(const fs::path &file, cv::Mat &grey, std::string 
 
 class FileSequence final : public FrameSequence {
 public:
-    explicit FileSequence(std::vector<fs::path> files) : files_(std::move(files)) {}
+    FileSequence(std::vector<fs::path> files, std::optional<fs::path> folder, const WakeDescriptors &wakes)
+        : files_(std::move(files)), folder_(std::move(folder)), wakes_(wakes)
+    {
+    }
     std::optional<long> count() const override { return static_cast<long>(files_.size()); }
     Read next(cv::Mat &grey, std::string &error) override
     {
         if (next_ >= files_.size())
             return Read::end;
         current_ = files_[next_++].string();
-        return read_image(current_, grey, error);
+        return read_image(current_, wakes_, grey, error);
     }
     std::string frame_name() const override { return current_; }
+    std::vector<std::string> sources() const override
+    {
+        std::vector<std::string> names(files_.begin(), files_.end());
+        if (folder_)
+            names.push_back(folder_->string());
+        return names;
+    }
 
 private:
     std::vector<fs::path> files_;
+    std::optional<fs::path> folder_;
+    WakeDescriptors wakes_;
     std::size_t next_ = 0;
     std::string current_;
 };
@@ -89,7 +98,7 @@ bool is_image_name(const fs::path &file)
     return std::find(extensions.begin(), extensions.end(), extension) != extensions.end();
 }
 
-std::unique_ptr<FrameSequence> open_folder(const fs::path &folder, std::string &error)
+std::unique_ptr<FrameSequence> open_folder(const fs::path &folder, const WakeDescriptors &wakes, std::string &error)
 {
     std::vector<fs::path> files;
     std::error_code failure;
@@ -108,7 +117,7 @@ std::unique_ptr<FrameSequence> open_folder(const fs::path &folder, std::string &
     std::sort(files.begin(), files.end(), [](const fs::path &a, const fs::path &b) {
         return natural_less(a.filename().string(), b.filename().string());
     });
-    return std::make_unique<FileSequence>(std::move(files));
+    return std::make_unique<FileSequence>(std::move(files), folder, wakes);
 }
 
 std::string format_name(const std::string &pattern, long index)
@@ -142,7 +151,7 @@ bool valid_pattern(const std::string &pattern)
 
 // Frames named by the pattern from 0 (or 1 when there is no frame 0) for as
 // long as the files exist.
-std::unique_ptr<FrameSequence> open_pattern(const std::string &pattern, std::string &error)
+std::unique_ptr<FrameSequence> open_pattern(const std::string &pattern, const WakeDescriptors &wakes, std::string &error)
 {
     if (!valid_pattern(pattern)) {
         error = "a pattern needs exactly one integer conversion such as %04d";
@@ -156,7 +165,7 @@ std::unique_ptr<FrameSequence> open_pattern(const std::string &pattern, std::str
         error = "no file matches the pattern";
         return nullptr;
     }
-    return std::make_unique<FileSequence>(std::move(files));
+    return std::make_unique<FileSequence>(std::move(files), std::nullopt, wakes);
 }
 
 class VideoSequence final : public FrameSequence {
@@ -193,6 +202,7 @@ public:
         return Read::frame;
     }
     std::string frame_name() const override { return name_; }
+    std::vector<std::string> sources() const override { return {name_}; }
 
 private:
     mutable cv::VideoCapture capture_;
@@ -201,22 +211,28 @@ private:
 
 } // namespace
 
-std::unique_ptr<FrameSequence> open_sequence(const std::string &input, std::string &error)
+std::unique_ptr<FrameSequence> open_sequence(const std::string &input, const WakeDescriptors &wakes, std::string &error)
 {
-    if (input.find('%') != std::string::npos)
-        return open_pattern(input, error);
+    // A path that exists is what it names, even with a '%' in it.
     std::error_code failure;
     if (fs::is_directory(input, failure))
-        return open_folder(input, error);
+        return open_folder(input, wakes, error);
     if (!fs::exists(input, failure)) {
+        if (input.find('%') != std::string::npos)
+            return open_pattern(input, wakes, error);
         error = "no such file or folder";
         return nullptr;
     }
+    // Only the backends that read files: the others probe cameras and buses
+    // (and leave memory behind in their libraries) before they give up on a file.
     cv::VideoCapture capture;
-    try {
-        capture.open(input);
-    } catch (const cv::Exception &) {
-        capture.release();
+    for (const int backend : {cv::CAP_FFMPEG, cv::CAP_GSTREAMER, cv::CAP_OPENCV_MJPEG}) {
+        try {
+            if (capture.open(input, backend))
+                break;
+        } catch (const cv::Exception &) {
+            capture.release();
+        }
     }
     if (!capture.isOpened()) {
         error = "not a video that can be opened";

@@ -1,3 +1,4 @@
+// The pyramid's padding: sizes rounded up, borders replicated, points judged against the frame itself.
 #include "padding.h"
 
 #include <opencv2/core.hpp>
@@ -24,8 +25,9 @@ cv::Size padded_size(cv::Size frame, long levels)
 
 cv::Mat pad_frame(const cv::Mat &grey, cv::Size size)
 {
+    // Always a copy: the frame's memory is the caller's and may change after the step.
     if (grey.size() == size)
-        return grey.isContinuous() ? grey : grey.clone();
+        return grey.clone();
     cv::Mat padded;
     cv::copyMakeBorder(grey, padded, 0, size.height - grey.rows, 0, size.width - grey.cols, cv::BORDER_REPLICATE);
     return padded;
