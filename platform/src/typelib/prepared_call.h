@@ -6,10 +6,53 @@
 #include <windows.h>
 
 #include <ffi.h>
+#include <morvane_assert.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <vector>
 
-namespace morvane::com {
+namespace mvtl {
+
+// One entry per argument of a call, value-initialised: on the stack up to a
+// member's usual parameter count, on the heap beyond, so that ordinary calls
+// allocate nothing. May throw std::bad_alloc.
+template <typename T>
+class ArgumentArray {
+public:
+    explicit ArgumentArray(std::size_t count) : count_(count)
+    {
+        if (count > kOnStack) {
+            heap_.resize(count);
+            data_ = heap_.data();
+        } else {
+            std::fill_n(on_stack_, count, T{});
+        }
+    }
+    ArgumentArray(const ArgumentArray &) = delete;
+    ArgumentArray &operator=(const ArgumentArray &) = delete;
+
+    T &operator[](std::size_t i)
+    {
+        MORVANE_ASSERT(i < count_);
+        return data_[i];
+    }
+    const T &operator[](std::size_t i) const
+    {
+        MORVANE_ASSERT(i < count_);
+        return data_[i];
+    }
+    T *data() { return data_; }
+    const T *data() const { return data_; }
+
+private:
+    static constexpr std::size_t kOnStack = 16;
+
+    T on_stack_[kOnStack];
+    std::vector<T> heap_;
+    T *data_ = on_stack_;
+    std::size_t count_;
+};
 
 class PreparedCall {
 public:
@@ -29,7 +72,7 @@ public:
     // Calls the function at offset in the instance's table (or offset itself
     // without an instance) with one value per argument type; the result goes
     // to *result unless the call returns nothing. E_INVALIDARG when there is no
-    // function to call.
+    // function to call. May throw std::bad_alloc beyond 16 arguments.
     HRESULT call(void *instance, ULONG_PTR offset, VARIANTARG *const *values, VARIANT *result) const;
 
 private:
@@ -39,4 +82,4 @@ private:
     VARTYPE returns_ = VT_EMPTY;
 };
 
-} // namespace morvane::com
+} // namespace mvtl

@@ -3,7 +3,7 @@
 // convention. Integers, pointers and floating-point values go where the C ABI
 // puts them (registers first, then the stack); a VARIANT by value is a 24-byte
 // structure and travels in memory as the ABI passes such structures.
-#include "com/prepared_call.h"
+#include "typelib/prepared_call.h"
 
 #include <windows.h>
 
@@ -135,7 +135,7 @@ void *target_function(void *instance, ULONG_PTR offset)
 
 } // namespace
 
-namespace morvane::com {
+namespace mvtl {
 
 HRESULT PreparedCall::prepare(bool with_instance, VARTYPE returns, UINT count, const VARTYPE *types)
 {
@@ -162,15 +162,7 @@ HRESULT PreparedCall::call(void *instance, ULONG_PTR offset, VARIANTARG *const *
     void *function = target_function(instance, offset);
     if (!function)
         return E_INVALIDARG;
-    // Up to a member's usual parameter count the value list lives on the stack.
-    constexpr std::size_t kOnStack = 16;
-    void *stack_values[kOnStack];
-    std::vector<void *> heap_values;
-    void **where = stack_values;
-    if (types_.size() > kOnStack) {
-        heap_values.resize(types_.size());
-        where = heap_values.data();
-    }
+    ArgumentArray<void *> where(types_.size());
     const std::size_t self = types_.size() - vts_.size();
     if (self)
         where[0] = &instance;
@@ -182,19 +174,19 @@ HRESULT PreparedCall::call(void *instance, ULONG_PTR offset, VARIANTARG *const *
         // The callee builds the structure in a local first, so that a result
         // variant that is also one of the arguments is read intact during the call.
         VARIANT returned;
-        ffi_call(cif, reinterpret_cast<void (*)()>(function), &returned, where);
+        ffi_call(cif, reinterpret_cast<void (*)()>(function), &returned, where.data());
         *result = returned;
         return S_OK;
     }
     const bool returns_value = cif_.rtype != &ffi_type_void;
     RawResult raw{};
-    ffi_call(cif, reinterpret_cast<void (*)()>(function), returns_value ? &raw : nullptr, where);
+    ffi_call(cif, reinterpret_cast<void (*)()>(function), returns_value ? &raw : nullptr, where.data());
     if (result)
         store_result(returns_, raw, result);
     return S_OK;
 }
 
-} // namespace morvane::com
+} // namespace mvtl
 
 EXTERN_C MVAPI HRESULT DispCallFunc(void *pvInstance, ULONG_PTR oVft, CALLCONV cc, VARTYPE vtReturn,
                                     UINT cActuals, VARTYPE *prgvt, VARIANTARG **prgpvarg,
@@ -221,7 +213,7 @@ EXTERN_C MVAPI HRESULT DispCallFunc(void *pvInstance, ULONG_PTR oVft, CALLCONV c
     }
 
     try {
-        morvane::com::PreparedCall call;
+        mvtl::PreparedCall call;
         if (const HRESULT hr = call.prepare(pvInstance != nullptr, vtReturn, cActuals, prgvt); FAILED(hr))
             return hr;
         return call.call(pvInstance, oVft, prgpvarg, pvargResult);
