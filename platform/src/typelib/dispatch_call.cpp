@@ -96,28 +96,44 @@ union RawResult {
     double real;
 };
 
-void store_result(VARTYPE vt, const RawResult &raw, VARIANT *out)
+using mvtl::ResultForm;
+
+// How a raw result of type vt becomes a variant; looked up once, when the call is laid out.
+ResultForm result_form(VARTYPE vt)
+{
+    if (vt == VT_EMPTY || vt == VT_VOID || vt == VT_VARIANT)
+        return {};
+    if (is_pointer_type(vt))
+        return {ResultForm::pointer, sizeof(void *)};
+    const morvane::vartype::Info *info = morvane::vartype::find(vt);
+    MORVANE_ASSERT(info != nullptr); // the return type was checked before
+    if (info->passing == morvane::vartype::Passing::real)
+        return {ResultForm::real, info->size};
+    return {ResultForm::integer, info->size};
+}
+
+void store_result(VARTYPE vt, ResultForm form, const RawResult &raw, VARIANT *out)
 {
     out->vt = vt == VT_VOID ? VARTYPE{VT_EMPTY} : vt;
     out->wReserved1 = out->wReserved2 = out->wReserved3 = 0;
     out->ullVal = 0;
-    if (vt == VT_EMPTY || vt == VT_VOID)
+    switch (form.kind) {
+    case ResultForm::none:
         return;
-    if (is_pointer_type(vt)) {
+    case ResultForm::pointer:
         out->byref = reinterpret_cast<void *>(static_cast<uintptr_t>(raw.integer));
         return;
-    }
-    const morvane::vartype::Info *info = morvane::vartype::find(vt);
-    MORVANE_ASSERT(info != nullptr); // the return type was checked before the call
-    if (info->passing == morvane::vartype::Passing::real) {
-        if (info->size == 4)
+    case ResultForm::real:
+        if (form.size == 4)
             out->fltVal = raw.single;
         else
             out->dblVal = raw.real;
         return;
+    case ResultForm::integer:
+        // An integer's low bytes: every member of the data union starts at the same offset.
+        std::memcpy(&out->llVal, &raw.integer, form.size);
+        return;
     }
-    // An integer's low bytes: every member of the data union starts at the same offset.
-    std::memcpy(&out->llVal, &raw.integer, info->size);
 }
 
 // The address to call: slot oVft of the instance's table, or oVft itself.
@@ -151,6 +167,7 @@ HRESULT PreparedCall::prepare(bool with_instance, VARTYPE returns, UINT count, c
             return DISP_E_BADVARTYPE;
     }
     returns_ = returns;
+    result_form_ = result_form(returns);
     if (ffi_prep_cif(&cif_, FFI_DEFAULT_ABI, static_cast<unsigned>(types_.size()), result_type,
                      types_.data()) != FFI_OK)
         return E_INVALIDARG;
@@ -182,7 +199,7 @@ HRESULT PreparedCall::call(void *instance, ULONG_PTR offset, VARIANTARG *const *
     RawResult raw{};
     ffi_call(cif, reinterpret_cast<void (*)()>(function), returns_value ? &raw : nullptr, where.data());
     if (result)
-        store_result(returns_, raw, result);
+        store_result(returns_, result_form_, raw, result);
     return S_OK;
 }
 

@@ -17,6 +17,9 @@ bool is_returnable_type(VARTYPE vt)
 BoundArguments::BoundArguments(const MemberCall &member)
     : member_(member), temps_(member.parameters().size()), values_(member.parameters().size())
 {
+    // Empty until they receive a converted value or a reference (stored with VT_EMPTY).
+    for (std::size_t p = 0; p < member.parameters().size(); ++p)
+        temps_[p].vt = VT_EMPTY;
 }
 
 BoundArguments::~BoundArguments()
@@ -49,6 +52,7 @@ HRESULT BoundArguments::bind(const DISPPARAMS &params, UINT *arg_error)
             values_[p] = &temps_[p];
         } else if (plans[p].source == Source::locale) {
             temps_[p].vt = VT_I4;
+            temps_[p].lVal = 0; // the locale Invoke was given is not passed on
             values_[p] = &temps_[p];
         }
     }
@@ -72,9 +76,8 @@ HRESULT BoundArguments::bind(const DISPPARAMS &params, UINT *arg_error)
     if (positional > open)
         return DISP_E_BADPARAMCOUNT;
     ArgumentArray<long> source(inputs.size());
-    std::fill_n(source.data(), inputs.size(), -1L);
-    for (UINT p = 0; p < positional; ++p)
-        source[p] = static_cast<long>(params.cArgs - 1 - p);
+    for (std::size_t k = 0; k < inputs.size(); ++k)
+        source[k] = k < positional ? static_cast<long>(params.cArgs - 1 - k) : -1;
     for (UINT i = 0; i < named; ++i) {
         const DISPID id = params.rgdispidNamedArgs[i];
         std::size_t target;

@@ -8,15 +8,16 @@
 #include <ffi.h>
 #include <morvane_assert.h>
 
-#include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace mvtl {
 
-// One entry per argument of a call, value-initialised: on the stack up to a
-// member's usual parameter count, on the heap beyond, so that ordinary calls
-// allocate nothing. May throw std::bad_alloc.
+// One entry per argument of a call: on the stack up to a member's usual
+// parameter count, on the heap beyond, so that ordinary calls allocate nothing.
+// Entries start unset; callers set each before they read it. May throw
+// std::bad_alloc.
 template <typename T>
 class ArgumentArray {
 public:
@@ -25,8 +26,6 @@ public:
         if (count > kOnStack) {
             heap_.resize(count);
             data_ = heap_.data();
-        } else {
-            std::fill_n(on_stack_, count, T{});
         }
     }
     ArgumentArray(const ArgumentArray &) = delete;
@@ -52,6 +51,14 @@ private:
     std::vector<T> heap_;
     T *data_ = on_stack_;
     std::size_t count_;
+};
+
+// How a call's raw result becomes a variant: nothing (no result, or a VARIANT
+// built in place), a pointer, or a real or integer number of `size` bytes.
+struct ResultForm {
+    enum Kind : std::uint8_t { none, pointer, real, integer };
+    Kind kind = none;
+    std::uint8_t size = 0;
 };
 
 class PreparedCall {
@@ -80,6 +87,7 @@ private:
     std::vector<ffi_type *> types_;
     std::vector<VARTYPE> vts_;
     VARTYPE returns_ = VT_EMPTY;
+    ResultForm result_form_;
 };
 
 } // namespace mvtl
