@@ -45,7 +45,7 @@ public:
     const T *data() const { return data_; }
 
 private:
-    static constexpr std::size_t kOnStack = 16;
+    static constexpr std::size_t kOnStack = 8;
 
     T on_stack_[kOnStack];
     std::vector<T> heap_;
