@@ -23,7 +23,8 @@ constexpr char kMixerIdl[] = R"(
 interface IMixer : IDispatch
 {
     [id(1)] HRESULT blend([in] long whole, [in] double real, [in] short small, [in] BSTR text,
-        [in] VARIANT_BOOL flag, [in] float single, [in] unsigned char octet, [out, retval] double *sum);
+        [in] VARIANT_BOOL flag, [in] float single, [in] unsigned char octet, [in] int tally,
+        [out, retval] double *sum);
     [id(2)] HRESULT echo([in] VARIANT any, [in] long times, [out, retval] VARIANT *copy);
     [id(3)] HRESULT label([in] BSTR text, [in] short times, [out, retval] BSTR *joined);
     [propget, id(4)] HRESULT level([out, retval] long *value);
@@ -37,11 +38,13 @@ library MixerLib { importlib("stdole2.tlb"); interface IMixer; };
 struct Mixer : CountingDispatch {
     LONG level = 0;
 
-    // A weight per parameter, so that a value given to another parameter shows.
+    // A weight per parameter, so that a value given to another parameter shows. Its nine
+    // parameters are more than a call keeps on the stack.
     virtual HRESULT STDMETHODCALLTYPE blend(LONG whole, double real, SHORT small, BSTR text, VARIANT_BOOL flag,
-                                            float single, BYTE octet, double *sum)
+                                            float single, BYTE octet, INT tally, double *sum)
     {
-        *sum = whole + 2 * real + 3.0 * small + 5.0 * SysStringLen(text) + (flag ? 7 : 0) + 11.0 * single + 13.0 * octet;
+        *sum = whole + 2 * real + 3.0 * small + 5.0 * SysStringLen(text) + (flag ? 7 : 0) + 11.0 * single +
+               13.0 * octet + 17.0 * tally;
         return whole < 0 ? E_INVALIDARG : S_OK;
     }
     virtual HRESULT STDMETHODCALLTYPE echo(VARIANT any, LONG times, VARIANT *copy)
@@ -75,11 +78,11 @@ struct Member {
 };
 
 const Member kMembers[] = {
-    {u"blend", DISPATCH_METHOD, {u"whole", u"real", u"small", u"text", u"flag", u"single", u"octet"},
-     {VT_I4, VT_R8, VT_I2, VT_BSTR, VT_BOOL, VT_R4, VT_UI1}, VT_R8,
+    {u"blend", DISPATCH_METHOD, {u"whole", u"real", u"small", u"text", u"flag", u"single", u"octet", u"tally"},
+     {VT_I4, VT_R8, VT_I2, VT_BSTR, VT_BOOL, VT_R4, VT_UI1, VT_INT}, VT_R8,
      [](Mixer &m, const VARIANT *a, VARIANT &r) {
          return m.blend(a[0].lVal, a[1].dblVal, a[2].iVal, a[3].bstrVal, a[4].boolVal, a[5].fltVal, a[6].bVal,
-                        &r.dblVal);
+                        a[7].intVal, &r.dblVal);
      }},
     {u"echo", DISPATCH_METHOD, {u"any", u"times"}, {VT_VARIANT, VT_I4}, VT_VARIANT,
      [](Mixer &m, const VARIANT *a, VARIANT &r) { return m.echo(a[0], a[1].lVal, &r); }},
