@@ -1,4 +1,4 @@
-// The type library reader (compiled in for coverage) and everything a caller can ask of it.
+// The type library reader (compiled in: its calls are internal) and everything a caller can ask of it.
 #include "typelib/reader.h"
 #include "typelib/tlb_format.h"
 #include "typelib/type_library.h"

@@ -1,5 +1,5 @@
-// Late-bound access to IMorvane: the module's type information, loaded once from
-// the registered type library, and a cache of member names.
+// Late-bound access to IMorvane through the module's type information, loaded
+// once from the registered type library.
 #pragma once
 
 #include <windows.h>

@@ -26,6 +26,18 @@ struct Counting : Interface {
 
 using CountingUnknown = Counting<IUnknown, IID_IUnknown>;
 
+// The IUnknown and IDispatch part of a dual interface's table, for test objects that
+// add their members after it; its own IDispatch members are never meant to run.
+struct CountingDispatch : Counting<IDispatch, IID_IDispatch> {
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo **) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR *, UINT, LCID, DISPID *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS *, VARIANT *, EXCEPINFO *, UINT *) override
+    {
+        return E_NOTIMPL;
+    }
+};
+
 // An error record of the caller's own making, as a component may hand to SetErrorInfo.
 struct CountingErrorInfo : Counting<IErrorInfo, IID_IErrorInfo> {
     HRESULT STDMETHODCALLTYPE GetGUID(GUID *) override { return E_NOTIMPL; }

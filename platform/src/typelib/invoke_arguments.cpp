@@ -1,3 +1,5 @@
+// Binds a late-bound call's arguments to a member's parameters: by position or by
+// name, converting only what does not already have the declared type.
 #include "typelib/invoke_arguments.h"
 
 #include <oleauto.h>
@@ -12,43 +14,46 @@ bool is_returnable_type(VARTYPE vt)
     return morvane::vartype::has_use(vt, morvane::vartype::returnable);
 }
 
+BoundArguments::BoundArguments(const MemberCall &member)
+    : member_(member), temps_(member.parameters().size()), values_(member.parameters().size())
+{
+    // Empty until they receive a converted value or a reference (stored with VT_EMPTY).
+    for (std::size_t p = 0; p < member.parameters().size(); ++p)
+        temps_[p].vt = VT_EMPTY;
+}
+
 BoundArguments::~BoundArguments()
 {
     // Converted values own what they hold (strings, interface references);
     // references to the caller's data are stored with VT_EMPTY and free nothing.
-    for (VARIANT &temp : temps_)
-        VariantClear(&temp);
-    VariantClear(&result_);
+    if (converted_) {
+        for (std::size_t p = 0; p < member_.parameters().size(); ++p)
+            VariantClear(&temps_[p]);
+    }
+    if (result_.vt != VT_EMPTY)
+        VariantClear(&result_);
 }
 
-HRESULT BoundArguments::bind(const TypeView &view, const FuncModel &func, const DISPPARAMS &params,
-                             UINT *arg_error)
+HRESULT BoundArguments::bind(const DISPPARAMS &params, UINT *arg_error)
 {
     auto blame = [arg_error](HRESULT hr, UINT index) {
         if (arg_error)
             *arg_error = index;
         return hr;
     };
-    const LibraryModel &library = view.library();
-    const std::size_t total = func.param_count;
-    temps_.assign(total, VARIANT{});
-    types_.assign(total, VARTYPE{VT_EMPTY});
-    values_.assign(total, nullptr);
-
-    // The parameters the caller supplies, in declaration order: all but a final
-    // [out, retval] (Invoke provides its location) and a locale (Invoke passes 0).
-    std::vector<std::size_t> inputs;
-    for (std::size_t p = 0; p < total; ++p) {
-        const ParamModel &param = view.param(func, static_cast<std::uint32_t>(p));
-        if ((param.flags & PARAMFLAG_FRETVAL) && p + 1 == total) {
-            if (const HRESULT hr = bind_result(library, param, p); FAILED(hr))
-                return hr;
-        } else if (param.flags & PARAMFLAG_FLCID) {
-            temps_[p].vt = VT_I4;
-            types_[p] = VT_I4;
+    if (const HRESULT refused = member_.signature_refusal(); FAILED(refused))
+        return refused;
+    using Source = ParameterPlan::Source;
+    const std::vector<ParameterPlan> &plans = member_.parameters();
+    for (std::size_t p = 0; p < plans.size(); ++p) {
+        if (plans[p].source == Source::result) {
+            // Every member of the value union starts where llVal does.
+            temps_[p].byref = plans[p].declared == VT_VARIANT ? static_cast<void *>(&result_) : &result_.llVal;
             values_[p] = &temps_[p];
-        } else {
-            inputs.push_back(p);
+        } else if (plans[p].source == Source::locale) {
+            temps_[p].vt = VT_I4;
+            temps_[p].lVal = 0; // the locale Invoke was given is not passed on
+            values_[p] = &temps_[p];
         }
     }
 
@@ -56,7 +61,8 @@ HRESULT BoundArguments::bind(const TypeView &view, const FuncModel &func, const 
     // fill the first inputs, the last of them at rgvarg[cNamedArgs]; a named one
     // goes where its identifier (the parameter's position) says. A property
     // write's value is the argument named DISPID_PROPERTYPUT.
-    const bool put = func.invkind == INVOKE_PROPERTYPUT || func.invkind == INVOKE_PROPERTYPUTREF;
+    const std::vector<std::uint32_t> &inputs = member_.inputs();
+    const bool put = member_.is_put();
     const std::size_t open = put && !inputs.empty() ? inputs.size() - 1 : inputs.size();
     const UINT named = params.cNamedArgs;
     const UINT positional = params.cArgs - named;
@@ -69,9 +75,9 @@ HRESULT BoundArguments::bind(const TypeView &view, const FuncModel &func, const 
     }
     if (positional > open)
         return DISP_E_BADPARAMCOUNT;
-    std::vector<long> source(inputs.size(), -1);
-    for (UINT p = 0; p < positional; ++p)
-        source[p] = static_cast<long>(params.cArgs - 1 - p);
+    ArgumentArray<long> source(inputs.size());
+    for (std::size_t k = 0; k < inputs.size(); ++k)
+        source[k] = k < positional ? static_cast<long>(params.cArgs - 1 - k) : -1;
     for (UINT i = 0; i < named; ++i) {
         const DISPID id = params.rgdispidNamedArgs[i];
         std::size_t target;
@@ -94,95 +100,70 @@ HRESULT BoundArguments::bind(const TypeView &view, const FuncModel &func, const 
     const bool named_inputs = named > (put ? 1u : 0u);
     for (std::size_t k = 0; k < inputs.size(); ++k) {
         const std::size_t slot = inputs[k];
-        const ParamModel &param = view.param(func, static_cast<std::uint32_t>(slot));
+        const ParameterPlan &plan = plans[slot];
         if (source[k] < 0) {
             // An optional VARIANT that was left out arrives as "parameter not found".
-            if ((param.flags & PARAMFLAG_FOPT) && library.nodes[param.type].vt == VT_VARIANT) {
+            if (plan.source == Source::variant && plan.optional) {
                 temps_[slot].vt = VT_ERROR;
                 temps_[slot].scode = DISP_E_PARAMNOTFOUND;
-                types_[slot] = VT_VARIANT;
                 values_[slot] = &temps_[slot];
                 continue;
             }
             return named_inputs ? DISP_E_PARAMNOTOPTIONAL : DISP_E_BADPARAMCOUNT;
         }
         const UINT index = static_cast<UINT>(source[k]);
-        if (const HRESULT hr = bind_value(library, param, params.rgvarg[index], slot); FAILED(hr))
+        if (const HRESULT hr = bind_input(plan, params.rgvarg[index], slot); FAILED(hr))
             return blame(hr, index);
     }
     return S_OK;
 }
 
-HRESULT BoundArguments::bind_value(const LibraryModel &library, const ParamModel &param,
-                                   VARIANTARG &arg, std::size_t slot)
+HRESULT BoundArguments::bind_input(const ParameterPlan &plan, VARIANTARG &arg, std::size_t slot)
 {
-    const TypeNode &node = library.nodes[param.type];
     VARIANT &temp = temps_[slot];
-    if (node.vt == VT_VARIANT) {
+    switch (plan.source) {
+    case ParameterPlan::Source::variant:
         // Passed by value as it is: the member gets a copy of the structure and
         // owns nothing of it.
-        types_[slot] = VT_VARIANT;
         values_[slot] = &arg;
         return S_OK;
-    }
-    if (node.vt == VT_PTR) {
+    case ParameterPlan::Source::reference:
         // A reference parameter takes a reference argument of exactly its type; an
         // [in] VARIANT* may also be given the variant itself.
-        const VARTYPE target = library.nodes[node.ref].vt;
-        if (arg.vt == (VT_BYREF | target))
+        if (arg.vt == (VT_BYREF | plan.declared))
             temp.byref = arg.byref;
-        else if (target == VT_VARIANT && !(param.flags & PARAMFLAG_FOUT))
+        else if (plan.declared == VT_VARIANT && !plan.writes)
             temp.byref = &arg;
         else
             return DISP_E_TYPEMISMATCH;
-        types_[slot] = VT_PTR;
+        values_[slot] = &temp;
+        return S_OK;
+    default:
+        if (plan.passes_unconverted && arg.vt == plan.declared) {
+            values_[slot] = &arg;
+            return S_OK;
+        }
+        if (const HRESULT hr = VariantChangeType(&temp, &arg, 0, plan.declared); FAILED(hr))
+            return hr;
+        converted_ = true;
         values_[slot] = &temp;
         return S_OK;
     }
-    if (const HRESULT hr = VariantChangeType(&temp, &arg, 0, node.vt); FAILED(hr))
-        return hr;
-    types_[slot] = node.vt;
-    values_[slot] = &temp;
-    return S_OK;
-}
-
-HRESULT BoundArguments::bind_result(const LibraryModel &library, const ParamModel &param,
-                                    std::size_t slot)
-{
-    const TypeNode &node = library.nodes[param.type];
-    if (node.vt != VT_PTR)
-        return DISP_E_BADVARTYPE;
-    const VARTYPE target = library.nodes[node.ref].vt;
-    VARIANT &holder = temps_[slot];
-    if (target == VT_VARIANT)
-        holder.byref = &result_;
-    else if (is_returnable_type(target))
-        holder.byref = &result_.llVal; // every member of the value union starts here
-    else
-        return DISP_E_BADVARTYPE;
-    result_type_ = target;
-    types_[slot] = VT_PTR;
-    values_[slot] = &holder;
-    return S_OK;
-}
-
-void hand_over_result(VARTYPE declared, VARIANT &result, VARIANT *out)
-{
-    if (declared != VT_VARIANT)
-        result.vt = declared;
-    if (out)
-        *out = result;
-    else
-        VariantClear(&result);
-    result = VARIANT{};
 }
 
 void BoundArguments::take_result(VARIANT *out)
 {
-    if (result_type_ == VT_EMPTY)
+    const VARTYPE declared = member_.result_type();
+    if (declared == VT_EMPTY)
         return;
-    hand_over_result(result_type_, result_, out);
-    result_type_ = VT_EMPTY;
+    // A VARIANT result carries its own type; a typed one gets the declared type.
+    if (declared != VT_VARIANT)
+        result_.vt = declared;
+    if (out)
+        *out = result_;
+    else
+        VariantClear(&result_);
+    result_ = VARIANT{};
 }
 
 } // namespace mvtl

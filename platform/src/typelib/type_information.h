@@ -2,7 +2,7 @@
 // library. It shares the library's reference count.
 #pragma once
 
-#include "typelib/call_plans.h"
+#include "typelib/member_call.h"
 #include "typelib/type_view.h"
 
 namespace mvtl {
@@ -69,7 +69,7 @@ private:
     TypeLibrary &library_;
     std::uint32_t index_;
     bool table_view_;
-    CallPlans plans_; // members' call layouts for Invoke, made on its first use
+    MemberCalls calls_; // the members' calls for Invoke, worked out on its first use
 };
 
 } // namespace mvtl

@@ -2,9 +2,7 @@
 // identifier and kind, the caller's variants are converted to the declared
 // parameter types, and the member is called through its slot in the instance's
 // table. A failing member's own result code comes back, as through the table.
-// Arguments that already have their declared types skip the binding and go to
-// the member as they are.
-#include "typelib/call_plans.h"
+// Arguments that already have their declared types go to the member as they are.
 #include "typelib/invoke_arguments.h"
 #include "typelib/type_information.h"
 
@@ -109,23 +107,13 @@ HRESULT STDMETHODCALLTYPE TypeInformation::Invoke(PVOID pvInstance, MEMBERID mem
         return DISP_E_BADVARTYPE;
 
     try {
+        const MemberCall &member = calls_.find(v, static_cast<std::uint32_t>(index));
+        BoundArguments args(member);
+        if (const HRESULT hr = args.bind(params, puArgErr); FAILED(hr))
+            return hr;
         VARIANT returned;
         VariantInit(&returned);
-        if (const CallPlan *plan = plans_.find(v, static_cast<std::uint32_t>(index));
-            plan && plan->accepts(params)) {
-            VARIANT result{};
-            const HRESULT called = plan->call(pvInstance, params, returned, result);
-            const HRESULT hr = after_call(called, returns, returned, pVarResult, pExcepInfo);
-            if (hr == S_OK && plan->result_type() != VT_EMPTY)
-                hand_over_result(plan->result_type(), result, pVarResult);
-            return hr;
-        }
-        BoundArguments args;
-        if (const HRESULT hr = args.bind(v, func, params, puArgErr); FAILED(hr))
-            return hr;
-        const HRESULT called = DispCallFunc(pvInstance, func.vft_slot * sizeof(void *), CC_STDCALL,
-                                            returns, args.count(), args.types(), args.values(),
-                                            &returned);
+        const HRESULT called = member.call(pvInstance, args.values(), returned);
         const HRESULT hr = after_call(called, returns, returned, pVarResult, pExcepInfo);
         if (hr == S_OK)
             args.take_result(pVarResult);

@@ -196,8 +196,8 @@ std::vector<DISPID> look_up(IDispatch *dispatch, std::vector<const OLECHAR *> na
     return SUCCEEDED(hr) ? ids : std::vector<DISPID>{hr};
 }
 
-// The module's cache and the type information agree; a member's name is no parameter name.
-TEST(Dispatch, NamesAnswerFromTheCacheAndTheTypeInformationAlike)
+// Names resolve in any letter case; a member's name is no parameter name.
+TEST(Dispatch, NamesResolveThroughTheTypeInformation)
 {
     RegisteredModule registered{MORVANE_MODULE_PATH};
     ASSERT_EQ(registered.registration(), S_OK);

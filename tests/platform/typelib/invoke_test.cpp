@@ -90,6 +90,7 @@ TEST_F(TypeInfoInvoke, CallsBindTheirArgumentsOrAreRefusedBeforeTheMemberRuns)
         {5, method, {}, {}, S_OK}, {1, put, {words}, value, DISP_E_TYPEMISMATCH, 0},
         {1, put, {of(VT_R8, 1e12)}, value, DISP_E_OVERFLOW, 0},
         {4, method, {r8, r8, r8}, {0, 1, 7}, DISP_E_PARAMNOTFOUND, 2}, // blamed by its rgvarg index
+        {4, method, {r8, r8, r8}, {0, 1, 3}, DISP_E_PARAMNOTFOUND, 2}, // one past the last parameter
         {99, method, {}, {}, DISP_E_MEMBERNOTFOUND}, {1, method, {}, {}, DISP_E_MEMBERNOTFOUND}, // a property only
         {5, get, {}, {}, DISP_E_MEMBERNOTFOUND}, {13, put, {one}, value, DISP_E_MEMBERNOTFOUND},
         {5, put, {one}, value, DISP_E_MEMBERNOTFOUND}, {5, 0, {}, {}, DISP_E_MEMBERNOTFOUND},

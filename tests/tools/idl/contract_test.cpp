@@ -38,14 +38,7 @@ TEST(Contract, TheCompiledTypeLibraryStatesTheCommittedContract)
 }
 
 // An IShape of features.idl, in the table layout the compiler gives it.
-struct Shape : Counting<IDispatch, IID_IDispatch> {
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT *) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo **) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR *, UINT, LCID, DISPID *) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS *, VARIANT *, EXCEPINFO *, UINT *) override
-    {
-        return E_NOTIMPL;
-    }
+struct Shape : CountingDispatch {
     virtual HRESULT STDMETHODCALLTYPE get_name(BSTR *value) { return *value = SysAllocString(u"circle"), S_OK; }
     virtual HRESULT STDMETHODCALLTYPE area(double scale, double *result) { return *result = 3.0 * scale, S_OK; }
 };

@@ -3,7 +3,7 @@
 // convention. Integers, pointers and floating-point values go where the C ABI
 // puts them (registers first, then the stack); a VARIANT by value is a 24-byte
 // structure and travels in memory as the ABI passes such structures.
-#include "com/prepared_call.h"
+#include "typelib/prepared_call.h"
 
 #include <windows.h>
 
@@ -96,28 +96,44 @@ union RawResult {
     double real;
 };
 
-void store_result(VARTYPE vt, const RawResult &raw, VARIANT *out)
+using mvtl::ResultForm;
+
+// How a raw result of type vt becomes a variant; looked up once, when the call is laid out.
+ResultForm result_form(VARTYPE vt)
+{
+    if (vt == VT_EMPTY || vt == VT_VOID || vt == VT_VARIANT)
+        return {};
+    if (is_pointer_type(vt))
+        return {ResultForm::pointer, sizeof(void *)};
+    const morvane::vartype::Info *info = morvane::vartype::find(vt);
+    MORVANE_ASSERT(info != nullptr); // the return type was checked before
+    if (info->passing == morvane::vartype::Passing::real)
+        return {ResultForm::real, info->size};
+    return {ResultForm::integer, info->size};
+}
+
+void store_result(VARTYPE vt, ResultForm form, const RawResult &raw, VARIANT *out)
 {
     out->vt = vt == VT_VOID ? VARTYPE{VT_EMPTY} : vt;
     out->wReserved1 = out->wReserved2 = out->wReserved3 = 0;
     out->ullVal = 0;
-    if (vt == VT_EMPTY || vt == VT_VOID)
+    switch (form.kind) {
+    case ResultForm::none:
         return;
-    if (is_pointer_type(vt)) {
+    case ResultForm::pointer:
         out->byref = reinterpret_cast<void *>(static_cast<uintptr_t>(raw.integer));
         return;
-    }
-    const morvane::vartype::Info *info = morvane::vartype::find(vt);
-    MORVANE_ASSERT(info != nullptr); // the return type was checked before the call
-    if (info->passing == morvane::vartype::Passing::real) {
-        if (info->size == 4)
+    case ResultForm::real:
+        if (form.size == 4)
             out->fltVal = raw.single;
         else
             out->dblVal = raw.real;
         return;
+    case ResultForm::integer:
+        // An integer's low bytes: every member of the data union starts at the same offset.
+        std::memcpy(&out->llVal, &raw.integer, form.size);
+        return;
     }
-    // An integer's low bytes: every member of the data union starts at the same offset.
-    std::memcpy(&out->llVal, &raw.integer, info->size);
 }
 
 // The address to call: slot oVft of the instance's table, or oVft itself.
@@ -135,7 +151,7 @@ void *target_function(void *instance, ULONG_PTR offset)
 
 } // namespace
 
-namespace morvane::com {
+namespace mvtl {
 
 HRESULT PreparedCall::prepare(bool with_instance, VARTYPE returns, UINT count, const VARTYPE *types)
 {
@@ -151,6 +167,7 @@ HRESULT PreparedCall::prepare(bool with_instance, VARTYPE returns, UINT count, c
             return DISP_E_BADVARTYPE;
     }
     returns_ = returns;
+    result_form_ = result_form(returns);
     if (ffi_prep_cif(&cif_, FFI_DEFAULT_ABI, static_cast<unsigned>(types_.size()), result_type,
                      types_.data()) != FFI_OK)
         return E_INVALIDARG;
@@ -162,15 +179,7 @@ HRESULT PreparedCall::call(void *instance, ULONG_PTR offset, VARIANTARG *const *
     void *function = target_function(instance, offset);
     if (!function)
         return E_INVALIDARG;
-    // Up to a member's usual parameter count the value list lives on the stack.
-    constexpr std::size_t kOnStack = 16;
-    void *stack_values[kOnStack];
-    std::vector<void *> heap_values;
-    void **where = stack_values;
-    if (types_.size() > kOnStack) {
-        heap_values.resize(types_.size());
-        where = heap_values.data();
-    }
+    ArgumentArray<void *> where(types_.size());
     const std::size_t self = types_.size() - vts_.size();
     if (self)
         where[0] = &instance;
@@ -182,19 +191,19 @@ HRESULT PreparedCall::call(void *instance, ULONG_PTR offset, VARIANTARG *const *
         // The callee builds the structure in a local first, so that a result
         // variant that is also one of the arguments is read intact during the call.
         VARIANT returned;
-        ffi_call(cif, reinterpret_cast<void (*)()>(function), &returned, where);
+        ffi_call(cif, reinterpret_cast<void (*)()>(function), &returned, where.data());
         *result = returned;
         return S_OK;
     }
     const bool returns_value = cif_.rtype != &ffi_type_void;
     RawResult raw{};
-    ffi_call(cif, reinterpret_cast<void (*)()>(function), returns_value ? &raw : nullptr, where);
+    ffi_call(cif, reinterpret_cast<void (*)()>(function), returns_value ? &raw : nullptr, where.data());
     if (result)
-        store_result(returns_, raw, result);
+        store_result(returns_, result_form_, raw, result);
     return S_OK;
 }
 
-} // namespace morvane::com
+} // namespace mvtl
 
 EXTERN_C MVAPI HRESULT DispCallFunc(void *pvInstance, ULONG_PTR oVft, CALLCONV cc, VARTYPE vtReturn,
                                     UINT cActuals, VARTYPE *prgvt, VARIANTARG **prgpvarg,
@@ -221,7 +230,7 @@ EXTERN_C MVAPI HRESULT DispCallFunc(void *pvInstance, ULONG_PTR oVft, CALLCONV c
     }
 
     try {
-        morvane::com::PreparedCall call;
+        mvtl::PreparedCall call;
         if (const HRESULT hr = call.prepare(pvInstance != nullptr, vtReturn, cActuals, prgvt); FAILED(hr))
             return hr;
         return call.call(pvInstance, oVft, prgpvarg, pvargResult);
