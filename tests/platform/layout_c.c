@@ -36,9 +36,3 @@ _Static_assert(sizeof(ITypeInfoVtbl) == 22 * sizeof(void *), "ITypeInfo has 22 s
 _Static_assert(offsetof(ITypeInfoVtbl, GetTypeAttr) == 3 * sizeof(void *), "GetTypeAttr is slot 3");
 _Static_assert(offsetof(ITypeInfoVtbl, ReleaseTypeAttr) == 19 * sizeof(void *), "ReleaseTypeAttr is slot 19");
 _Static_assert(sizeof(ITypeInfo2Vtbl) == 37 * sizeof(void *), "ITypeInfo2 has 37 slots");
-
-/* Calls IUnknown::AddRef of an object through its C table. */
-ULONG layout_c_add_ref(IUnknown *unknown)
-{
-    return unknown->lpVtbl->AddRef(unknown);
-}

@@ -1,10 +1,8 @@
 """python3 -m morvane: the registered classes, one class's members, usage; the
-package's modules, and the package installed into a virtual environment with pip."""
+package installed into a virtual environment with pip."""
 
 from __future__ import annotations
 
-import ast
-import graphlib
 import os
 import re
 import shutil
@@ -80,16 +78,6 @@ def test_an_unregistered_class_is_named_with_the_registry_files_and_the_commands
         "morvane: No.Such: the class No.Such is not registered in %s or %s; register the installed component with "
         "`regsvr %s` (for you) or, as root, `regsvr --machine %s` (for every user) (REGDB_E_CLASSNOTREG 0x80040154)\n"
         % (os.environ["MORVANE_REGISTRY"], os.environ["MORVANE_MACHINE_REGISTRY"], component, component)))
-
-
-def test_the_modules_import_one_another_without_a_cycle():
-    imported = {}
-    for path in Path(morvane.__file__).parent.glob("*.py"):
-        imported[path.stem] = set()
-        for node in ast.walk(ast.parse(path.read_text())):
-            if isinstance(node, ast.ImportFrom) and node.level == 1:
-                imported[path.stem] |= {node.module} if node.module else {alias.name for alias in node.names}
-    graphlib.TopologicalSorter(imported).prepare()  # CycleError names a cycle
 
 
 def test_pip_installs_the_package_into_a_virtual_environment(tmp_path):

@@ -35,8 +35,6 @@ def test_a_refused_write_raises_with_the_record_and_keeps_the_value(tracker_obje
 @pytest.mark.parametrize("action, kind, text", [
     (lambda o: setattr(o, "lines", "many"), TypeError, "lines: DISP_E_TYPEMISMATCH 0x80020005"),
     (lambda o: o.create_morvane(1), TypeError, "create_morvane: DISP_E_BADPARAMCOUNT 0x8002000E"),
-    (lambda o: setattr(o, "columns", 0), ValueError,
-     "columns: Number of columns must be a positive integer (E_INVALIDARG 0x80070057)"),
     (lambda o: o.match_residue, morvane.ComError,
      "match_residue: Object not allocated. Please invoke 'create_morvane()'. (E_FAIL 0x80004005)"),
 ])

@@ -10,7 +10,6 @@ import numpy as np
 import pytest
 
 import morvane
-from morvane.sequence import padded_shape
 
 PROGRAM = Path(morvane.__file__).resolve().parents[4] / "bin" / "morvane-track"
 
@@ -99,7 +98,6 @@ def test_refusals():
     cases = [
         ({"frames": frames, "bogus": 1}, TypeError, "unknown setting 'bogus'"),
         ({"frames": frames, "quality": 2.0}, morvane.SequenceError, "quality must lie in (0, 1], not 2"),
-        ({"frames": frames, "residue_max": -1}, morvane.SequenceError, "residue_max must be at least 0, not -1"),
         ({"frames": [frames[0], frames[1][:, :-1]]}, morvane.SequenceError,
          "frame 1 is 149x118, not 150x118 as the first frame"),
         ({"frames": [frames[0].astype(np.float32)]}, ValueError, "2-D uint8 arrays, not 2-D float32"),
@@ -113,9 +111,3 @@ def test_refusals():
         list(morvane.track_video("no-such-input"))
     assert raised.value.code == morvane.sequence.READ and str(raised.value) == "no such file or folder"
 
-
-def test_padded_shape():
-    assert padded_shape((146, 198), 3) == (152, 200)
-    assert padded_shape((152, 200), 3) == (152, 200)
-    with pytest.raises(morvane.SequenceError):
-        padded_shape((146, 198), 31)

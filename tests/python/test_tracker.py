@@ -98,10 +98,8 @@ def test_points_come_as_opencv_gives_them_and_results_in_their_shape(form):
     assert np.array_equal(result.residues.ravel(), expected.residues)
 
 
-@pytest.mark.parametrize("shape, levels, padded", [
-    ((99, 131), 3, (104, 136)), ((240, 320), 3, (240, 320)), ((99, 131), 6, (128, 192)), ((1, 1), 0, (1, 1)),
-    ((99, 131), -1, (99, 131)), ((99, 131), 31, (99, 131)),
-])
+# The rule's arithmetic is the sequence engine's; here, (lines, columns) order and the fall-back.
+@pytest.mark.parametrize("shape, levels, padded", [((99, 131), 3, (104, 136)), ((99, 131), 31, (99, 131))])
 def test_frames_are_padded_to_multiples_of_two_to_the_levels(shape, levels, padded):
     assert morvane.padded_shape(shape, levels) == padded
 
@@ -127,8 +125,6 @@ def test_frames_are_padded_to_multiples_of_two_to_the_levels(shape, levels, padd
      "columns: Number of columns must be a positive integer"),
     (lambda t, a, b, p: setattr(t, "half_window", (3, 0)), ValueError,
      "feature_height: Feature window height must be a positive integer"),
-    (lambda t, a, b, p: setattr(t, "iterations", 0), ValueError,
-     "stop_iterations: Number of iterations must be a positive integer"),
 ])
 def test_refusals_are_python_errors_and_change_nothing(change, kind, message):
     (frame_a, frame_b), points = moved_texture((99, 131)), grid_points(99, 131, 11.0)

@@ -110,17 +110,6 @@ TEST_F(SharedRegistry, AWriterKilledMidWriteLeavesTheOldOrTheNewValue)
     munmap(shared, sizeof(std::atomic<std::uint32_t>));
 }
 
-TEST_F(SharedRegistry, AKeyDeletedByAnotherProcessIsReportedOnOpenHandles)
-{
-    Key key(create(HKEY_CURRENT_USER, "Remote\\Below"));
-    Key parent;
-    ASSERT_EQ(open(HKEY_CURRENT_USER, "Remote", parent), ERROR_SUCCESS);
-    EXPECT_EQ(ChildProcess([] { return int(RegDeleteTreeA(HKEY_CURRENT_USER, "Remote")); }).wait(30s), 0);
-    EXPECT_EQ(set_string(key, "V", "x"), ERROR_KEY_DELETED);
-    EXPECT_EQ(set_string(parent, "V", "x"), ERROR_KEY_DELETED);
-    EXPECT_FALSE(exists(HKEY_CURRENT_USER, "Remote"));
-}
-
 // A child forked while threads write has a registry of its own, with working inherited handles.
 TEST_F(SharedRegistry, ThreadsShareTheConnectionAndAForkedChildHasItsOwn)
 {

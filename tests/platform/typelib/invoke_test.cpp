@@ -68,10 +68,11 @@ protected:
     RecordingTracker tracker_;
 };
 
-// Arguments converted to the declared types or refused with the argument blamed.
+// Arguments bound or refused with the argument blamed (conversions and their refusals are the
+// differential test's).
 TEST_F(TypeInfoInvoke, CallsBindTheirArgumentsOrAreRefusedBeforeTheMemberRuns)
 {
-    const Variant text(u"640"), words(u"many");
+    const Variant text(u"640");
     const VARIANT one = of(VT_I4, 1), r8 = of(VT_R8, 1);
     const WORD put = DISPATCH_PROPERTYPUT, get = DISPATCH_PROPERTYGET, method = DISPATCH_METHOD;
     const std::vector<DISPID> value{DISPID_PROPERTYPUT};
@@ -87,8 +88,7 @@ TEST_F(TypeInfoInvoke, CallsBindTheirArgumentsOrAreRefusedBeforeTheMemberRuns)
     } cases[] = {
         // The second call may read, so it reaches the read member.
         {1, put, {text}, value, S_OK}, {1, method | get, {}, {}, S_OK, none, "3 640"},
-        {5, method, {}, {}, S_OK}, {1, put, {words}, value, DISP_E_TYPEMISMATCH, 0},
-        {1, put, {of(VT_R8, 1e12)}, value, DISP_E_OVERFLOW, 0},
+        {5, method, {}, {}, S_OK},
         {4, method, {r8, r8, r8}, {0, 1, 7}, DISP_E_PARAMNOTFOUND, 2}, // blamed by its rgvarg index
         {4, method, {r8, r8, r8}, {0, 1, 3}, DISP_E_PARAMNOTFOUND, 2}, // one past the last parameter
         {99, method, {}, {}, DISP_E_MEMBERNOTFOUND}, {1, method, {}, {}, DISP_E_MEMBERNOTFOUND}, // a property only

@@ -219,8 +219,6 @@ TEST_F(TrackProgram, FailuresGiveTheirStatusAndMessage)
         {{"missing"}, registered, 1, "morvane-track: cannot open the input missing: no such file or folder", -1},
         {{"scene", "--iterations", "0"}, registered, 1,
          "morvane-track: the component refused stop_iterations = 0: Number of iterations must be a positive integer", -1},
-        {{"scene", "--half-window", "4x-1"}, registered, 1,
-         "morvane-track: the component refused feature_height = -1: Feature window height must be a positive integer", -1},
         {{"scene", "--levels", "31"}, registered, 1,
          "morvane-track: the component refused the frame size 198x146: Image dimension is incompatible with "
          "pyramid decimation.", -1},
