@@ -38,27 +38,13 @@ struct Outcome {
 
 std::map<long, Outcome> second_frame(const std::vector<cv::Mat> &frames, const morvane_track_settings &settings)
 {
+    const EngineRun run = run_engine(frames, settings);
+    EXPECT_EQ(run.result, MORVANE_TRACK_OK) << morvane_track_message();
     std::map<long, Outcome> outcomes;
-    morvane_track_engine *engine = nullptr;
-    EXPECT_EQ(morvane_track_open(&settings, &engine), MORVANE_TRACK_OK) << morvane_track_message();
-    const morvane_track_row *rows = nullptr;
-    const morvane_track_end *ends = nullptr;
-    std::size_t row_count = 0, end_count = 0;
-    for (const cv::Mat &frame : frames) {
-        EXPECT_EQ(morvane_track_push(engine, frame.data, frame.cols, frame.rows, static_cast<ptrdiff_t>(frame.step[0])),
-                  MORVANE_TRACK_OK);
-        morvane_track_rows(engine, &rows, &row_count);
-        for (std::size_t i = 0; i < row_count; ++i) {
-            if (rows[i].frame == 0)
-                outcomes[rows[i].track].start = {rows[i].x, rows[i].y};
-            else
-                outcomes[rows[i].track].row = rows[i];
-        }
-    }
-    morvane_track_ends(engine, &ends, &end_count);
-    for (std::size_t i = 0; i < end_count; ++i)
-        outcomes[ends[i].track].reason = ends[i].reason;
-    morvane_track_close(engine);
+    for (const morvane_track_row &row : run.measured)
+        row.frame == 0 ? void(outcomes[row.track].start = {row.x, row.y}) : void(outcomes[row.track].row = row);
+    for (const morvane_track_end &end : run.ends)
+        outcomes[end.track].reason = end.reason;
     return outcomes;
 }
 

@@ -19,6 +19,7 @@ EngineRun run_engine(const std::vector<cv::Mat> &frames, const morvane_track_set
         morvane_track_ends(engine, &ends, &end_count);
         for (std::size_t i = 0; i < row_count; ++i)
             run.rows.push_back({rows[i].track, rows[i].frame, {rows[i].x, rows[i].y}});
+        run.measured.insert(run.measured.end(), rows, rows + row_count);
         run.ends.insert(run.ends.end(), ends, ends + end_count);
     }
     morvane_track_close(engine);

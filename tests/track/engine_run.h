@@ -19,6 +19,7 @@ namespace morvane::test {
 struct EngineRun {
     int result = MORVANE_TRACK_OK; // of the first call that failed
     std::vector<SceneRow> rows;
+    std::vector<morvane_track_row> measured; // the same rows with their measures
     std::vector<morvane_track_end> ends;
 };
 

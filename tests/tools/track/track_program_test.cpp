@@ -12,7 +12,6 @@
 #include <map>
 #include <optional>
 #include <regex>
-#include <set>
 #include <sstream>
 #include <thread>
 
@@ -294,52 +293,6 @@ TEST_F(TrackProgram, WritesFailAtOnceAndLibrariesSpeakWhenAsked)
                   !verbose)
             << run.err;
     }
-}
-
-// Every match of pattern in text: its first and second groups ("" where the second is absent).
-std::vector<std::pair<std::string, std::string>> matches(const std::string &text, const std::string &pattern)
-{
-    const std::regex expression(pattern);
-    std::vector<std::pair<std::string, std::string>> found;
-    for (std::sregex_iterator m(text.begin(), text.end(), expression), end; m != end; ++m)
-        found.emplace_back((*m)[1], m->size() > 2 ? (*m)[2].str() : "");
-    return found;
-}
-
-// --help and the manual page give the same options, defaults and exit statuses.
-TEST(TrackManual, AgreesWithTheHelp)
-{
-    const auto help = run_child({{TRACK_PROGRAM, "--help"}});
-    ASSERT_EQ(help.exit_status, 0);
-    std::ifstream page_file(MANUAL_PAGE);
-    const std::string source{std::istreambuf_iterator<char>(page_file), std::istreambuf_iterator<char>()};
-    const std::string page = std::regex_replace(source, std::regex(R"(\\-)"), "-");
-    std::set<std::string> options, documented;
-    for (const auto &[option, fallback] : matches(help.out, R"(\n  (--?[a-z-]+)[^\n]*?(?:\(default:? ([^)]+)\))?(?=\n))")) {
-        options.insert(option);
-        // The option's paragraph, from its .TP to the next, its request lines joined to the text.
-        std::smatch paragraph;
-        const std::regex head(R"(\.TP\n\.B[IR]? )" + option + R"([ \n][\s\S]*?\n\.(TP|SS|SH))");
-        ASSERT_TRUE(std::regex_search(page, paragraph, head)) << option << " is not in the manual page";
-        const std::string text = std::regex_replace(paragraph.str(), std::regex(R"(\n\.[A-Z]+ )"), " ");
-        if (!fallback.empty()) {
-            EXPECT_NE(text.find("default " + fallback), std::string::npos) << option << ": " << text;
-        }
-    }
-    for (const auto &[option, unused] : matches(page, R"(\.TP\n\.B[IR]? (--?[a-z-]+))"))
-        documented.insert(option);
-    EXPECT_EQ(documented, options);
-    // "Exit status: 0 done, 1 failed, ..." against the .B lines of EXIT STATUS.
-    std::string listed, described;
-    const auto statuses = matches(help.out, R"(Exit status: ([^\n]*)\.\n)");
-    ASSERT_EQ(statuses.size(), 1u);
-    for (const auto &[status, unused] : matches(statuses[0].first, R"((\d+) )"))
-        listed += status + " ";
-    const std::string section = source.substr(source.find(".SH EXIT STATUS"));
-    for (const auto &[status, unused] : matches(section.substr(0, section.find(".SH", 1)), R"(\.B (\d+)\n)"))
-        described += status + " ";
-    EXPECT_EQ(listed, described);
-    EXPECT_EQ(listed, "0 1 2 130 ");
 }
 
 } // namespace
