@@ -83,7 +83,6 @@ ChildResult run_child(const ChildRun &run, const std::function<void(int)> &start
         if (started)
             started(child.pid_);
         result.exit_status = child.wait(run.timeout);
-        result.timed_out = child.timed_out_;
     }
     for (const int fd : {out, err, in})
         close(fd);
@@ -113,8 +112,7 @@ int ChildProcess::wait(std::chrono::milliseconds limit)
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (!finished_ && !reap(WNOHANG)) {
-        timed_out_ = std::chrono::steady_clock::now() >= deadline;
-        if (timed_out_)
+        if (std::chrono::steady_clock::now() >= deadline)
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }

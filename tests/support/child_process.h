@@ -23,8 +23,7 @@ struct ChildRun {
 };
 
 struct ChildResult {
-    int exit_status = -1; // -1 when the child did not exit normally
-    bool timed_out = false;
+    int exit_status = -1; // -1 when the child did not exit normally (also when it ran out of time)
     std::string out;
     std::string err;
 };
@@ -56,7 +55,6 @@ private:
 
     pid_t pid_ = -1;
     bool finished_ = false;
-    bool timed_out_ = false;
     int status_ = -1;
 };
 

@@ -154,9 +154,8 @@ TEST_F(TrackProgram, GivenPointsEndAsTheLimitsSay)
     } limits[] = {
         {{}, 23, 11, true, "ended: 0 lost, 1 forward-backward, 0 residue, 0 left the frame"},
         // Without the round trip the appearance check ends the covered point where the occluder appears;
-        // with neither check it follows the occluder to the end.
+        // at its lowest minimum it ends nothing and the point follows the occluder to the end.
         {{"--fb-max", "0"}, 23, 11, false, "ended: 0 lost, 0 forward-backward, 0 residue, 0 left the frame, 1 appearance"},
-        {{"--fb-max", "0", "--no-appearance"}, 23, 23, false, "ended: 0 lost, 0 forward-backward, 0 residue, 0 left the frame, 0 appearance"},
         {{"--fb-max", "0", "--appearance-min", "-1"}, 23, 23, false, "ended: 0 lost, 0 forward-backward, 0 residue, 0 left the frame, 0 appearance"},
         {{"--residue-max", "0"}, 0, 0, false, "ended: 0 lost, 0 forward-backward, 2 residue, 0 left the frame"},
     };
