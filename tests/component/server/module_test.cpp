@@ -196,7 +196,7 @@ std::vector<DISPID> look_up(IDispatch *dispatch, std::vector<const OLECHAR *> na
     return SUCCEEDED(hr) ? ids : std::vector<DISPID>{hr};
 }
 
-// Names resolve in any letter case; a member's name is no parameter name.
+// Names resolve through the type information (its matching rules are the type library test's).
 TEST(Dispatch, NamesResolveThroughTheTypeInformation)
 {
     RegisteredModule registered{MORVANE_MODULE_PATH};
@@ -204,11 +204,7 @@ TEST(Dispatch, NamesResolveThroughTheTypeInformation)
     IMorvane *tracker = registered.module().create_tracker();
     ASSERT_NE(tracker, nullptr);
     const std::pair<std::vector<const OLECHAR *>, std::vector<DISPID>> rows[] = {
-        {{u"lines"}, {1}}, {{u"LINES"}, {1}}, {{u"match_residue"}, {13}},
-        {{u"track_corners", u"features", u"IMGA"}, {4, 2, 0}},
-        {{u"track_corners", u"lines"}, {DISP_E_UNKNOWNNAME}},
-        {{u"line"}, {DISP_E_UNKNOWNNAME}}, {{u"lines "}, {DISP_E_UNKNOWNNAME}},
-    };
+        {{u"Track_Corners", u"features", u"IMGA"}, {4, 2, 0}}, {{u"track_corners", u"lines"}, {DISP_E_UNKNOWNNAME}}};
     for (const auto &[request, expected] : rows)
         EXPECT_EQ(look_up(tracker, request), expected) << testing::PrintToString(request[0]);
     EXPECT_EQ(tracker->GetIDsOfNames(IID_NULL, nullptr, 1, 0x0409, nullptr), E_POINTER);

@@ -15,6 +15,8 @@ TEST_F(ComponentLibrary, NamesResolveToMembersAndThenTheirParameters)
         // A property write's value has no name, nor (in the dispatch view) the returned parameter.
         {{u"lines", u"newVal"}, DISP_E_UNKNOWNNAME, {1, unknown}},
         {{u"track_corners", u"matches"}, DISP_E_UNKNOWNNAME, {4, unknown}},
+        // Whole names only: neither a prefix of a name nor a name and more.
+        {{u"line"}, DISP_E_UNKNOWNNAME, {unknown}}, {{u"lines "}, DISP_E_UNKNOWNNAME, {unknown}},
     };
     for (auto [names, expected, wanted] : cases) {
         std::vector<MEMBERID> ids(names.size(), 77);
