@@ -1,5 +1,5 @@
 // Every call sees what was committed before it, whoever committed it: another process, another
-// program, a path through a link (a file replaced by rename or deleted is the database test's);
+// program, a file replaced by rename, a path through a link (a deleted file is the database test's);
 // and a reader who may not write a file reads past a writer killed inside an update.
 #include "child_process.h"
 #include "registry_fixture.h"
@@ -30,6 +30,15 @@ protected:
     {
         return set_string(Key(create(root, "Fresh\\Key")), "v", text);
     }
+    // A copy of the registry file whose value is text, made by another program.
+    std::filesystem::path copy_with(const char *text)
+    {
+        const std::filesystem::path copy = folder_ / "copy.db";
+        std::filesystem::remove(copy);
+        EXPECT_EQ(run_sql(file_, ("VACUUM INTO '" + copy.string() + "'").c_str()), "");
+        EXPECT_EQ(run_sql(copy, ("UPDATE vals SET data = CAST('" + std::string(text) + "' || char(0) AS BLOB)").c_str()), "");
+        return copy;
+    }
 };
 
 TEST_F(Freshness, EveryCommitIsSeenByTheNextCall)
@@ -47,6 +56,10 @@ TEST_F(Freshness, EveryCommitIsSeenByTheNextCall)
          }},
         {"another program", [this] {
              return run_sql(file_, "UPDATE vals SET data = CAST('new' || char(0) AS BLOB)") + "new";
+         }},
+        {"a file moved in its place", [this] {
+             std::filesystem::rename(copy_with("moved"), file_);
+             return std::string("moved");
          }},
         {"another process through a link", [&link] {
              return ChildProcess([&link] { ScratchRegistry::use_file(link); return int(set_fresh("linked")); }).wait(30s) ? "" : "linked";
