@@ -1,6 +1,8 @@
 // Following the registry file at its path, prepared statements and transactions.
 #include "registry/database.h"
 
+#include <morvane_assert.h>
+
 #include <cerrno>
 #include <sys/stat.h>
 
@@ -13,6 +15,12 @@ constexpr int busy_timeout_ms = 10000;
 FileIdentity identity_of(const struct stat &info) { return {info.st_dev, info.st_ino}; }
 
 } // namespace
+
+CallState &call_state()
+{
+    thread_local CallState state;
+    return state;
+}
 
 LSTATUS status_from_sqlite(int result)
 {
@@ -168,6 +176,7 @@ void Database::close()
     source_ = Source::none;
     read_only_ = false;
     first_layout_ = false;
+    memo_.reset();
     // Closing rolls back an update still open.
     update_ = {};
 }
@@ -196,6 +205,8 @@ sqlite3_stmt *Database::statement(const char *sql)
 {
     if (db_ == nullptr)
         fault(ERROR_CANTOPEN);
+    if (reads_ == Reads::memo_only)
+        take_read_lock();
     auto found = statements_.find(sql);
     if (found != statements_.end())
         return found->second;
@@ -215,6 +226,59 @@ sqlite3_stmt *Database::statement(const char *sql)
 }
 
 void Database::exec(const char *sql) { Statement(*this, sql).run(); }
+
+std::optional<FileStamp> Database::stamp_now()
+{
+    sqlite3_file *file = nullptr;
+    if (db_ == nullptr || sqlite3_file_control(db_, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
+        file == nullptr || file->pMethods == nullptr)
+        return std::nullopt;
+    FileStamp stamp{};
+    constexpr int header_offset = 16;
+    if (file->pMethods->xRead(file, stamp.data(), static_cast<int>(stamp.size()), header_offset) != SQLITE_OK)
+        return std::nullopt;
+    return stamp;
+}
+
+bool Database::memo_allowed() const
+{
+    return source_ == Source::file && !call_state().wrote && !call_state().without_memo;
+}
+
+bool Database::memo_holds()
+{
+    if (!memo_allowed() || !memo_.stamp())
+        return false;
+    const std::optional<FileStamp> now = stamp_now();
+    return now && *now == *memo_.stamp();
+}
+
+void Database::settle_memo()
+{
+    const std::optional<FileStamp> now = stamp_now();
+    if (now && memo_.stamp() && *now == *memo_.stamp()) {
+        reads_ = Reads::locked;
+        return;
+    }
+    memo_.reset(now);
+    reads_ = now ? Reads::locked : Reads::plain;
+    // Answers already given came from an older file than the lock now shows.
+    if (answered_)
+        throw StaleReads{};
+}
+
+void Database::take_read_lock()
+{
+    MORVANE_ASSERT(reads_ == Reads::memo_only);
+    reads_ = Reads::taking_lock;
+    exec("BEGIN");
+    locked_late_ = true;
+    // Reading the schema's version takes the read lock, under which the
+    // header is read.
+    exec("PRAGMA schema_version");
+    note_layout(false);
+    settle_memo();
+}
 
 Statement::~Statement()
 {
@@ -273,20 +337,36 @@ std::vector<BYTE> Statement::blob(int column) const
 Transaction::Transaction(Database &db, Kind kind)
     : db_(db), open_(false), nested_(db.update().active())
 {
+    MORVANE_ASSERT(db_.reads_ == Database::Reads::plain);
     if (kind == Kind::write && db_.read_only())
         db_.fault(ERROR_ACCESS_DENIED);
+    if (kind == Kind::write)
+        call_state().wrote = true;
     if (nested_) {
         db_.exec("SAVEPOINT registry_call");
         open_ = true;
         return;
     }
+    // The empty registry standing in for a missing file never changes.
+    if (kind == Kind::read && db_.source_ == Database::Source::empty)
+        return;
+    if (kind == Kind::read && db_.memo_holds()) {
+        db_.reads_ = Database::Reads::memo_only;
+        on_memo_ = true;
+        return;
+    }
     db_.exec(kind == Kind::write ? "BEGIN IMMEDIATE" : "BEGIN");
     try {
         db_.note_layout(kind == Kind::write);
+        if (kind == Kind::read && db_.memo_allowed()) {
+            db_.exec("PRAGMA schema_version");
+            db_.settle_memo();
+        }
     } catch (...) {
         // No destructor runs for an object whose constructor throws.
         sqlite3_exec(db_.connection(), "ROLLBACK", nullptr, nullptr, nullptr);
         db_.settle_layout(true);
+        end_reads();
         throw;
     }
     open_ = true;
@@ -294,27 +374,42 @@ Transaction::Transaction(Database &db, Kind kind)
 
 Transaction::~Transaction()
 {
-    if (!open_)
-        return;
     // Nothing to report from here: the call already fails.
     try {
-        if (nested_) {
+        if (on_memo_ && db_.locked_late_)
+            db_.exec("ROLLBACK");
+        if (open_ && nested_) {
             db_.exec("ROLLBACK TO registry_call");
             db_.exec("RELEASE registry_call");
-        } else {
+        } else if (open_) {
             db_.exec("ROLLBACK");
             db_.settle_layout(true);
         }
     } catch (...) {
     }
+    end_reads();
 }
 
 void Transaction::commit()
 {
-    db_.exec(nested_ ? "RELEASE registry_call" : "COMMIT");
-    open_ = false;
-    if (!nested_)
-        db_.settle_layout(false);
+    if (on_memo_) {
+        if (db_.locked_late_)
+            db_.exec("COMMIT");
+        on_memo_ = false;
+    } else if (open_) {
+        db_.exec(nested_ ? "RELEASE registry_call" : "COMMIT");
+        open_ = false;
+        if (!nested_)
+            db_.settle_layout(false);
+    }
+    end_reads();
+}
+
+void Transaction::end_reads()
+{
+    db_.reads_ = Database::Reads::plain;
+    db_.answered_ = false;
+    db_.locked_late_ = false;
 }
 
 } // namespace morvane::registry

@@ -7,10 +7,13 @@
 // place, and a missing file reads as an empty registry. SQLite's rollback
 // journal and file locks give each transaction a committed state of the file,
 // whoever committed it; the page cache is checked against the file's change
-// counter at the start of each transaction. Nothing else is kept.
+// counter at the start of each transaction. Beyond that, a read may be
+// answered from the memo of earlier reads while the file is provably
+// unchanged (read_memo.h).
 #ifndef MORVANE_REGISTRY_DATABASE_H
 #define MORVANE_REGISTRY_DATABASE_H
 
+#include "registry/read_memo.h"
 #include "registry/registry_files.h"
 #include "registry/update_scope.h"
 
@@ -21,6 +24,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -35,6 +39,16 @@ struct RegistryError {
 };
 
 [[noreturn]] inline void fail(LSTATUS code) { throw RegistryError{code}; }
+
+// What the registry call running on this thread has done so far: whether it
+// wrote (its later reads then take the lock, never the memo), and whether it
+// runs again after stale reads (then without the memo). Set up by the call
+// boundary for the length of one call.
+struct CallState {
+    bool wrote = false;
+    bool without_memo = false;
+};
+CallState &call_state();
 
 // The system error code for a database result code.
 LSTATUS status_from_sqlite(int result);
@@ -92,6 +106,15 @@ public:
     // whole update failed, so that it is rolled back and not reported done.
     [[noreturn]] void fault(LSTATUS code);
 
+    // The memo of earlier reads (read_memo.h). A read transaction begins on
+    // it alone when it still holds for the file; the first statement then
+    // takes the read lock.
+    ReadMemo &memo() { return memo_; }
+    // Whether lookups may use the memo and add to it now.
+    bool remembering() const { return reads_ != Reads::plain; }
+    // Records that a lookup was answered from the memo in this transaction.
+    void answered_from_memo() { answered_ = true; }
+
     sqlite3 *connection() const { return db_; }
     // The prepared statement for a fixed SQL text, made once per connection.
     sqlite3_stmt *statement(const char *sql);
@@ -103,7 +126,28 @@ public:
     void settle_layout(bool rolled_back);
 
 private:
+    friend class Transaction;
     enum class Source { none, file, empty, copy };
+    // A read transaction's state: without the memo; on the memo alone, no
+    // lock taken yet; under the read lock, the memo holding for the file.
+    enum class Reads { plain, memo_only, taking_lock, locked };
+
+    // The file's header as now (under the lock or not, as the caller is);
+    // none when it cannot be read.
+    std::optional<FileStamp> stamp_now();
+    // Whether this call's reads of the file may use the memo: a file (not
+    // the empty stand-in or a private copy), in a call that has not written
+    // and does not run again after stale reads.
+    bool memo_allowed() const;
+    // At a read transaction's start: whether it may run on the memo alone.
+    bool memo_holds();
+    // Takes the read lock of a transaction begun on the memo alone, before
+    // its first statement; throws StaleReads when answers were used and the
+    // file moved meanwhile.
+    void take_read_lock();
+    // Under a read transaction's lock: keeps the memo if it holds for the
+    // file, else starts it anew for the file as it is.
+    void settle_memo();
 
     // Beyond the system error codes, for open_path alone.
     static constexpr LSTATUS hot_journal_unreadable = -2;
@@ -140,6 +184,11 @@ private:
     // Converted in the transaction now open, so undone by its rollback.
     bool converting_ = false;
     std::uint64_t generation_ = 0;
+    ReadMemo memo_;
+    Reads reads_ = Reads::plain;
+    // In this transaction: an answer came from the memo; the lock was taken late.
+    bool answered_ = false;
+    bool locked_late_ = false;
     UpdateScope update_;
     std::unordered_map<const char *, sqlite3_stmt *> statements_;
     std::vector<sqlite3 *> abandoned_;
@@ -186,9 +235,13 @@ public:
     void commit();
 
 private:
+    void end_reads();
+
     Database &db_;
     bool open_;
     bool nested_;
+    // Begun on the memo alone; the database knows whether the lock came since.
+    bool on_memo_ = false;
 };
 
 } // namespace morvane::registry

@@ -16,7 +16,16 @@ std::int64_t filetime_now()
 
 bool KeyStore::exists(KeyId key)
 {
-    return Statement(db_, "SELECT 1 FROM keys WHERE id = ?1").bind(1, key).step();
+    if (db_.remembering()) {
+        if (const std::optional<bool> known = db_.memo().key_exists(key)) {
+            db_.answered_from_memo();
+            return *known;
+        }
+    }
+    const bool there = Statement(db_, "SELECT 1 FROM keys WHERE id = ?1").bind(1, key).step();
+    if (db_.remembering())
+        db_.memo().remember_key(key, there);
+    return there;
 }
 
 void KeyStore::require(KeyId key)
@@ -41,10 +50,19 @@ KeyStore::PathEnd KeyStore::walk(KeyId from, std::string_view folded_path)
     PathEnd end{from, 0, 0};
     while (!folded_path.empty()) {
         const std::size_t cut = folded_path.find('\\');
-        Statement find(db_, "SELECT id FROM keys WHERE parent = ?1 AND fold = ?2");
-        if (!find.bind(1, end.key).bind(2, folded_path.substr(0, cut)).step())
+        const std::string_view level = folded_path.substr(0, cut);
+        std::optional<KeyId> child; // 0: no such subkey
+        if (db_.remembering() && (child = db_.memo().child(end.key, level)))
+            db_.answered_from_memo();
+        if (!child) {
+            Statement find(db_, "SELECT id FROM keys WHERE parent = ?1 AND fold = ?2");
+            child = find.bind(1, end.key).bind(2, level).step() ? find.integer(0) : 0;
+            if (db_.remembering())
+                db_.memo().remember_child(end.key, level, *child);
+        }
+        if (*child == 0)
             break;
-        end = {find.integer(0), end.key, end.depth + 1};
+        end = {*child, end.key, end.depth + 1};
         folded_path = cut == std::string_view::npos ? std::string_view() : folded_path.substr(cut + 1);
     }
     return end;
@@ -160,14 +178,32 @@ std::optional<ValueEntry> KeyStore::value(KeyId key, std::string_view name)
     // The key and its value in one statement, so that the read is whole
     // without a transaction around it: no row when the key is gone, a row
     // of nulls when only the value is missing.
+    const std::string folded = fold_name(name);
+    if (db_.remembering()) {
+        const std::optional<bool> known = db_.memo().key_exists(key);
+        const std::optional<ValueEntry> *value = db_.memo().value(key, folded);
+        if (known == false || value != nullptr) {
+            db_.answered_from_memo();
+            if (known == false)
+                fail(ERROR_KEY_DELETED);
+            return *value;
+        }
+    }
     Statement find(db_, "SELECT vals.name, vals.type, vals.data FROM keys"
                         " LEFT JOIN vals ON vals.key = keys.id AND vals.fold = ?2"
                         " WHERE keys.id = ?1");
-    if (!find.bind(1, key).bind(2, fold_name(name)).step())
+    const bool there = find.bind(1, key).bind(2, folded).step();
+    std::optional<ValueEntry> value;
+    if (there && !find.null(1))
+        value = ValueEntry{find.text(0), static_cast<DWORD>(find.integer(1)), find.blob(2)};
+    if (db_.remembering()) {
+        db_.memo().remember_key(key, there);
+        if (there)
+            db_.memo().remember_value(key, folded, value);
+    }
+    if (!there)
         fail(ERROR_KEY_DELETED);
-    if (find.null(1))
-        return std::nullopt;
-    return ValueEntry{find.text(0), static_cast<DWORD>(find.integer(1)), find.blob(2)};
+    return value;
 }
 
 void KeyStore::set_value(KeyId key, std::string_view name, DWORD type, const BYTE *data,

@@ -14,17 +14,9 @@
 
 namespace morvane::registry {
 
-using KeyId = std::int64_t;
-
 struct SubkeyEntry {
     std::string name;
     std::int64_t written;
-};
-
-struct ValueEntry {
-    std::string name;
-    DWORD type;
-    std::vector<BYTE> data;
 };
 
 struct KeyInfo {

@@ -78,6 +78,9 @@ std::size_t file_index(Scope scope) { return scope == Scope::machine ? 1 : 0; }
 std::optional<KeyId> find_in(Database &db, KeyStore &store, const OpenKey &open)
 {
     if (open.classes) {
+        // A missing file reads as an empty registry, which holds no classes.
+        if (!db.present())
+            return std::nullopt;
         const std::size_t file = file_index(db.scope());
         if (open.file_rows[file] != 0 && open.file_generations[file] == db.generation() &&
             store.exists(open.file_rows[file]))
@@ -141,7 +144,7 @@ std::optional<OpenKey> open_below(Session &session, const OpenKey &from,
             const auto below = store.find_path(*start, levels);
             from_held = true;
             end = {below.value_or(0), below ? full_depth : from_depth};
-        } else {
+        } else if (db.present()) {
             end = walk_classes(db, store, opened.path());
         }
         transaction.commit();

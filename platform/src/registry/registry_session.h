@@ -7,6 +7,8 @@
 #include "registry/handle_table.h"
 #include "registry/key_store.h"
 
+#include <morvane_assert.h>
+
 #include <mutex>
 #include <new>
 
@@ -41,17 +43,30 @@ private:
 
 // Runs the body of a registry call and turns its failures into the call's
 // system error code, so that nothing is thrown out of the library.
+// A call whose answers from the memo of earlier reads met a newer file runs
+// once more without the memo (it has written nothing: a call that wrote no
+// longer uses the memo).
 template <typename Body>
 LSTATUS registry_call(Body &&body) noexcept
 {
-    try {
-        return body();
-    } catch (const RegistryError &error) {
-        return error.code;
-    } catch (const std::bad_alloc &) {
-        return ERROR_OUTOFMEMORY;
-    } catch (...) {
-        return ERROR_REGISTRY_IO_FAILED;
+    struct CallScope {
+        CallState outer = call_state();
+        CallScope() { call_state() = {}; }
+        ~CallScope() { call_state() = outer; }
+    } scope;
+    for (;;) {
+        try {
+            return body();
+        } catch (const StaleReads &) {
+            MORVANE_ASSERT(!call_state().wrote && !call_state().without_memo);
+            call_state() = {false, true};
+        } catch (const RegistryError &error) {
+            return error.code;
+        } catch (const std::bad_alloc &) {
+            return ERROR_OUTOFMEMORY;
+        } catch (...) {
+            return ERROR_REGISTRY_IO_FAILED;
+        }
     }
 }
 

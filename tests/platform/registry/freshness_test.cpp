@@ -107,6 +107,45 @@ TEST_F(Freshness, AFileReplacedByRenameIsNeverMixedWithTheOldOne)
     EXPECT_EQ(run_sql(file_, "PRAGMA integrity_check"), "ok");
 }
 
+// While another process replaces a key again and again, each call reads a path and a value:
+// a call that took the path from earlier reads and then finds the file changed when it reads
+// the value starts again, so that it never asks the new file about the old key.
+TEST_F(Freshness, ACallNeverMixesEarlierReadsWithALaterFile)
+{
+    const auto replace = [](const std::string &text) {
+        MorvaneRegistryBeginUpdate();
+        RegDeleteTreeA(HKEY_CURRENT_USER, "Moving");
+        Key key(create(HKEY_CURRENT_USER, "Moving"));
+        set_string(key, "v", text);
+        set_string(key, "w", text);
+        return int(MorvaneRegistryEndUpdate(TRUE));
+    };
+    ASSERT_EQ(replace("0"), ERROR_SUCCESS);
+    auto *done = static_cast<std::atomic<bool> *>(
+        mmap(nullptr, sizeof(std::atomic<bool>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(done, MAP_FAILED);
+    new (done) std::atomic<bool>(false);
+    ChildProcess writer([&] {
+        int failed = 0;
+        for (int n = 1; n <= 2000; ++n)
+            failed |= replace(std::to_string(n));
+        *done = true;
+        return failed;
+    });
+    long calls = 0;
+    while (!*done && !HasFailure()) {
+        for (const char *name : {"v", "w"}) {
+            char text[16];
+            DWORD size = sizeof text;
+            ASSERT_EQ(RegGetValueA(HKEY_CURRENT_USER, "Moving", name, RRF_RT_REG_SZ, nullptr, text, &size),
+                      ERROR_SUCCESS) << "call " << calls;
+            ++calls;
+        }
+    }
+    EXPECT_EQ(writer.wait(60s), 0);
+    munmap(done, sizeof(std::atomic<bool>));
+}
+
 // The machine's file, written by the superuser and read by everyone: a writer killed inside an
 // update leaves a journal only a writer can roll back; a reader without that right still reads
 // the registry as it was, and the next writer carries on.
