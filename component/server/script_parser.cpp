@@ -6,6 +6,8 @@
 #include "server/script_reader.h"
 #include "server/script_text.h"
 
+namespace morvane {
+
 HRESULT ScriptParser::run_script(LPSTR text, bool install)
 {
     TaskBlock owned(text);
@@ -31,3 +33,5 @@ HRESULT ScriptParser::run_script(LPSTR text, bool install)
     }
     return tree.refused_at ? DISP_E_EXCEPTION : S_OK;
 }
+
+} // namespace morvane

@@ -4,6 +4,8 @@
 
 #include "server/script_limits.h"
 
+namespace morvane {
+
 bool has_subkeys(HKEY key)
 {
     DWORD subkeys = 0;
@@ -55,3 +57,5 @@ LSTATUS ScopedKey::replace(HKEY key)
     key_ = key;
     return previous != nullptr ? RegCloseKey(previous) : ERROR_SUCCESS;
 }
+
+} // namespace morvane

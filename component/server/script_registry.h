@@ -1,8 +1,9 @@
 // The registry questions and the tree deletion that the removing pass relies on.
-#ifndef MORVANE_SERVER_SCRIPT_REGISTRY_H
-#define MORVANE_SERVER_SCRIPT_REGISTRY_H
+#pragma once
 
 #include <winreg.h>
+
+namespace morvane {
 
 // The key has one or more subkeys; a failed query counts as none.
 bool has_subkeys(HKEY key);
@@ -34,4 +35,4 @@ private:
     HKEY key_ = nullptr;
 };
 
-#endif
+} // namespace morvane

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string_view>
 
-namespace morvane::platform {
+namespace morvane::automation {
 
 namespace {
 
@@ -178,4 +178,4 @@ bool equals_word(const OLECHAR *text, std::size_t length, const char *word)
     return true;
 }
 
-} // namespace morvane::platform
+} // namespace morvane::automation

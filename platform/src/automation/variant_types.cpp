@@ -2,7 +2,7 @@
 
 #include <variant_type_table.h>
 
-namespace morvane::platform {
+namespace morvane::automation {
 
 static_assert(vartype::find(VT_VARIANT)->size == sizeof(VARIANT), "VARIANT size in the type table");
 static_assert(vartype::find(VT_DECIMAL)->size == sizeof(DECIMAL), "DECIMAL size in the type table");
@@ -31,4 +31,4 @@ bool is_valid_variant_type(VARTYPE vt)
     }
 }
 
-} // namespace morvane::platform
+} // namespace morvane::automation

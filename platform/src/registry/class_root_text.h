@@ -1,8 +1,7 @@
 // Text of the entries under HKEY_CLASSES_ROOT: conversion between the UTF-16
 // of the component interfaces and the ANSI text the registry keeps, braced
 // identifiers, and reading and writing default values.
-#ifndef MORVANE_REGISTRY_CLASS_ROOT_TEXT_H
-#define MORVANE_REGISTRY_CLASS_ROOT_TEXT_H
+#pragma once
 
 #include <windows.h>
 
@@ -49,5 +48,3 @@ struct OwnedBstr {
 };
 
 } // namespace morvane::registry
-
-#endif

@@ -8,8 +8,7 @@
 // journal and file locks give each transaction a committed state of the file,
 // whoever committed it; the page cache is checked against the file's change
 // counter at the start of each transaction. Nothing else is kept.
-#ifndef MORVANE_REGISTRY_DATABASE_H
-#define MORVANE_REGISTRY_DATABASE_H
+#pragma once
 
 #include "registry/registry_files.h"
 #include "registry/update_scope.h"
@@ -192,5 +191,3 @@ private:
 };
 
 } // namespace morvane::registry
-
-#endif

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <new>
 
-namespace mvtl {
+namespace morvane::typelib {
 
 TYPEATTR *make_type_attr(const TypeView &view)
 {
@@ -141,4 +141,4 @@ void free_lib_attr(TLIBATTR *attr)
     delete attr;
 }
 
-} // namespace mvtl
+} // namespace morvane::typelib

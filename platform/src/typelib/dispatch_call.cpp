@@ -96,7 +96,7 @@ union RawResult {
     double real;
 };
 
-using mvtl::ResultForm;
+using morvane::typelib::ResultForm;
 
 // How a raw result of type vt becomes a variant; looked up once, when the call is laid out.
 ResultForm result_form(VARTYPE vt)
@@ -151,7 +151,7 @@ void *target_function(void *instance, ULONG_PTR offset)
 
 } // namespace
 
-namespace mvtl {
+namespace morvane::typelib {
 
 HRESULT PreparedCall::prepare(bool with_instance, VARTYPE returns, UINT count, const VARTYPE *types)
 {
@@ -203,7 +203,7 @@ HRESULT PreparedCall::call(void *instance, ULONG_PTR offset, VARIANTARG *const *
     return S_OK;
 }
 
-} // namespace mvtl
+} // namespace morvane::typelib
 
 EXTERN_C MVAPI HRESULT DispCallFunc(void *pvInstance, ULONG_PTR oVft, CALLCONV cc, VARTYPE vtReturn,
                                     UINT cActuals, VARTYPE *prgvt, VARIANTARG **prgpvarg,

@@ -18,12 +18,12 @@
 #include <string>
 #include <vector>
 
-namespace mvtl {
+namespace morvane::typelib {
 
 namespace {
 
 // Larger files are not type libraries of any use to a process.
-constexpr off_t kMaxFileSize = 64 * 1024 * 1024;
+constexpr off_t max_file_size = 64 * 1024 * 1024;
 
 class File {
 public:
@@ -79,7 +79,7 @@ bool utf8_path(LPCOLESTR file, std::string &path)
     return path.find('\0') == std::string::npos;
 }
 
-constexpr std::uint8_t kElfMagic[4] = {0x7F, 'E', 'L', 'F'};
+constexpr std::uint8_t elf_magic[4] = {0x7F, 'E', 'L', 'F'};
 
 } // namespace
 
@@ -103,11 +103,11 @@ HRESULT load_from_file(const char *path, ITypeLib **out)
     std::uint8_t magic[4] = {};
     if (size < static_cast<off_t>(sizeof magic) || !file.read(magic, sizeof magic))
         return TYPE_E_CANTLOADLIBRARY;
-    if (std::memcmp(magic, kElfMagic, sizeof magic) == 0)
+    if (std::memcmp(magic, elf_magic, sizeof magic) == 0)
         return load_from_module(path, out);
     if (!has_typelib_magic(magic, sizeof magic))
         return TYPE_E_CANTLOADLIBRARY;
-    if (size > kMaxFileSize)
+    if (size > max_file_size)
         return TYPE_E_INVDATAREAD;
     std::vector<std::uint8_t> bytes;
     try {
@@ -121,7 +121,7 @@ HRESULT load_from_file(const char *path, ITypeLib **out)
     return load_from_bytes(bytes.data(), bytes.size(), out);
 }
 
-} // namespace mvtl
+} // namespace morvane::typelib
 
 EXTERN_C MVAPI HRESULT LoadTypeLib(LPCOLESTR szFile, ITypeLib **pptlib)
 {
@@ -132,7 +132,7 @@ EXTERN_C MVAPI HRESULT LoadTypeLib(LPCOLESTR szFile, ITypeLib **pptlib)
         return E_INVALIDARG;
     try {
         std::string path;
-        if (!mvtl::utf8_path(szFile, path))
+        if (!morvane::typelib::utf8_path(szFile, path))
             return TYPE_E_CANTLOADLIBRARY;
         return mvtl::load_from_file(path.c_str(), pptlib);
     } catch (const std::bad_alloc &) {

@@ -10,7 +10,7 @@
 #include <new>
 #include <utility>
 
-namespace mvtl {
+namespace morvane::typelib {
 
 namespace {
 
@@ -151,4 +151,4 @@ ITypeLib *standard_library()
     }
 }
 
-} // namespace mvtl
+} // namespace morvane::typelib

@@ -2,7 +2,7 @@
 
 #include <oleauto.h>
 
-namespace mvtl {
+namespace morvane::typelib {
 
 bool copy_string(const LibraryModel &library, std::uint32_t index, BSTR *out)
 {
@@ -39,4 +39,4 @@ HRESULT documentation(const LibraryModel &library, std::uint32_t name, std::uint
     return E_OUTOFMEMORY;
 }
 
-} // namespace mvtl
+} // namespace morvane::typelib

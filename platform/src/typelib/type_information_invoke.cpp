@@ -10,7 +10,7 @@
 
 #include <new>
 
-namespace mvtl {
+namespace morvane::typelib {
 
 namespace {
 
@@ -123,4 +123,4 @@ HRESULT STDMETHODCALLTYPE TypeInformation::Invoke(PVOID pvInstance, MEMBERID mem
     }
 }
 
-} // namespace mvtl
+} // namespace morvane::typelib

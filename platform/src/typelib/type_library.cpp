@@ -7,7 +7,7 @@
 
 #include <new>
 
-namespace mvtl {
+namespace morvane::typelib {
 
 TypeLibrary::TypeLibrary(std::unique_ptr<const LibraryModel> owned, const LibraryModel &model,
                          bool permanent)
@@ -71,8 +71,8 @@ HRESULT TypeLibrary::resolve(HREFTYPE ref, ITypeInfo **out)
 {
     *out = nullptr;
     TypeInformation *found = nullptr;
-    if (ref & kImportRef) {
-        const std::uint32_t index = ref & ~kImportRef;
+    if (ref & import_ref) {
+        const std::uint32_t index = ref & ~import_ref;
         if (index >= model_->imports.size())
             return TYPE_E_ELEMENTNOTFOUND;
         const ImportModel &import = model_->imports[index];
@@ -84,8 +84,8 @@ HRESULT TypeLibrary::resolve(HREFTYPE ref, ITypeInfo **out)
             return E_OUTOFMEMORY;
         return standard->GetTypeInfoOfGuid(import.type, out);
     }
-    if (ref & kTwinRef) {
-        const std::uint32_t index = ref & ~kTwinRef;
+    if (ref & twin_ref) {
+        const std::uint32_t index = ref & ~twin_ref;
         if (index < twins_.size())
             found = twins_[index].get();
     } else if (ref < main_.size()) {
@@ -249,4 +249,4 @@ void STDMETHODCALLTYPE TypeLibrary::ReleaseTLibAttr(TLIBATTR *pTLibAttr)
     free_lib_attr(pTLibAttr);
 }
 
-} // namespace mvtl
+} // namespace morvane::typelib
