@@ -1,7 +1,7 @@
 // A script run's passes: the text read once into a tree, then installed or removed.
 #include "server/script_parser.h"
 
-#include "server/boundary.h"
+#include <boundary.h>
 #include "server/script_passes.h"
 #include "server/script_reader.h"
 #include "server/script_text.h"
@@ -12,7 +12,7 @@ HRESULT ScriptParser::run_script(LPSTR text, bool install)
 {
     TaskBlock owned(text);
     ScriptTree tree;
-    if (const HRESULT hr = morvane::guarded([&] {
+    if (const HRESULT hr = morvane::guarded(morvane::hresult_failures, [&] {
             tree = read_script(text);
             return S_OK;
         });

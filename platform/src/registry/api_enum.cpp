@@ -80,7 +80,7 @@ LSTATUS RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName,
     // Subkeys come in name order, compared without regard to case; each call
     // reads afresh, so that a caller deleting as it goes can ask for index 0
     // again and again.
-    return registry_call([&]() -> LSTATUS {
+    return morvane::guarded<RegistryError>(registry_failures, [&]() -> LSTATUS {
         if (lpName == nullptr || lpcchName == nullptr || lpReserved != nullptr ||
             (lpClass != nullptr && lpcchClass == nullptr))
             return ERROR_INVALID_PARAMETER;
@@ -105,7 +105,7 @@ LSTATUS RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcch
                       LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData)
 {
     // Values come in the order they were first set, as on Windows.
-    return registry_call([&]() -> LSTATUS {
+    return morvane::guarded<RegistryError>(registry_failures, [&]() -> LSTATUS {
         if (lpValueName == nullptr || lpcchValueName == nullptr || lpReserved != nullptr ||
             (lpData != nullptr && lpcbData == nullptr))
             return ERROR_INVALID_PARAMETER;
@@ -129,7 +129,7 @@ LSTATUS RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD l
                          LPDWORD lpcbMaxValueLen, LPDWORD lpcbSecurityDescriptor,
                          PFILETIME lpftLastWriteTime)
 {
-    return registry_call([&]() -> LSTATUS {
+    return morvane::guarded<RegistryError>(registry_failures, [&]() -> LSTATUS {
         if (lpReserved != nullptr || (lpClass != nullptr && lpcchClass == nullptr))
             return ERROR_INVALID_PARAMETER;
         Session session;

@@ -26,7 +26,7 @@ extern "C" {
 
 LSTATUS RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired, PHKEY phkResult)
 {
-    return registry_call([&]() -> LSTATUS {
+    return morvane::guarded<RegistryError>(registry_failures, [&]() -> LSTATUS {
         if (phkResult == nullptr)
             return ERROR_INVALID_PARAMETER;
         *phkResult = nullptr;
@@ -47,7 +47,7 @@ LSTATUS RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, REGSAM 
 {
     // Volatile keys are kept like the others; classes and security
     // descriptors are not stored.
-    return registry_call([&]() -> LSTATUS {
+    return morvane::guarded<RegistryError>(registry_failures, [&]() -> LSTATUS {
         if (phkResult == nullptr || lpSubKey == nullptr)
             return ERROR_INVALID_PARAMETER;
         *phkResult = nullptr;
@@ -85,7 +85,7 @@ LSTATUS RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, REGSAM 
 
 LSTATUS RegCloseKey(HKEY hKey)
 {
-    return registry_call([&]() -> LSTATUS {
+    return morvane::guarded<RegistryError>(registry_failures, [&]() -> LSTATUS {
         Session session;
         if (predefined_root(hKey))
             return ERROR_SUCCESS;
@@ -98,7 +98,7 @@ LSTATUS RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
     // As on Windows, deleting needs no right on the handle given: the right
     // to delete belongs to the key deleted. An empty name deletes the key of
     // the handle itself.
-    return registry_call([&]() -> LSTATUS {
+    return morvane::guarded<RegistryError>(registry_failures, [&]() -> LSTATUS {
         if (lpSubKey == nullptr)
             return ERROR_INVALID_PARAMETER;
         std::vector<std::string_view> levels;
@@ -135,7 +135,7 @@ LSTATUS RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
 
 LSTATUS RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey)
 {
-    return registry_call([&]() -> LSTATUS {
+    return morvane::guarded<RegistryError>(registry_failures, [&]() -> LSTATUS {
         std::vector<std::string_view> levels;
         if (LSTATUS status = split_key_path(lpSubKey, levels); status != ERROR_SUCCESS)
             return status;

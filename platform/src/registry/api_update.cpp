@@ -16,7 +16,7 @@ extern "C" {
 
 LSTATUS MorvaneRegistryBeginUpdate(void)
 {
-    return registry_call([]() -> LSTATUS {
+    return morvane::guarded<RegistryError>(registry_failures, []() -> LSTATUS {
         Session session;
         // An update writes the classes: the machine's when this process chose
         // the machine scope, else the user's. Its file is made when missing.
@@ -30,7 +30,7 @@ LSTATUS MorvaneRegistryBeginUpdate(void)
 
 LSTATUS MorvaneRegistryEndUpdate(BOOL keep)
 {
-    return registry_call([keep]() -> LSTATUS {
+    return morvane::guarded<RegistryError>(registry_failures, [keep]() -> LSTATUS {
         Session session;
         for (const Scope scope : {Scope::user, Scope::machine}) {
             if (Database &db = session.db(scope); db.update().active())
@@ -42,7 +42,7 @@ LSTATUS MorvaneRegistryEndUpdate(BOOL keep)
 
 LSTATUS MorvaneRegistrySetScope(DWORD scope)
 {
-    return registry_call([scope]() -> LSTATUS {
+    return morvane::guarded<RegistryError>(registry_failures, [scope]() -> LSTATUS {
         if (scope != MORVANE_REGISTRY_USER && scope != MORVANE_REGISTRY_MACHINE)
             return ERROR_INVALID_PARAMETER;
         Session session;

@@ -66,7 +66,7 @@ LSTATUS RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const
 {
     // The data is kept byte for byte: a string keeps the terminator it was
     // given with, or none.
-    return registry_call([&]() -> LSTATUS {
+    return morvane::guarded<RegistryError>(registry_failures, [&]() -> LSTATUS {
         if (lpData == nullptr && cbData != 0)
             return ERROR_INVALID_PARAMETER;
         std::string_view name;
@@ -85,7 +85,7 @@ LSTATUS RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const
 LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
                          LPBYTE lpData, LPDWORD lpcbData)
 {
-    return registry_call([&]() -> LSTATUS {
+    return morvane::guarded<RegistryError>(registry_failures, [&]() -> LSTATUS {
         if (lpReserved != nullptr)
             return ERROR_INVALID_PARAMETER;
         return query_value(hKey, {}, lpValueName, RRF_RT_ANY, lpType, lpData, lpcbData);
@@ -95,7 +95,7 @@ LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDW
 LSTATUS RegGetValueA(HKEY hkey, LPCSTR lpSubKey, LPCSTR lpValue, DWORD dwFlags, LPDWORD pdwType,
                      PVOID pvData, LPDWORD pcbData)
 {
-    return registry_call([&]() -> LSTATUS {
+    return morvane::guarded<RegistryError>(registry_failures, [&]() -> LSTATUS {
         if ((dwFlags & RRF_RT_ANY) == 0 || (dwFlags & ~DWORD(RRF_RT_ANY | RRF_NOEXPAND)) != 0)
             return ERROR_INVALID_PARAMETER;
         std::vector<std::string_view> levels;
@@ -107,7 +107,7 @@ LSTATUS RegGetValueA(HKEY hkey, LPCSTR lpSubKey, LPCSTR lpValue, DWORD dwFlags, 
 
 LSTATUS RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
 {
-    return registry_call([&]() -> LSTATUS {
+    return morvane::guarded<RegistryError>(registry_failures, [&]() -> LSTATUS {
         std::string_view name;
         if (LSTATUS status = value_name(lpValueName, name); status != ERROR_SUCCESS)
             return status;

@@ -1,14 +1,15 @@
 // One registry call: it holds the process's registry lock while it runs and
 // reaches the two registry files and the handle table through it.
-#ifndef MORVANE_REGISTRY_REGISTRY_SESSION_H
-#define MORVANE_REGISTRY_REGISTRY_SESSION_H
+#pragma once
 
 #include "registry/database.h"
 #include "registry/handle_table.h"
 #include "registry/key_store.h"
 
+#include <boundary.h>
+
+
 #include <mutex>
-#include <new>
 
 namespace morvane::registry {
 
@@ -39,22 +40,8 @@ private:
     std::unique_lock<std::mutex> lock_;
 };
 
-// Runs the body of a registry call and turns its failures into the call's
-// system error code, so that nothing is thrown out of the library.
-template <typename Body>
-LSTATUS registry_call(Body &&body) noexcept
-{
-    try {
-        return body();
-    } catch (const RegistryError &error) {
-        return error.code;
-    } catch (const std::bad_alloc &) {
-        return ERROR_OUTOFMEMORY;
-    } catch (...) {
-        return ERROR_REGISTRY_IO_FAILED;
-    }
-}
+// What a registry call returns when it runs out of memory or fails in a way it does
+// not name; a RegistryError returns its own code.
+inline constexpr FailureCodes<LSTATUS> registry_failures{ERROR_OUTOFMEMORY, ERROR_REGISTRY_IO_FAILED};
 
 } // namespace morvane::registry
-
-#endif

@@ -3,6 +3,8 @@
 #include "registry/class_root_text.h"
 #include "registry/typelib_entries.h"
 
+#include <boundary.h>
+
 #include <algorithm>
 #include <new>
 #include <optional>
@@ -101,13 +103,11 @@ EXTERN_C HRESULT LoadRegTypeLib(REFGUID rguid, WORD wVerMajor, WORD wVerMinor, L
     if (pptlib == nullptr)
         return E_INVALIDARG;
     *pptlib = nullptr;
-    try {
+    return morvane::guarded(morvane::hresult_failures, [&]() -> HRESULT {
         std::string path;
         const HRESULT hr = registered_path(rguid, wVerMajor, wVerMinor, lcid, path);
         if (FAILED(hr))
             return hr;
         return LoadTypeLib(widen(path).c_str(), pptlib);
-    } catch (const std::bad_alloc &) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }

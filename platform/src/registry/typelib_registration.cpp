@@ -2,6 +2,8 @@
 #include "registry/class_root_text.h"
 #include "registry/typelib_entries.h"
 
+#include <boundary.h>
+
 #include <new>
 #include <string>
 #include <strings.h>
@@ -86,7 +88,7 @@ EXTERN_C HRESULT RegisterTypeLib(ITypeLib *ptlib, LPCOLESTR szFullPath, LPCOLEST
 {
     if (ptlib == nullptr || szFullPath == nullptr)
         return E_INVALIDARG;
-    try {
+    return morvane::guarded(morvane::hresult_failures, [&]() -> HRESULT {
         TLIBATTR *attr = nullptr;
         HRESULT hr = ptlib->GetLibAttr(&attr);
         if (FAILED(hr))
@@ -119,9 +121,7 @@ EXTERN_C HRESULT RegisterTypeLib(ITypeLib *ptlib, LPCOLESTR szFullPath, LPCOLEST
             writer.write(key + "\\TypeLib", version, "Version");
         }
         return writer.result();
-    } catch (const std::bad_alloc &) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 EXTERN_C HRESULT UnRegisterTypeLib(REFGUID libID, WORD wVerMajor, WORD wVerMinor, LCID lcid,
@@ -130,7 +130,7 @@ EXTERN_C HRESULT UnRegisterTypeLib(REFGUID libID, WORD wVerMajor, WORD wVerMinor
     const char *platform = platform_name(syskind);
     if (platform == nullptr)
         return E_INVALIDARG;
-    try {
+    return morvane::guarded(morvane::hresult_failures, [&]() -> HRESULT {
         const std::string version = version_text(wVerMajor, wVerMinor);
         const std::string version_key = library_key(libID) + "\\" + version;
         const std::string locale_key = version_key + "\\" + locale_text(lcid);
@@ -156,7 +156,5 @@ EXTERN_C HRESULT UnRegisterTypeLib(REFGUID libID, WORD wVerMajor, WORD wVerMinor
             remove_interface_entries(guid_text(libID), version);
         }
         return S_OK;
-    } catch (const std::bad_alloc &) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }

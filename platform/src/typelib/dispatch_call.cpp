@@ -5,6 +5,8 @@
 // structure and travels in memory as the ABI passes such structures.
 #include "typelib/prepared_call.h"
 
+#include <boundary.h>
+
 #include <windows.h>
 
 #include <ffi.h>
@@ -229,12 +231,10 @@ EXTERN_C MVAPI HRESULT DispCallFunc(void *pvInstance, ULONG_PTR oVft, CALLCONV c
             return DISP_E_BADVARTYPE;
     }
 
-    try {
-        mvtl::PreparedCall call;
+    return morvane::guarded(morvane::hresult_failures, [&]() -> HRESULT {
+        morvane::typelib::PreparedCall call;
         if (const HRESULT hr = call.prepare(pvInstance != nullptr, vtReturn, cActuals, prgvt); FAILED(hr))
             return hr;
         return call.call(pvInstance, oVft, prgpvarg, pvargResult);
-    } catch (const std::bad_alloc &) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }

@@ -5,6 +5,8 @@
 #include "typelib/reader.h"
 #include "typelib/type_library.h"
 
+#include <boundary.h>
+
 #include <oleauto.h>
 #include <winbase.h>
 
@@ -130,12 +132,10 @@ EXTERN_C MVAPI HRESULT LoadTypeLib(LPCOLESTR szFile, ITypeLib **pptlib)
     *pptlib = nullptr;
     if (!szFile)
         return E_INVALIDARG;
-    try {
+    return morvane::guarded(morvane::hresult_failures, [&]() -> HRESULT {
         std::string path;
         if (!morvane::typelib::utf8_path(szFile, path))
             return TYPE_E_CANTLOADLIBRARY;
-        return mvtl::load_from_file(path.c_str(), pptlib);
-    } catch (const std::bad_alloc &) {
-        return E_OUTOFMEMORY;
-    }
+        return morvane::typelib::load_from_file(path.c_str(), pptlib);
+    });
 }

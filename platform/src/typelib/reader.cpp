@@ -2,6 +2,8 @@
 
 #include "typelib/tlb_format.h"
 
+#include <boundary.h>
+
 #include <cstring>
 #include <new>
 
@@ -15,7 +17,10 @@ constexpr unsigned max_type_depth = 8;
 constexpr std::uint32_t max_slots = 0x7FFF / 8 + 1;
 
 // Thrown inside the reader only; read_typelib turns it into a result code.
-struct Invalid {};
+// A malformed file: the reading stops with this code.
+struct Invalid {
+    HRESULT code = TYPE_E_INVDATAREAD;
+};
 
 std::uint16_t get16(const std::uint8_t *p)
 {
@@ -389,18 +394,14 @@ HRESULT read_typelib(const std::uint8_t *data, std::size_t size, std::unique_ptr
         return TYPE_E_INVDATAREAD;
     if (get16(data + format::header::major) != format::major_version)
         return TYPE_E_UNSUPFORMAT;
-    try {
+    // A length_error is a container asked to grow past its limit: memory too.
+    static constexpr FailureCodes<HRESULT> reading_failures{E_OUTOFMEMORY, E_OUTOFMEMORY};
+    return guarded<Invalid>(reading_failures, [&]() -> HRESULT {
         auto result = std::make_unique<LibraryModel>();
         Reader(data, size).read(*result);
         model = std::move(result);
         return S_OK;
-    } catch (const Invalid &) {
-        return TYPE_E_INVDATAREAD;
-    } catch (const std::bad_alloc &) {
-        return E_OUTOFMEMORY;
-    } catch (const std::length_error &) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 } // namespace morvane::typelib

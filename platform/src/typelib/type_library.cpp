@@ -5,6 +5,8 @@
 #include "typelib/strings.h"
 #include "typelib/type_information.h"
 
+#include <boundary.h>
+
 #include <new>
 
 namespace morvane::typelib {
@@ -32,15 +34,13 @@ void TypeLibrary::build_infos()
 HRESULT TypeLibrary::create(std::unique_ptr<const LibraryModel> model, ITypeLib **out)
 {
     *out = nullptr;
-    try {
+    return morvane::guarded(morvane::hresult_failures, [&]() -> HRESULT {
         const LibraryModel &view = *model;
         std::unique_ptr<TypeLibrary> library(new TypeLibrary(std::move(model), view, false));
         library->build_infos();
         *out = library.release();
         return S_OK;
-    } catch (const std::bad_alloc &) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 TypeLibrary *TypeLibrary::create_permanent(const LibraryModel &model)
