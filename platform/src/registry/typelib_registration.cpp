@@ -3,12 +3,14 @@
 #include "registry/typelib_entries.h"
 
 #include <boundary.h>
+#include <scoped_key.h>
 
 #include <new>
 #include <string>
 #include <strings.h>
 #include <vector>
 
+using morvane::ScopedKey;
 using namespace morvane::registry;
 
 namespace {
@@ -62,12 +64,11 @@ void remove_interface_entries(const std::string &libid, const std::string &versi
             continue;
         for (const char *entry : {"TypeLib", "ProxyStubClsid", "ProxyStubClsid32"})
             RegDeleteTreeA(HKEY_CLASSES_ROOT, (key + "\\" + entry).c_str());
-        HKEY opened = nullptr;
-        if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_SET_VALUE, &opened) ==
-            ERROR_SUCCESS) {
-            RegDeleteValueA(opened, nullptr);
-            RegCloseKey(opened);
-        }
+        ScopedKey opened;
+        if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_SET_VALUE, opened.receive()) ==
+            ERROR_SUCCESS)
+            RegDeleteValueA(opened.get(), nullptr);
+        opened.close();
         delete_key_if_empty(key);
     }
 }
@@ -135,10 +136,10 @@ EXTERN_C HRESULT UnRegisterTypeLib(REFGUID libID, WORD wVerMajor, WORD wVerMinor
         const std::string version_key = library_key(libID) + "\\" + version;
         const std::string locale_key = version_key + "\\" + locale_text(lcid);
         const std::string entry = locale_key + "\\" + platform;
-        HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_CLASSES_ROOT, entry.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        ScopedKey key;
+        if (RegOpenKeyExA(HKEY_CLASSES_ROOT, entry.c_str(), 0, KEY_READ, key.receive()) != ERROR_SUCCESS)
             return TYPE_E_REGISTRYACCESS;
-        RegCloseKey(key);
+        key.close();
         if (RegDeleteTreeA(HKEY_CLASSES_ROOT, entry.c_str()) != ERROR_SUCCESS)
             return TYPE_E_REGISTRYACCESS;
         delete_key_if_empty(locale_key);
@@ -146,11 +147,10 @@ EXTERN_C HRESULT UnRegisterTypeLib(REFGUID libID, WORD wVerMajor, WORD wVerMinor
         if (!has_locales(version_key)) {
             RegDeleteTreeA(HKEY_CLASSES_ROOT, (version_key + "\\FLAGS").c_str());
             RegDeleteTreeA(HKEY_CLASSES_ROOT, (version_key + "\\HELPDIR").c_str());
-            if (RegOpenKeyExA(HKEY_CLASSES_ROOT, version_key.c_str(), 0, KEY_SET_VALUE, &key) ==
-                ERROR_SUCCESS) {
-                RegDeleteValueA(key, nullptr);
-                RegCloseKey(key);
-            }
+            if (RegOpenKeyExA(HKEY_CLASSES_ROOT, version_key.c_str(), 0, KEY_SET_VALUE, key.receive()) ==
+                ERROR_SUCCESS)
+                RegDeleteValueA(key.get(), nullptr);
+            key.close();
             delete_key_if_empty(version_key);
             delete_key_if_empty(library_key(libID));
             remove_interface_entries(guid_text(libID), version);
