@@ -1,6 +1,6 @@
 // RegisterTypeLib and UnRegisterTypeLib: the entries of typelib_entries.h.
-#include "registry/class_root_text.h"
-#include "registry/typelib_entries.h"
+#include "com/class_root_text.h"
+#include "com/typelib_entries.h"
 
 #include <boundary.h>
 #include <scoped_key.h>
@@ -11,7 +11,7 @@
 #include <vector>
 
 using morvane::ScopedKey;
-using namespace morvane::registry;
+using namespace morvane::com;
 
 namespace {
 

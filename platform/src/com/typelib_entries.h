@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-namespace morvane::registry {
+namespace morvane::com {
 
 std::string library_key(REFGUID libid);
 std::string version_text(WORD major, WORD minor);
@@ -37,4 +37,4 @@ struct InterfaceEntry {
 
 HRESULT registered_interfaces(ITypeLib *library, std::vector<InterfaceEntry> &entries);
 
-} // namespace morvane::registry
+} // namespace morvane::com

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace morvane::registry {
+namespace morvane::com {
 
 std::string narrow(LPCOLESTR text);
 std::u16string widen(const std::string &text);
@@ -47,4 +47,4 @@ struct OwnedBstr {
     std::string ansi() const { return text != nullptr ? narrow(text) : std::string(); }
 };
 
-} // namespace morvane::registry
+} // namespace morvane::com

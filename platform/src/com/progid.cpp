@@ -2,14 +2,14 @@
 // read from the entries a registration writes:
 //   HKCR\CLSID\{clsid}\ProgID   default value: the ProgID
 //   HKCR\<progid>\CLSID         default value: the class identifier
-#include "registry/class_root_text.h"
+#include "com/class_root_text.h"
 
 #include <boundary.h>
 
 #include <new>
 #include <string>
 
-using namespace morvane::registry;
+using namespace morvane::com;
 
 namespace {
 

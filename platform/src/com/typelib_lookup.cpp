@@ -1,7 +1,7 @@
 // LoadRegTypeLib: a registered type library found by identifier, version and
 // locale, then loaded from its file.
-#include "registry/class_root_text.h"
-#include "registry/typelib_entries.h"
+#include "com/class_root_text.h"
+#include "com/typelib_entries.h"
 
 #include <boundary.h>
 #include <scoped_key.h>
@@ -13,7 +13,7 @@
 #include <vector>
 
 using morvane::ScopedKey;
-using namespace morvane::registry;
+using namespace morvane::com;
 
 namespace {
 

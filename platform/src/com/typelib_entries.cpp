@@ -1,11 +1,11 @@
-#include "registry/typelib_entries.h"
+#include "com/typelib_entries.h"
 
-#include "registry/class_root_text.h"
+#include "com/class_root_text.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-namespace morvane::registry {
+namespace morvane::com {
 namespace {
 
 // The marshalers of automation interfaces and of dispinterfaces.
@@ -117,4 +117,4 @@ HRESULT registered_interfaces(ITypeLib *library, std::vector<InterfaceEntry> &en
     return S_OK;
 }
 
-} // namespace morvane::registry
+} // namespace morvane::com

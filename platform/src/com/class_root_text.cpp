@@ -1,10 +1,10 @@
-#include "registry/class_root_text.h"
+#include "com/class_root_text.h"
 
 #include <scoped_key.h>
 
 #include <objbase.h>
 
-namespace morvane::registry {
+namespace morvane::com {
 
 std::string narrow(LPCOLESTR text)
 {
@@ -107,4 +107,4 @@ bool is_empty_key(HKEY parent, const std::string &path)
     return status == ERROR_SUCCESS && subkeys == 0 && values == 0;
 }
 
-} // namespace morvane::registry
+} // namespace morvane::com
