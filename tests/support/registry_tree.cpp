@@ -1,3 +1,5 @@
+// Reads a registry tree back whole, and writes it as text for comparisons and failure
+// messages.
 #include "registry_tree.h"
 
 #include <scoped_key.h>

@@ -1,3 +1,5 @@
+// reg query: prints a key's values and subkeys, or, asked to recurse, the whole tree below it,
+// noting keys that cannot be read and stopping at keys nested in a cycle.
 #include "commands.h"
 #include "registration_hint.h"
 #include "registry_status.h"

@@ -1,3 +1,5 @@
+// Reading and writing numbers as automation text without regard to the locale: blanks,
+// sign, digits and exponent checked by hand, range decided before conversion.
 #include "automation/number_text.h"
 
 #include <charconv>

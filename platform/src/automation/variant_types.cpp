@@ -1,3 +1,5 @@
+// The type words a variant or a safe array may carry and their element sizes, read
+// from the shared variant type table.
 #include "automation/variant_types.h"
 
 #include <variant_type_table.h>

@@ -1,3 +1,5 @@
+// ANSI/UTF-16 conversion, braced identifiers and default-value reading and writing for
+// the entries under HKEY_CLASSES_ROOT, through the public registry calls.
 #include "com/class_root_text.h"
 
 #include <scoped_key.h>

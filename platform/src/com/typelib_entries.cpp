@@ -1,3 +1,5 @@
+// The names and texts of a registered type library's entries (library, version, locale
+// and platform keys) and the list of interfaces its registration registers.
 #include "com/typelib_entries.h"
 
 #include "com/class_root_text.h"

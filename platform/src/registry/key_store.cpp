@@ -1,3 +1,5 @@
+// The registry's key and value rows in SQL: finding, walking and creating key paths,
+// removing keys and subtrees, and the stamps of last writes.
 #include "registry/key_store.h"
 
 #include "registry/key_names.h"

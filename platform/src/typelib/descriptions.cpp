@@ -1,3 +1,5 @@
+// Builds the TYPEATTR, FUNCDESC and TLIBATTR blocks handed to callers, each in one
+// allocation with its type chains, and frees them.
 #include "typelib/descriptions.h"
 
 #include <cstring>

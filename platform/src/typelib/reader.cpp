@@ -1,3 +1,5 @@
+// Reads a type library file into a LibraryModel, checking every offset, count, index,
+// string and flag against the file before it is used.
 #include "typelib/reader.h"
 
 #include "typelib/tlb_format.h"

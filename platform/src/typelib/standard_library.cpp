@@ -1,3 +1,5 @@
+// The model of the standard library (stdole2) with IUnknown and IDispatch, built in
+// code, and the one permanent library object over it.
 #include "typelib/standard_library.h"
 
 #include "typelib/type_library.h"

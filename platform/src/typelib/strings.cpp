@@ -1,3 +1,4 @@
+// Automation strings (BSTR) and documentation results made from a library's strings.
 #include "typelib/strings.h"
 
 #include <oleauto.h>

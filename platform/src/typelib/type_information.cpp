@@ -1,3 +1,5 @@
+// TypeInformation's ITypeInfo members but Invoke: attributes, member descriptions,
+// names, references and documentation of one type view.
 #include "typelib/type_information.h"
 
 #include "typelib/descriptions.h"

@@ -1,3 +1,5 @@
+// TypeView: flags, table size, parameters and member lookup of one type as callers see
+// it, with a dual interface's dispatch and table views.
 #include "typelib/type_view.h"
 
 namespace morvane::typelib {
