@@ -1,6 +1,8 @@
 // Following the registry file at its path, prepared statements and transactions.
 #include "registry/database.h"
 
+#include <morvane_assert.h>
+
 #include <cerrno>
 #include <sys/stat.h>
 
@@ -275,6 +277,8 @@ Transaction::Transaction(Database &db, Kind kind)
 {
     if (kind == Kind::write && db_.read_only())
         db_.fault(ERROR_ACCESS_DENIED);
+    // Inside an update its transaction is open; outside, no earlier call's is.
+    MORVANE_ASSERT((sqlite3_get_autocommit(db_.connection()) == 0) == nested_);
     if (nested_) {
         db_.exec("SAVEPOINT registry_call");
         open_ = true;
@@ -311,6 +315,8 @@ Transaction::~Transaction()
 
 void Transaction::commit()
 {
+    MORVANE_ASSERT(open_); // committed once, and not after a failed start
+    MORVANE_ASSERT(nested_ == db_.update().active()); // an update cannot end inside a call
     db_.exec(nested_ ? "RELEASE registry_call" : "COMMIT");
     open_ = false;
     if (!nested_)
