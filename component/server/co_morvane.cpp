@@ -2,11 +2,12 @@
 // error-information support and the IDispatch members that go to the late-bound layer.
 #include "co_morvane.h"
 
-#include <boundary.h>
 #include "co_morvane_aggregate.h"
 #include "dispatch.h"
 #include "module.h"
 #include "module_heap.h"
+
+#include <boundary.h>
 
 #include <new>
 
@@ -121,7 +122,8 @@ HRESULT STDMETHODCALLTYPE co_morvane::GetTypeInfo(UINT index, LCID lcid, ITypeIn
 HRESULT STDMETHODCALLTYPE co_morvane::GetIDsOfNames(REFIID riid, LPOLESTR *names, UINT count,
                                                     LCID lcid, DISPID *ids)
 {
-    return guarded(hresult_failures, [&] { return dispatch_ids_of_names(riid, names, count, lcid, ids); });
+    return guarded(hresult_failures,
+                   [&] { return dispatch_ids_of_names(riid, names, count, lcid, ids); });
 }
 
 HRESULT STDMETHODCALLTYPE co_morvane::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags,
@@ -167,7 +169,8 @@ HRESULT STDMETHODCALLTYPE co_morvane::put_max_features(LONG value)
 HRESULT STDMETHODCALLTYPE co_morvane::track_corners(VARIANT imgA, VARIANT imgB, VARIANT features,
                                                     VARIANT *matches)
 {
-    return guarded(hresult_failures, [&] { return tracker_.track_corners(imgA, imgB, features, matches); });
+    return guarded(hresult_failures,
+                   [&] { return tracker_.track_corners(imgA, imgB, features, matches); });
 }
 
 HRESULT STDMETHODCALLTYPE co_morvane::create_morvane()
@@ -249,7 +252,9 @@ HRESULT STDMETHODCALLTYPE co_morvane::_track_corners(BYTE *imgA, BYTE *imgB, LON
                                                      FLOAT *featA, FLOAT *featB, BYTE *status,
                                                      FLOAT *residue)
 {
-    return guarded(hresult_failures, [&] { return tracker_._track_corners(imgA, imgB, count, featA, featB, status, residue); });
+    return guarded(hresult_failures, [&] {
+        return tracker_._track_corners(imgA, imgB, count, featA, featB, status, residue);
+    });
 }
 
 HRESULT co_morvane::create_standalone(REFIID riid, void **object)

@@ -1,10 +1,11 @@
 // A script run's passes: the text read once into a tree, then installed or removed.
 #include "server/script_parser.h"
 
-#include <boundary.h>
 #include "server/script_passes.h"
 #include "server/script_reader.h"
 #include "server/script_text.h"
+
+#include <boundary.h>
 
 namespace morvane {
 

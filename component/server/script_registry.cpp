@@ -40,7 +40,8 @@ LSTATUS delete_key_tree(HKEY parent, LPCSTR name)
     char subkey[script_subkey_name_size];
     DWORD length = sizeof subkey;
     // Always index 0: each deletion moves the next subkey to the front.
-    while (RegEnumKeyExA(key.get(), 0, subkey, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
+    while (RegEnumKeyExA(key.get(), 0, subkey, &length, nullptr, nullptr, nullptr, nullptr) ==
+           ERROR_SUCCESS) {
         if (const LSTATUS deleted = delete_key_tree(key.get(), subkey); deleted != ERROR_SUCCESS)
             return deleted;
         length = sizeof subkey;

@@ -35,7 +35,8 @@ struct NoCodedFailure {
 template <typename Coded = void, typename Code, typename Body>
 Code guarded(const FailureCodes<Code> &codes, Body &&body) noexcept
 {
-    using Caught = std::conditional_t<std::is_void_v<Coded>, boundary_detail::NoCodedFailure<Code>, Coded>;
+    using Caught =
+        std::conditional_t<std::is_void_v<Coded>, boundary_detail::NoCodedFailure<Code>, Coded>;
     try {
         return body();
     } catch (const Caught &failure) {

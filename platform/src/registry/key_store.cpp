@@ -13,7 +13,10 @@ namespace {
 
 // Writes run inside the caller's transaction, so that a failing call leaves nothing
 // half done.
-[[maybe_unused]] bool in_transaction(Database &db) { return sqlite3_get_autocommit(db.connection()) == 0; }
+[[maybe_unused]] bool in_transaction(Database &db)
+{
+    return sqlite3_get_autocommit(db.connection()) == 0;
+}
 
 } // namespace
 

@@ -171,7 +171,8 @@ std::optional<KeyId> written_key(Database &db, KeyStore &store, const OpenKey &o
         // Writing converted a file of the first layout before anything is made in it.
         MORVANE_ASSERT(!db.first_layout());
         std::vector<std::string_view> levels = levels_of("Software\\Classes");
-        const std::vector<std::string_view> below = levels_of(open.path_text ? open.path_text->c_str() : nullptr);
+        const std::vector<std::string_view> below =
+            levels_of(open.path_text ? open.path_text->c_str() : nullptr);
         levels.insert(levels.end(), below.begin(), below.end());
         key = store.create_path(classes_origin(db).row, levels, created);
     }

@@ -386,7 +386,8 @@ private:
 
 bool has_typelib_magic(const std::uint8_t *data, std::size_t size)
 {
-    return size >= sizeof format::file_magic && std::memcmp(data, format::file_magic, sizeof format::file_magic) == 0;
+    return size >= sizeof format::file_magic &&
+           std::memcmp(data, format::file_magic, sizeof format::file_magic) == 0;
 }
 
 HRESULT read_typelib(const std::uint8_t *data, std::size_t size, std::unique_ptr<LibraryModel> &model)
