@@ -9,6 +9,7 @@
 #include "registered_module.h"
 
 #include <morvane.h>
+#include <scoped_key.h>
 
 #include <benchmark/benchmark.h>
 
@@ -55,13 +56,14 @@ BENCHMARK(CreationOnHeldClassObject);
 void RegistryOpenQueryClose(benchmark::State &state)
 {
     for (auto _ : state) {
-        HKEY key = nullptr;
+        morvane::ScopedKey key;
         char path[512];
         DWORD size = sizeof path;
-        if (RegOpenKeyExA(HKEY_CLASSES_ROOT, kServerKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS ||
-            RegQueryValueExA(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE *>(path), &size) !=
+        // The close is part of what is measured: its result is checked here.
+        if (RegOpenKeyExA(HKEY_CLASSES_ROOT, kServerKey, 0, KEY_QUERY_VALUE, key.receive()) != ERROR_SUCCESS ||
+            RegQueryValueExA(key.get(), nullptr, nullptr, nullptr, reinterpret_cast<BYTE *>(path), &size) !=
                 ERROR_SUCCESS ||
-            RegCloseKey(key) != ERROR_SUCCESS) {
+            key.close() != ERROR_SUCCESS) {
             state.SkipWithError("reading the server path failed");
             break;
         }
@@ -72,22 +74,21 @@ BENCHMARK(RegistryOpenQueryClose);
 
 void RegistryQueryOnOpenKey(benchmark::State &state)
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, kServerKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+    morvane::ScopedKey key;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, kServerKey, 0, KEY_QUERY_VALUE, key.receive()) != ERROR_SUCCESS) {
         state.SkipWithError("opening the class key failed");
         return;
     }
     for (auto _ : state) {
         char path[512];
         DWORD size = sizeof path;
-        if (RegQueryValueExA(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE *>(path), &size) !=
+        if (RegQueryValueExA(key.get(), nullptr, nullptr, nullptr, reinterpret_cast<BYTE *>(path), &size) !=
             ERROR_SUCCESS) {
             state.SkipWithError("reading the server path failed");
             break;
         }
         benchmark::DoNotOptimize(path);
     }
-    RegCloseKey(key);
 }
 BENCHMARK(RegistryQueryOnOpenKey);
 

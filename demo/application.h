@@ -1,7 +1,6 @@
 // The application object: sets up the window system when there is a display and
 // runs the demonstration as its one routine.
-#ifndef TRACKDEMO_APPLICATION_H
-#define TRACKDEMO_APPLICATION_H
+#pragma once
 
 #include <memory>
 #include <string>
@@ -29,5 +28,3 @@ private:
 };
 
 } // namespace trackdemo
-
-#endif

@@ -1,8 +1,7 @@
 // Checks a bitmap file's headers and, for run-length encoded files, its pixel stream
 // before a decoder sees the file, so that a truncated, malformed or absurdly large
 // file is refused instead of being decoded into undefined pixels.
-#ifndef TRACKDEMO_BITMAP_CHECK_H
-#define TRACKDEMO_BITMAP_CHECK_H
+#pragma once
 
 #include <cstddef>
 #include <cstdint>
@@ -40,5 +39,3 @@ struct BitmapLayout {
 std::optional<BitmapLayout> check_bitmap(std::span<const std::uint8_t> file);
 
 } // namespace trackdemo
-
-#endif

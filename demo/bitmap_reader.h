@@ -1,7 +1,6 @@
 // Reads a bitmap file of any common kind (1, 4, 8, 16, 24 or 32 bits per pixel,
 // bottom-up or top-down, run-length encoded or not) as an 8-bit grey image.
-#ifndef TRACKDEMO_BITMAP_READER_H
-#define TRACKDEMO_BITMAP_READER_H
+#pragma once
 
 #include "images.h"
 
@@ -17,5 +16,3 @@ bool read_grey_bitmap(const std::string &file_name, GreyImage &image);
 bool decode_grey_bitmap(std::span<const std::uint8_t> file, GreyImage &image);
 
 } // namespace trackdemo
-
-#endif

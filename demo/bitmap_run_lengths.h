@@ -1,8 +1,7 @@
 // The run-length streams of 8-bit and 4-bit bitmaps, read by one routine for
 // both the check of a file and its decoding, so that the two always agree on
 // which pixels a stream writes.
-#ifndef TRACKDEMO_BITMAP_RUN_LENGTHS_H
-#define TRACKDEMO_BITMAP_RUN_LENGTHS_H
+#pragma once
 
 #include <cstdint>
 #include <span>
@@ -26,5 +25,3 @@ bool read_run_lengths(std::span<const std::uint8_t> stream, const RunLengthImage
                       std::span<std::uint8_t> indices, bool &every_pixel_written);
 
 } // namespace trackdemo
-
-#endif

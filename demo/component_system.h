@@ -1,8 +1,7 @@
 // The program's way into the component system: joining it, creating a tracker by
 // class identifier, and leaving it. The run goes through this interface so that it
 // can be driven with a tracker object of one's own.
-#ifndef TRACKDEMO_COMPONENT_SYSTEM_H
-#define TRACKDEMO_COMPONENT_SYSTEM_H
+#pragma once
 
 #include <windows.h>
 
@@ -30,5 +29,3 @@ public:
 };
 
 } // namespace trackdemo
-
-#endif

@@ -1,7 +1,6 @@
 // The display layer without a display: each message box becomes a line on the
 // error stream, nothing waits for a click, and the pane steps do nothing.
-#ifndef TRACKDEMO_CONSOLE_DISPLAY_H
-#define TRACKDEMO_CONSOLE_DISPLAY_H
+#pragma once
 
 #include "layers.h"
 
@@ -28,5 +27,3 @@ private:
 };
 
 } // namespace trackdemo
-
-#endif

@@ -1,8 +1,7 @@
 // The demonstration run: track six fixed points from image1.bmp into image2.bmp
 // through the tracker component, mark them on colour copies of the two frames and
 // show the copies alternately.
-#ifndef TRACKDEMO_DEMONSTRATION_H
-#define TRACKDEMO_DEMONSTRATION_H
+#pragma once
 
 #include "component_system.h"
 #include "layers.h"
@@ -52,5 +51,3 @@ inline constexpr std::chrono::milliseconds long_pause{2000};
 int run_demonstration(ComponentSystem &components, Imaging &imaging, Display &display, std::ostream &results);
 
 } // namespace trackdemo
-
-#endif

@@ -1,6 +1,5 @@
 // The display layer on a desktop: modal message boxes and one top-level pane window.
-#ifndef TRACKDEMO_DESKTOP_DISPLAY_H
-#define TRACKDEMO_DESKTOP_DISPLAY_H
+#pragma once
 
 #include "layers.h"
 
@@ -28,5 +27,3 @@ private:
 };
 
 } // namespace trackdemo
-
-#endif

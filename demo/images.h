@@ -1,7 +1,6 @@
 // The program's two kinds of image: the grey frames handed to the tracker and the
 // colour copies the marks are drawn on and that are shown.
-#ifndef TRACKDEMO_IMAGES_H
-#define TRACKDEMO_IMAGES_H
+#pragma once
 
 #include <cstddef>
 #include <cstdint>
@@ -78,5 +77,3 @@ private:
 void copy_grey_to_rgba(const GreyImage &source, RgbaImage &copy);
 
 } // namespace trackdemo
-
-#endif

@@ -1,7 +1,6 @@
 // The imaging and display services the demonstration uses, as two small interfaces
 // so that the run can be driven against the real layer or a recording one.
-#ifndef TRACKDEMO_LAYERS_H
-#define TRACKDEMO_LAYERS_H
+#pragma once
 
 #include "images.h"
 #include "marks.h"
@@ -49,5 +48,3 @@ public:
 };
 
 } // namespace trackdemo
-
-#endif

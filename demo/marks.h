@@ -1,7 +1,6 @@
 // The mark drawn around a point: the ellipse inscribed in a box reaching two pixels
 // to each side, drawn with a red pen two pixels wide.
-#ifndef TRACKDEMO_MARKS_H
-#define TRACKDEMO_MARKS_H
+#pragma once
 
 #include "images.h"
 
@@ -27,5 +26,3 @@ inline constexpr Pen mark_pen{2, 255, 0, 0};
 std::optional<Rect> mark_box(float x, float y);
 
 } // namespace trackdemo
-
-#endif

@@ -1,7 +1,6 @@
 // The imaging layer: bitmap files read through the bitmap reader, drawing through a
 // painter working directly on the colour image's pixel memory.
-#ifndef TRACKDEMO_PAINTER_IMAGING_H
-#define TRACKDEMO_PAINTER_IMAGING_H
+#pragma once
 
 #include "layers.h"
 
@@ -15,5 +14,3 @@ public:
 };
 
 } // namespace trackdemo
-
-#endif

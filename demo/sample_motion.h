@@ -2,8 +2,7 @@
 // motion between them. The content of frame 2 is that of frame 1 moved by
 // (shift_x, shift_y), so a point at (x, y) in frame 1 lies at (x + shift_x,
 // y + shift_y) in frame 2.
-#ifndef TRACKDEMO_SAMPLE_MOTION_H
-#define TRACKDEMO_SAMPLE_MOTION_H
+#pragma once
 
 namespace trackdemo::samples {
 
@@ -13,5 +12,3 @@ inline constexpr double shift_x = 1.4;
 inline constexpr double shift_y = -0.9;
 
 } // namespace trackdemo::samples
-
-#endif

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <string>
 
+using namespace morvane;
+
 namespace {
 
 const HKEY roots[] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS,

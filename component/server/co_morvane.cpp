@@ -2,11 +2,12 @@
 // error-information support and the IDispatch members that go to the late-bound layer.
 #include "co_morvane.h"
 
-#include "boundary.h"
 #include "co_morvane_aggregate.h"
 #include "dispatch.h"
 #include "module.h"
 #include "module_heap.h"
+
+#include <boundary.h>
 
 #include <new>
 
@@ -110,25 +111,26 @@ HRESULT STDMETHODCALLTYPE co_morvane::InterfaceSupportsErrorInfo(REFIID riid)
 
 HRESULT STDMETHODCALLTYPE co_morvane::GetTypeInfoCount(UINT *count)
 {
-    return guarded([&] { return dispatch_type_info_count(count); });
+    return guarded(hresult_failures, [&] { return dispatch_type_info_count(count); });
 }
 
 HRESULT STDMETHODCALLTYPE co_morvane::GetTypeInfo(UINT index, LCID lcid, ITypeInfo **info)
 {
-    return guarded([&] { return dispatch_type_info(index, lcid, info); });
+    return guarded(hresult_failures, [&] { return dispatch_type_info(index, lcid, info); });
 }
 
 HRESULT STDMETHODCALLTYPE co_morvane::GetIDsOfNames(REFIID riid, LPOLESTR *names, UINT count,
                                                     LCID lcid, DISPID *ids)
 {
-    return guarded([&] { return dispatch_ids_of_names(riid, names, count, lcid, ids); });
+    return guarded(hresult_failures,
+                   [&] { return dispatch_ids_of_names(riid, names, count, lcid, ids); });
 }
 
 HRESULT STDMETHODCALLTYPE co_morvane::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags,
                                              DISPPARAMS *params, VARIANT *result,
                                              EXCEPINFO *exception, UINT *arg_error)
 {
-    return guarded([&] {
+    return guarded(hresult_failures, [&] {
         return dispatch_invoke(static_cast<IMorvane *>(this), id, riid, lcid, flags, params, result,
                                exception, arg_error);
     });
@@ -136,120 +138,123 @@ HRESULT STDMETHODCALLTYPE co_morvane::Invoke(DISPID id, REFIID riid, LCID lcid, 
 
 HRESULT STDMETHODCALLTYPE co_morvane::get_lines(LONG *value)
 {
-    return guarded([&] { return tracker_.get_lines(value); });
+    return guarded(hresult_failures, [&] { return tracker_.get_lines(value); });
 }
 
 HRESULT STDMETHODCALLTYPE co_morvane::put_lines(LONG value)
 {
-    return guarded([&] { return tracker_.put_lines(value); });
+    return guarded(hresult_failures, [&] { return tracker_.put_lines(value); });
 }
 
 HRESULT STDMETHODCALLTYPE co_morvane::get_columns(LONG *value)
 {
-    return guarded([&] { return tracker_.get_columns(value); });
+    return guarded(hresult_failures, [&] { return tracker_.get_columns(value); });
 }
 
 HRESULT STDMETHODCALLTYPE co_morvane::put_columns(LONG value)
 {
-    return guarded([&] { return tracker_.put_columns(value); });
+    return guarded(hresult_failures, [&] { return tracker_.put_columns(value); });
 }
 
 HRESULT STDMETHODCALLTYPE co_morvane::get_max_features(LONG *value)
 {
-    return guarded([&] { return tracker_.get_max_features(value); });
+    return guarded(hresult_failures, [&] { return tracker_.get_max_features(value); });
 }
 
 HRESULT STDMETHODCALLTYPE co_morvane::put_max_features(LONG value)
 {
-    return guarded([&] { return tracker_.put_max_features(value); });
+    return guarded(hresult_failures, [&] { return tracker_.put_max_features(value); });
 }
 
 HRESULT STDMETHODCALLTYPE co_morvane::track_corners(VARIANT imgA, VARIANT imgB, VARIANT features,
                                                     VARIANT *matches)
 {
-    return guarded([&] { return tracker_.track_corners(imgA, imgB, features, matches); });
+    return guarded(hresult_failures,
+                   [&] { return tracker_.track_corners(imgA, imgB, features, matches); });
 }
 
 HRESULT STDMETHODCALLTYPE co_morvane::create_morvane()
 {
-    return guarded([&] { return tracker_.create_morvane(); });
+    return guarded(hresult_failures, [&] { return tracker_.create_morvane(); });
 }
 
 HRESULT STDMETHODCALLTYPE co_morvane::destroy_morvane()
 {
-    return guarded([&] { return tracker_.destroy_morvane(); });
+    return guarded(hresult_failures, [&] { return tracker_.destroy_morvane(); });
 }
 
 HRESULT STDMETHODCALLTYPE co_morvane::get_stop_iterations(LONG *value)
 {
-    return guarded([&] { return tracker_.get_stop_iterations(value); });
+    return guarded(hresult_failures, [&] { return tracker_.get_stop_iterations(value); });
 }
 
 HRESULT STDMETHODCALLTYPE co_morvane::put_stop_iterations(LONG value)
 {
-    return guarded([&] { return tracker_.put_stop_iterations(value); });
+    return guarded(hresult_failures, [&] { return tracker_.put_stop_iterations(value); });
 }
 
 HRESULT STDMETHODCALLTYPE co_morvane::get_stop_epsilon(FLOAT *value)
 {
-    return guarded([&] { return tracker_.get_stop_epsilon(value); });
+    return guarded(hresult_failures, [&] { return tracker_.get_stop_epsilon(value); });
 }
 
 HRESULT STDMETHODCALLTYPE co_morvane::put_stop_epsilon(FLOAT value)
 {
-    return guarded([&] { return tracker_.put_stop_epsilon(value); });
+    return guarded(hresult_failures, [&] { return tracker_.put_stop_epsilon(value); });
 }
 
 HRESULT STDMETHODCALLTYPE co_morvane::get_feature_width(LONG *value)
 {
-    return guarded([&] { return tracker_.get_feature_width(value); });
+    return guarded(hresult_failures, [&] { return tracker_.get_feature_width(value); });
 }
 
 HRESULT STDMETHODCALLTYPE co_morvane::put_feature_width(LONG value)
 {
-    return guarded([&] { return tracker_.put_feature_width(value); });
+    return guarded(hresult_failures, [&] { return tracker_.put_feature_width(value); });
 }
 
 HRESULT STDMETHODCALLTYPE co_morvane::get_feature_height(LONG *value)
 {
-    return guarded([&] { return tracker_.get_feature_height(value); });
+    return guarded(hresult_failures, [&] { return tracker_.get_feature_height(value); });
 }
 
 HRESULT STDMETHODCALLTYPE co_morvane::put_feature_height(LONG value)
 {
-    return guarded([&] { return tracker_.put_feature_height(value); });
+    return guarded(hresult_failures, [&] { return tracker_.put_feature_height(value); });
 }
 
 HRESULT STDMETHODCALLTYPE co_morvane::get_pyramid_levels(LONG *value)
 {
-    return guarded([&] { return tracker_.get_pyramid_levels(value); });
+    return guarded(hresult_failures, [&] { return tracker_.get_pyramid_levels(value); });
 }
 
 HRESULT STDMETHODCALLTYPE co_morvane::put_pyramid_levels(LONG value)
 {
-    return guarded([&] { return tracker_.put_pyramid_levels(value); });
+    return guarded(hresult_failures, [&] { return tracker_.put_pyramid_levels(value); });
 }
 
 HRESULT STDMETHODCALLTYPE co_morvane::get_calc_match_residue(LONG *value)
 {
-    return guarded([&] { return tracker_.get_calc_match_residue(value); });
+    return guarded(hresult_failures, [&] { return tracker_.get_calc_match_residue(value); });
 }
 
 HRESULT STDMETHODCALLTYPE co_morvane::put_calc_match_residue(LONG value)
 {
-    return guarded([&] { return tracker_.put_calc_match_residue(value); });
+    return guarded(hresult_failures, [&] { return tracker_.put_calc_match_residue(value); });
 }
 
 HRESULT STDMETHODCALLTYPE co_morvane::get_match_residue(VARIANT *value)
 {
-    return guarded([&] { return tracker_.get_match_residue(value); });
+    return guarded(hresult_failures, [&] { return tracker_.get_match_residue(value); });
 }
 
 HRESULT STDMETHODCALLTYPE co_morvane::_track_corners(BYTE *imgA, BYTE *imgB, LONG count,
                                                      FLOAT *featA, FLOAT *featB, BYTE *status,
                                                      FLOAT *residue)
 {
-    return guarded([&] { return tracker_._track_corners(imgA, imgB, count, featA, featB, status, residue); });
+    return guarded(hresult_failures, [&] {
+        return tracker_._track_corners(imgA, imgB, count, featA, featB, status, residue);
+    });
 }
 
 HRESULT co_morvane::create_standalone(REFIID riid, void **object)

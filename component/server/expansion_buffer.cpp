@@ -4,6 +4,8 @@
 #include <cstring>
 #include <limits>
 
+namespace morvane {
+
 HRESULT ExpansionBuffer::allocate(std::size_t capacity)
 {
     // A zero-byte request is still a block of its own, so an empty script works too.
@@ -43,3 +45,5 @@ LPSTR ExpansionBuffer::release()
     length_ = capacity_ = 0;
     return bytes;
 }
+
+} // namespace morvane

@@ -1,11 +1,12 @@
 // The growing output of variable expansion, on the task allocator. It always makes
 // room for the whole character being appended, also when it starts empty.
-#ifndef MORVANE_SERVER_EXPANSION_BUFFER_H
-#define MORVANE_SERVER_EXPANSION_BUFFER_H
+#pragma once
 
 #include <objbase.h>
 
 #include <cstddef>
+
+namespace morvane {
 
 class ExpansionBuffer {
 public:
@@ -41,4 +42,4 @@ private:
     std::size_t capacity_ = 0;
 };
 
-#endif
+} // namespace morvane

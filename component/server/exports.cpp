@@ -1,25 +1,27 @@
 // The component's exports, with C linkage and their usual names. Nothing else is
 // exported from the library (see exports.map).
-#include "boundary.h"
 #include "class_table.h"
 #include "registration.h"
 
+#include <boundary.h>
+
 STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID *ppv)
 {
-    return morvane::guarded([&] { return morvane::get_class_object(rclsid, riid, ppv); });
+    return morvane::guarded(morvane::hresult_failures,
+                            [&] { return morvane::get_class_object(rclsid, riid, ppv); });
 }
 
 STDAPI DllCanUnloadNow(void)
 {
-    return morvane::guarded([&] { return morvane::can_unload_now(); });
+    return morvane::guarded(morvane::hresult_failures, [&] { return morvane::can_unload_now(); });
 }
 
 STDAPI DllRegisterServer(void)
 {
-    return morvane::guarded([&] { return morvane::register_module(true); });
+    return morvane::guarded(morvane::hresult_failures, [&] { return morvane::register_module(true); });
 }
 
 STDAPI DllUnregisterServer(void)
 {
-    return morvane::guarded([&] { return morvane::unregister_module(true); });
+    return morvane::guarded(morvane::hresult_failures, [&] { return morvane::unregister_module(true); });
 }

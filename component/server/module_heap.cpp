@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <cstring>
 
+namespace morvane {
+
 namespace {
 
 struct HeapSet {
@@ -160,3 +162,5 @@ void module_free(void *block)
     }
     HeapFree(heap_of(block), 0, start_of(block));
 }
+
+} // namespace morvane

@@ -9,12 +9,13 @@
 // blocks come from the base heap and carry no header. The platform reports one
 // fixed NT 6 version on every host, so the module set up for the running machine
 // always takes that path; the extra heaps serve set-ups given another version.
-#ifndef MORVANE_SERVER_MODULE_HEAP_H
-#define MORVANE_SERVER_MODULE_HEAP_H
+#pragma once
 
 #include <winbase.h>
 
 #include <cstddef>
+
+namespace morvane {
 
 // Bytes in front of a block served from an extra heap.
 inline constexpr std::size_t module_block_header_size = sizeof(HANDLE) == 8 ? 16 : 8;
@@ -59,4 +60,4 @@ void *module_realloc(void *block, std::size_t size);
 // Frees a block; null is ignored.
 void module_free(void *block);
 
-#endif
+} // namespace morvane

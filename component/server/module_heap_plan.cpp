@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstdint>
 
+namespace morvane {
+
 // NT 5 and later have a heap that scales across processors by itself, and a
 // single processor has nothing to spread over.
 DWORD module_heap_extra_count(const OSVERSIONINFOA &version, const SYSTEM_INFO &system)
@@ -19,3 +21,5 @@ DWORD module_heap_extra_count(const OSVERSIONINFOA &version, const SYSTEM_INFO &
     const std::uint32_t mask = leading_zeros >= 32 ? 0 : (UINT32_MAX >> leading_zeros) >> 1;
     return mask + 1;
 }
+
+} // namespace morvane

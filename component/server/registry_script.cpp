@@ -9,6 +9,8 @@
 
 #include <cstring>
 
+namespace morvane {
+
 namespace {
 
 constexpr DWORD initial_variable_capacity = 10;
@@ -124,3 +126,5 @@ HRESULT RegistryScript::apply_resource(LPCOLESTR module_path, WORD resource_numb
     FreeLibrary(module);
     return result;
 }
+
+} // namespace morvane

@@ -1,10 +1,11 @@
 // A registration script run: its variables and the application of a script
 // resource of a module file to the registry. Made and destroyed within one
 // registration call.
-#ifndef MORVANE_SERVER_REGISTRY_SCRIPT_H
-#define MORVANE_SERVER_REGISTRY_SCRIPT_H
+#pragma once
 
 #include <objbase.h>
+
+namespace morvane {
 
 // One variable: both strings on the task allocator, the record on the module heaps.
 struct ScriptVariable {
@@ -44,4 +45,4 @@ private:
     DWORD capacity_ = 0;
 };
 
-#endif
+} // namespace morvane

@@ -8,6 +8,8 @@
 
 #include <cstring>
 
+namespace morvane {
+
 namespace {
 
 // Appends a whole character at a time, so that a character is never split.
@@ -72,3 +74,5 @@ HRESULT ScriptParser::expand_variables(LPCSTR text, LPSTR *expanded)
     *expanded = buffer.release();
     return S_OK;
 }
+
+} // namespace morvane

@@ -4,6 +4,8 @@
 #include "server/script_registry.h"
 #include "server/script_tables.h"
 
+namespace morvane {
+
 namespace {
 
 class Installer {
@@ -92,3 +94,5 @@ HRESULT install_block(const ScriptTree &tree, HKEY root, const ScriptBlock &bloc
     stopped_at = installer.stopped_at;
     return result;
 }
+
+} // namespace morvane

@@ -3,6 +3,8 @@
 
 #include <winbase.h>
 
+namespace morvane {
+
 namespace {
 
 bool is_white_space(char c)
@@ -62,3 +64,5 @@ bool ScriptLexer::next(ScriptToken &token, std::size_t size)
             return false;
     return true;
 }
+
+} // namespace morvane

@@ -1,12 +1,13 @@
 // Splits an expanded registration script into tokens: runs of characters between
 // white space, or 'quoted tokens' that may hold anything, with '' for an apostrophe.
-#ifndef MORVANE_SERVER_SCRIPT_LEXER_H
-#define MORVANE_SERVER_SCRIPT_LEXER_H
+#pragma once
 
 #include <wintypes.h>
 
 #include <cstddef>
 #include <string>
+
+namespace morvane {
 
 struct ScriptToken {
     std::string text;
@@ -34,4 +35,4 @@ private:
     LPCSTR cursor_;
 };
 
-#endif
+} // namespace morvane

@@ -1,8 +1,9 @@
 // Buffer sizes and limits of the registration script interpreter.
-#ifndef MORVANE_SERVER_SCRIPT_LIMITS_H
-#define MORVANE_SERVER_SCRIPT_LIMITS_H
+#pragma once
 
 #include <cstddef>
+
+namespace morvane {
 
 // Every token of a run, the value type token, a value's text and a skipped value.
 inline constexpr std::size_t script_token_size = 4096;
@@ -20,4 +21,4 @@ inline constexpr std::size_t script_value_name_probe_size = 4096;
 // script nests deeper; the limit keeps a hostile script from exhausting the stack.
 inline constexpr unsigned script_max_block_depth = 512;
 
-#endif
+} // namespace morvane

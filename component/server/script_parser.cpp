@@ -1,16 +1,19 @@
 // A script run's passes: the text read once into a tree, then installed or removed.
 #include "server/script_parser.h"
 
-#include "server/boundary.h"
 #include "server/script_passes.h"
 #include "server/script_reader.h"
 #include "server/script_text.h"
+
+#include <boundary.h>
+
+namespace morvane {
 
 HRESULT ScriptParser::run_script(LPSTR text, bool install)
 {
     TaskBlock owned(text);
     ScriptTree tree;
-    if (const HRESULT hr = morvane::guarded([&] {
+    if (const HRESULT hr = morvane::guarded(morvane::hresult_failures, [&] {
             tree = read_script(text);
             return S_OK;
         });
@@ -31,3 +34,5 @@ HRESULT ScriptParser::run_script(LPSTR text, bool install)
     }
     return tree.refused_at ? DISP_E_EXCEPTION : S_OK;
 }
+
+} // namespace morvane

@@ -1,9 +1,10 @@
 // One run of a registration script: expansion of its variables, then the
 // installing or the removing pass over the tree of the expanded text.
-#ifndef MORVANE_SERVER_SCRIPT_PARSER_H
-#define MORVANE_SERVER_SCRIPT_PARSER_H
+#pragma once
 
 #include "server/registry_script.h"
+
+namespace morvane {
 
 class ScriptParser {
 public:
@@ -28,4 +29,4 @@ private:
     const RegistryScript &script_;
 };
 
-#endif
+} // namespace morvane

@@ -1,6 +1,5 @@
 // The installing and the removing pass over one root block of a script tree.
-#ifndef MORVANE_SERVER_SCRIPT_PASSES_H
-#define MORVANE_SERVER_SCRIPT_PASSES_H
+#pragma once
 
 #include "server/script_tree.h"
 
@@ -8,6 +7,8 @@
 
 #include <cstddef>
 #include <limits>
+
+namespace morvane {
 
 // Opens or creates every key of the block and writes its values, in the order of
 // the text. On failure `stopped_at` is the text position from which nothing was
@@ -26,4 +27,4 @@ HRESULT remove_block(const ScriptTree &tree, HKEY root, const ScriptBlock &block
 // a "b" value; a value the registry refuses is not reported.
 HRESULT write_value(HKEY key, LPCSTR value_name, const ScriptAssignment &assignment);
 
-#endif
+} // namespace morvane

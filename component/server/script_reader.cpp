@@ -8,6 +8,8 @@
 
 #include <utility>
 
+namespace morvane {
+
 namespace {
 
 class ScriptReader {
@@ -175,3 +177,5 @@ ScriptTree read_script(LPCSTR text)
 {
     return ScriptReader(text).read();
 }
+
+} // namespace morvane

@@ -4,6 +4,8 @@
 
 #include "server/script_limits.h"
 
+namespace morvane {
+
 bool has_subkeys(HKEY key)
 {
     DWORD subkeys = 0;
@@ -31,27 +33,21 @@ bool has_named_values(HKEY key)
 
 LSTATUS delete_key_tree(HKEY parent, LPCSTR name)
 {
-    HKEY key = nullptr;
-    if (const LSTATUS opened = RegOpenKeyExA(parent, name, 0, KEY_READ | KEY_WRITE, &key);
+    ScopedKey key;
+    if (const LSTATUS opened = RegOpenKeyExA(parent, name, 0, KEY_READ | KEY_WRITE, key.receive());
         opened != ERROR_SUCCESS)
         return opened;
     char subkey[script_subkey_name_size];
     DWORD length = sizeof subkey;
     // Always index 0: each deletion moves the next subkey to the front.
-    while (RegEnumKeyExA(key, 0, subkey, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
-        if (const LSTATUS deleted = delete_key_tree(key, subkey); deleted != ERROR_SUCCESS) {
-            RegCloseKey(key);
+    while (RegEnumKeyExA(key.get(), 0, subkey, &length, nullptr, nullptr, nullptr, nullptr) ==
+           ERROR_SUCCESS) {
+        if (const LSTATUS deleted = delete_key_tree(key.get(), subkey); deleted != ERROR_SUCCESS)
             return deleted;
-        }
         length = sizeof subkey;
     }
-    RegCloseKey(key);
+    key.close();
     return RegDeleteKeyA(parent, name);
 }
 
-LSTATUS ScopedKey::replace(HKEY key)
-{
-    const HKEY previous = key_;
-    key_ = key;
-    return previous != nullptr ? RegCloseKey(previous) : ERROR_SUCCESS;
-}
+} // namespace morvane

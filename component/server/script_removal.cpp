@@ -12,6 +12,8 @@
 
 #include <winbase.h>
 
+namespace morvane {
+
 namespace {
 
 class Remover {
@@ -114,3 +116,5 @@ HRESULT remove_block(const ScriptTree &tree, HKEY root, const ScriptBlock &block
 {
     return Remover(tree, limit).block(root, block, false);
 }
+
+} // namespace morvane

@@ -3,6 +3,8 @@
 
 #include <winbase.h>
 
+namespace morvane {
+
 namespace {
 
 struct RootKey {
@@ -71,3 +73,5 @@ bool is_protected_key_name(LPCSTR name)
             return true;
     return false;
 }
+
+} // namespace morvane

@@ -1,9 +1,10 @@
 // The fixed tables of the script language: root keys, value types, protected key
 // names and keywords, all compared without regard to case.
-#ifndef MORVANE_SERVER_SCRIPT_TABLES_H
-#define MORVANE_SERVER_SCRIPT_TABLES_H
+#pragma once
 
 #include <winreg.h>
+
+namespace morvane {
 
 inline constexpr char script_keyword_force_remove[] = "ForceRemove";
 inline constexpr char script_keyword_delete[] = "Delete";
@@ -22,4 +23,4 @@ bool is_protected_key_name(LPCSTR name);
 // The token is the keyword (compared with lstrcmpiA).
 bool is_keyword(LPCSTR token, LPCSTR keyword);
 
-#endif
+} // namespace morvane

@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+namespace morvane {
+
 LPSTR ansi_copy(LPCOLESTR text)
 {
     const int size = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
@@ -36,3 +38,5 @@ bool contains_backslash(LPCSTR text)
             return true;
     return false;
 }
+
+} // namespace morvane

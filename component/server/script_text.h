@@ -1,8 +1,9 @@
 // Text helpers of the registration interpreter: task-allocator blocks and ANSI text.
-#ifndef MORVANE_SERVER_SCRIPT_TEXT_H
-#define MORVANE_SERVER_SCRIPT_TEXT_H
+#pragma once
 
 #include <objbase.h>
+
+namespace morvane {
 
 // A block from the task allocator, freed at the end of the scope.
 class TaskBlock {
@@ -35,4 +36,4 @@ LPOLESTR wide_copy(LPCOLESTR text);
 // The text holds a backslash character (stepping whole characters).
 bool contains_backslash(LPCSTR text);
 
-#endif
+} // namespace morvane

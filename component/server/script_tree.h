@@ -1,8 +1,7 @@
 // A registration script as read once from its text: root blocks of entries (keys,
 // values, deletions) with their flags, and where the text was refused, if it was.
 // Both passes walk this tree; positions are byte offsets into the expanded text.
-#ifndef MORVANE_SERVER_SCRIPT_TREE_H
-#define MORVANE_SERVER_SCRIPT_TREE_H
+#pragma once
 
 #include <winreg.h>
 
@@ -10,6 +9,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+namespace morvane {
 
 // "= type text" after a name, read whole.
 struct ScriptAssignment {
@@ -63,4 +64,4 @@ struct ScriptTree {
     std::optional<std::size_t> refused_at;
 };
 
-#endif
+} // namespace morvane

@@ -7,6 +7,8 @@
 
 #include <cstring>
 
+namespace morvane {
+
 namespace {
 
 BYTE digit_value(char digit)
@@ -65,3 +67,5 @@ HRESULT write_value(HKEY key, LPCSTR value_name, const ScriptAssignment &assignm
         return DISP_E_EXCEPTION;
     }
 }
+
+} // namespace morvane

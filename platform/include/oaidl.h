@@ -1,8 +1,7 @@
 /* Automation data: variants, safe arrays, dispatch parameters, and the
  * IDispatch and error-record interfaces. Layouts are the Windows x64 ones:
  * VARIANT is 24 bytes, SAFEARRAY 24 bytes plus 8 per bound. */
-#ifndef MORVANE_OAIDL_H
-#define MORVANE_OAIDL_H
+#pragma once
 
 #include "unknwn.h"
 
@@ -264,5 +263,3 @@ DECLARE_INTERFACE_(ISupportErrorInfo, IUnknown)
     STDMETHOD(InterfaceSupportsErrorInfo)(THIS_ REFIID riid) PURE;
 };
 #undef INTERFACE
-
-#endif

@@ -2,8 +2,7 @@
  * out. Structures have the Windows x64 layouts (TYPEDESC 16 bytes, ELEMDESC 32,
  * TYPEATTR 96, FUNCDESC 88, TLIBATTR 32); the interfaces keep the Windows table
  * order, every slot declared. */
-#ifndef MORVANE_OATYPELIB_H
-#define MORVANE_OATYPELIB_H
+#pragma once
 
 #include "oaidl.h"
 
@@ -341,5 +340,3 @@ DECLARE_INTERFACE_(ITypeLib, IUnknown)
     STDMETHOD_(void, ReleaseTLibAttr)(THIS_ TLIBATTR *pTLibAttr) PURE;
 };
 #undef INTERFACE
-
-#endif

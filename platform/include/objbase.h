@@ -1,6 +1,5 @@
 /* The component system: initialisation, activation, identifiers and the task allocator. */
-#ifndef MORVANE_OBJBASE_H
-#define MORVANE_OBJBASE_H
+#pragma once
 
 #include "unknwn.h"
 #include "objidl.h"
@@ -49,5 +48,3 @@ MVAPI HRESULT CLSIDFromString(LPCOLESTR lpsz, LPCLSID pclsid);
 MVAPI HRESULT IIDFromString(LPCOLESTR lpsz, LPIID lpiid);
 
 MV_END_C
-
-#endif

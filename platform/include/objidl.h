@@ -1,7 +1,6 @@
 /* Marshaling interfaces. This platform has no apartments: interface pointers are
  * usable on every thread of a process as they are. */
-#ifndef MORVANE_OBJIDL_H
-#define MORVANE_OBJIDL_H
+#pragma once
 
 #include "unknwn.h"
 
@@ -82,5 +81,3 @@ DECLARE_INTERFACE_(IMarshal, IUnknown)
     STDMETHOD(DisconnectObject)(THIS_ DWORD dwReserved) PURE;
 };
 #undef INTERFACE
-
-#endif

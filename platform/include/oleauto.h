@@ -1,7 +1,6 @@
 /* Automation services: strings, variants, safe arrays, error records,
  * late-bound calls and type libraries. */
-#ifndef MORVANE_OLEAUTO_H
-#define MORVANE_OLEAUTO_H
+#pragma once
 
 #include "oaidl.h"
 #include "oatypelib.h"
@@ -62,5 +61,3 @@ MVAPI HRESULT UnRegisterTypeLib(REFGUID libID, WORD wVerMajor, WORD wVerMinor, L
                                 SYSKIND syskind);
 
 MV_END_C
-
-#endif

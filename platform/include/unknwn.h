@@ -6,8 +6,7 @@
  * only field is a pointer to an explicit table of function pointers taking the
  * object first; each declaration repeats its base's members so that the C
  * table holds every slot. Both views have the same binary layout. */
-#ifndef MORVANE_UNKNWN_H
-#define MORVANE_UNKNWN_H
+#pragma once
 
 #include "wintypes.h"
 #include "winerror.h"
@@ -72,5 +71,3 @@ DECLARE_INTERFACE_(IClassFactory, IUnknown)
     STDMETHOD(LockServer)(THIS_ BOOL fLock) PURE;
 };
 #undef INTERFACE
-
-#endif

@@ -1,8 +1,7 @@
 /* Kernel services: heaps, system information, critical sections, interlocked
  * counters, threads' last error, ANSI text (UTF-8 is the ANSI code page),
  * module files and their resources. */
-#ifndef MORVANE_WINBASE_H
-#define MORVANE_WINBASE_H
+#pragma once
 
 #include "wintypes.h"
 #include "winerror.h"
@@ -143,5 +142,3 @@ MVAPI LPVOID LockResource(HGLOBAL hResData);
 MVAPI DWORD SizeofResource(HMODULE hModule, HRSRC hResInfo);
 
 MV_END_C
-
-#endif

@@ -1,6 +1,5 @@
 /* Everything the platform runtime offers, in one include. */
-#ifndef MORVANE_WINDOWS_H
-#define MORVANE_WINDOWS_H
+#pragma once
 
 #include "wintypes.h"
 #include "winerror.h"
@@ -12,5 +11,3 @@
 #include "oaidl.h"
 #include "oatypelib.h"
 #include "oleauto.h"
-
-#endif

@@ -1,6 +1,5 @@
 /* Result codes and system error codes. */
-#ifndef MORVANE_WINERROR_H
-#define MORVANE_WINERROR_H
+#pragma once
 
 #include "wintypes.h"
 
@@ -125,5 +124,3 @@
 #define ERROR_RESOURCE_TYPE_NOT_FOUND 1813L
 #define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
 #define ERROR_RESOURCE_LANG_NOT_FOUND 1815L
-
-#endif

@@ -1,6 +1,5 @@
 /* The registry: predefined roots, access rights, value types and the key and value calls. */
-#ifndef MORVANE_WINREG_H
-#define MORVANE_WINREG_H
+#pragma once
 
 #include "wintypes.h"
 #include "winerror.h"
@@ -153,5 +152,3 @@ MVAPI LSTATUS MorvaneRegistryBeginUpdate(void);
 MVAPI LSTATUS MorvaneRegistryEndUpdate(BOOL keep);
 
 MV_END_C
-
-#endif

@@ -1,8 +1,7 @@
 /* Basic types of the platform interface: the Windows names with their 64-bit
  * Linux sizes (LONG/ULONG/DWORD 32-bit, pointers and handles 64-bit, WCHAR
  * and OLECHAR UTF-16 code units). */
-#ifndef MORVANE_WINTYPES_H
-#define MORVANE_WINTYPES_H
+#pragma once
 
 #include <stddef.h>
 #include <stdint.h>
@@ -173,5 +172,3 @@ typedef struct tagDEC {
 #define LOCALE_USER_DEFAULT 0x0400
 #define LOCALE_SYSTEM_DEFAULT 0x0800
 #define LOCALE_NEUTRAL 0x0000
-
-#endif

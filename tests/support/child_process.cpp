@@ -1,3 +1,5 @@
+// Runs a test program as a child process (fork and exec) with its own folder and
+// environment, collected whole or running alongside the test.
 #include "child_process.h"
 
 #include "scratch_folder.h"

@@ -1,7 +1,6 @@
 // Test objects that count their references and never delete themselves, so that
 // a test can see exactly how many references the runtime took and gave back.
-#ifndef MORVANE_TESTS_COUNTING_OBJECTS_H
-#define MORVANE_TESTS_COUNTING_OBJECTS_H
+#pragma once
 
 #include <windows.h>
 
@@ -46,5 +45,3 @@ struct CountingErrorInfo : Counting<IErrorInfo, IID_IErrorInfo> {
     HRESULT STDMETHODCALLTYPE GetHelpFile(BSTR *) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetHelpContext(DWORD *) override { return E_NOTIMPL; }
 };
-
-#endif

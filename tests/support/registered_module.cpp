@@ -1,3 +1,5 @@
+// Loads a component module as a client does and calls its exports; registers it in a
+// scratch registry of its own.
 #include "registered_module.h"
 
 namespace morvane::test {

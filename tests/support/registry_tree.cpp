@@ -1,4 +1,8 @@
+// Reads a registry tree back whole, and writes it as text for comparisons and failure
+// messages.
 #include "registry_tree.h"
+
+#include <scoped_key.h>
 
 #include <cstring>
 
@@ -31,14 +35,13 @@ void read_tree(HKEY key, const std::string &path, RegistryTree &tree, std::size_
             ERROR_SUCCESS)
             break;
         --keys_left;
-        HKEY child = nullptr;
+        ScopedKey child;
         const std::string child_path = path.empty() ? child_name : path + "\\" + child_name;
-        if (RegOpenKeyExA(key, child_name, 0, KEY_READ, &child) != ERROR_SUCCESS) {
+        if (RegOpenKeyExA(key, child_name, 0, KEY_READ, child.receive()) != ERROR_SUCCESS) {
             tree[child_path + " (cannot be opened)"];
             continue;
         }
-        read_tree(child, child_path, tree, keys_left, level + 1);
-        RegCloseKey(child);
+        read_tree(child.get(), child_path, tree, keys_left, level + 1);
     }
 }
 
@@ -71,11 +74,10 @@ std::string value_text(const RegistryValue &value)
 RegistryTree registry_tree(HKEY root, const std::string &path, std::size_t most_keys)
 {
     RegistryTree tree;
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.empty() ? nullptr : path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    ScopedKey key;
+    if (RegOpenKeyExA(root, path.empty() ? nullptr : path.c_str(), 0, KEY_READ, key.receive()) != ERROR_SUCCESS)
         return tree;
-    read_tree(key, "", tree, most_keys);
-    RegCloseKey(key);
+    read_tree(key.get(), "", tree, most_keys);
     return tree;
 }
 

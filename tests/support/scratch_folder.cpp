@@ -1,3 +1,4 @@
+// The scratch folder's file writing and whole-file reading and writing.
 #include "scratch_folder.h"
 
 #include <fstream>

@@ -1,3 +1,5 @@
+// Synthetic textured frames moved by an exactly known transform, for tracker tests and
+// benchmarks.
 #include "textured_frame.h"
 
 #include <cmath>

@@ -1,3 +1,5 @@
+// The text dump of a loaded type library that tests compare with literal and committed
+// texts.
 #include "typelib_dump.h"
 
 #include <variant_type_table.h>

@@ -1,3 +1,5 @@
+// Loads a type library from memory and calls everything it offers, for the reader's
+// tests and fuzz target.
 #include "typelib_walk.h"
 
 #include "scratch_folder.h"

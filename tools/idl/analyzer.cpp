@@ -150,8 +150,8 @@ private:
         Method m;
         m.name = decl.name;
         int kinds = 0;
-        for (const auto &[word, kind] : {std::pair{"propget", kInvokeGet}, std::pair{"propput", kInvokePut},
-                                         std::pair{"propputref", kInvokePutRef}}) {
+        for (const auto &[word, kind] : {std::pair{"propget", invoke_get}, std::pair{"propput", invoke_put},
+                                         std::pair{"propputref", invoke_put_ref}}) {
             if (const ast::Attribute *attr = attrs.find(word)) {
                 if (++kinds > 1)
                     throw CompileError(attr->where, "a method can be only one of propget, "
@@ -172,8 +172,8 @@ private:
         }
         m.helpstring = attrs.text("helpstring");
         m.help_context = help_context(attrs);
-        m.func_flags = static_cast<std::uint16_t>((attrs.has("hidden") ? kFuncHidden : 0) |
-                                                  (attrs.has("restricted") ? kFuncRestricted : 0));
+        m.func_flags = static_cast<std::uint16_t>((attrs.has("hidden") ? func_hidden : 0) |
+                                                  (attrs.has("restricted") ? func_restricted : 0));
 
         for (std::size_t i = 0; i < decl.params.size(); ++i) {
             const ast::Param &p = decl.params[i];
@@ -182,12 +182,12 @@ private:
                 if (m.params[j].name == m.params[i].name)
                     throw CompileError(p.where, "parameter '" + p.name + "' is declared twice");
         }
-        const bool ends_with_retval = !m.params.empty() && (m.params.back().flags & kParamRetval);
-        if (m.invkind == kInvokeGet && !ends_with_retval)
+        const bool ends_with_retval = !m.params.empty() && (m.params.back().flags & param_retval);
+        if (m.invkind == invoke_get && !ends_with_retval)
             throw CompileError(decl.where, "property read '" + m.name +
                                                "' must end with an [out, retval] parameter");
-        if ((m.invkind == kInvokePut || m.invkind == kInvokePutRef) &&
-            (m.params.empty() || m.params.back().flags != kParamIn))
+        if ((m.invkind == invoke_put || m.invkind == invoke_put_ref) &&
+            (m.params.empty() || m.params.back().flags != param_in))
             throw CompileError(decl.where, "property write '" + m.name +
                                                "' must end with an [in] parameter for the value");
         return m;
@@ -204,13 +204,13 @@ private:
         if (p.type.vt == vt::VOID && p.type.pointers == 0)
             throw CompileError(decl.type.where, "parameter '" + p.name + "' cannot be void");
         const bool in = attrs.has("in"), out = attrs.has("out");
-        p.flags = static_cast<std::uint16_t>((in || !out ? kParamIn : 0) | (out ? kParamOut : 0));
+        p.flags = static_cast<std::uint16_t>((in || !out ? param_in : 0) | (out ? param_out : 0));
         if (const ast::Attribute *retval = attrs.find("retval")) {
             if (!out || in)
                 throw CompileError(retval->where, "'retval' needs 'out' without 'in'");
             if (!last)
                 throw CompileError(retval->where, "'retval' must be on the last parameter");
-            p.flags |= kParamRetval;
+            p.flags |= param_retval;
         }
         if (out && p.type.pointers == 0)
             throw CompileError(decl.type.where, "out parameter '" + p.name + "' must be a pointer");
@@ -262,7 +262,7 @@ private:
                 if (other.name != m.name && other.memid == m.memid)
                     throw CompileError(where[i], "id " + std::to_string(m.memid) + " of '" + m.name +
                                                      "' is already used by '" + other.name + "'");
-                if (other.name == m.name && (other.invkind == kInvokeFunc || m.invkind == kInvokeFunc))
+                if (other.name == m.name && (other.invkind == invoke_func || m.invkind == invoke_func))
                     throw CompileError(where[i], "'" + m.name + "' is both a method and a property");
             }
         }
@@ -367,10 +367,10 @@ private:
             CoclassImpl impl;
             impl.iface = index;
             const bool source = member_attrs.has("source");
-            impl.flags = static_cast<std::uint16_t>((member_attrs.has("default") ? kImplDefault : 0) |
-                                                    (source ? kImplSource : 0) |
-                                                    (member_attrs.has("restricted") ? kImplRestricted : 0));
-            if (impl.flags & kImplDefault) {
+            impl.flags = static_cast<std::uint16_t>((member_attrs.has("default") ? impl_default : 0) |
+                                                    (source ? impl_source : 0) |
+                                                    (member_attrs.has("restricted") ? impl_restricted : 0));
+            if (impl.flags & impl_default) {
                 if (has_default[source])
                     throw CompileError(member.where, "coclass '" + decl.name +
                                                          "' has more than one default interface");

@@ -17,7 +17,7 @@ struct ArgumentForm {
 };
 
 // Attributes that take an argument; every other attribute is a plain flag.
-constexpr ArgumentForm kForms[] = {
+constexpr ArgumentForm argument_forms[] = {
     {"uuid", Kind::Uuid, "an identifier"},
     {"helpstring", Kind::String, "a quoted string"},
     {"helpcontext", Kind::Integer, "a number"},
@@ -29,7 +29,7 @@ constexpr ArgumentForm kForms[] = {
 
 const ArgumentForm *form_of(std::string_view name)
 {
-    for (const ArgumentForm &form : kForms)
+    for (const ArgumentForm &form : argument_forms)
         if (form.name == name)
             return &form;
     return nullptr;

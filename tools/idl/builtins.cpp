@@ -18,7 +18,7 @@ void add_members(Interface &iface, const base::Member (&members)[N], const char 
         m.result.vt = members[i].result_vt;
         m.result.base_spelling = members[i].result_vt == vt::HRESULT ? "HRESULT" : "ULONG";
         m.builtin_params = params[i];
-        m.func_flags = kFuncRestricted;
+        m.func_flags = func_restricted;
         m.slot = iface.first_slot + static_cast<unsigned>(i);
         m.memid = base::member_id(iface.depth, static_cast<unsigned>(i));
         iface.methods.push_back(std::move(m));
@@ -39,7 +39,7 @@ void add_builtin_interfaces(Module &module)
     dispatch.name = "IDispatch";
     dispatch.iid = *parse_guid("00020400-0000-0000-C000-000000000046");
     dispatch.builtin = true;
-    dispatch.base = kIUnknown;
+    dispatch.base = iunknown_index;
     dispatch.dispatchable = true;
     dispatch.oleautomation = true;
     dispatch.depth = 1;

@@ -8,7 +8,7 @@
 
 namespace idl {
 
-// Appends IUnknown (index kIUnknown) and IDispatch (index kIDispatch).
+// Appends IUnknown (index iunknown_index) and IDispatch (index idispatch_index).
 void add_builtin_interfaces(Module &module);
 
 // Whether "import" of this file names the platform's own definitions.

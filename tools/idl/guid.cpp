@@ -35,7 +35,7 @@ int hex_value(char c)
 std::optional<Guid> parse_guid(std::string_view text)
 {
     // Group lengths of the canonical form, separated by single hyphens.
-    static constexpr int kGroups[] = {8, 4, 4, 4, 12};
+    static constexpr int group_digits[] = {8, 4, 4, 4, 12};
     if (text.size() != 36)
         return std::nullopt;
     std::array<std::uint8_t, 16> digits{};
@@ -44,7 +44,7 @@ std::optional<Guid> parse_guid(std::string_view text)
     for (int group = 0; group < 5; ++group) {
         if (group > 0 && text[pos++] != '-')
             return std::nullopt;
-        for (int i = 0; i < kGroups[group]; ++i) {
+        for (int i = 0; i < group_digits[group]; ++i) {
             const int v = hex_value(text[pos++]);
             if (v < 0)
                 return std::nullopt;

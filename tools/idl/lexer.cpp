@@ -90,8 +90,8 @@ Token Lexer::next()
         return quoted(start);
     if (c == '#')
         throw CompileError(start, "preprocessor directives are not supported");
-    static constexpr std::string_view kPunct = "[](){};,:*-=";
-    if (kPunct.find(c) != std::string_view::npos) {
+    static constexpr std::string_view punctuation = "[](){};,:*-=";
+    if (punctuation.find(c) != std::string_view::npos) {
         advance();
         return Token{TokenKind::Punct, std::string(1, c), 0, start};
     }

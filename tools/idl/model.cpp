@@ -15,9 +15,9 @@ std::string Type::spelling() const
 std::string Method::member_name() const
 {
     switch (invkind) {
-    case kInvokeGet: return "get_" + name;
-    case kInvokePut: return "put_" + name;
-    case kInvokePutRef: return "putref_" + name;
+    case invoke_get: return "get_" + name;
+    case invoke_put: return "put_" + name;
+    case invoke_put_ref: return "putref_" + name;
     default: return name;
     }
 }

@@ -19,10 +19,10 @@ inline constexpr std::uint16_t I2 = 2, I4 = 3, R4 = 4, R8 = 5, CY = 6, DATE = 7,
                                UINT = 23, VOID = 24, HRESULT = 25;
 }
 
-enum ParamFlag : std::uint16_t { kParamIn = 0x1, kParamOut = 0x2, kParamRetval = 0x8 };
-enum InvokeKind : std::uint16_t { kInvokeFunc = 1, kInvokeGet = 2, kInvokePut = 4, kInvokePutRef = 8 };
-enum FuncFlag : std::uint16_t { kFuncRestricted = 0x1, kFuncHidden = 0x40 };
-enum ImplFlag : std::uint16_t { kImplDefault = 0x1, kImplSource = 0x2, kImplRestricted = 0x4 };
+enum ParamFlag : std::uint16_t { param_in = 0x1, param_out = 0x2, param_retval = 0x8 };
+enum InvokeKind : std::uint16_t { invoke_func = 1, invoke_get = 2, invoke_put = 4, invoke_put_ref = 8 };
+enum FuncFlag : std::uint16_t { func_restricted = 0x1, func_hidden = 0x40 };
+enum ImplFlag : std::uint16_t { impl_default = 0x1, impl_source = 0x2, impl_restricted = 0x4 };
 
 struct Type {
     std::uint16_t vt = vt::VOID; // the base type
@@ -36,12 +36,12 @@ struct Type {
 struct Param {
     std::string name;
     Type type;
-    std::uint16_t flags = kParamIn;
+    std::uint16_t flags = param_in;
 };
 
 struct Method {
     std::string name;
-    InvokeKind invkind = kInvokeFunc;
+    InvokeKind invkind = invoke_func;
     Type result;
     std::vector<Param> params;
     std::int32_t memid = 0;
@@ -111,7 +111,7 @@ struct Module {
     std::optional<Library> library;
 };
 
-inline constexpr int kIUnknown = 0;
-inline constexpr int kIDispatch = 1;
+inline constexpr int iunknown_index = 0;
+inline constexpr int idispatch_index = 1;
 
 } // namespace idl

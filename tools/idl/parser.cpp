@@ -276,9 +276,9 @@ ast::Import Parser::quoted_file(const char *keyword)
 namespace {
 bool is_unsupported_keyword(const Token &token)
 {
-    static const char *const kWords[] = {"typedef", "struct", "union", "enum", "dispinterface",
-                                         "module", "cpp_quote", "midl_pragma", "const"};
-    for (const char *word : kWords)
+    static const char *const unsupported_words[] = {
+        "typedef", "struct", "union", "enum", "dispinterface", "module", "cpp_quote", "midl_pragma", "const"};
+    for (const char *word : unsupported_words)
         if (token.is_word(word))
             return true;
     return false;

@@ -11,6 +11,8 @@ namespace idl {
 
 namespace {
 
+namespace format = morvane::typelib::format;
+
 // One table: fixed-size little-endian records appended in order.
 class Table {
 public:
@@ -64,21 +66,21 @@ std::uint16_t narrow16(std::size_t value, const char *what)
 class Writer {
 public:
     explicit Writer(const Module &module)
-        : module_(module), library_(mvtlb::kRecordSize[mvtlb::kLibraryTable]),
-          strings_(mvtlb::kRecordSize[mvtlb::kStringTable]),
-          types_(mvtlb::kRecordSize[mvtlb::kTypeTable]),
-          funcs_(mvtlb::kRecordSize[mvtlb::kFuncTable]),
-          params_(mvtlb::kRecordSize[mvtlb::kParamTable]),
-          typedescs_(mvtlb::kRecordSize[mvtlb::kTypeDescTable]),
-          impls_(mvtlb::kRecordSize[mvtlb::kImplTable]),
-          imports_(mvtlb::kRecordSize[mvtlb::kImportTable])
+        : module_(module), library_(format::record_sizes[format::library_table]),
+          strings_(format::record_sizes[format::string_table]),
+          types_(format::record_sizes[format::type_table]),
+          funcs_(format::record_sizes[format::func_table]),
+          params_(format::record_sizes[format::param_table]),
+          typedescs_(format::record_sizes[format::typedesc_table]),
+          impls_(format::record_sizes[format::impl_table]),
+          imports_(format::record_sizes[format::import_table])
     {
     }
 
     std::string write()
     {
         const Library &lib = *module_.library;
-        namespace f = mvtlb::library;
+        namespace f = format::library;
         const std::size_t r = library_.add();
         library_.guid(r, f::guid, lib.libid);
         library_.u32(r, f::lcid, lib.lcid);
@@ -89,7 +91,7 @@ public:
         library_.u32(r, f::name, string(lib.name));
         library_.u32(r, f::doc, optional_string(lib.helpstring));
         library_.u32(r, f::help_context, lib.help_context);
-        library_.u32(r, f::help_file, mvtlb::kNoString);
+        library_.u32(r, f::help_file, format::no_string);
 
         for (const LibraryEntry &entry : lib.entries)
             if (entry.kind == LibraryEntry::Kind::Interface)
@@ -110,15 +112,15 @@ private:
             string_index_.emplace(text, static_cast<std::uint32_t>(strings_.count()));
         if (inserted) {
             const std::size_t r = strings_.add();
-            strings_.u32(r, mvtlb::string_ref::offset, static_cast<std::uint32_t>(string_data_.size()));
-            strings_.u32(r, mvtlb::string_ref::length, static_cast<std::uint32_t>(text.size()));
+            strings_.u32(r, format::string_ref::offset, static_cast<std::uint32_t>(string_data_.size()));
+            strings_.u32(r, format::string_ref::length, static_cast<std::uint32_t>(text.size()));
             string_data_ += text;
         }
         return it->second;
     }
     std::uint32_t optional_string(const std::string &text)
     {
-        return text.empty() ? mvtlb::kNoString : string(text);
+        return text.empty() ? format::no_string : string(text);
     }
 
     std::uint32_t typedesc(std::uint16_t vt, std::uint32_t ref)
@@ -127,8 +129,8 @@ private:
             typedesc_index_.emplace(std::pair{vt, ref}, static_cast<std::uint32_t>(typedescs_.count()));
         if (inserted) {
             const std::size_t r = typedescs_.add();
-            typedescs_.u16(r, mvtlb::typedesc::vt, vt);
-            typedescs_.u32(r, mvtlb::typedesc::ref, ref);
+            typedescs_.u16(r, format::typedesc::vt, vt);
+            typedescs_.u32(r, format::typedesc::ref, ref);
         }
         return it->second;
     }
@@ -136,7 +138,7 @@ private:
     {
         std::uint32_t index = typedesc(type.vt, 0);
         for (int i = 0; i < type.pointers; ++i)
-            index = typedesc(mvtlb::kVtPtr, index);
+            index = typedesc(format::vt_ptr, index);
         return index;
     }
 
@@ -150,22 +152,22 @@ private:
         const auto [it, inserted] =
             import_index_.emplace(index, static_cast<std::uint32_t>(imports_.count()));
         if (inserted) {
-            namespace f = mvtlb::import;
+            namespace f = format::import;
             const std::size_t r = imports_.add();
-            imports_.raw_guid(r, f::lib_guid, mvtlb::kStdOleLibId);
-            imports_.u16(r, f::lib_major, mvtlb::kStdOleMajor);
-            imports_.u16(r, f::lib_minor, mvtlb::kStdOleMinor);
+            imports_.raw_guid(r, f::lib_guid, format::stdole_lib_id);
+            imports_.u16(r, f::lib_major, format::stdole_major);
+            imports_.u16(r, f::lib_minor, format::stdole_minor);
             imports_.u32(r, f::lib_name, string("stdole2.tlb"));
             imports_.guid(r, f::type_guid, iface.iid);
             imports_.u32(r, f::type_name, string(iface.name));
         }
-        return mvtlb::kImportBit | it->second;
+        return format::import_bit | it->second;
     }
 
     std::size_t type_record(const Guid &guid, const std::string &name, const std::string &doc,
                             std::uint32_t help_context, std::uint16_t kind, std::uint16_t flags)
     {
-        namespace f = mvtlb::type;
+        namespace f = format::type;
         const std::size_t r = types_.add();
         types_.guid(r, f::guid, guid);
         types_.u32(r, f::name, string(name));
@@ -181,15 +183,15 @@ private:
     void impl(std::uint32_t ref, std::uint16_t flags)
     {
         const std::size_t r = impls_.add();
-        impls_.u32(r, mvtlb::impl::ref, ref);
-        impls_.u16(r, mvtlb::impl::flags, flags);
+        impls_.u32(r, format::impl::ref, ref);
+        impls_.u16(r, format::impl::flags, flags);
     }
 
     void write_interface(const Interface &iface)
     {
-        namespace f = mvtlb::type;
+        namespace f = format::type;
         const std::size_t t = type_record(iface.iid, iface.name, iface.helpstring, iface.help_context,
-                                          mvtlb::kKindInterface, iface.type_flags);
+                                          format::kind_interface, iface.type_flags);
         types_.u32(t, f::func_count, narrow16(iface.methods.size(), "members"));
         types_.u32(t, f::impl_count, 1);
         types_.u32(t, f::vft_slots, narrow16(iface.slot_count(), "table slots"));
@@ -200,7 +202,7 @@ private:
 
     void method(const Method &m)
     {
-        namespace f = mvtlb::func;
+        namespace f = format::func;
         const std::size_t r = funcs_.add();
         funcs_.u32(r, f::memid, static_cast<std::uint32_t>(m.memid));
         funcs_.u32(r, f::name, string(m.name));
@@ -214,17 +216,17 @@ private:
         funcs_.u32(r, f::param_count, narrow16(m.params.size(), "parameters"));
         for (const Param &p : m.params) {
             const std::size_t q = params_.add();
-            params_.u32(q, mvtlb::param::name, string(p.name));
-            params_.u32(q, mvtlb::param::type, typedesc(p.type));
-            params_.u16(q, mvtlb::param::flags, p.flags);
+            params_.u32(q, format::param::name, string(p.name));
+            params_.u32(q, format::param::type, typedesc(p.type));
+            params_.u16(q, format::param::flags, p.flags);
         }
     }
 
     void coclass(const Coclass &c)
     {
-        namespace f = mvtlb::type;
+        namespace f = format::type;
         const std::size_t t = type_record(c.clsid, c.name, c.helpstring, c.help_context,
-                                          mvtlb::kKindCoclass, c.type_flags);
+                                          format::kind_coclass, c.type_flags);
         types_.u32(t, f::impl_count, narrow16(c.impls.size(), "interfaces"));
         for (const CoclassImpl &i : c.impls)
             impl(reference(i.iface), i.flags);
@@ -232,26 +234,26 @@ private:
 
     std::string assemble() const
     {
-        const Table *tables[mvtlb::kTableCount] = {&library_, &strings_, nullptr,   &types_,  &funcs_,
+        const Table *tables[format::known_table_count] = {&library_, &strings_, nullptr,   &types_,  &funcs_,
                                                    &params_,  &typedescs_, &impls_, &imports_};
-        std::string out(mvtlb::kHeaderSize, '\0');
+        std::string out(format::header_size, '\0');
         auto put32 = [&out](std::size_t at, std::uint32_t value) {
             for (int i = 0; i < 4; ++i)
                 out[at + static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
         };
         for (int i = 0; i < 4; ++i)
-            out[static_cast<std::size_t>(i)] = static_cast<char>(mvtlb::kMagic[i]);
-        put32(mvtlb::header::major, mvtlb::kMajorVersion | std::uint32_t{mvtlb::kMinorVersion} << 16);
-        put32(mvtlb::header::table_count, mvtlb::kTableCount);
-        for (std::uint32_t t = 0; t < mvtlb::kTableCount; ++t) {
+            out[static_cast<std::size_t>(i)] = static_cast<char>(format::file_magic[i]);
+        put32(format::header::major, format::major_version | std::uint32_t{format::minor_version} << 16);
+        put32(format::header::table_count, format::known_table_count);
+        for (std::uint32_t t = 0; t < format::known_table_count; ++t) {
             const std::string &bytes = tables[t] ? tables[t]->bytes() : string_data_;
             const std::size_t count = tables[t] ? tables[t]->count() : string_data_.size();
-            const std::size_t entry = mvtlb::header::directory + t * mvtlb::kDirectoryEntrySize;
+            const std::size_t entry = format::header::directory + t * format::directory_entry_size;
             put32(entry, static_cast<std::uint32_t>(out.size()));
             put32(entry + 4, static_cast<std::uint32_t>(count));
             out += bytes;
         }
-        put32(mvtlb::header::file_size, static_cast<std::uint32_t>(out.size()));
+        put32(format::header::file_size, static_cast<std::uint32_t>(out.size()));
         return out;
     }
 

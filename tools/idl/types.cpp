@@ -17,7 +17,7 @@ struct KnownType {
     bool is_interface; // written with one pointer, which belongs to the type
 };
 
-constexpr KnownType kTypes[] = {
+constexpr KnownType known_types[] = {
     {"long", vt::I4, "LONG", false},
     {"LONG", vt::I4, "LONG", false},
     {"signed long", vt::I4, "LONG", false},
@@ -63,7 +63,7 @@ constexpr KnownType kTypes[] = {
 
 Type resolve_type(const ast::TypeSpec &spec)
 {
-    for (const KnownType &known : kTypes) {
+    for (const KnownType &known : known_types) {
         if (known.name != spec.name)
             continue;
         Type type;

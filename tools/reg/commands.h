@@ -1,7 +1,6 @@
 // The two commands of reg. Each returns the program's exit status: 0 when it
 // did its work, 1 when it failed (the reason is on standard error).
-#ifndef MORVANE_TOOLS_REG_COMMANDS_H
-#define MORVANE_TOOLS_REG_COMMANDS_H
+#pragma once
 
 #include "key_argument.h"
 
@@ -14,5 +13,3 @@ int run_query(const KeyArgument &key, bool recurse, std::ostream &out, std::ostr
 // Deletes the key with everything under it; without force it asks first.
 int run_delete(const KeyArgument &key, bool force, std::istream &in, std::ostream &out,
                std::ostream &err);
-
-#endif

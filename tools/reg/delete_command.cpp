@@ -1,3 +1,5 @@
+// reg delete: asks for confirmation unless forced, then removes a key with everything
+// below it.
 #include "commands.h"
 #include "registration_hint.h"
 #include "registry_status.h"

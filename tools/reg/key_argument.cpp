@@ -1,3 +1,4 @@
+// Parses a key argument of the command line into its root key, path and display form.
 #include "key_argument.h"
 
 #include <strings.h>

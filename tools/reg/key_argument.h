@@ -1,7 +1,6 @@
 // A key as people write it on the command line: a root name (short like HKCR
 // or long like HKEY_CLASSES_ROOT), then optionally a backslash and a path.
-#ifndef MORVANE_TOOLS_REG_KEY_ARGUMENT_H
-#define MORVANE_TOOLS_REG_KEY_ARGUMENT_H
+#pragma once
 
 #include <windows.h>
 
@@ -16,5 +15,3 @@ struct KeyArgument {
 
 // None when the text does not start with a known root name.
 std::optional<KeyArgument> parse_key_argument(const std::string &text);
-
-#endif

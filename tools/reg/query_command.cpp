@@ -1,3 +1,5 @@
+// reg query: prints a key's values and subkeys, or, asked to recurse, the whole tree below it,
+// noting keys that cannot be read and stopping at keys nested in a cycle.
 #include "commands.h"
 #include "registration_hint.h"
 #include "registry_status.h"
@@ -7,6 +9,10 @@
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include <scoped_key.h>
+
+using morvane::ScopedKey;
 
 namespace {
 
@@ -133,16 +139,15 @@ LSTATUS KeyPrinter::print(HKEY key, const std::string &display, bool recurse, in
         return first_failure_;
     }
     for (const std::string &name : names) {
-        HKEY subkey = nullptr;
-        const LSTATUS status = RegOpenKeyExA(key, name.c_str(), 0, KEY_READ, &subkey);
+        ScopedKey subkey;
+        const LSTATUS status = RegOpenKeyExA(key, name.c_str(), 0, KEY_READ, subkey.receive());
         if (status == ERROR_FILE_NOT_FOUND)
             continue; // deleted since it was listed
         if (status != ERROR_SUCCESS) {
             note(display + '\\' + name, "", status);
             continue;
         }
-        print(subkey, display + '\\' + name, true, depth + 1);
-        RegCloseKey(subkey);
+        print(subkey.get(), display + '\\' + name, true, depth + 1);
     }
     return first_failure_;
 }
@@ -151,14 +156,13 @@ LSTATUS KeyPrinter::print(HKEY key, const std::string &display, bool recurse, in
 
 int run_query(const KeyArgument &key, bool recurse, std::ostream &out, std::ostream &err)
 {
-    HKEY handle = nullptr;
-    LSTATUS status = RegOpenKeyExA(key.root, key.path.c_str(), 0, KEY_READ, &handle);
+    ScopedKey handle;
+    LSTATUS status = RegOpenKeyExA(key.root, key.path.c_str(), 0, KEY_READ, handle.receive());
     if (status != ERROR_SUCCESS) {
         err << "reg: " << key.display << ": " << status_text(status) << registry_note(key.root) << '\n';
         return 1;
     }
     const int depth = key.path.empty() ? 0 : 1 + static_cast<int>(std::count(key.path.begin(), key.path.end(), '\\'));
-    status = KeyPrinter(out, err).print(handle, key.display, recurse, depth);
-    RegCloseKey(handle);
+    status = KeyPrinter(out, err).print(handle.get(), key.display, recurse, depth);
     return status == ERROR_SUCCESS ? 0 : 1;
 }

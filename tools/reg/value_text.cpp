@@ -1,3 +1,5 @@
+// The text reg prints for a value: its type's name and its data per type (strings,
+// numbers in hexadecimal, bytes).
 #include "value_text.h"
 
 #include <cstdint>

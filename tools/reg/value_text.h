@@ -1,6 +1,5 @@
 // How reg shows a value's type and data.
-#ifndef MORVANE_TOOLS_REG_VALUE_TEXT_H
-#define MORVANE_TOOLS_REG_VALUE_TEXT_H
+#pragma once
 
 #include <windows.h>
 
@@ -13,5 +12,3 @@ std::string type_name(DWORD type);
 // Strings without their terminator (the parts of a REG_MULTI_SZ joined by
 // "\0"), numbers in hexadecimal, anything else as hexadecimal bytes.
 std::string data_text(DWORD type, const std::vector<BYTE> &data);
-
-#endif

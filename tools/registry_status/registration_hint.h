@@ -1,7 +1,6 @@
 // Where the registry files are, and what a user whose program finds a class
 // unregistered can do about it, for the tools' and programs' messages.
-#ifndef MORVANE_TOOLS_REGISTRATION_HINT_H
-#define MORVANE_TOOLS_REGISTRATION_HINT_H
+#pragma once
 
 #include <windows.h>
 
@@ -22,5 +21,3 @@ std::string registry_note(HKEY root);
 // the running program (<prefix>/lib/Morvane.so for <prefix>/bin/program), or
 // where the build installs it.
 std::string not_registered_text(const std::string &class_name);
-
-#endif

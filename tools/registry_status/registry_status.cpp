@@ -1,3 +1,4 @@
+// Words for the registry's system error codes, for the tools' messages.
 #include "registry_status.h"
 
 std::string status_text(LSTATUS status)

@@ -1,3 +1,4 @@
+// The names and meanings of the result codes registration returns, for regsvr's messages.
 #include "result_names.h"
 
 #include <cstdio>

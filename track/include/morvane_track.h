@@ -1,7 +1,6 @@
 /* libmorvane-track: features followed through a sequence of grey frames with the
  * Morvane component, each step checked; a C interface that never throws. */
-#ifndef MORVANE_TRACK_H
-#define MORVANE_TRACK_H
+#pragma once
 
 #include <stddef.h>
 
@@ -130,6 +129,4 @@ MORVANE_TRACK_API void morvane_track_source_close(morvane_track_source *source);
 
 #ifdef __cplusplus
 }
-#endif
-
 #endif

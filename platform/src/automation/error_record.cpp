@@ -1,4 +1,6 @@
 // The error-information record: one object that is written through
+
+#include <boundary.h>
 // ICreateErrorInfo and read through IErrorInfo.
 #include <oleauto.h>
 
@@ -83,16 +85,14 @@ private:
 
     HRESULT store(Text &field, LPCOLESTR text)
     {
-        try {
+        return morvane::guarded(morvane::hresult_failures, [&]() -> HRESULT {
             Text value;
             if (text != nullptr)
                 value.emplace(text);
             std::lock_guard lock(mutex_);
             field = std::move(value);
             return S_OK;
-        } catch (const std::bad_alloc &) {
-            return E_OUTOFMEMORY;
-        }
+        });
     }
 
     // Each reader gets a string of its own; a field that was never set reads as null.

@@ -1,10 +1,12 @@
+// Reading and writing numbers as automation text without regard to the locale: blanks,
+// sign, digits and exponent checked by hand, range decided before conversion.
 #include "automation/number_text.h"
 
 #include <charconv>
 #include <cstring>
 #include <string_view>
 
-namespace morvane::platform {
+namespace morvane::automation {
 
 namespace {
 
@@ -178,4 +180,4 @@ bool equals_word(const OLECHAR *text, std::size_t length, const char *word)
     return true;
 }
 
-} // namespace morvane::platform
+} // namespace morvane::automation

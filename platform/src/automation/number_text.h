@@ -1,6 +1,5 @@
 // Numbers as automation text: locale-independent decimal reading and writing.
-#ifndef MORVANE_AUTOMATION_NUMBER_TEXT_H
-#define MORVANE_AUTOMATION_NUMBER_TEXT_H
+#pragma once
 
 #include <oleauto.h>
 
@@ -8,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-namespace morvane::platform {
+namespace morvane::automation {
 
 struct ParsedNumber {
     enum class Status { ok, invalid, overflow } status = Status::invalid;
@@ -31,6 +30,4 @@ std::u16string format_real(double value, int significant_digits);
 // True when text (blanks around it allowed) equals word, ignoring ASCII case.
 bool equals_word(const OLECHAR *text, std::size_t length, const char *word);
 
-} // namespace morvane::platform
-
-#endif
+} // namespace morvane::automation

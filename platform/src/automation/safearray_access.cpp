@@ -4,7 +4,7 @@
 #include <atomic>
 #include <cstring>
 
-using namespace morvane::platform;
+using namespace morvane::automation;
 
 namespace {
 // The lock count has the width it has on the system the descriptor comes from.

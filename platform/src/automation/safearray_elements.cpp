@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-namespace morvane::platform {
+namespace morvane::automation {
 
 std::optional<std::uint64_t> element_count(const SAFEARRAY *psa)
 {
@@ -84,4 +84,4 @@ HRESULT copy_elements(const SAFEARRAY *src, SAFEARRAY *dst, std::uint64_t count)
     return S_OK;
 }
 
-} // namespace morvane::platform
+} // namespace morvane::automation

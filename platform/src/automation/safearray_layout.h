@@ -5,8 +5,7 @@
 // FADF_HAVEIID the prefix holds the elements' interface identifier; with
 // FADF_HAVEVARTYPE its last four bytes hold the element type. The element block
 // is a separate allocation.
-#ifndef MORVANE_AUTOMATION_SAFEARRAY_LAYOUT_H
-#define MORVANE_AUTOMATION_SAFEARRAY_LAYOUT_H
+#pragma once
 
 #include <oleauto.h>
 
@@ -14,7 +13,7 @@
 #include <cstdint>
 #include <optional>
 
-namespace morvane::platform {
+namespace morvane::automation {
 
 constexpr std::size_t safearray_prefix_size = 16;
 constexpr std::size_t safearray_vartype_offset = 4; // counted back from the descriptor
@@ -43,6 +42,4 @@ void release_elements(SAFEARRAY *psa);
 // copied so far stay in dst for the caller to release.
 HRESULT copy_elements(const SAFEARRAY *src, SAFEARRAY *dst, std::uint64_t count);
 
-} // namespace morvane::platform
-
-#endif
+} // namespace morvane::automation

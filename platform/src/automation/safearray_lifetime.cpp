@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-using namespace morvane::platform;
+using namespace morvane::automation;
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Variants: what a variant owns, how it is released and how it is copied.
 #include "automation/variant_types.h"
 
-using namespace morvane::platform;
+using namespace morvane::automation;
 
 namespace {
 

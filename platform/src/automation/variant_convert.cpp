@@ -14,7 +14,7 @@
 #include <limits>
 #include <string>
 
-using namespace morvane::platform;
+using namespace morvane::automation;
 namespace vartype = morvane::vartype;
 
 namespace {

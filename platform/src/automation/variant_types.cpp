@@ -1,8 +1,10 @@
+// The type words a variant or a safe array may carry and their element sizes, read
+// from the shared variant type table.
 #include "automation/variant_types.h"
 
 #include <variant_type_table.h>
 
-namespace morvane::platform {
+namespace morvane::automation {
 
 static_assert(vartype::find(VT_VARIANT)->size == sizeof(VARIANT), "VARIANT size in the type table");
 static_assert(vartype::find(VT_DECIMAL)->size == sizeof(DECIMAL), "DECIMAL size in the type table");
@@ -31,4 +33,4 @@ bool is_valid_variant_type(VARTYPE vt)
     }
 }
 
-} // namespace morvane::platform
+} // namespace morvane::automation

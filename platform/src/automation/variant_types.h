@@ -1,10 +1,9 @@
 // Which type words a variant or a safe array may carry, and element sizes.
-#ifndef MORVANE_AUTOMATION_VARIANT_TYPES_H
-#define MORVANE_AUTOMATION_VARIANT_TYPES_H
+#pragma once
 
 #include <oleauto.h>
 
-namespace morvane::platform {
+namespace morvane::automation {
 
 // The element size of a safe array of base type vt, or 0 when arrays of vt do not exist.
 ULONG array_element_size(VARTYPE vt);
@@ -12,6 +11,4 @@ ULONG array_element_size(VARTYPE vt);
 // True when vt (with its VT_ARRAY / VT_BYREF bits) is a type a variant may hold.
 bool is_valid_variant_type(VARTYPE vt);
 
-} // namespace morvane::platform
-
-#endif
+} // namespace morvane::automation

@@ -11,12 +11,12 @@
 
 namespace {
 
-constexpr DWORD kServerContexts =
+constexpr DWORD server_contexts =
     CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER;
 
 HRESULT class_object(REFCLSID clsid, DWORD context, REFIID riid, void **ppv)
 {
-    if (!(context & kServerContexts))
+    if (!(context & server_contexts))
         return E_INVALIDARG;
     if (!morvane::com::initialized_on_this_thread())
         return CO_E_NOTINITIALIZED;

@@ -1,6 +1,8 @@
 // Reads a class's InprocServer32 entry from the classes root.
 #include "com/class_registration.h"
 
+#include <boundary.h>
+
 #include <algorithm>
 #include <new>
 #include <vector>
@@ -33,7 +35,7 @@ namespace morvane::com {
 
 HRESULT inproc_server_path(REFCLSID clsid, std::string &path)
 {
-    try {
+    return morvane::guarded(morvane::hresult_failures, [&]() -> HRESULT {
         // One call in the usual case; a longer value, or one that grew
         // between asking its size and reading it, is asked for again.
         const std::string key = server_key_name(clsid);
@@ -55,9 +57,7 @@ HRESULT inproc_server_path(REFCLSID clsid, std::string &path)
         path.assign(text.data(), size);
         path.resize(std::min(path.size(), path.find('\0')));
         return path.empty() ? REGDB_E_CLASSNOTREG : S_OK;
-    } catch (const std::bad_alloc &) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 } // namespace morvane::com

@@ -18,7 +18,7 @@ struct MarshalData {
     DWORD flags;
     IUnknown *object;
 };
-constexpr DWORD kSignature = 0x4D54'4650; // "PFTM", to recognise data that is ours
+constexpr DWORD marshal_signature = 0x4D54'4650; // "PFTM", to recognise data that is ours
 
 bool in_process(DWORD context)
 {
@@ -44,7 +44,7 @@ HRESULT read_data(IStream *stream, MarshalData &data)
     const HRESULT hr = bytes_of(stream)->Read(&data, sizeof data, &read);
     if (FAILED(hr))
         return hr;
-    if (read != sizeof data || data.signature != kSignature || !data.object ||
+    if (read != sizeof data || data.signature != marshal_signature || !data.object ||
         lifetime(data.flags) > MSHLFLAGS_TABLEWEAK)
         return E_INVALIDARG;
     return S_OK;
@@ -101,7 +101,7 @@ public:
         HRESULT hr = static_cast<IUnknown *>(pv)->QueryInterface(riid, &object);
         if (FAILED(hr))
             return hr;
-        const MarshalData data{kSignature, flags, static_cast<IUnknown *>(object)};
+        const MarshalData data{marshal_signature, flags, static_cast<IUnknown *>(object)};
         ULONG written = 0;
         hr = bytes_of(pStm)->Write(&data, sizeof data, &written);
         if (SUCCEEDED(hr) && written != sizeof data)

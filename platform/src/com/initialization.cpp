@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr DWORD kKnownFlags = COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE |
+constexpr DWORD known_flags = COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE |
                               COINIT_SPEED_OVER_MEMORY;
 
 struct ThreadState {
@@ -36,7 +36,7 @@ bool initialized_on_this_thread()
 
 EXTERN_C MVAPI HRESULT CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit)
 {
-    if (pvReserved || (dwCoInit & ~kKnownFlags))
+    if (pvReserved || (dwCoInit & ~known_flags))
         return E_INVALIDARG;
     const bool multithreaded = !(dwCoInit & COINIT_APARTMENTTHREADED);
     ThreadState &state = this_thread;

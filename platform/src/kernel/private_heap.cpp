@@ -1,3 +1,5 @@
+// PrivateHeap's blocks: C-allocator blocks rounded up to a capacity, recorded per heap
+// so that a foreign block is refused, with the zeroing and growth rules of the heap calls.
 #include "kernel/private_heap.h"
 
 #include <algorithm>

@@ -1,8 +1,7 @@
 // A private heap of the runtime: blocks from the C allocator, each recorded on
 // the heap that handed it out, so that a block given to the wrong heap is
 // refused and destroying the heap releases whatever it still holds.
-#ifndef MORVANE_KERNEL_PRIVATE_HEAP_H
-#define MORVANE_KERNEL_PRIVATE_HEAP_H
+#pragma once
 
 #include <winbase.h>
 
@@ -41,5 +40,3 @@ private:
 };
 
 } // namespace morvane::kernel
-
-#endif

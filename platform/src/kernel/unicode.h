@@ -1,7 +1,6 @@
 // Strict UTF-8 and UTF-16 coding, shared by the code-page conversions and by
 // character stepping over ANSI text (the ANSI code page is UTF-8).
-#ifndef MORVANE_KERNEL_UNICODE_H
-#define MORVANE_KERNEL_UNICODE_H
+#pragma once
 
 #include <cstddef>
 
@@ -37,5 +36,3 @@ void encode_utf8(char32_t code, unsigned char *out) noexcept;
 void encode_utf16(char32_t code, char16_t *out) noexcept;
 
 } // namespace morvane::kernel
-
-#endif

@@ -1,6 +1,5 @@
 // Reads the resource section of a module file by parsing its ELF64 headers as data.
-#ifndef MORVANE_LOADER_ELF_FILE_H
-#define MORVANE_LOADER_ELF_FILE_H
+#pragma once
 
 #include "loader/resource_section.h"
 
@@ -24,5 +23,3 @@ DWORD read_resource_section(const std::string &path, std::unique_ptr<ResourceSec
 DWORD check_code_image(const std::string &path);
 
 }  // namespace morvane::loader
-
-#endif

@@ -1,7 +1,6 @@
 // The code modules mapped into the process, seen through the dynamic linker:
 // their module handles (the address of each one's ELF header) and file paths.
-#ifndef MORVANE_LOADER_LOADED_IMAGES_H
-#define MORVANE_LOADER_LOADED_IMAGES_H
+#pragma once
 
 #include <wintypes.h>
 
@@ -31,5 +30,3 @@ std::string executable_path();
 std::string absolute_path(const std::string &path);
 
 }  // namespace morvane::loader
-
-#endif

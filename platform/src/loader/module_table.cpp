@@ -1,3 +1,5 @@
+// The loader's table of loaded modules, mapped data files and cached resource sections,
+// each looked up under the loader lock.
 #include "loader/module_table.h"
 
 #include "loader/elf_file.h"

@@ -1,8 +1,7 @@
 // The loader's state: the modules loaded through LoadLibrary, the data files mapped
 // for their resources, and the resource sections read from code modules' files.
 // One recursive lock (the loader lock) guards it all; entry points run under it.
-#ifndef MORVANE_LOADER_MODULE_TABLE_H
-#define MORVANE_LOADER_MODULE_TABLE_H
+#pragma once
 
 #include "loader/resource_section.h"
 
@@ -67,5 +66,3 @@ private:
 };
 
 }  // namespace morvane::loader
-
-#endif

@@ -1,6 +1,5 @@
 // The resource directory of a module file: parsing with full validation, and lookup.
-#ifndef MORVANE_LOADER_RESOURCE_SECTION_H
-#define MORVANE_LOADER_RESOURCE_SECTION_H
+#pragma once
 
 #include <wintypes.h>
 
@@ -57,5 +56,3 @@ private:
 };
 
 }  // namespace morvane::loader
-
-#endif

@@ -1,3 +1,5 @@
+// Copies registry names, data and times into the caller's buffers, reporting the size
+// needed (ERROR_MORE_DATA) when a buffer is too small.
 #include "registry/caller_buffers.h"
 
 #include <cstring>

@@ -1,7 +1,6 @@
 // Hands names and data back through the caller's buffers under the registry's
 // documented size rules.
-#ifndef MORVANE_REGISTRY_CALLER_BUFFERS_H
-#define MORVANE_REGISTRY_CALLER_BUFFERS_H
+#pragma once
 
 #include <winreg.h>
 
@@ -24,5 +23,3 @@ LSTATUS copy_name(std::string_view name, LPSTR buffer, LPDWORD count);
 void set_filetime(PFILETIME time, std::int64_t ticks);
 
 } // namespace morvane::registry
-
-#endif

@@ -340,6 +340,8 @@ Transaction::Transaction(Database &db, Kind kind)
     MORVANE_ASSERT(db_.reads_ == Database::Reads::plain);
     if (kind == Kind::write && db_.read_only())
         db_.fault(ERROR_ACCESS_DENIED);
+    // Inside an update its transaction is open; outside, no earlier call's is.
+    MORVANE_ASSERT((sqlite3_get_autocommit(db_.connection()) == 0) == nested_);
     if (kind == Kind::write)
         call_state().wrote = true;
     if (nested_) {
@@ -392,11 +394,14 @@ Transaction::~Transaction()
 
 void Transaction::commit()
 {
+    MORVANE_ASSERT(!committed_); // committed once
+    committed_ = true;
     if (on_memo_) {
         if (db_.locked_late_)
             db_.exec("COMMIT");
         on_memo_ = false;
     } else if (open_) {
+        MORVANE_ASSERT(nested_ == db_.update().active()); // an update cannot end inside a call
         db_.exec(nested_ ? "RELEASE registry_call" : "COMMIT");
         open_ = false;
         if (!nested_)

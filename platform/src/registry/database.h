@@ -10,8 +10,7 @@
 // counter at the start of each transaction. Beyond that, a read may be
 // answered from the memo of earlier reads while the file is provably
 // unchanged (read_memo.h).
-#ifndef MORVANE_REGISTRY_DATABASE_H
-#define MORVANE_REGISTRY_DATABASE_H
+#pragma once
 
 #include "registry/read_memo.h"
 #include "registry/registry_files.h"
@@ -242,8 +241,7 @@ private:
     bool nested_;
     // Begun on the memo alone; the database knows whether the lock came since.
     bool on_memo_ = false;
+    bool committed_ = false;
 };
 
 } // namespace morvane::registry
-
-#endif

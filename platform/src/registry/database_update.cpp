@@ -20,11 +20,13 @@ void Database::fault(LSTATUS code)
 LSTATUS Database::begin_update()
 {
     if (update_.active()) {
+        MORVANE_ASSERT(sqlite3_get_autocommit(db_) == 0); // the update's transaction is open
         ++update_.depth;
         return ERROR_SUCCESS;
     }
     if (read_only_)
         return ERROR_ACCESS_DENIED;
+    MORVANE_ASSERT(sqlite3_get_autocommit(db_) != 0); // no call's transaction outlives its call
     // Waits, up to the busy timeout, for another process's write to end.
     if (int rc = run(db_, "BEGIN IMMEDIATE"); rc != SQLITE_OK)
         return status_from_sqlite(rc);

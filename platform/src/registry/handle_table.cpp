@@ -45,7 +45,10 @@ REGSAM granted_access(REGSAM desired)
 HKEY HandleTable::add(OpenKey key)
 {
     const std::uintptr_t value = next_;
-    open_.emplace(value, std::move(key));
+    // Counted up from 0x1000, far below the predefined roots' values.
+    MORVANE_ASSERT(!predefined_root(reinterpret_cast<HKEY>(value)));
+    const bool added = open_.emplace(value, std::move(key)).second;
+    MORVANE_ASSERT(added); // a handle value is never given out twice
     next_ += 4;
     return reinterpret_cast<HKEY>(value);
 }

@@ -1,7 +1,6 @@
 // The key handles of this process: each open handle names where its key lives
 // and the access it was opened with. The seven predefined roots are always open.
-#ifndef MORVANE_REGISTRY_HANDLE_TABLE_H
-#define MORVANE_REGISTRY_HANDLE_TABLE_H
+#pragma once
 
 #include "registry/key_store.h"
 #include "registry/registry_files.h"
@@ -66,5 +65,3 @@ private:
 };
 
 } // namespace morvane::registry
-
-#endif

@@ -1,3 +1,5 @@
+// Key and value names: case folding for comparison, length limits, and the division of
+// a backslash-separated path into levels.
 #include "registry/key_names.h"
 
 #include <cstring>

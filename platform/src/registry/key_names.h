@@ -1,7 +1,6 @@
 // Key and value names: how they compare, how long they may be and how a
 // backslash-separated path divides into key levels.
-#ifndef MORVANE_REGISTRY_KEY_NAMES_H
-#define MORVANE_REGISTRY_KEY_NAMES_H
+#pragma once
 
 #include <winreg.h>
 
@@ -33,5 +32,3 @@ LSTATUS split_key_path(const char *path, std::vector<std::string_view> &levels);
 LSTATUS value_name(const char *name, std::string_view &out);
 
 } // namespace morvane::registry
-
-#endif

@@ -1,10 +1,24 @@
+// The registry's key and value rows in SQL: finding, walking and creating key paths,
+// removing keys and subtrees, and the stamps of last writes.
 #include "registry/key_store.h"
 
 #include "registry/key_names.h"
 
+#include <morvane_assert.h>
+
 #include <chrono>
 
 namespace morvane::registry {
+namespace {
+
+// Writes run inside the caller's transaction, so that a failing call leaves nothing
+// half done.
+[[maybe_unused]] bool in_transaction(Database &db)
+{
+    return sqlite3_get_autocommit(db.connection()) == 0;
+}
+
+} // namespace
 
 std::int64_t filetime_now()
 {
@@ -162,6 +176,7 @@ void KeyStore::remove_subtree(KeyId key)
 
 void KeyStore::remove_values(KeyId key)
 {
+    MORVANE_ASSERT(in_transaction(db_));
     Statement(db_, "DELETE FROM vals WHERE key = ?1").bind(1, key).run();
 }
 
@@ -295,6 +310,7 @@ KeyInfo KeyStore::info(KeyId key)
 
 void KeyStore::touch(KeyId key)
 {
+    MORVANE_ASSERT(in_transaction(db_)); // every write ends here
     Statement(db_, "UPDATE keys SET written = ?2 WHERE id = ?1")
         .bind(1, key)
         .bind(2, filetime_now())

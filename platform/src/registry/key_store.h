@@ -1,8 +1,7 @@
 // The registry tree as rows: keys by identifier, their subkeys and values.
 // Every operation runs inside the caller's transaction and throws
 // RegistryError when the database fails.
-#ifndef MORVANE_REGISTRY_KEY_STORE_H
-#define MORVANE_REGISTRY_KEY_STORE_H
+#pragma once
 
 #include "registry/database.h"
 
@@ -91,5 +90,3 @@ private:
 };
 
 } // namespace morvane::registry
-
-#endif

@@ -3,6 +3,8 @@
 
 #include "registry/key_names.h"
 
+#include <morvane_assert.h>
+
 #include <algorithm>
 #include <memory>
 
@@ -59,15 +61,12 @@ ClassesEnd walk_classes(Database &db, KeyStore &store, std::string_view path)
     return {end.key, static_cast<std::ptrdiff_t>(end.depth) - static_cast<std::ptrdiff_t>(origin.levels)};
 }
 
-// Splits a path as the caller spelt it into its levels.
-std::vector<std::string_view> levels_of(std::string_view path)
+// The levels of a path that was checked when its handle was opened.
+std::vector<std::string_view> levels_of(const char *path)
 {
     std::vector<std::string_view> levels;
-    while (!path.empty()) {
-        const std::size_t cut = path.find('\\');
-        levels.push_back(path.substr(0, cut));
-        path = cut == std::string_view::npos ? std::string_view() : path.substr(cut + 1);
-    }
+    const LSTATUS split = split_key_path(path, levels);
+    MORVANE_ASSERT(split == ERROR_SUCCESS);
     return levels;
 }
 
@@ -172,8 +171,11 @@ std::optional<KeyId> written_key(Database &db, KeyStore &store, const OpenKey &o
     std::optional<KeyId> key = find_in(db, store, open);
     if (!key && open.classes && make) {
         bool created = false;
-        std::vector<std::string_view> levels = levels_of(classes_origin(db).prefix.empty() ? "" : "Software\\Classes");
-        const std::vector<std::string_view> below = levels_of(open.path());
+        // Writing converted a file of the first layout before anything is made in it.
+        MORVANE_ASSERT(!db.first_layout());
+        std::vector<std::string_view> levels = levels_of("Software\\Classes");
+        const std::vector<std::string_view> below =
+            levels_of(open.path_text ? open.path_text->c_str() : nullptr);
         levels.insert(levels.end(), below.begin(), below.end());
         key = store.create_path(classes_origin(db).row, levels, created);
     }

@@ -4,8 +4,7 @@
 // holds it, its values are the user's where the user's key holds them, and
 // writes go to the user's (or, when the process chose the machine scope, the
 // machine's alone, the only file the view then spans).
-#ifndef MORVANE_REGISTRY_KEY_VIEW_H
-#define MORVANE_REGISTRY_KEY_VIEW_H
+#pragma once
 
 #include "registry/registry_session.h"
 
@@ -98,5 +97,3 @@ void write_file(Session &session, const OpenKey &open, bool make, Write &&write)
 bool held_elsewhere(Session &session, const OpenKey &open, const std::vector<std::string_view> &levels);
 
 } // namespace morvane::registry
-
-#endif

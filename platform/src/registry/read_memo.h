@@ -12,8 +12,7 @@
 // about eight system calls. A call that used answers and then, taking the
 // lock for a question they do not answer, finds the header changed, starts
 // again without them (StaleReads).
-#ifndef MORVANE_REGISTRY_READ_MEMO_H
-#define MORVANE_REGISTRY_READ_MEMO_H
+#pragma once
 
 #include <winreg.h>
 
@@ -83,5 +82,3 @@ private:
 };
 
 } // namespace morvane::registry
-
-#endif

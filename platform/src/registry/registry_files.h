@@ -1,7 +1,6 @@
 // Where the two registry files live, the user's and the machine's, and how a
 // file comes into being when the first write needs it.
-#ifndef MORVANE_REGISTRY_REGISTRY_FILES_H
-#define MORVANE_REGISTRY_REGISTRY_FILES_H
+#pragma once
 
 #include <winreg.h>
 
@@ -32,5 +31,3 @@ LSTATUS prepare_registry_file(const std::string &path, Scope scope);
 LSTATUS status_from_errno(int error);
 
 } // namespace morvane::registry
-
-#endif

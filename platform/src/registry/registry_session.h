@@ -1,16 +1,15 @@
 // One registry call: it holds the process's registry lock while it runs and
 // reaches the two registry files and the handle table through it.
-#ifndef MORVANE_REGISTRY_REGISTRY_SESSION_H
-#define MORVANE_REGISTRY_REGISTRY_SESSION_H
+#pragma once
 
 #include "registry/database.h"
 #include "registry/handle_table.h"
 #include "registry/key_store.h"
 
+#include <boundary.h>
 #include <morvane_assert.h>
 
 #include <mutex>
-#include <new>
 
 namespace morvane::registry {
 
@@ -41,8 +40,11 @@ private:
     std::unique_lock<std::mutex> lock_;
 };
 
-// Runs the body of a registry call and turns its failures into the call's
-// system error code, so that nothing is thrown out of the library.
+// What a registry call returns when it runs out of memory or fails in a way it does
+// not name; a RegistryError returns its own code.
+inline constexpr FailureCodes<LSTATUS> registry_failures{ERROR_OUTOFMEMORY, ERROR_REGISTRY_IO_FAILED};
+
+// Runs the body of a registry call, its failures turned into its result code.
 // A call whose answers from the memo of earlier reads met a newer file runs
 // once more without the memo (it has written nothing: a call that wrote no
 // longer uses the memo).
@@ -54,22 +56,15 @@ LSTATUS registry_call(Body &&body) noexcept
         CallScope() { call_state() = {}; }
         ~CallScope() { call_state() = outer; }
     } scope;
-    for (;;) {
+    return registry_call([&]() -> LSTATUS {
         try {
             return body();
         } catch (const StaleReads &) {
             MORVANE_ASSERT(!call_state().wrote && !call_state().without_memo);
             call_state() = {false, true};
-        } catch (const RegistryError &error) {
-            return error.code;
-        } catch (const std::bad_alloc &) {
-            return ERROR_OUTOFMEMORY;
-        } catch (...) {
-            return ERROR_REGISTRY_IO_FAILED;
+            return body();
         }
-    }
+    });
 }
 
 } // namespace morvane::registry
-
-#endif

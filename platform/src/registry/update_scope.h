@@ -1,8 +1,7 @@
 // The state of a registry update that spans several calls of this process
 // (a whole registration): one database write transaction, opened by
 // MorvaneRegistryBeginUpdate and ended by MorvaneRegistryEndUpdate.
-#ifndef MORVANE_REGISTRY_UPDATE_SCOPE_H
-#define MORVANE_REGISTRY_UPDATE_SCOPE_H
+#pragma once
 
 #include <winreg.h>
 
@@ -20,5 +19,3 @@ struct UpdateScope {
 };
 
 } // namespace morvane::registry
-
-#endif

@@ -1,9 +1,11 @@
+// Builds the TYPEATTR, FUNCDESC and TLIBATTR blocks handed to callers, each in one
+// allocation with its type chains, and frees them.
 #include "typelib/descriptions.h"
 
 #include <cstring>
 #include <new>
 
-namespace mvtl {
+namespace morvane::typelib {
 
 TYPEATTR *make_type_attr(const TypeView &view)
 {
@@ -141,4 +143,4 @@ void free_lib_attr(TLIBATTR *attr)
     delete attr;
 }
 
-} // namespace mvtl
+} // namespace morvane::typelib

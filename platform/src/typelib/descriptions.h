@@ -4,7 +4,7 @@
 
 #include "typelib/type_view.h"
 
-namespace mvtl {
+namespace morvane::typelib {
 
 // Null when memory is short.
 TYPEATTR *make_type_attr(const TypeView &view);
@@ -19,4 +19,4 @@ void free_func_desc(FUNCDESC *desc);
 TLIBATTR *make_lib_attr(const LibraryModel &library);
 void free_lib_attr(TLIBATTR *attr);
 
-} // namespace mvtl
+} // namespace morvane::typelib

@@ -5,6 +5,8 @@
 // structure and travels in memory as the ABI passes such structures.
 #include "typelib/prepared_call.h"
 
+#include <boundary.h>
+
 #include <windows.h>
 
 #include <ffi.h>
@@ -96,7 +98,7 @@ union RawResult {
     double real;
 };
 
-using mvtl::ResultForm;
+using morvane::typelib::ResultForm;
 
 // How a raw result of type vt becomes a variant; looked up once, when the call is laid out.
 ResultForm result_form(VARTYPE vt)
@@ -151,7 +153,7 @@ void *target_function(void *instance, ULONG_PTR offset)
 
 } // namespace
 
-namespace mvtl {
+namespace morvane::typelib {
 
 HRESULT PreparedCall::prepare(bool with_instance, VARTYPE returns, UINT count, const VARTYPE *types)
 {
@@ -203,7 +205,7 @@ HRESULT PreparedCall::call(void *instance, ULONG_PTR offset, VARIANTARG *const *
     return S_OK;
 }
 
-} // namespace mvtl
+} // namespace morvane::typelib
 
 EXTERN_C MVAPI HRESULT DispCallFunc(void *pvInstance, ULONG_PTR oVft, CALLCONV cc, VARTYPE vtReturn,
                                     UINT cActuals, VARTYPE *prgvt, VARIANTARG **prgpvarg,
@@ -229,12 +231,10 @@ EXTERN_C MVAPI HRESULT DispCallFunc(void *pvInstance, ULONG_PTR oVft, CALLCONV c
             return DISP_E_BADVARTYPE;
     }
 
-    try {
-        mvtl::PreparedCall call;
+    return morvane::guarded(morvane::hresult_failures, [&]() -> HRESULT {
+        morvane::typelib::PreparedCall call;
         if (const HRESULT hr = call.prepare(pvInstance != nullptr, vtReturn, cActuals, prgvt); FAILED(hr))
             return hr;
         return call.call(pvInstance, oVft, prgpvarg, pvargResult);
-    } catch (const std::bad_alloc &) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }

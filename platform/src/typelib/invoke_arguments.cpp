@@ -5,7 +5,7 @@
 #include <oleauto.h>
 #include <variant_type_table.h>
 
-namespace mvtl {
+namespace morvane::typelib {
 
 // Types a member may return, or hand back through its [out, retval] parameter, as
 // a variant of that type (VT_VARIANT aside, which needs no wrapping).
@@ -166,4 +166,4 @@ void BoundArguments::take_result(VARIANT *out)
     result_ = VARIANT{};
 }
 
-} // namespace mvtl
+} // namespace morvane::typelib

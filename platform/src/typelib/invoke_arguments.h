@@ -6,7 +6,7 @@
 
 #include "typelib/member_call.h"
 
-namespace mvtl {
+namespace morvane::typelib {
 
 // Whether a value of this type can be handed to a caller in a variant of that type.
 bool is_returnable_type(VARTYPE vt);
@@ -43,4 +43,4 @@ private:
     bool converted_ = false;             // whether a temporary may own a value
 };
 
-} // namespace mvtl
+} // namespace morvane::typelib

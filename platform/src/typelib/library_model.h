@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-namespace mvtl {
+namespace morvane::typelib {
 
-inline constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+inline constexpr std::uint32_t no_index = 0xFFFFFFFFu;
 
 // One node of a type: a pointer or safe array refers to an earlier node; a
 // user-defined type holds a type reference (see TypeRef).
@@ -21,21 +21,21 @@ struct TypeNode {
     std::uint32_t ref = 0;
 };
 
-// A type reference: a type of the library, or with kImportRef set, an import. The
-// runtime also hands out kTwinRef | index for the table view of a dual interface.
-inline constexpr std::uint32_t kImportRef = 0x80000000u;
-inline constexpr std::uint32_t kTwinRef = 0x40000000u;
+// A type reference: a type of the library, or with import_ref set, an import. The
+// runtime also hands out twin_ref | index for the table view of a dual interface.
+inline constexpr std::uint32_t import_ref = 0x80000000u;
+inline constexpr std::uint32_t twin_ref = 0x40000000u;
 
 struct ParamModel {
-    std::uint32_t name = kNone;
+    std::uint32_t name = no_index;
     std::uint32_t type = 0;
     USHORT flags = 0;
 };
 
 struct FuncModel {
     MEMBERID memid = 0;
-    std::uint32_t name = kNone;
-    std::uint32_t doc = kNone;
+    std::uint32_t name = no_index;
+    std::uint32_t doc = no_index;
     DWORD help_context = 0;
     INVOKEKIND invkind = INVOKE_FUNC;
     WORD flags = 0;
@@ -52,8 +52,8 @@ struct ImplModel {
 
 struct TypeModel {
     GUID guid{};
-    std::uint32_t name = kNone;
-    std::uint32_t doc = kNone;
+    std::uint32_t name = no_index;
+    std::uint32_t doc = no_index;
     DWORD help_context = 0;
     TYPEKIND kind = TKIND_INTERFACE;
     WORD flags = 0;
@@ -68,9 +68,9 @@ struct TypeModel {
 struct ImportModel {
     GUID library{};
     WORD major = 0, minor = 0;
-    std::uint32_t library_name = kNone;
+    std::uint32_t library_name = no_index;
     GUID type{};
-    std::uint32_t type_name = kNone;
+    std::uint32_t type_name = no_index;
 };
 
 struct LibraryModel {
@@ -78,10 +78,10 @@ struct LibraryModel {
     LCID lcid = 0;
     SYSKIND syskind = SYS_WIN64;
     WORD major = 0, minor = 0, flags = 0;
-    std::uint32_t name = kNone;
-    std::uint32_t doc = kNone;
+    std::uint32_t name = no_index;
+    std::uint32_t doc = no_index;
     DWORD help_context = 0;
-    std::uint32_t help_file = kNone;
+    std::uint32_t help_file = no_index;
 
     std::vector<std::u16string> strings;
     std::vector<TypeNode> nodes;
@@ -97,4 +97,4 @@ struct LibraryModel {
     }
 };
 
-} // namespace mvtl
+} // namespace morvane::typelib

@@ -5,7 +5,7 @@
 
 #include <winbase.h>
 
-namespace mvtl {
+namespace morvane::typelib {
 
 namespace {
 // Frees a data-file module when the load is over; the library keeps its own copy.
@@ -43,4 +43,4 @@ HRESULT load_from_module(const char *path, ITypeLib **out)
     return load_from_bytes(static_cast<const std::uint8_t *>(bytes), size, out);
 }
 
-} // namespace mvtl
+} // namespace morvane::typelib

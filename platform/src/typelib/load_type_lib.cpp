@@ -5,6 +5,8 @@
 #include "typelib/reader.h"
 #include "typelib/type_library.h"
 
+#include <boundary.h>
+
 #include <oleauto.h>
 #include <winbase.h>
 
@@ -18,12 +20,12 @@
 #include <string>
 #include <vector>
 
-namespace mvtl {
+namespace morvane::typelib {
 
 namespace {
 
 // Larger files are not type libraries of any use to a process.
-constexpr off_t kMaxFileSize = 64 * 1024 * 1024;
+constexpr off_t max_file_size = 64 * 1024 * 1024;
 
 class File {
 public:
@@ -79,7 +81,7 @@ bool utf8_path(LPCOLESTR file, std::string &path)
     return path.find('\0') == std::string::npos;
 }
 
-constexpr std::uint8_t kElfMagic[4] = {0x7F, 'E', 'L', 'F'};
+constexpr std::uint8_t elf_magic[4] = {0x7F, 'E', 'L', 'F'};
 
 } // namespace
 
@@ -103,11 +105,11 @@ HRESULT load_from_file(const char *path, ITypeLib **out)
     std::uint8_t magic[4] = {};
     if (size < static_cast<off_t>(sizeof magic) || !file.read(magic, sizeof magic))
         return TYPE_E_CANTLOADLIBRARY;
-    if (std::memcmp(magic, kElfMagic, sizeof magic) == 0)
+    if (std::memcmp(magic, elf_magic, sizeof magic) == 0)
         return load_from_module(path, out);
     if (!has_typelib_magic(magic, sizeof magic))
         return TYPE_E_CANTLOADLIBRARY;
-    if (size > kMaxFileSize)
+    if (size > max_file_size)
         return TYPE_E_INVDATAREAD;
     std::vector<std::uint8_t> bytes;
     try {
@@ -121,7 +123,7 @@ HRESULT load_from_file(const char *path, ITypeLib **out)
     return load_from_bytes(bytes.data(), bytes.size(), out);
 }
 
-} // namespace mvtl
+} // namespace morvane::typelib
 
 EXTERN_C MVAPI HRESULT LoadTypeLib(LPCOLESTR szFile, ITypeLib **pptlib)
 {
@@ -130,12 +132,10 @@ EXTERN_C MVAPI HRESULT LoadTypeLib(LPCOLESTR szFile, ITypeLib **pptlib)
     *pptlib = nullptr;
     if (!szFile)
         return E_INVALIDARG;
-    try {
+    return morvane::guarded(morvane::hresult_failures, [&]() -> HRESULT {
         std::string path;
-        if (!mvtl::utf8_path(szFile, path))
+        if (!morvane::typelib::utf8_path(szFile, path))
             return TYPE_E_CANTLOADLIBRARY;
-        return mvtl::load_from_file(path.c_str(), pptlib);
-    } catch (const std::bad_alloc &) {
-        return E_OUTOFMEMORY;
-    }
+        return morvane::typelib::load_from_file(path.c_str(), pptlib);
+    });
 }

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace mvtl {
+namespace morvane::typelib {
 
 // A library from the bytes of a type library file; the bytes are copied.
 HRESULT load_from_bytes(const std::uint8_t *data, std::size_t size, ITypeLib **out);
@@ -18,4 +18,4 @@ HRESULT load_from_file(const char *path, ITypeLib **out);
 // A library from a module file's resource "TYPELIB" 1.
 HRESULT load_from_module(const char *path, ITypeLib **out);
 
-} // namespace mvtl
+} // namespace morvane::typelib

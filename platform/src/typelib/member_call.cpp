@@ -6,7 +6,7 @@
 
 #include <morvane_assert.h>
 
-namespace mvtl {
+namespace morvane::typelib {
 
 namespace {
 
@@ -84,4 +84,4 @@ const MemberCall &MemberCalls::find(const TypeView &view, std::uint32_t index)
     return calls_[index];
 }
 
-} // namespace mvtl
+} // namespace morvane::typelib

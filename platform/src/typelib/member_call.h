@@ -10,7 +10,7 @@
 #include <mutex>
 #include <vector>
 
-namespace mvtl {
+namespace morvane::typelib {
 
 // What one parameter of a member receives on a late-bound call.
 struct ParameterPlan {
@@ -71,4 +71,4 @@ private:
     std::vector<MemberCall> calls_;
 };
 
-} // namespace mvtl
+} // namespace morvane::typelib

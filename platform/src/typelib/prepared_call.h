@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace mvtl {
+namespace morvane::typelib {
 
 // One entry per argument of a call: on the stack up to a member's usual
 // parameter count, on the heap beyond, so that ordinary calls allocate nothing.
@@ -23,7 +23,7 @@ class ArgumentArray {
 public:
     explicit ArgumentArray(std::size_t count) : count_(count)
     {
-        if (count > kOnStack) {
+        if (count > on_stack) {
             heap_.resize(count);
             data_ = heap_.data();
         }
@@ -45,9 +45,9 @@ public:
     const T *data() const { return data_; }
 
 private:
-    static constexpr std::size_t kOnStack = 8;
+    static constexpr std::size_t on_stack = 8;
 
-    T on_stack_[kOnStack];
+    T on_stack_[on_stack];
     std::vector<T> heap_;
     T *data_ = on_stack_;
     std::size_t count_;
@@ -90,4 +90,4 @@ private:
     ResultForm result_form_;
 };
 
-} // namespace mvtl
+} // namespace morvane::typelib

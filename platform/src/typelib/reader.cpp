@@ -1,21 +1,28 @@
+// Reads a type library file into a LibraryModel, checking every offset, count, index,
+// string and flag against the file before it is used.
 #include "typelib/reader.h"
 
 #include "typelib/tlb_format.h"
 
+#include <boundary.h>
+
 #include <cstring>
 #include <new>
 
-namespace mvtl {
+namespace morvane::typelib {
 
 namespace {
 
 // Longest chain of pointer and safe-array nodes accepted in one type.
-constexpr unsigned kMaxTypeDepth = 8;
+constexpr unsigned max_type_depth = 8;
 // The table offset of a member is its slot times 8 and must fit a SHORT.
-constexpr std::uint32_t kMaxSlots = 0x7FFF / 8 + 1;
+constexpr std::uint32_t max_slots = 0x7FFF / 8 + 1;
 
 // Thrown inside the reader only; read_typelib turns it into a result code.
-struct Invalid {};
+// A malformed file: the reading stops with this code.
+struct Invalid {
+    HRESULT code = TYPE_E_INVDATAREAD;
+};
 
 std::uint16_t get16(const std::uint8_t *p)
 {
@@ -83,8 +90,8 @@ std::u16string decode_utf8(const std::uint8_t *p, std::size_t length)
             require((p[i + k] & 0xC0) == 0x80);
             code = code << 6 | (p[i + k] & 0x3Fu);
         }
-        static constexpr std::uint32_t kMinimum[] = {0, 0x80, 0x800, 0x10000};
-        require(code >= kMinimum[extra] && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF));
+        static constexpr std::uint32_t minimum[] = {0, 0x80, 0x800, 0x10000};
+        require(code >= minimum[extra] && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF));
         if (code >= 0x10000) {
             code -= 0x10000;
             out += static_cast<char16_t>(0xD800 + (code >> 10));
@@ -129,17 +136,17 @@ public:
 private:
     void directory()
     {
-        namespace h = mvtlb::header;
-        require(size_ >= mvtlb::kHeaderFixedSize);
+        namespace h = format::header;
+        require(size_ >= format::header_fixed_size);
         require(get32(data_ + h::file_size) == size_);
         const std::uint32_t table_count = get32(data_ + h::table_count);
         // Later minor versions may append tables; this reader uses the first ones.
-        require(table_count >= mvtlb::kTableCount && table_count <= 256);
-        require(size_ >= h::directory + std::size_t{table_count} * mvtlb::kDirectoryEntrySize);
-        for (std::uint32_t t = 0; t < mvtlb::kTableCount; ++t) {
-            const std::uint8_t *entry = data_ + h::directory + t * mvtlb::kDirectoryEntrySize;
+        require(table_count >= format::known_table_count && table_count <= 256);
+        require(size_ >= h::directory + std::size_t{table_count} * format::directory_entry_size);
+        for (std::uint32_t t = 0; t < format::known_table_count; ++t) {
+            const std::uint8_t *entry = data_ + h::directory + t * format::directory_entry_size;
             const std::uint64_t offset = get32(entry), count = get32(entry + 4);
-            const std::uint64_t record_size = mvtlb::kRecordSize[t];
+            const std::uint64_t record_size = format::record_sizes[t];
             require(offset <= size_ && count * record_size <= size_ - offset);
             tables_[t] = TableView{data_ + offset, static_cast<std::uint32_t>(count),
                                    static_cast<std::uint32_t>(record_size)};
@@ -148,15 +155,15 @@ private:
 
     void strings(LibraryModel &model)
     {
-        const TableView &refs = tables_[mvtlb::kStringTable];
-        const TableView &text = tables_[mvtlb::kStringData];
+        const TableView &refs = tables_[format::string_table];
+        const TableView &text = tables_[format::string_data];
         // Strings may not share bytes, so decoding costs no more than the file's size.
         std::uint64_t total = 0;
         model.strings.reserve(refs.count);
         for (std::uint32_t i = 0; i < refs.count; ++i) {
             const std::uint8_t *r = refs.record(i);
-            const std::uint64_t offset = get32(r + mvtlb::string_ref::offset);
-            const std::uint64_t length = get32(r + mvtlb::string_ref::length);
+            const std::uint64_t offset = get32(r + format::string_ref::offset);
+            const std::uint64_t length = get32(r + format::string_ref::length);
             require(offset <= text.count && length <= text.count - offset);
             total += length;
             require(total <= text.count);
@@ -166,8 +173,8 @@ private:
 
     static std::uint32_t optional_string(const LibraryModel &model, std::uint32_t index)
     {
-        require(index == mvtlb::kNoString || index < model.strings.size());
-        return index == mvtlb::kNoString ? kNone : index;
+        require(index == format::no_string || index < model.strings.size());
+        return index == format::no_string ? no_index : index;
     }
     static std::uint32_t name(const LibraryModel &model, std::uint32_t index)
     {
@@ -177,8 +184,8 @@ private:
 
     void library(LibraryModel &model)
     {
-        namespace f = mvtlb::library;
-        const TableView &table = tables_[mvtlb::kLibraryTable];
+        namespace f = format::library;
+        const TableView &table = tables_[format::library_table];
         require(table.count == 1);
         const std::uint8_t *r = table.record(0);
         model.guid = get_guid(r + f::guid);
@@ -198,8 +205,8 @@ private:
 
     void imports(LibraryModel &model)
     {
-        namespace f = mvtlb::import;
-        const TableView &table = tables_[mvtlb::kImportTable];
+        namespace f = format::import;
+        const TableView &table = tables_[format::import_table];
         model.imports.reserve(table.count);
         for (std::uint32_t i = 0; i < table.count; ++i) {
             const std::uint8_t *r = table.record(i);
@@ -217,18 +224,18 @@ private:
     // A type reference stored in the file: a type of the library or an import.
     static bool valid_reference(const LibraryModel &model, std::uint32_t ref, std::size_t type_count)
     {
-        if (ref & mvtlb::kImportBit)
-            return (ref & ~mvtlb::kImportBit) < model.imports.size();
+        if (ref & format::import_bit)
+            return (ref & ~format::import_bit) < model.imports.size();
         return ref < type_count;
     }
 
     void types(LibraryModel &model)
     {
-        namespace f = mvtlb::type;
-        const TableView &table = tables_[mvtlb::kTypeTable];
+        namespace f = format::type;
+        const TableView &table = tables_[format::type_table];
         std::uint64_t next_func = 0, next_impl = 0;
         // Type indexes and the runtime's reference flags share one 32-bit handle.
-        require(table.count < kTwinRef);
+        require(table.count < twin_ref);
         model.types.reserve(table.count);
         for (std::uint32_t i = 0; i < table.count; ++i) {
             const std::uint8_t *r = table.record(i);
@@ -253,7 +260,7 @@ private:
             require(type.func_count <= 0xFFFF && type.impl_count <= 0xFFFF);
             next_func += type.func_count;
             next_impl += type.impl_count;
-            require(slots <= kMaxSlots);
+            require(slots <= max_slots);
             type.vft_slots = static_cast<WORD>(slots);
             if (type.kind == TKIND_COCLASS)
                 require(type.func_count == 0 && slots == 0);
@@ -261,14 +268,14 @@ private:
                 require(type.impl_count <= 1 && (!type.is_dual() || type.impl_count == 1));
             model.types.push_back(type);
         }
-        require(next_func == tables_[mvtlb::kFuncTable].count &&
-                next_impl == tables_[mvtlb::kImplTable].count);
+        require(next_func == tables_[format::func_table].count &&
+                next_impl == tables_[format::impl_table].count);
     }
 
     void nodes(LibraryModel &model)
     {
-        namespace f = mvtlb::typedesc;
-        const TableView &table = tables_[mvtlb::kTypeDescTable];
+        namespace f = format::typedesc;
+        const TableView &table = tables_[format::typedesc_table];
         std::vector<unsigned> depth;
         depth.reserve(table.count);
         model.nodes.reserve(table.count);
@@ -283,7 +290,7 @@ private:
                 // Only earlier nodes, so a type is never its own part.
                 require(node.ref < i);
                 d = depth[node.ref] + 1;
-                require(d <= kMaxTypeDepth);
+                require(d <= max_type_depth);
             } else if (node.vt == VT_USERDEFINED) {
                 require(valid_reference(model, node.ref, model.types.size()));
             } else {
@@ -296,9 +303,9 @@ private:
 
     void funcs_and_params(LibraryModel &model)
     {
-        namespace f = mvtlb::func;
-        const TableView &funcs = tables_[mvtlb::kFuncTable];
-        const TableView &params = tables_[mvtlb::kParamTable];
+        namespace f = format::func;
+        const TableView &funcs = tables_[format::func_table];
+        const TableView &params = tables_[format::param_table];
         std::uint64_t next_param = 0;
         model.funcs.reserve(funcs.count);
         for (const TypeModel &type : model.types) {
@@ -329,7 +336,7 @@ private:
         require(next_param == params.count);
         model.params.reserve(params.count);
         for (std::uint32_t i = 0; i < params.count; ++i) {
-            namespace p = mvtlb::param;
+            namespace p = format::param;
             const std::uint8_t *r = params.record(i);
             ParamModel param;
             param.name = optional_string(model, get32(r + p::name));
@@ -344,22 +351,22 @@ private:
 
     void impls(LibraryModel &model)
     {
-        const TableView &table = tables_[mvtlb::kImplTable];
+        const TableView &table = tables_[format::impl_table];
         model.impls.reserve(table.count);
         for (std::uint32_t i = 0; i < table.count; ++i) {
             const std::uint8_t *r = table.record(i);
             ImplModel impl;
-            impl.ref = get32(r + mvtlb::impl::ref);
-            impl.flags = get16(r + mvtlb::impl::flags);
-            require((impl.flags & ~0xF) == 0 && get16(r + mvtlb::impl::reserved) == 0);
+            impl.ref = get32(r + format::impl::ref);
+            impl.flags = get16(r + format::impl::flags);
+            require((impl.flags & ~0xF) == 0 && get16(r + format::impl::reserved) == 0);
             model.impls.push_back(impl);
         }
         for (std::size_t t = 0; t < model.types.size(); ++t) {
             const TypeModel &type = model.types[t];
             for (std::uint32_t k = 0; k < type.impl_count; ++k) {
                 const std::uint32_t ref = model.impls[type.first_impl + k].ref;
-                if (ref & mvtlb::kImportBit) {
-                    require((ref & ~mvtlb::kImportBit) < model.imports.size());
+                if (ref & format::import_bit) {
+                    require((ref & ~format::import_bit) < model.imports.size());
                     continue;
                 }
                 // Implemented and base types are interfaces; a base precedes the
@@ -372,35 +379,32 @@ private:
 
     const std::uint8_t *data_;
     std::size_t size_;
-    TableView tables_[mvtlb::kTableCount];
+    TableView tables_[format::known_table_count];
 };
 
 } // namespace
 
 bool has_typelib_magic(const std::uint8_t *data, std::size_t size)
 {
-    return size >= sizeof mvtlb::kMagic && std::memcmp(data, mvtlb::kMagic, sizeof mvtlb::kMagic) == 0;
+    return size >= sizeof format::file_magic &&
+           std::memcmp(data, format::file_magic, sizeof format::file_magic) == 0;
 }
 
 HRESULT read_typelib(const std::uint8_t *data, std::size_t size, std::unique_ptr<LibraryModel> &model)
 {
     model.reset();
-    if (!data || !has_typelib_magic(data, size) || size < mvtlb::header::file_size)
+    if (!data || !has_typelib_magic(data, size) || size < format::header::file_size)
         return TYPE_E_INVDATAREAD;
-    if (get16(data + mvtlb::header::major) != mvtlb::kMajorVersion)
+    if (get16(data + format::header::major) != format::major_version)
         return TYPE_E_UNSUPFORMAT;
-    try {
+    // A length_error is a container asked to grow past its limit: memory too.
+    static constexpr FailureCodes<HRESULT> reading_failures{E_OUTOFMEMORY, E_OUTOFMEMORY};
+    return guarded<Invalid>(reading_failures, [&]() -> HRESULT {
         auto result = std::make_unique<LibraryModel>();
         Reader(data, size).read(*result);
         model = std::move(result);
         return S_OK;
-    } catch (const Invalid &) {
-        return TYPE_E_INVDATAREAD;
-    } catch (const std::bad_alloc &) {
-        return E_OUTOFMEMORY;
-    } catch (const std::length_error &) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
-} // namespace mvtl
+} // namespace morvane::typelib

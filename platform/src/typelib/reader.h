@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <memory>
 
-namespace mvtl {
+namespace morvane::typelib {
 
 // Whether the bytes start like a type library of this format.
 bool has_typelib_magic(const std::uint8_t *data, std::size_t size);
@@ -18,4 +18,4 @@ bool has_typelib_magic(const std::uint8_t *data, std::size_t size);
 HRESULT read_typelib(const std::uint8_t *data, std::size_t size,
                      std::unique_ptr<LibraryModel> &model);
 
-} // namespace mvtl
+} // namespace morvane::typelib

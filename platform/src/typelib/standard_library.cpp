@@ -1,3 +1,5 @@
+// The model of the standard library (stdole2) with IUnknown and IDispatch, built in
+// code, and the one permanent library object over it.
 #include "typelib/standard_library.h"
 
 #include "typelib/type_library.h"
@@ -10,7 +12,7 @@
 #include <new>
 #include <utility>
 
-namespace mvtl {
+namespace morvane::typelib {
 
 namespace {
 
@@ -151,4 +153,4 @@ ITypeLib *standard_library()
     }
 }
 
-} // namespace mvtl
+} // namespace morvane::typelib

@@ -4,7 +4,7 @@
 
 #include "typelib/library_model.h"
 
-namespace mvtl {
+namespace morvane::typelib {
 
 // {00020430-0000-0000-C000-000000000046}, version 2.0.
 const GUID &standard_library_id();
@@ -15,4 +15,4 @@ const LibraryModel &standard_library_model();
 // The library object, created once and never destroyed; no reference is added.
 ITypeLib *standard_library();
 
-} // namespace mvtl
+} // namespace morvane::typelib

@@ -1,8 +1,9 @@
+// Automation strings (BSTR) and documentation results made from a library's strings.
 #include "typelib/strings.h"
 
 #include <oleauto.h>
 
-namespace mvtl {
+namespace morvane::typelib {
 
 bool copy_string(const LibraryModel &library, std::uint32_t index, BSTR *out)
 {
@@ -39,4 +40,4 @@ HRESULT documentation(const LibraryModel &library, std::uint32_t name, std::uint
     return E_OUTOFMEMORY;
 }
 
-} // namespace mvtl
+} // namespace morvane::typelib

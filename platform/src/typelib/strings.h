@@ -3,9 +3,9 @@
 
 #include "typelib/library_model.h"
 
-namespace mvtl {
+namespace morvane::typelib {
 
-// Writes a new BSTR of the library string `index` (null for kNone) to `out` when `out`
+// Writes a new BSTR of the library string `index` (null for no_index) to `out` when `out`
 // is not null. False only when memory is short.
 bool copy_string(const LibraryModel &library, std::uint32_t index, BSTR *out);
 
@@ -15,4 +15,4 @@ HRESULT documentation(const LibraryModel &library, std::uint32_t name, std::uint
                       DWORD help_context, BSTR *pBstrName, BSTR *pBstrDocString,
                       DWORD *pdwHelpContext, BSTR *pBstrHelpFile);
 
-} // namespace mvtl
+} // namespace morvane::typelib

@@ -6,38 +6,38 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace mvtlb {
+namespace morvane::typelib::format {
 
-inline constexpr std::uint8_t kMagic[4] = {'M', 'V', 'T', 'L'};
-inline constexpr std::uint16_t kMajorVersion = 1;
-inline constexpr std::uint16_t kMinorVersion = 0;
+inline constexpr std::uint8_t file_magic[4] = {'M', 'V', 'T', 'L'};
+inline constexpr std::uint16_t major_version = 1;
+inline constexpr std::uint16_t minor_version = 0;
 
 // A string index that refers to no string.
-inline constexpr std::uint32_t kNoString = 0xFFFFFFFFu;
+inline constexpr std::uint32_t no_string = 0xFFFFFFFFu;
 // A type reference with this bit set names an import; without it, a type of the library.
-inline constexpr std::uint32_t kImportBit = 0x80000000u;
+inline constexpr std::uint32_t import_bit = 0x80000000u;
 
 // The tables, in the order of the header's directory.
 enum Table : std::uint32_t {
-    kLibraryTable = 0,
-    kStringTable,
-    kStringData,
-    kTypeTable,
-    kFuncTable,
-    kParamTable,
-    kTypeDescTable,
-    kImplTable,
-    kImportTable,
-    kTableCount
+    library_table = 0,
+    string_table,
+    string_data,
+    type_table,
+    func_table,
+    param_table,
+    typedesc_table,
+    impl_table,
+    import_table,
+    known_table_count
 };
 
 // Record size of each table, in table order; string data is counted in bytes.
-inline constexpr std::uint32_t kRecordSize[kTableCount] = {44, 8, 1, 56, 36, 12, 8, 8, 44};
+inline constexpr std::uint32_t record_sizes[known_table_count] = {44, 8, 1, 56, 36, 12, 8, 8, 44};
 
 // Header: magic, major, minor, file size, table count, then per table {offset, count}.
-inline constexpr std::size_t kHeaderFixedSize = 16;
-inline constexpr std::size_t kDirectoryEntrySize = 8;
-inline constexpr std::size_t kHeaderSize = kHeaderFixedSize + kTableCount * kDirectoryEntrySize;
+inline constexpr std::size_t header_fixed_size = 16;
+inline constexpr std::size_t directory_entry_size = 8;
+inline constexpr std::size_t header_size = header_fixed_size + known_table_count * directory_entry_size;
 
 namespace header {
 inline constexpr std::size_t magic = 0, major = 4, minor = 6, file_size = 8, table_count = 12,
@@ -76,16 +76,16 @@ inline constexpr std::size_t lib_guid = 0, lib_major = 16, lib_minor = 18, lib_n
 
 // Type kinds, flags and variant types as the automation headers number them, so that
 // the compiler needs no platform header.
-inline constexpr std::uint16_t kKindInterface = 3, kKindDispatch = 4, kKindCoclass = 5;
-inline constexpr std::uint16_t kTypeFlagCanCreate = 0x2, kTypeFlagHidden = 0x10,
-                               kTypeFlagDual = 0x40, kTypeFlagNonExtensible = 0x80,
-                               kTypeFlagOleAutomation = 0x100, kTypeFlagRestricted = 0x200,
-                               kTypeFlagDispatchable = 0x1000;
-inline constexpr std::uint16_t kVtPtr = 26, kVtSafeArray = 27, kVtUserDefined = 29;
+inline constexpr std::uint16_t kind_interface = 3, kind_dispatch = 4, kind_coclass = 5;
+inline constexpr std::uint16_t type_flag_can_create = 0x2, type_flag_hidden = 0x10,
+                               type_flag_dual = 0x40, type_flag_non_extensible = 0x80,
+                               type_flag_ole_automation = 0x100, type_flag_restricted = 0x200,
+                               type_flag_dispatchable = 0x1000;
+inline constexpr std::uint16_t vt_ptr = 26, vt_safearray = 27, vt_user_defined = 29;
 
 // The imported standard library that holds IUnknown and IDispatch.
-inline constexpr std::uint8_t kStdOleLibId[16] = {0x30, 0x04, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
+inline constexpr std::uint8_t stdole_lib_id[16] = {0x30, 0x04, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
                                                    0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
-inline constexpr std::uint16_t kStdOleMajor = 2, kStdOleMinor = 0;
+inline constexpr std::uint16_t stdole_major = 2, stdole_minor = 0;
 
-} // namespace mvtlb
+} // namespace morvane::typelib::format

@@ -1,3 +1,5 @@
+// TypeInformation's ITypeInfo members but Invoke: attributes, member descriptions,
+// names, references and documentation of one type view.
 #include "typelib/type_information.h"
 
 #include "typelib/descriptions.h"
@@ -6,7 +8,7 @@
 
 #include <oleauto.h>
 
-namespace mvtl {
+namespace morvane::typelib {
 
 TypeInformation::TypeInformation(TypeLibrary &library, std::uint32_t index, bool table_view)
     : library_(library), index_(index), table_view_(table_view)
@@ -113,7 +115,7 @@ HRESULT STDMETHODCALLTYPE TypeInformation::GetRefTypeOfImplType(UINT index, HREF
     const TypeView v = view();
     // A dual interface's dispatch view leads to its table view through index -1.
     if (index == static_cast<UINT>(-1) && v.is_dispatch()) {
-        *pRefType = kTwinRef | index_;
+        *pRefType = twin_ref | index_;
         return S_OK;
     }
     if (index >= v.impl_count())
@@ -337,4 +339,4 @@ HRESULT STDMETHODCALLTYPE TypeInformation::GetAllImplTypeCustData(UINT, CUSTDATA
     return E_NOTIMPL;
 }
 
-} // namespace mvtl
+} // namespace morvane::typelib

@@ -5,7 +5,7 @@
 #include "typelib/member_call.h"
 #include "typelib/type_view.h"
 
-namespace mvtl {
+namespace morvane::typelib {
 
 class TypeLibrary;
 
@@ -72,4 +72,4 @@ private:
     MemberCalls calls_; // the members' calls for Invoke, worked out on its first use
 };
 
-} // namespace mvtl
+} // namespace morvane::typelib

@@ -6,11 +6,13 @@
 #include "typelib/invoke_arguments.h"
 #include "typelib/type_information.h"
 
+#include <boundary.h>
+
 #include <oleauto.h>
 
 #include <new>
 
-namespace mvtl {
+namespace morvane::typelib {
 
 namespace {
 
@@ -106,7 +108,7 @@ HRESULT STDMETHODCALLTYPE TypeInformation::Invoke(PVOID pvInstance, MEMBERID mem
     if (returns != VT_HRESULT && returns != VT_VOID && !is_returnable_type(returns))
         return DISP_E_BADVARTYPE;
 
-    try {
+    return morvane::guarded(morvane::hresult_failures, [&]() -> HRESULT {
         const MemberCall &member = calls_.find(v, static_cast<std::uint32_t>(index));
         BoundArguments args(member);
         if (const HRESULT hr = args.bind(params, puArgErr); FAILED(hr))
@@ -118,9 +120,7 @@ HRESULT STDMETHODCALLTYPE TypeInformation::Invoke(PVOID pvInstance, MEMBERID mem
         if (hr == S_OK)
             args.take_result(pVarResult);
         return hr;
-    } catch (const std::bad_alloc &) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
-} // namespace mvtl
+} // namespace morvane::typelib

@@ -5,9 +5,11 @@
 #include "typelib/strings.h"
 #include "typelib/type_information.h"
 
+#include <boundary.h>
+
 #include <new>
 
-namespace mvtl {
+namespace morvane::typelib {
 
 TypeLibrary::TypeLibrary(std::unique_ptr<const LibraryModel> owned, const LibraryModel &model,
                          bool permanent)
@@ -32,15 +34,13 @@ void TypeLibrary::build_infos()
 HRESULT TypeLibrary::create(std::unique_ptr<const LibraryModel> model, ITypeLib **out)
 {
     *out = nullptr;
-    try {
+    return morvane::guarded(morvane::hresult_failures, [&]() -> HRESULT {
         const LibraryModel &view = *model;
         std::unique_ptr<TypeLibrary> library(new TypeLibrary(std::move(model), view, false));
         library->build_infos();
         *out = library.release();
         return S_OK;
-    } catch (const std::bad_alloc &) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 TypeLibrary *TypeLibrary::create_permanent(const LibraryModel &model)
@@ -71,8 +71,8 @@ HRESULT TypeLibrary::resolve(HREFTYPE ref, ITypeInfo **out)
 {
     *out = nullptr;
     TypeInformation *found = nullptr;
-    if (ref & kImportRef) {
-        const std::uint32_t index = ref & ~kImportRef;
+    if (ref & import_ref) {
+        const std::uint32_t index = ref & ~import_ref;
         if (index >= model_->imports.size())
             return TYPE_E_ELEMENTNOTFOUND;
         const ImportModel &import = model_->imports[index];
@@ -84,8 +84,8 @@ HRESULT TypeLibrary::resolve(HREFTYPE ref, ITypeInfo **out)
             return E_OUTOFMEMORY;
         return standard->GetTypeInfoOfGuid(import.type, out);
     }
-    if (ref & kTwinRef) {
-        const std::uint32_t index = ref & ~kTwinRef;
+    if (ref & twin_ref) {
+        const std::uint32_t index = ref & ~twin_ref;
         if (index < twins_.size())
             found = twins_[index].get();
     } else if (ref < main_.size()) {
@@ -249,4 +249,4 @@ void STDMETHODCALLTYPE TypeLibrary::ReleaseTLibAttr(TLIBATTR *pTLibAttr)
     free_lib_attr(pTLibAttr);
 }
 
-} // namespace mvtl
+} // namespace morvane::typelib

@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-namespace mvtl {
+namespace morvane::typelib {
 
 class TypeInformation;
 
@@ -61,4 +61,4 @@ private:
     std::vector<std::unique_ptr<TypeInformation>> twins_; // table views of dual interfaces
 };
 
-} // namespace mvtl
+} // namespace morvane::typelib

@@ -1,6 +1,8 @@
+// TypeView: flags, table size, parameters and member lookup of one type as callers see
+// it, with a dual interface's dispatch and table views.
 #include "typelib/type_view.h"
 
-namespace mvtl {
+namespace morvane::typelib {
 
 namespace {
 char16_t fold(char16_t c)
@@ -8,7 +10,7 @@ char16_t fold(char16_t c)
     return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
 }
 // IDispatch's table: the size of a dispatch interface's own table.
-constexpr WORD kDispatchTableSize = 7 * 8;
+constexpr WORD dispatch_table_size = 7 * 8;
 } // namespace
 
 bool same_name(const OLECHAR *name, const std::u16string &library_name)
@@ -29,7 +31,7 @@ WORD TypeView::flags() const
 
 WORD TypeView::vft_size() const
 {
-    return is_dispatch() ? kDispatchTableSize : static_cast<WORD>(type().vft_slots * 8);
+    return is_dispatch() ? dispatch_table_size : static_cast<WORD>(type().vft_slots * 8);
 }
 
 const ParamModel *TypeView::dispatch_result(const FuncModel &f) const
@@ -56,8 +58,8 @@ HREFTYPE TypeView::impl_ref(std::uint32_t i) const
 {
     const std::uint32_t ref = library_.impls[type().first_impl + i].ref;
     // In a table view, a base that is a dual interface is its table view too.
-    if (!(ref & kImportRef) && kind() == TKIND_INTERFACE && library_.types[ref].is_dual())
-        return kTwinRef | ref;
+    if (!(ref & import_ref) && kind() == TKIND_INTERFACE && library_.types[ref].is_dual())
+        return twin_ref | ref;
     return ref;
 }
 
@@ -77,4 +79,4 @@ long TypeView::find_func(const OLECHAR *name) const
     return -1;
 }
 
-} // namespace mvtl
+} // namespace morvane::typelib

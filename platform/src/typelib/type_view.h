@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-namespace mvtl {
+namespace morvane::typelib {
 
 class TypeView {
 public:
@@ -60,4 +60,4 @@ private:
 // library name (ASCII letters fold; other characters must match exactly).
 bool same_name(const OLECHAR *name, const std::u16string &library_name);
 
-} // namespace mvtl
+} // namespace morvane::typelib

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+using namespace morvane;
+
 namespace {
 
 OSVERSIONINFOA nt(DWORD major, DWORD platform = VER_PLATFORM_WIN32_NT)

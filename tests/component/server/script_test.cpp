@@ -15,6 +15,7 @@
 #include <sstream>
 #include <string>
 
+using namespace morvane;
 using namespace morvane::test;
 
 namespace {

@@ -1,3 +1,5 @@
+// The tracker tests' helpers: grid points, the thread's error record, matrices as
+// variants and back.
 #include "test_support.h"
 
 #include "scratch_registry.h"

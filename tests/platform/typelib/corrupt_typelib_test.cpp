@@ -8,7 +8,7 @@
 #include <cstring>
 
 using namespace typelib_test;
-using namespace mvtlb;
+using namespace morvane::typelib::format;
 
 namespace {
 
@@ -23,11 +23,11 @@ struct File {
         return value;
     }
     void set(std::size_t at, std::uint32_t value, int width) { std::memcpy(&bytes[at], &value, std::size_t(width)); }
-    static std::size_t directory(std::uint32_t table) { return header::directory + table * kDirectoryEntrySize; }
+    static std::size_t directory(std::uint32_t table) { return header::directory + table * directory_entry_size; }
     // Offset of a field of record `index` of a table.
     std::size_t field(std::uint32_t table, std::uint32_t index, std::size_t offset) const
     {
-        return get32(directory(table)) + index * kRecordSize[table] + offset;
+        return get32(directory(table)) + index * record_sizes[table] + offset;
     }
 };
 
@@ -55,34 +55,34 @@ TEST(CorruptTypeLib, InconsistentStructureIsRefused)
         {"another major version", kHeader, 0, header::major, 2, 2, TYPE_E_UNSUPFORMAT},
         {"size field larger than the file", kHeader, 0, header::file_size, 4, kPastFile, bad},
         {"too few tables", kHeader, 0, header::table_count, 4, 8, bad},
-        {"a table past the end", kHeader, 0, File::directory(kFuncTable), 4, kPastFile, bad},
-        {"a record count that wraps", kHeader, 0, File::directory(kParamTable) + 4, 4, 0x80000000u, bad},
-        {"two libraries", kHeader, 0, File::directory(kLibraryTable) + 4, 4, 2, bad},
-        {"a string past its data", kStringTable, 0, string_ref::length, 4, 0xFFFFFFF0u, bad},
-        {"strings sharing bytes", kStringTable, 0, string_ref::length, 4, kDataLength, bad},
-        {"a UTF-8 lead byte without its follower", kStringData, 0, 0, 1, 0xC0, bad},
-        {"overlong UTF-8", kStringData, 0, 0, 3, 0x8181E0, bad},
-        {"a name index out of range", kTypeTable, 1, type::name, 4, 0x7FFFFFFFu, bad},
-        {"members not owned in order", kTypeTable, 2, type::first_func, 4, 0, bad},
-        {"a member outside its table", kFuncTable, 0, func::vft_slot, 2, 29, bad},
-        {"an unknown invoke kind", kFuncTable, 0, func::invkind, 2, 3, bad},
-        {"an unknown type kind", kTypeTable, 0, type::kind, 2, TKIND_MODULE, bad},
-        {"an interface that is its own base", kImplTable, 3, impl::ref, 4, 2, bad},
-        {"an import that does not exist", kImplTable, 0, impl::ref, 4, 0x80000009u, bad},
-        {"a parameter with a default value", kParamTable, 0, param::flags, 2, PARAMFLAG_FHASDEFAULT, bad},
+        {"a table past the end", kHeader, 0, File::directory(func_table), 4, kPastFile, bad},
+        {"a record count that wraps", kHeader, 0, File::directory(param_table) + 4, 4, 0x80000000u, bad},
+        {"two libraries", kHeader, 0, File::directory(library_table) + 4, 4, 2, bad},
+        {"a string past its data", string_table, 0, string_ref::length, 4, 0xFFFFFFF0u, bad},
+        {"strings sharing bytes", string_table, 0, string_ref::length, 4, kDataLength, bad},
+        {"a UTF-8 lead byte without its follower", string_data, 0, 0, 1, 0xC0, bad},
+        {"overlong UTF-8", string_data, 0, 0, 3, 0x8181E0, bad},
+        {"a name index out of range", type_table, 1, type::name, 4, 0x7FFFFFFFu, bad},
+        {"members not owned in order", type_table, 2, type::first_func, 4, 0, bad},
+        {"a member outside its table", func_table, 0, func::vft_slot, 2, 29, bad},
+        {"an unknown invoke kind", func_table, 0, func::invkind, 2, 3, bad},
+        {"an unknown type kind", type_table, 0, type::kind, 2, TKIND_MODULE, bad},
+        {"an interface that is its own base", impl_table, 3, impl::ref, 4, 2, bad},
+        {"an import that does not exist", impl_table, 0, impl::ref, 4, 0x80000009u, bad},
+        {"a parameter with a default value", param_table, 0, param::flags, 2, PARAMFLAG_FHASDEFAULT, bad},
     };
     for (const auto &[what, table, index, offset, width, written, expected] : cases) {
         SCOPED_TRACE(what);
         File file;
         const std::uint32_t value = written == kPastFile     ? static_cast<std::uint32_t>(file.bytes.size() + 1)
-                                    : written == kDataLength ? file.get32(File::directory(kStringData) + 4)
+                                    : written == kDataLength ? file.get32(File::directory(string_data) + 4)
                                                              : written;
         file.set(table == kHeader ? offset : file.field(table, index, offset), value, width);
         EXPECT_EQ(load_bytes(file.bytes), expected);
     }
     const std::vector<std::uint8_t> whole = File().bytes;
     EXPECT_EQ(load_bytes(whole), S_OK);
-    for (const std::size_t length : {kHeaderSize - 1, whole.size() / 2, whole.size() - 1, whole.size() + 1}) {
+    for (const std::size_t length : {header_size - 1, whole.size() / 2, whole.size() - 1, whole.size() + 1}) {
         std::vector<std::uint8_t> resized = whole;
         resized.resize(length); // the last: a zero byte after the end
         EXPECT_EQ(load_bytes(resized), bad) << "cut or lengthened to " << length;
@@ -95,8 +95,8 @@ TEST(CorruptTypeLib, PointerChainsThatLoopOrRunDeepAreRefused)
     for (const std::uint32_t links : {0u, 8u}) {
         File file;
         for (std::uint32_t i = 0; i <= links; ++i) {
-            file.set(file.field(kTypeDescTable, i, typedesc::vt), i == 0 && links ? VT_I4 : VT_PTR, 2);
-            file.set(file.field(kTypeDescTable, i, typedesc::ref), i == 0 ? 0 : i - 1, 4);
+            file.set(file.field(typedesc_table, i, typedesc::vt), i == 0 && links ? VT_I4 : VT_PTR, 2);
+            file.set(file.field(typedesc_table, i, typedesc::ref), i == 0 ? 0 : i - 1, 4);
         }
         EXPECT_EQ(load_bytes(file.bytes), TYPE_E_INVDATAREAD) << links;
     }
@@ -106,10 +106,10 @@ TEST(CorruptTypeLib, ALaterMinorVersionWithMoreTablesIsRead)
 {
     // Insert a tenth, empty directory entry and move every table up by its size.
     File file;
-    for (std::uint32_t t = 0; t < kTableCount; ++t)
-        file.set(File::directory(t), file.get32(File::directory(t)) + kDirectoryEntrySize, 4);
-    file.bytes.insert(file.bytes.begin() + static_cast<long>(kHeaderSize), kDirectoryEntrySize, 0);
-    file.set(header::table_count, kTableCount + 1, 4);
+    for (std::uint32_t t = 0; t < known_table_count; ++t)
+        file.set(File::directory(t), file.get32(File::directory(t)) + directory_entry_size, 4);
+    file.bytes.insert(file.bytes.begin() + static_cast<long>(header_size), directory_entry_size, 0);
+    file.set(header::table_count, known_table_count + 1, 4);
     file.set(header::minor, 1, 2);
     file.set(header::file_size, static_cast<std::uint32_t>(file.bytes.size()), 4);
     EXPECT_EQ(load_bytes(file.bytes), S_OK);

@@ -1,3 +1,4 @@
+// The drifting, partly covered test scene of the track tool, written as images or video.
 #include "track_scene.h"
 #include "textured_frame.h"
 

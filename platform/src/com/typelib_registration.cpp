@@ -1,13 +1,17 @@
 // RegisterTypeLib and UnRegisterTypeLib: the entries of typelib_entries.h.
-#include "registry/class_root_text.h"
-#include "registry/typelib_entries.h"
+#include "com/class_root_text.h"
+#include "com/typelib_entries.h"
+
+#include <boundary.h>
+#include <scoped_key.h>
 
 #include <new>
 #include <string>
 #include <strings.h>
 #include <vector>
 
-using namespace morvane::registry;
+using morvane::ScopedKey;
+using namespace morvane::com;
 
 namespace {
 
@@ -60,12 +64,11 @@ void remove_interface_entries(const std::string &libid, const std::string &versi
             continue;
         for (const char *entry : {"TypeLib", "ProxyStubClsid", "ProxyStubClsid32"})
             RegDeleteTreeA(HKEY_CLASSES_ROOT, (key + "\\" + entry).c_str());
-        HKEY opened = nullptr;
-        if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_SET_VALUE, &opened) ==
-            ERROR_SUCCESS) {
-            RegDeleteValueA(opened, nullptr);
-            RegCloseKey(opened);
-        }
+        ScopedKey opened;
+        if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_SET_VALUE, opened.receive()) ==
+            ERROR_SUCCESS)
+            RegDeleteValueA(opened.get(), nullptr);
+        opened.close();
         delete_key_if_empty(key);
     }
 }
@@ -86,7 +89,7 @@ EXTERN_C HRESULT RegisterTypeLib(ITypeLib *ptlib, LPCOLESTR szFullPath, LPCOLEST
 {
     if (ptlib == nullptr || szFullPath == nullptr)
         return E_INVALIDARG;
-    try {
+    return morvane::guarded(morvane::hresult_failures, [&]() -> HRESULT {
         TLIBATTR *attr = nullptr;
         HRESULT hr = ptlib->GetLibAttr(&attr);
         if (FAILED(hr))
@@ -119,9 +122,7 @@ EXTERN_C HRESULT RegisterTypeLib(ITypeLib *ptlib, LPCOLESTR szFullPath, LPCOLEST
             writer.write(key + "\\TypeLib", version, "Version");
         }
         return writer.result();
-    } catch (const std::bad_alloc &) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 EXTERN_C HRESULT UnRegisterTypeLib(REFGUID libID, WORD wVerMajor, WORD wVerMinor, LCID lcid,
@@ -130,15 +131,15 @@ EXTERN_C HRESULT UnRegisterTypeLib(REFGUID libID, WORD wVerMajor, WORD wVerMinor
     const char *platform = platform_name(syskind);
     if (platform == nullptr)
         return E_INVALIDARG;
-    try {
+    return morvane::guarded(morvane::hresult_failures, [&]() -> HRESULT {
         const std::string version = version_text(wVerMajor, wVerMinor);
         const std::string version_key = library_key(libID) + "\\" + version;
         const std::string locale_key = version_key + "\\" + locale_text(lcid);
         const std::string entry = locale_key + "\\" + platform;
-        HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_CLASSES_ROOT, entry.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        ScopedKey key;
+        if (RegOpenKeyExA(HKEY_CLASSES_ROOT, entry.c_str(), 0, KEY_READ, key.receive()) != ERROR_SUCCESS)
             return TYPE_E_REGISTRYACCESS;
-        RegCloseKey(key);
+        key.close();
         if (RegDeleteTreeA(HKEY_CLASSES_ROOT, entry.c_str()) != ERROR_SUCCESS)
             return TYPE_E_REGISTRYACCESS;
         delete_key_if_empty(locale_key);
@@ -146,17 +147,14 @@ EXTERN_C HRESULT UnRegisterTypeLib(REFGUID libID, WORD wVerMajor, WORD wVerMinor
         if (!has_locales(version_key)) {
             RegDeleteTreeA(HKEY_CLASSES_ROOT, (version_key + "\\FLAGS").c_str());
             RegDeleteTreeA(HKEY_CLASSES_ROOT, (version_key + "\\HELPDIR").c_str());
-            if (RegOpenKeyExA(HKEY_CLASSES_ROOT, version_key.c_str(), 0, KEY_SET_VALUE, &key) ==
-                ERROR_SUCCESS) {
-                RegDeleteValueA(key, nullptr);
-                RegCloseKey(key);
-            }
+            if (RegOpenKeyExA(HKEY_CLASSES_ROOT, version_key.c_str(), 0, KEY_SET_VALUE, key.receive()) ==
+                ERROR_SUCCESS)
+                RegDeleteValueA(key.get(), nullptr);
+            key.close();
             delete_key_if_empty(version_key);
             delete_key_if_empty(library_key(libID));
             remove_interface_entries(guid_text(libID), version);
         }
         return S_OK;
-    } catch (const std::bad_alloc &) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }

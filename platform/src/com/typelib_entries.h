@@ -7,8 +7,7 @@
 //                        ...\ProxyStubClsid(32)    default: the marshaler's class
 //                        ...\TypeLib               default: {libid}, "Version": <major>.<minor>
 // Versions and locales are written in hexadecimal, as Windows writes them.
-#ifndef MORVANE_REGISTRY_TYPELIB_ENTRIES_H
-#define MORVANE_REGISTRY_TYPELIB_ENTRIES_H
+#pragma once
 
 #include <windows.h>
 
@@ -16,7 +15,7 @@
 #include <string>
 #include <vector>
 
-namespace morvane::registry {
+namespace morvane::com {
 
 std::string library_key(REFGUID libid);
 std::string version_text(WORD major, WORD minor);
@@ -38,6 +37,4 @@ struct InterfaceEntry {
 
 HRESULT registered_interfaces(ITypeLib *library, std::vector<InterfaceEntry> &entries);
 
-} // namespace morvane::registry
-
-#endif
+} // namespace morvane::com

@@ -1,15 +1,14 @@
 // Text of the entries under HKEY_CLASSES_ROOT: conversion between the UTF-16
 // of the component interfaces and the ANSI text the registry keeps, braced
 // identifiers, and reading and writing default values.
-#ifndef MORVANE_REGISTRY_CLASS_ROOT_TEXT_H
-#define MORVANE_REGISTRY_CLASS_ROOT_TEXT_H
+#pragma once
 
 #include <windows.h>
 
 #include <string>
 #include <vector>
 
-namespace morvane::registry {
+namespace morvane::com {
 
 std::string narrow(LPCOLESTR text);
 std::u16string widen(const std::string &text);
@@ -48,6 +47,4 @@ struct OwnedBstr {
     std::string ansi() const { return text != nullptr ? narrow(text) : std::string(); }
 };
 
-} // namespace morvane::registry
-
-#endif
+} // namespace morvane::com

@@ -1,8 +1,12 @@
-#include "registry/class_root_text.h"
+// ANSI/UTF-16 conversion, braced identifiers and default-value reading and writing for
+// the entries under HKEY_CLASSES_ROOT, through the public registry calls.
+#include "com/class_root_text.h"
+
+#include <scoped_key.h>
 
 #include <objbase.h>
 
-namespace morvane::registry {
+namespace morvane::com {
 
 std::string narrow(LPCOLESTR text)
 {
@@ -34,24 +38,24 @@ std::string guid_text(REFGUID guid)
 
 LSTATUS read_string(HKEY parent, const std::string &path, const char *name, std::string &text)
 {
-    HKEY key = nullptr;
-    LSTATUS status = RegOpenKeyExA(parent, path.c_str(), 0, KEY_QUERY_VALUE, &key);
+    ScopedKey key;
+    LSTATUS status = RegOpenKeyExA(parent, path.c_str(), 0, KEY_QUERY_VALUE, key.receive());
     if (status != ERROR_SUCCESS)
         return status;
     DWORD type = REG_NONE;
     DWORD size = 0;
-    status = RegQueryValueExA(key, name, nullptr, &type, nullptr, &size);
+    status = RegQueryValueExA(key.get(), name, nullptr, &type, nullptr, &size);
     // The value may grow between the size query and the read.
     while (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) {
         text.assign(size, '\0');
-        status = RegQueryValueExA(key, name, nullptr, &type,
+        status = RegQueryValueExA(key.get(), name, nullptr, &type,
                                   reinterpret_cast<BYTE *>(text.data()), &size);
         if (status == ERROR_SUCCESS) {
             text.resize(size);
             break;
         }
     }
-    RegCloseKey(key);
+    key.close();
     if (status != ERROR_SUCCESS)
         return status;
     if (type != REG_SZ && type != REG_EXPAND_SZ)
@@ -69,44 +73,40 @@ LSTATUS write_string(HKEY key, const char *name, const std::string &text)
 LSTATUS write_string_at(HKEY parent, const std::string &path, const char *name,
                         const std::string &text)
 {
-    HKEY key = nullptr;
-    LSTATUS status = RegCreateKeyExA(parent, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                                     &key, nullptr);
+    ScopedKey key;
+    const LSTATUS status = RegCreateKeyExA(parent, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+                                           nullptr, key.receive(), nullptr);
     if (status != ERROR_SUCCESS)
         return status;
-    status = write_string(key, name, text);
-    RegCloseKey(key);
-    return status;
+    return write_string(key.get(), name, text);
 }
 
 std::vector<std::string> subkey_names(HKEY parent, const std::string &path)
 {
     std::vector<std::string> names;
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(parent, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    ScopedKey key;
+    if (RegOpenKeyExA(parent, path.c_str(), 0, KEY_READ, key.receive()) != ERROR_SUCCESS)
         return names;
     char name[256];
     DWORD size = sizeof name;
     for (DWORD index = 0;
-         RegEnumKeyExA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr) ==
+         RegEnumKeyExA(key.get(), index, name, &size, nullptr, nullptr, nullptr, nullptr) ==
          ERROR_SUCCESS;
          ++index, size = sizeof name)
         names.emplace_back(name, size);
-    RegCloseKey(key);
     return names;
 }
 
 bool is_empty_key(HKEY parent, const std::string &path)
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(parent, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    ScopedKey key;
+    if (RegOpenKeyExA(parent, path.c_str(), 0, KEY_READ, key.receive()) != ERROR_SUCCESS)
         return false;
     DWORD subkeys = 1;
     DWORD values = 1;
-    const LSTATUS status = RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr,
+    const LSTATUS status = RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr,
                                             nullptr, &values, nullptr, nullptr, nullptr, nullptr);
-    RegCloseKey(key);
     return status == ERROR_SUCCESS && subkeys == 0 && values == 0;
 }
 
-} // namespace morvane::registry
+} // namespace morvane::com

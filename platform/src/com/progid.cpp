@@ -2,12 +2,14 @@
 // read from the entries a registration writes:
 //   HKCR\CLSID\{clsid}\ProgID   default value: the ProgID
 //   HKCR\<progid>\CLSID         default value: the class identifier
-#include "registry/class_root_text.h"
+#include "com/class_root_text.h"
+
+#include <boundary.h>
 
 #include <new>
 #include <string>
 
-using namespace morvane::registry;
+using namespace morvane::com;
 
 namespace {
 
@@ -36,7 +38,7 @@ EXTERN_C HRESULT ProgIDFromCLSID(REFCLSID clsid, LPOLESTR *lplpszProgID)
     if (lplpszProgID == nullptr)
         return E_INVALIDARG;
     *lplpszProgID = nullptr;
-    try {
+    return morvane::guarded(morvane::hresult_failures, [&]() -> HRESULT {
         std::string text;
         const HRESULT hr = lookup_result(read_string(
             HKEY_CLASSES_ROOT, "CLSID\\" + guid_text(clsid) + "\\ProgID", nullptr, text));
@@ -52,9 +54,7 @@ EXTERN_C HRESULT ProgIDFromCLSID(REFCLSID clsid, LPOLESTR *lplpszProgID)
         copy[progid.size()] = u'\0';
         *lplpszProgID = copy;
         return S_OK;
-    } catch (const std::bad_alloc &) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 EXTERN_C HRESULT CLSIDFromProgID(LPCOLESTR lpszProgID, LPCLSID lpclsid)
@@ -62,7 +62,7 @@ EXTERN_C HRESULT CLSIDFromProgID(LPCOLESTR lpszProgID, LPCLSID lpclsid)
     if (lpszProgID == nullptr || lpclsid == nullptr)
         return E_INVALIDARG;
     *lpclsid = CLSID_NULL;
-    try {
+    return morvane::guarded(morvane::hresult_failures, [&]() -> HRESULT {
         const std::string progid = narrow(lpszProgID);
         // One key name: a backslash would reach into some other key.
         if (progid.empty() || progid.find('\\') != std::string::npos)
@@ -77,7 +77,5 @@ EXTERN_C HRESULT CLSIDFromProgID(LPCOLESTR lpszProgID, LPCLSID lpclsid)
             return CO_E_CLASSSTRING;
         *lpclsid = clsid;
         return S_OK;
-    } catch (const std::bad_alloc &) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }

@@ -1,7 +1,10 @@
 // LoadRegTypeLib: a registered type library found by identifier, version and
 // locale, then loaded from its file.
-#include "registry/class_root_text.h"
-#include "registry/typelib_entries.h"
+#include "com/class_root_text.h"
+#include "com/typelib_entries.h"
+
+#include <boundary.h>
+#include <scoped_key.h>
 
 #include <algorithm>
 #include <new>
@@ -9,7 +12,8 @@
 #include <string>
 #include <vector>
 
-using namespace morvane::registry;
+using morvane::ScopedKey;
+using namespace morvane::com;
 
 namespace {
 
@@ -64,23 +68,24 @@ std::vector<std::string> locale_order(HKEY version, LCID lcid)
 
 HRESULT registered_path(REFGUID guid, WORD major, WORD minor, LCID lcid, std::string &path)
 {
-    HKEY library = nullptr;
+    ScopedKey library;
     LSTATUS status = RegOpenKeyExA(HKEY_CLASSES_ROOT, library_key(guid).c_str(), 0, KEY_READ,
-                                   &library);
+                                   library.receive());
     if (status != ERROR_SUCCESS)
         return lookup_failure(status);
-    const auto version_name = best_version(library, major, minor);
-    HKEY version = nullptr;
-    status = version_name ? RegOpenKeyExA(library, version_name->c_str(), 0, KEY_READ, &version)
-                          : ERROR_FILE_NOT_FOUND;
-    RegCloseKey(library);
+    const auto version_name = best_version(library.get(), major, minor);
+    ScopedKey version;
+    status = version_name
+                 ? RegOpenKeyExA(library.get(), version_name->c_str(), 0, KEY_READ, version.receive())
+                 : ERROR_FILE_NOT_FOUND;
+    library.close();
     if (status != ERROR_SUCCESS)
         return lookup_failure(status);
     HRESULT hr = TYPE_E_LIBNOTREGISTERED;
-    for (const std::string &locale : locale_order(version, lcid)) {
+    for (const std::string &locale : locale_order(version.get(), lcid)) {
         // This platform's own entry first, then one made for 32-bit clients.
         for (const char *platform : {"win64", "win32"}) {
-            if (read_string(version, locale + "\\" + platform, nullptr, path) == ERROR_SUCCESS &&
+            if (read_string(version.get(), locale + "\\" + platform, nullptr, path) == ERROR_SUCCESS &&
                 !path.empty()) {
                 hr = S_OK;
                 break;
@@ -89,7 +94,6 @@ HRESULT registered_path(REFGUID guid, WORD major, WORD minor, LCID lcid, std::st
         if (hr == S_OK)
             break;
     }
-    RegCloseKey(version);
     return hr;
 }
 
@@ -101,13 +105,11 @@ EXTERN_C HRESULT LoadRegTypeLib(REFGUID rguid, WORD wVerMajor, WORD wVerMinor, L
     if (pptlib == nullptr)
         return E_INVALIDARG;
     *pptlib = nullptr;
-    try {
+    return morvane::guarded(morvane::hresult_failures, [&]() -> HRESULT {
         std::string path;
         const HRESULT hr = registered_path(rguid, wVerMajor, wVerMinor, lcid, path);
         if (FAILED(hr))
             return hr;
         return LoadTypeLib(widen(path).c_str(), pptlib);
-    } catch (const std::bad_alloc &) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }

@@ -1,11 +1,13 @@
-#include "registry/typelib_entries.h"
+// The names and texts of a registered type library's entries (library, version, locale
+// and platform keys) and the list of interfaces its registration registers.
+#include "com/typelib_entries.h"
 
-#include "registry/class_root_text.h"
+#include "com/class_root_text.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-namespace morvane::registry {
+namespace morvane::com {
 namespace {
 
 // The marshalers of automation interfaces and of dispinterfaces.
@@ -117,4 +119,4 @@ HRESULT registered_interfaces(ITypeLib *library, std::vector<InterfaceEntry> &en
     return S_OK;
 }
 
-} // namespace morvane::registry
+} // namespace morvane::com
