@@ -89,7 +89,9 @@ string(CONCAT CPACK_DEBIAN_PROGRAMS_DESCRIPTION
   " reg           reads and edits the registry;\n"
   " morvane-track tracks features through videos and image sequences;\n"
   " trackdemo     the demonstration, with sample frames in\n"
-  "               /usr/share/morvane/samples.")
+  "               /usr/share/morvane/samples.\n"
+  "The libraries are in libmorvane-platform1 and libmorvane-track1, the files to\n"
+  "build clients with in libmorvane-dev, the Python 3 package in python3-morvane.")
 string(CONCAT CPACK_DEBIAN_PYTHON_DESCRIPTION
   "feature tracker component - Python 3 package\n" ${common_description}
   "\n"
