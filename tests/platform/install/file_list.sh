@@ -8,8 +8,7 @@ check_file_list() {
   local root=$1 list=$2 config=$3 libdir=$4 prefix=${5:-}
   diff -u --label "expected ($list)" --label "found under $root" \
     <(grep -v -e '^#' -e '^[[:space:]]*$' "$list" | sed -e "s/@config@/$config/" -e "s|@libdir@|$libdir|" -e "s|^|$prefix|" |
-      awk -v names="${packages[*]}" '!/@package@/ { print; next }
-        { n = split(names, name, " "); for (i = 1; i <= n; i++) { line = $0; sub("@package@", name[i], line); print line } }' |
-      sort) \
+      awk -v names="${packages[*]}" '!/@package@/ { print } /@package@/ { for (i = split(names, name); i > 0; i--) {
+        line = $0; sub("@package@", name[i], line); print line } }' | sort) \
     <(cd "$root" && find . \( -type f -o -type l \) | sed 's|^\./||' | sort)
 }

@@ -30,12 +30,10 @@ debs=()
 for i in "${!packages[@]}"; do
   deb=$(echo "$scratch/cpack/${packages[i]}_${version}"_*.deb)
   [ -f "$deb" ] || fail "no ${packages[i]}_$version; CPack made: $(cd "$scratch/cpack" && echo *.deb)"
-  debs+=("$deb") field=$(dpkg-deb --field "$deb" Depends)
-  IFS=, read -ra needed <<<"${depends[i]}"
+  debs+=("$deb"); dpkg-deb -x "$deb" "$scratch/root"; IFS=, read -ra needed <<<"${depends[i]}"
   for dependency in "${needed[@]}"; do
-    grep -qF -- "$dependency" <<<"$field" || fail "${packages[i]} does not depend on $dependency: $field"
+    dpkg-deb -f "$deb" Depends | grep -qF -- "$dependency" || fail "${packages[i]} does not depend on $dependency"
   done
-  dpkg-deb -x "$deb" "$scratch/root"
 done
 
 lintian --fail-on error,warning "${debs[@]}" >"$scratch/lintian.log" 2>&1 ||

@@ -4,9 +4,8 @@
 # job log while the others succeed.
 #   batch_test.sh WORK_DIR MAKE_TRACK_SCENE MORVANE_TRACK REGSVR COMPONENT
 set -euo pipefail
-work_dir=$1 make_scene=$2 track=$3
-mkdir -p "$work_dir"
-scratch=$(mktemp -d "$work_dir/batch.XXXXXX")
+make_scene=$2 track=$3
+scratch=$(mkdir -p "$1" && mktemp -d "$1/batch.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 export MORVANE_REGISTRY=$scratch/registry.db MORVANE_MACHINE_REGISTRY=$scratch/machine.db
 "$4" -s "$5"
