@@ -3,10 +3,10 @@
 include(CMakePackageConfigHelpers)
 
 configure_file(${CMAKE_CURRENT_LIST_DIR}/morvane.pc.in ${PROJECT_BINARY_DIR}/morvane.pc @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/morvane.pc DESTINATION lib/pkgconfig)
+install(FILES ${PROJECT_BINARY_DIR}/morvane.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
 
-set(morvane_cmake_dir lib/cmake/Morvane)
-install(EXPORT MorvaneTargets NAMESPACE Morvane:: DESTINATION ${morvane_cmake_dir})
+set(morvane_cmake_dir ${CMAKE_INSTALL_LIBDIR}/cmake/Morvane)
+install(EXPORT MorvaneTargets NAMESPACE Morvane:: DESTINATION ${morvane_cmake_dir} COMPONENT dev)
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/MorvaneConfig.cmake.in
   ${PROJECT_BINARY_DIR}/MorvaneConfig.cmake
   INSTALL_DESTINATION ${morvane_cmake_dir}
@@ -15,4 +15,4 @@ configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/MorvaneConfig.cmake.in
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/MorvaneConfigVersion.cmake
   COMPATIBILITY SameMajorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/MorvaneConfig.cmake ${PROJECT_BINARY_DIR}/MorvaneConfigVersion.cmake
-  DESTINATION ${morvane_cmake_dir})
+  DESTINATION ${morvane_cmake_dir} COMPONENT dev)

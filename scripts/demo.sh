@@ -15,7 +15,7 @@ cmake --install build/release --prefix "$root/stage"
 # A registry of the checkout's own: registration touches nothing outside it.
 export MORVANE_REGISTRY="$root/.registry/registry.db" MORVANE_MACHINE_REGISTRY="$root/.registry/machine.db"
 mkdir -p "$(dirname "$MORVANE_REGISTRY")"
-"$root/stage/bin/regsvr" "$root/stage/lib/Morvane.so"
+"$root/stage/bin/regsvr" "$root/stage/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/morvane/Morvane.so"
 
 echo "Tracking six points from image1.bmp into image2.bmp in demo/samples;"
 echo "the second frame shows the first moved by (1.4, -0.9) pixels."

@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config ccache clang libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libsqlite3-dev sqlite3 libffi-dev
-  dpkg-dev file
+  dpkg-dev file lintian parallel
   libopencv-video-dev libopencv-imgproc-dev libopencv-imgcodecs-dev libopencv-videoio-dev
   python3 python3-numpy python3-pytest python3-opencv python3-venv python3-pip python3-setuptools python3-wheel
   qt6-base-dev xvfb xauth xdotool

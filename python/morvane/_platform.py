@@ -2,22 +2,26 @@
 
 The library is looked for, in this order: the file ``MORVANE_PLATFORM`` names;
 the library of the installation this package belongs to
-(``<prefix>/lib/python3/dist-packages/morvane`` -> ``<prefix>/lib``); the
-standard installation folders; the loader's own search.
+(``<prefix>/lib/python3/dist-packages/morvane`` -> ``<prefix>/lib/<multiarch>``
+under /usr, ``<prefix>/lib`` elsewhere); the standard installation folders; the
+loader's own search.
 """
 
 from __future__ import annotations
 
 import ctypes
 import os
+import sysconfig
 from ctypes import POINTER, c_char_p, c_int32, c_uint16, c_uint32, c_void_p
 from pathlib import Path
 
 from ._types import GUID, SAFEARRAYBOUND, VARIANT
 from .errors import error_for, failed
 
-LIBRARY_NAME = "libmorvane-platform.so"
-STANDARD_FOLDERS = (Path("/usr/local/lib"), Path("/usr/lib"))
+LIBRARY_NAME = "libmorvane-platform.so.1"
+# Debian's multiarch folder name, such as x86_64-linux-gnu ("" where Python has none).
+MULTIARCH = sysconfig.get_config_var("MULTIARCH") or ""
+STANDARD_FOLDERS = (Path("/usr/local/lib"), Path("/usr/lib") / MULTIARCH)
 
 
 def library_candidates() -> list[str]:
@@ -26,8 +30,8 @@ def library_candidates() -> list[str]:
     if chosen:
         return [chosen]
     installation = Path(__file__).resolve().parent.parent.parent.parent
-    found = [str(folder / LIBRARY_NAME) for folder in (installation, *STANDARD_FOLDERS)
-             if (folder / LIBRARY_NAME).is_file()]
+    folders = (installation / MULTIARCH, installation, *STANDARD_FOLDERS)
+    found = [str(folder / LIBRARY_NAME) for folder in folders if (folder / LIBRARY_NAME).is_file()]
     return found + [LIBRARY_NAME]
 
 

@@ -18,7 +18,7 @@ _NAME_LENGTH = 256  # the longest key name the registry keeps, with its terminat
 REGISTRY_USER = 0
 REGISTRY_MACHINE = 1
 # The component's file, relative to the folder of the platform library.
-COMPONENT_BESIDE_PLATFORM = "Morvane.so"
+COMPONENT_BESIDE_PLATFORM = "morvane/Morvane.so"
 
 
 def registry_file(scope: int) -> str:
@@ -37,7 +37,7 @@ def installed_component() -> str:
     """The component installed beside the platform library this package loaded."""
     library = Path(platform._name)
     if not library.is_absolute():
-        return "<prefix>/lib/" + COMPONENT_BESIDE_PLATFORM
+        return "<libdir>/" + COMPONENT_BESIDE_PLATFORM
     return str(library.resolve().parent / COMPONENT_BESIDE_PLATFORM)
 
 

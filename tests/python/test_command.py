@@ -58,7 +58,7 @@ python3 -m morvane: error: the following arguments are required: COMMAND
 
 
 def test_an_unregistered_class_is_named_with_the_registry_files_and_the_commands():
-    component = Path(morvane.__file__).resolve().parents[3] / "Morvane.so"  # <prefix>/lib/Morvane.so
+    component = os.environ["MORVANE_TEST_COMPONENT"]
     shown = command("describe", "No.Such")
     assert (shown.returncode, shown.stderr) == (1, (
         "morvane: No.Such: the class No.Such is not registered in %s or %s; register the installed component with "
@@ -74,17 +74,17 @@ def test_pip_installs_the_package_into_a_virtual_environment(tmp_path):
     python = tmp_path / "venv" / "bin" / "python"
     subprocess.run([python, "-m", "pip", "install", "--quiet", "--no-index", "--no-build-isolation", source],
                    check=True, capture_output=True)
-    installed = Path(os.environ["PYTHONPATH"]).parents[1]  # <prefix>/lib
+    installed = Path(os.environ["MORVANE_TEST_COMPONENT"]).parents[1]  # <libdir>
     environment = {k: v for k, v in os.environ.items() if k != "PYTHONPATH"}
     run = [python, "-c", "import importlib.metadata, morvane; print(morvane.__file__, "
                          "importlib.metadata.version('morvane'), morvane.Tracker((9, 9), levels=0).half_window)"]
     found = subprocess.run(run, capture_output=True, text=True, cwd=tmp_path,
-                           env={**environment, "MORVANE_PLATFORM": str(installed / "libmorvane-platform.so")})
+                           env={**environment, "MORVANE_PLATFORM": str(installed / "libmorvane-platform.so.1")})
     version = re.search(r"project\(Morvane VERSION (\S+)", (CHECKOUT / "CMakeLists.txt").read_text())[1]
     assert found.stdout == "%s %s (10, 10)\n" % (
         next((tmp_path / "venv" / "lib").glob("python3*/site-packages/morvane/__init__.py")), version)
     missing = subprocess.run(run, capture_output=True, text=True, cwd=tmp_path,
                              env={**environment, "MORVANE_PLATFORM": str(tmp_path / "none.so")})
     assert missing.stderr.splitlines()[-1] == (
-        "ImportError: the Morvane runtime libmorvane-platform.so could not be loaded (%s: cannot open shared object "
+        "ImportError: the Morvane runtime libmorvane-platform.so.1 could not be loaded (%s: cannot open shared object "
         "file: No such file or directory); MORVANE_PLATFORM names its file" % (tmp_path / "none.so"))

@@ -8,8 +8,9 @@
 
 namespace {
 
-// The component's file relative to the programs' folder, and where this build installs it.
-constexpr char component_beside_programs[] = "../lib/Morvane.so";
+// The component's file relative to the programs' folder (MORVANE_COMPONENT_BESIDE_PROGRAMS),
+// and where this build installs it (MORVANE_INSTALLED_COMPONENT).
+constexpr char component_beside_programs[] = MORVANE_COMPONENT_BESIDE_PROGRAMS;
 
 std::string installed_component()
 {
