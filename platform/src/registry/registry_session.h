@@ -56,13 +56,14 @@ LSTATUS registry_call(Body &&body) noexcept
         CallScope() { call_state() = {}; }
         ~CallScope() { call_state() = outer; }
     } scope;
-    return registry_call([&]() -> LSTATUS {
-        try {
-            return body();
-        } catch (const StaleReads &) {
-            MORVANE_ASSERT(!call_state().wrote && !call_state().without_memo);
-            call_state() = {false, true};
-            return body();
+    return guarded<RegistryError>(registry_failures, [&]() -> LSTATUS {
+        for (;;) {
+            try {
+                return body();
+            } catch (const StaleReads &) {
+                MORVANE_ASSERT(!call_state().wrote && !call_state().without_memo);
+                call_state() = {false, true};
+            }
         }
     });
 }
