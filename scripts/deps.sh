@@ -9,7 +9,7 @@ packages=(
   dpkg-dev file lintian parallel
   libopencv-video-dev libopencv-imgproc-dev libopencv-imgcodecs-dev libopencv-videoio-dev
   python3 python3-numpy python3-pytest python3-opencv python3-venv python3-pip python3-setuptools python3-wheel
-  qt6-base-dev xvfb xauth xdotool
+  qt6-base-dev
 )
 
 missing=()

@@ -4,8 +4,6 @@ from __future__ import annotations
 
 import dataclasses
 import inspect
-import os
-import shutil
 import subprocess
 import sys
 
@@ -197,24 +195,3 @@ finish.set(), worker.join()
 def test_a_child_forked_beside_a_live_thread_works():
     shown = subprocess.run([sys.executable, "-c", FORKED], capture_output=True, text=True, check=True)
     assert shown.stdout == "child 144\n"
-
-
-UNREGISTERED = """
-import morvane, ctypes
-from morvane._platform import platform
-from morvane._types import GUID
-unregister = platform.UnRegisterTypeLib
-unregister.argtypes = [ctypes.POINTER(GUID), ctypes.c_uint16, ctypes.c_uint16, ctypes.c_uint32, ctypes.c_int]
-assert unregister(GUID.parse("{CABD0863-DC3C-4E64-A27D-D5B832E8947B}"), 1, 0, 0x409, 3) == 0
-tracker = morvane.Dispatch("Morvane.CoMorvane")
-print(dir(tracker))
-tracker.lines
-"""
-
-
-def test_an_unregistered_type_library_fails_every_lookup(tmp_path):
-    registry = shutil.copy(os.environ["MORVANE_REGISTRY"], tmp_path / "registry.db")
-    shown = subprocess.run([sys.executable, "-c", UNREGISTERED], capture_output=True, text=True,
-                           env={**os.environ, "MORVANE_REGISTRY": str(registry)})
-    assert shown.stdout == "[]\n"
-    assert shown.stderr.endswith("morvane.errors.ComError: lines: TYPE_E_LIBNOTREGISTERED 0x8002801D\n")

@@ -7,6 +7,7 @@
 #include <oleauto.h>
 
 #include <string>
+#include <vector>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -50,17 +51,19 @@ void walk_names(ITypeInfo *info, MEMBERID memid)
             SysFreeString(text);
 }
 
-std::size_t walk_info(ITypeInfo *info, int depth)
+void walk_info(ITypeInfo *info, TypeVisitor &visitor, int depth)
 {
-    std::size_t members = 0;
     TYPEATTR *attr = nullptr;
     if (FAILED(info->GetTypeAttr(&attr)))
-        return 0;
+        return;
+    if (!visitor.type(info, *attr, depth)) {
+        info->ReleaseTypeAttr(attr);
+        return;
+    }
     for (UINT f = 0; f < attr->cFuncs; ++f) {
         FUNCDESC *desc = nullptr;
         if (FAILED(info->GetFuncDesc(f, &desc)))
             continue;
-        ++members;
         // Touch every node of every type the description holds.
         auto touch = [](const TYPEDESC *t) {
             while (t->vt == VT_PTR || t->vt == VT_SAFEARRAY)
@@ -76,35 +79,40 @@ std::size_t walk_info(ITypeInfo *info, int depth)
             info2->GetFuncIndexOfMemId(desc->memid, desc->invkind, &index);
             info2->Release();
         }
+        visitor.member(info, *desc);
         info->ReleaseFuncDesc(desc);
     }
     walk_names(info, MEMBERID_NIL);
-    for (int i = -1; i < static_cast<int>(attr->cImplTypes); ++i) {
+    // The listed bases, then the table view (index -1); each walked after all are seen.
+    std::vector<ITypeInfo *> bases;
+    for (UINT i = 0; i <= attr->cImplTypes; ++i) {
+        const UINT index = i < attr->cImplTypes ? i : static_cast<UINT>(-1);
         HREFTYPE ref = 0;
         INT flags = 0;
-        info->GetImplTypeFlags(static_cast<UINT>(i), &flags);
-        if (FAILED(info->GetRefTypeOfImplType(static_cast<UINT>(i), &ref)))
-            continue;
         ITypeInfo *other = nullptr;
-        if (SUCCEEDED(info->GetRefTypeInfo(ref, &other))) {
-            if (depth < 3)
-                members += walk_info(other, depth + 1);
+        info->GetImplTypeFlags(index, &flags);
+        if (FAILED(info->GetRefTypeOfImplType(index, &ref)) || FAILED(info->GetRefTypeInfo(ref, &other)))
+            continue;
+        if (visitor.base(*attr, index, flags, other))
+            bases.push_back(other);
+        else
             other->Release();
-        }
+    }
+    for (ITypeInfo *other : bases) {
+        walk_info(other, visitor, depth + 1);
+        other->Release();
     }
     ITypeLib *container = nullptr;
     UINT index = 0;
     if (SUCCEEDED(info->GetContainingTypeLib(&container, &index)))
         container->Release();
     info->ReleaseTypeAttr(attr);
-    return members;
 }
 
 } // namespace
 
-std::size_t walk(ITypeLib *library)
+void walk(ITypeLib *library, TypeVisitor &&visitor)
 {
-    std::size_t members = 0;
     TLIBATTR *attr = nullptr;
     if (SUCCEEDED(library->GetLibAttr(&attr)))
         library->ReleaseTLibAttr(attr);
@@ -132,10 +140,9 @@ std::size_t walk(ITypeLib *library)
         ITypeInfo *info = nullptr;
         if (FAILED(library->GetTypeInfo(i, &info)))
             continue;
-        members += walk_info(info, 0);
+        walk_info(info, visitor, 0);
         info->Release();
     }
-    return members;
 }
 
 } // namespace test_support

@@ -1,4 +1,5 @@
-// The registration interpreter: its passes as rows, variables and expansion, scripts in resources.
+// The registration interpreter: its passes as rows (those of literal texts in script_cases.txt),
+// variables and expansion, scripts in resources.
 #include "registry_tree.h"
 #include "scratch_registry.h"
 #include "server/expansion_buffer.h"
@@ -11,8 +12,11 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <regex>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 
 using namespace morvane;
@@ -81,12 +85,50 @@ protected:
 constexpr bool Install = true, Remove = false;
 
 struct ScriptCase {
-    const char *name;
-    std::string present, script;
+    std::string name, present, script;
     bool install;
     HRESULT result;
     std::string after;
 };
+
+// The cases of script_cases.txt (its first lines describe the format); a file that cannot be read stops the program.
+std::vector<ScriptCase> read_cases(const std::string &path)
+{
+    const std::pair<const char *, const char *> escapes[] = {
+        {"<CR>", "\r"}, {"<LF>", "\n"}, {"<TAB>", "\t"}, {"<VT>", "\v"}, {"<FF>", "\f"}, {"<SP>", " "}};
+    const std::map<std::string, HRESULT> results = {{"S_OK", S_OK}, {"E_FAIL", E_FAIL}, {"DISP_E_EXCEPTION", DISP_E_EXCEPTION}};
+    std::ifstream in(path);
+    std::vector<ScriptCase> rows;
+    std::string *text = nullptr;
+    bool lines_of_keys = false;
+    int number = 0;
+    for (std::string line; std::getline(in, line);) {
+        ++number;
+        std::istringstream words(line);
+        std::string marker, name, pass, result;
+        words >> marker >> name >> pass >> result;
+        if (line.empty() || marker == "#")
+            continue;
+        if (marker == "==" && (pass == "install" || pass == "remove") && results.count(result)) {
+            rows.push_back({name, "", "", pass == "install", results.at(result), ""});
+            text = nullptr;
+        } else if (marker == "--" && !rows.empty() && (name == "before" || name == "script" || name == "after")) {
+            ScriptCase &row = rows.back();
+            text = name == "before" ? &row.present : name == "script" ? &row.script : &row.after;
+            lines_of_keys = name != "script";
+        } else if (text && marker != "==" && marker != "--") {
+            for (const auto &[written, meant] : escapes)
+                for (std::size_t at; (at = line.find(written)) != std::string::npos;)
+                    line.replace(at, std::strlen(written), meant);
+            *text += line + (lines_of_keys ? "\n" : "");
+        } else {
+            throw std::runtime_error(path + ":" + std::to_string(number) + ": unexpected line: " + line);
+        }
+    }
+    if (rows.empty())
+        throw std::runtime_error(path + ": no cases");
+    return rows;
+}
 
 std::string nested(int levels)
 {
@@ -96,122 +138,37 @@ std::string nested(int levels)
     return text + " }";
 }
 
-const std::vector<ScriptCase> cases = {
-    {"NestedKeysWithDefaultAndNamedValues", "", "HKCR\r\n{\r\n\tOuter = s 'outer'\r\n\t{\r\n\t\tInner\r\n\t\t{\r\n"
-     "\t\t\tLeaf = s 'leaf'\r\n\t\t\tval Name = s 'named'\r\n\t\t}\r\n\t}\r\n}\r\n",
-     Install, S_OK, "Outer @='outer'\nOuter\\Inner @Name='named'\nOuter\\Inner\\Leaf @='leaf'\n"},
-    {"KeepsWhatIsThereAndOverwritesListedValues", "K @='old' @Other='kept'\nK\\Child\n",
-     "HKCR { K = s 'new' }", Install, S_OK, "K @='new' @Other='kept'\nK\\Child\n"},
-    {"EveryValueType", "", "HKCR { K { val S1 = s 'text' val S2 = S 'upper' val D1 = d '4294967295' val D2 = D 17"
-     " val B1 = b '0aFf' val B2 = B zz val B3 = b '' val B4 = b 'A1b2C3' } }", Install, S_OK,
-     "K @B1=x0aff @B2=x00 @B3=x @B4=xa1b2c3 @D1=#4294967295 @D2=#17 @S1='text' @S2='upper'\n"},
-    {"ANumberTheConversionRefusesWritesNothing", "",
-     "HKCR { K { val Bad = d 'not a number' val Big = d 4294967296 val Good = d 5 } }", Install, S_OK, "K @Good=#5\n"},
-    {"AnOddNumberOfDigitsFailsAndRollsBack", "", "HKCR { K = s 'x' { val B = b 'abc' } }", Install, E_FAIL, ""},
-    {"AValueNameMayHoldBackslashes", "", "HKCR { K { val 'dir\\file' = s 'x' } }", Install, S_OK, "K @dir\\file='x'\n"},
-    {"OnlyTheOneCharacterBraceOpensABlock", "", "HKCR { A = s 'x' {1111} = s 'y' {2222} }",
-     Install, S_OK, "A @='x'\n{1111} @='y'\n{2222}\n"},
-    {"RootNames", "", "hkcr { A } HKEY_CLASSES_ROOT { B } HKCU { C } HKEY_LOCAL_MACHINE { D }",
-     Install, S_OK, "A\nB\nHKCU\\C\nHKLM\\D\n"},
-    {"AnUnknownRootKeepsEarlierRootBlocks", "", "HKCR { E } HKXX { F }", Install, DISP_E_EXCEPTION, "E\n"},
-    {"ARootWithoutABlock", "", "HKCR I", Install, DISP_E_EXCEPTION, ""},
-    {"AnyTokenBeginningWithABraceOpensARootBlock", "", "HKCR {opening J }", Install, S_OK, "J\n"},
-    {"DeleteRemovesATreeWithoutCreatingOne", "Gone\\Sub @='x'\nStays\n",
-     "HKCR { Delete Gone = s 'ignored' Delete Absent Stays }", Install, S_OK, "Stays\n"},
-    {"ABlockAfterDeleteIsRefused", "Old\n", "HKCR { K Delete Old { Sub } }", Install, DISP_E_EXCEPTION, ""},
-    {"ABlockAfterValIsRefused", "", "HKCR { K { val V = s 'x' { Sub } } }", Install, DISP_E_EXCEPTION, ""},
-    {"AValueNameWithoutItsEqualsIsRefused", "Existing @='old'\n", "HKCR { K2 { val a s 'x' } }",
-     Install, DISP_E_EXCEPTION, "Existing @='old'\n"},
-    {"NestingOneBeyondTheLimitIsRefused", "Existing @='old'\n", nested(512), Install,
-     DISP_E_EXCEPTION, "Existing @='old'\n"},
-    {"AKeyNameTheRegistryCannotHold", "", "HKCR { First = s 'x' " + std::string(300, 'k') + " }",
-     Install, DISP_E_EXCEPTION, ""},
-    {"DeeperNestingThanTheRegistryIsRefusedWhenRemoving", "", nested(20000), Remove, DISP_E_EXCEPTION, ""},
-
-    {"AKeyWithUnlistedSubkeysStays", "K @V='v'\nK\\Listed\nK\\Unlisted @='kept'\n",
-     "HKCR { K { val V = s 'v' Listed } After }", Remove, S_OK, "K\nK\\Unlisted @='kept'\n"},
-    {"TheForcedRemovalIgnoresNoRemove", "K\\K\\Deeper @='x'\nK\\Other\nK\\Listed\n",
-     "HKCR { NoRemove K { Listed } }", Remove, S_OK, "K\nK\\Other\n"},
-    // Values are still removed, and a nested block starts without the flag.
-    {"NoRemoveKeepsEveryLaterKeyOfItsBlock", "Before\nA @V='v' @W='w'\nB\nOuter\\Inner\n",
-     "HKCR { Before NoRemove A { val V = s 'v' } B Outer { Inner } }", Remove, S_OK, "A @W='w'\nB\nOuter\n"},
-    {"RemovingABlockAfterDelete", "D @V='v'\n", "HKCR { Delete D { val V = s 'v' } }", Remove,
-     DISP_E_EXCEPTION, "D @V='v'\n"},
-    // A holds only its default value, so it goes at once and its block is read past.
-    {"ABlockTheRegistryDoesNotReflectIsReadPast", "A @='x'\nB @='y'\nC\n",
-     "HKCR { A = s 'x' { val V = s 'v' Sub { Deeper } } B = s 'y' C }", Remove, S_OK, ""},
-    {"UnlistedContentsDoNotShiftTheEntries", "A @='x' @Unlisted='u'\nB\\C\nD\\Unlisted\nE\n",
-     "HKCR { A = s 'x' B = s 'y' { C } D E }", Remove, S_OK, "D\nD\\Unlisted\n"},
-    {"ARootBlockWithoutEntriesChangesNothing", "K\n", "HKCR { }", Remove, S_OK, "K\n"},
-    // Removing reads the text as installing does: a keyword after "Delete" is a name,
-    // and a token after a block begins the next entry.
-    {"RemovingReadsTheTextAsInstallingDoes", "NoRemove\nX\nK\n=\n",
-     "HKCR { Delete NoRemove X K { } = s 'x' }", Remove, S_OK, ""},
-
-    {"AnAbsentKeysBlockIsWalkedUntouched", "X @V='v'\nAfter\n",
-     "HKCR { Absent { X { val V = s 'v' } } After }", Remove, S_OK, "X @V='v'\n"},
-    {"AfterAnAbsentKeyEntriesAreReadPastUntilABlock", "P\nQ @V='v'\nR\n",
-     "HKCR { Absent = s 'a' P Q = s 'q' { val V = s 'v' } R }", Remove, S_OK, "P\nQ @V='v'\n"},
-    {"RecoveryEndsWithTheBlockItBeganIn", "Outer\\Inner\nAfter\n",
-     "HKCR { Outer { Absent Inner } After }", Remove, S_OK, "Outer\nOuter\\Inner\n"},
-    {"InRecoveryKeysNamedLikeIdentifiersAreEntries", "{1111}\nQ\\Sub\nR\n",
-     "HKCR { Absent = s 'a' {1111} = s 'x' Q { Sub } R }", Remove, S_OK, "Q\nQ\\Sub\n{1111}\n"},
-
-    // A failed installation is rolled back by the removing pass over its root block.
-    {"RollBackRemovesTheBlocksKeysWhoeverWroteThem", "Existing @='old'\nUnlisted\n",
-     "HKCR { Existing = s 'new' Created { val V = s 'v' Sub } Bad = q 'x' Later }", Install,
-     DISP_E_EXCEPTION, "Unlisted\n"},
-    {"RollBackKeepsNoRemoveKeys", "", "HKCR { NoRemove Keep { Child } Bad\\Name }", Install,
-     DISP_E_EXCEPTION, "Keep\n"},
-    {"RollBackKeepsEarlierRootBlocks", "", "HKCU { Done = s 'd' } HKCR { Partial { Inner } Bad = s } ",
-     Install, DISP_E_EXCEPTION, "HKCU\\Done @='d'\n"},
-    {"RollBackOfABlockNeverClosed", "", "HKCR { A = s 'x' B { C", Install, DISP_E_EXCEPTION, ""},
-    {"RollBackDoesNotBringBackForceRemovedKeys", "Replaced\\Old\n",
-     "HKCR { ForceRemove Replaced { New } Bad = b '1' }", Install, E_FAIL, ""},
-
-    // "CLSID" and "TYPELIB" are never removed by ForceRemove, Delete or the forced removal.
-    {"ForceRemoveAndDeleteSpareProtectedNames", "CLSID\\{Other} @='other class'\nTypeLib\\{Lib}\nPlain\\Old\n",
-     "HKCR { ForceRemove CLSID { New } ForceRemove typelib Delete clsid Delete TYPELIB" " ForceRemove Plain { New } }",
-     Install, S_OK, "CLSID\nCLSID\\New\nCLSID\\{Other} @='other class'\nPlain\nPlain\\New\nTypeLib\nTypeLib\\{Lib}\n"},
-    {"TheForcedRemovalSparesProtectedNames",
-     "CLSID\\CLSID\nCLSID\\Mine\nTypeLib\\TypeLib\nTypeLib\\Mine\nPlain\\Plain\nPlain\\Mine\n",
-     "HKCR { NoRemove CLSID { Mine } TypeLib { Mine } Plain { Mine } }", Remove, S_OK,
-     "CLSID\nCLSID\\CLSID\nPlain\nTypeLib\nTypeLib\\TypeLib\n"},
-    {"ThePlainDeleteDoesNotConsultProtectedNames", "CLSID\nTypeLib @='x'\n",
-     "HKCR { CLSID TypeLib = s 'x' }", Remove, S_OK, ""},
-
-    {"QuotedTokensUndoubleApostrophesAndMayBeEmpty", "",
-     "HKCR { A = s 'It''s' B = s '' C = s '''' D = s 'a''''b' }", Install, S_OK,
-     "A @='It's'\nB @=''\nC @='''\nD @='a''b'\n"},
-    {"QuotedTokensHoldWhiteSpaceBracesAndEquals", "", "HKCR { 'a b{=}\r\n\tc' = s 'x } { = y' }",
-     Install, S_OK, "a b{=}\r\n\tc @='x } { = y'\n"},
-    {"ATokenEndsAtItsClosingApostrophe", "", "HKCR { 'P'Q }", Install, S_OK, "P\nQ\n"},
-    {"OnlySpaceTabAndLineEndsSeparateTokens", "", "HKCR\t{\r\nX= A\vB\fC }", Install, S_OK, "A\vB\fC\nX=\n"},
-    // A quoted "}" closes the block; a quoted keyword is the keyword.
-    {"QuotedTokensAreReadLikePlainOnes", "",
-     "HKCR { A '}' HKCR '{' 'NoRemove' K { Val 'v' = 's' 'x' } }", Install, S_OK, "A\nK @v='x'\n"},
-    {"AQuotedTokenOf4094Bytes", "", "HKCR { A = s '" + std::string(4094, 'q') + "' }", Install, S_OK,
-     "A @='" + std::string(4094, 'q') + "'\n"},
-    {"AQuotedTokenOf4095Bytes", "", "HKCR { B = s '" + std::string(4095, 'q') + "' }", Install, DISP_E_EXCEPTION, ""},
-    {"ADoubledApostropheCountsOnce", "", "HKCR { C = s '" + std::string(4093, 'q') + "''' }", Install,
-     S_OK, "C @='" + std::string(4093, 'q') + "''\n"},
-    {"ATwoByteCharacterFitsAfter4093", "", "HKCR { A = s '" + std::string(4093, 'q') + "\xc3\xa9' }",
-     Install, S_OK, "A @='" + std::string(4093, 'q') + "\xc3\xa9'\n"},
-    {"AThreeByteCharacterDoesNotFitAfter4093", "",
-     "HKCR { B = s '" + std::string(4093, 'q') + "\xe2\x82\xac' }", Install, DISP_E_EXCEPTION, ""},
-    {"APlainTokenOf4095Bytes", "", "HKCR { A = s " + std::string(4095, 'p') + " }", Install, S_OK,
-     "A @='" + std::string(4095, 'p') + "'\n"},
-    {"APlainTokenOf4096Bytes", "", "HKCR { B = s " + std::string(4096, 'p') + " }", Install, DISP_E_EXCEPTION, ""},
-    {"APlainTokenOf4096BytesWhenReadingPast", "", "HKCR { Absent = s " + std::string(4096, 'p') + " }",
-     Remove, DISP_E_EXCEPTION, ""},
-    {"AValueNameOf259Bytes", "", "HKCR { K { Val " + std::string(259, 'n') + " = s 'fits' } }",
-     Install, S_OK, "K @" + std::string(259, 'n') + "='fits'\n"},
-    {"AValueNameOf260Bytes", "", "HKCR { L { Val " + std::string(260, 'n') + " = s 'x' } }", Install,
-     DISP_E_EXCEPTION, ""},
-    {"OnlyWhiteSpace", "", " \t\r\n", Install, DISP_E_EXCEPTION, ""},
-    {"AQuoteNeverClosed", "", "HKCR { A = s 'never closed }", Install, DISP_E_EXCEPTION, ""},
-    {"AnEmptyRootBlock", "", "HKCR { } \r\n ", Install, S_OK, ""},
-};
+// The file's cases, then those whose texts are built here.
+const std::vector<ScriptCase> cases = [] {
+    std::vector<ScriptCase> rows = read_cases(SCRIPT_CASES);
+    const ScriptCase built[] = {
+        {"NestingOneBeyondTheLimitIsRefused", "Existing @='old'\n", nested(512), Install,
+         DISP_E_EXCEPTION, "Existing @='old'\n"},
+        {"AKeyNameTheRegistryCannotHold", "", "HKCR { First = s 'x' " + std::string(300, 'k') + " }",
+         Install, DISP_E_EXCEPTION, ""},
+        {"DeeperNestingThanTheRegistryIsRefusedWhenRemoving", "", nested(20000), Remove, DISP_E_EXCEPTION, ""},
+        {"AQuotedTokenOf4094Bytes", "", "HKCR { A = s '" + std::string(4094, 'q') + "' }", Install, S_OK,
+         "A @='" + std::string(4094, 'q') + "'\n"},
+        {"AQuotedTokenOf4095Bytes", "", "HKCR { B = s '" + std::string(4095, 'q') + "' }", Install, DISP_E_EXCEPTION, ""},
+        {"ADoubledApostropheCountsOnce", "", "HKCR { C = s '" + std::string(4093, 'q') + "''' }", Install,
+         S_OK, "C @='" + std::string(4093, 'q') + "''\n"},
+        {"ATwoByteCharacterFitsAfter4093", "", "HKCR { A = s '" + std::string(4093, 'q') + "\xc3\xa9' }",
+         Install, S_OK, "A @='" + std::string(4093, 'q') + "\xc3\xa9'\n"},
+        {"AThreeByteCharacterDoesNotFitAfter4093", "",
+         "HKCR { B = s '" + std::string(4093, 'q') + "\xe2\x82\xac' }", Install, DISP_E_EXCEPTION, ""},
+        {"APlainTokenOf4095Bytes", "", "HKCR { A = s " + std::string(4095, 'p') + " }", Install, S_OK,
+         "A @='" + std::string(4095, 'p') + "'\n"},
+        {"APlainTokenOf4096Bytes", "", "HKCR { B = s " + std::string(4096, 'p') + " }", Install, DISP_E_EXCEPTION, ""},
+        {"APlainTokenOf4096BytesWhenReadingPast", "", "HKCR { Absent = s " + std::string(4096, 'p') + " }",
+         Remove, DISP_E_EXCEPTION, ""},
+        {"AValueNameOf259Bytes", "", "HKCR { K { Val " + std::string(259, 'n') + " = s 'fits' } }",
+         Install, S_OK, "K @" + std::string(259, 'n') + "='fits'\n"},
+        {"AValueNameOf260Bytes", "", "HKCR { L { Val " + std::string(260, 'n') + " = s 'x' } }", Install,
+         DISP_E_EXCEPTION, ""},
+    };
+    rows.insert(rows.end(), std::begin(built), std::end(built));
+    return rows;
+}();
 
 void PrintTo(const ScriptCase &row, std::ostream *out) { *out << row.name; }
 
@@ -226,7 +183,7 @@ TEST_P(ScriptCases, LeaveTheExpectedTree)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, ScriptCases, ::testing::ValuesIn(cases),
-                         [](const auto &row) { return std::string(row.param.name); });
+                         [](const auto &row) { return row.param.name; });
 
 // Keys 511 levels deep (as deep as the registry goes): installed, removed twice, no trace left.
 TEST_F(ScriptTest, TheDeepestKeysAreInstalledAndRemoved)
