@@ -15,8 +15,11 @@ std::string fold_name(std::string_view name)
 
 void append_folded(std::string &text, std::string_view name)
 {
-    for (const char c : name)
-        text += c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    const std::size_t start = text.size();
+    text.append(name);
+    for (auto c = text.begin() + static_cast<std::ptrdiff_t>(start); c != text.end(); ++c)
+        if (*c >= 'a' && *c <= 'z')
+            *c = static_cast<char>(*c - 'a' + 'A');
 }
 
 LSTATUS split_key_path(const char *path, std::vector<std::string_view> &levels)
