@@ -349,9 +349,6 @@ Transaction::Transaction(Database &db, Kind kind)
         open_ = true;
         return;
     }
-    // The empty registry standing in for a missing file never changes.
-    if (kind == Kind::read && db_.source_ == Database::Source::empty)
-        return;
     if (kind == Kind::read && db_.memo_holds()) {
         db_.reads_ = Database::Reads::memo_only;
         on_memo_ = true;
