@@ -7,7 +7,6 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 
 using namespace morvane;

@@ -2,7 +2,6 @@
 // variables and expansion, scripts in resources.
 #include "registry_tree.h"
 #include "scratch_registry.h"
-#include "server/expansion_buffer.h"
 #include "server/module_heap.h"
 #include "server/registry_script.h"
 #include "server/script_parser.h"
@@ -267,33 +266,6 @@ TEST_F(ScriptTest, VariablesAreCopiedFoundWithoutCaseAndExpandedOnce)
     EXPECT_EQ(table.set_variable(u"x", nullptr), E_INVALIDARG);
     EXPECT_EQ(table.variable_count(), 0u);
     EXPECT_EQ(table.find_variable("Module"), nullptr);
-}
-
-void *refuse(SIZE_T) { return nullptr; }
-void *refuse_growth(void *, SIZE_T) { return nullptr; }
-
-// Growth from any start makes room for whole characters; a failed growth keeps the text.
-TEST(ExpansionBuffer, GrowsForWholeCharactersAndFailsAsOutOfMemory)
-{
-    for (const std::size_t start : {0, 3}) {
-        ExpansionBuffer buffer;
-        ASSERT_EQ(buffer.allocate(start), S_OK);
-        for (const char *piece : {"ab", "\xc3\xa9", "\xf0\x9f\x98\x80"})
-            ASSERT_EQ(buffer.append(piece, std::strlen(piece) + (piece[0] == '\xf0')), S_OK);
-        LPSTR text = buffer.release();
-        EXPECT_STREQ(text, "ab\xc3\xa9\xf0\x9f\x98\x80");
-        CoTaskMemFree(text);
-    }
-    ExpansionBuffer refused(&CoTaskMemAlloc, &refuse_growth), unallocated(&refuse, &refuse_growth);
-    ASSERT_EQ(refused.allocate(2), S_OK);
-    ASSERT_EQ(refused.append("ab", 2), S_OK);
-    EXPECT_EQ(refused.append("c", 1), E_OUTOFMEMORY);
-    EXPECT_EQ(refused.length(), 2u);
-    LPSTR text = refused.release();
-    EXPECT_EQ(std::memcmp(text, "ab", 2), 0);
-    CoTaskMemFree(text);
-    EXPECT_EQ(unallocated.allocate(8), E_OUTOFMEMORY);
-    EXPECT_EQ(unallocated.append("a", 1), E_OUTOFMEMORY);
 }
 
 // Scripts loaded from a module file's resources.

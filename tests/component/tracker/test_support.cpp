@@ -5,7 +5,6 @@
 #include "scratch_registry.h"
 #include "server/module_heap.h"
 
-#include <functional>
 #include <numeric>
 
 namespace morvane::test {

@@ -7,7 +7,6 @@
 #include <opencv2/core.hpp>
 #include <gtest/gtest.h>
 
-#include <limits>
 #include <optional>
 #include <string>
 #include <vector>

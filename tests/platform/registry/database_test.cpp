@@ -45,14 +45,6 @@ TEST_F(RegistryFile, IsMadeUnderXdgDataHomeOrElseTheHomeFolderForItsOwnerOnlyAnd
     EXPECT_EQ(failed, 0) << "rights 1 file, 2 folder, 4 data, 16 machine; 8 old file, 32 no HOME, 64 relative";
 }
 
-TEST_F(RegistryFile, ResettingInvalidatesTheOpenHandles)
-{
-    HKEY key = create(HKEY_CURRENT_USER, "Handle");
-    MorvaneRegistryReset();
-    EXPECT_EQ(set_string(key, "V", "x"), ERROR_INVALID_HANDLE);
-    EXPECT_NE(HKEY(Key(create(HKEY_CURRENT_USER, "Handle"))), key) << "a later handle took an old one's value";
-}
-
 // How the file is made unusable, the code every call gives, whether the file is left alone.
 const struct {
     const char *name;

@@ -112,38 +112,31 @@ TEST_F(Freshness, AFileReplacedByRenameIsNeverMixedWithTheOldOne)
 // the value starts again, so that it never asks the new file about the old key.
 TEST_F(Freshness, ACallNeverMixesEarlierReadsWithALaterFile)
 {
-    const auto replace = [](const std::string &text) {
+    const auto replace = [](int n) {
         MorvaneRegistryBeginUpdate();
         RegDeleteTreeA(HKEY_CURRENT_USER, "Moving");
         Key key(create(HKEY_CURRENT_USER, "Moving"));
-        set_string(key, "v", text);
-        set_string(key, "w", text);
+        set_string(key, "v", std::to_string(n)), set_string(key, "w", std::to_string(n));
         return int(MorvaneRegistryEndUpdate(TRUE));
     };
-    ASSERT_EQ(replace("0"), ERROR_SUCCESS);
-    auto *done = static_cast<std::atomic<bool> *>(
-        mmap(nullptr, sizeof(std::atomic<bool>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
-    ASSERT_NE(done, MAP_FAILED);
-    new (done) std::atomic<bool>(false);
+    ASSERT_EQ(replace(0), ERROR_SUCCESS);
+    void *shared = mmap(nullptr, sizeof(std::atomic<bool>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(shared, MAP_FAILED);
+    auto *done = new (shared) std::atomic<bool>(false);
     ChildProcess writer([&] {
         int failed = 0;
         for (int n = 1; n <= 2000; ++n)
-            failed |= replace(std::to_string(n));
-        *done = true;
-        return failed;
+            failed |= replace(n);
+        return *done = true, failed;
     });
-    long calls = 0;
-    while (!*done && !HasFailure()) {
-        for (const char *name : {"v", "w"}) {
-            char text[16];
-            DWORD size = sizeof text;
-            ASSERT_EQ(RegGetValueA(HKEY_CURRENT_USER, "Moving", name, RRF_RT_REG_SZ, nullptr, text, &size),
-                      ERROR_SUCCESS) << "call " << calls;
-            ++calls;
-        }
+    char text[16];
+    for (long call = 0; !*done && !HasFailure(); ++call) {
+        DWORD size = sizeof text;
+        ASSERT_EQ(RegGetValueA(HKEY_CURRENT_USER, "Moving", call % 2 ? "w" : "v", RRF_RT_REG_SZ, nullptr, text, &size),
+                  ERROR_SUCCESS) << "call " << call;
     }
     EXPECT_EQ(writer.wait(60s), 0);
-    munmap(done, sizeof(std::atomic<bool>));
+    munmap(shared, sizeof(std::atomic<bool>));
 }
 
 // The machine's file, written by the superuser and read by everyone: a writer killed inside an

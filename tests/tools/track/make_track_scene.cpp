@@ -1,7 +1,6 @@
 // morvane-track's test scene as numbered PNG files, for trying it by hand: make-track-scene FOLDER
 #include "track_scene.h"
 
-#include <cstdio>
 
 int main(int argc, char **argv)
 {

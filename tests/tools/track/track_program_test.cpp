@@ -185,46 +185,29 @@ TEST_F(TrackProgram, FailuresGiveTheirStatusAndMessage)
     std::ofstream(path("huge.csv")) << "x,y\n1e39,5\n"; // finite as a double, not as a float
     ASSERT_TRUE(write_scene_video(three, path("three.avi")));
     enum Registration { registered, none, file_removed }; // rows without it come last
-    const struct {
+    struct Failure {
         std::vector<std::string> arguments;
         Registration registration;
         int status;
         std::string message; // the first line on standard error
         long frames_written; // frames with rows on standard output; -1 for none at all
-    } failures[] = {
-        {{"scene", "--bogus"}, registered, 2, "morvane-track: unknown option --bogus", -1},
-        {{"scene", "--levels"}, registered, 2, "morvane-track: option --levels needs an argument", -1},
-        {{"scene", "--levels", "two"}, registered, 2, "morvane-track: invalid value 'two' for --levels", -1},
-        {{}, registered, 2, "morvane-track: no input given", -1},
-        {{"scene", "--points", "none.csv"}, registered, 1,
-         "morvane-track: cannot read the points file none.csv: No such file or directory", -1},
-        {{"scene", "--points", "bad.csv"}, registered, 1, "morvane-track: the points file bad.csv has no x,y pair on line 3", -1},
-        {{"scene", "--points", "huge.csv"}, registered, 1, "morvane-track: the points file huge.csv has no x,y pair on line 2", -1},
-        {{"scene", "--residue-max", "-3"}, registered, 2, "morvane-track: invalid value '-3' for --residue-max", -1},
-        {{"scene", "--appearance-min", "1.01"}, registered, 2, "morvane-track: invalid value '1.01' for --appearance-min", -1},
-        {{"scene", "--appearance-min", "-1.01"}, registered, 2, "morvane-track: invalid value '-1.01' for --appearance-min", -1},
-        {{"scene", "-o", "./scene/frame3.png"}, registered, 1,
-         "morvane-track: will not write ./scene/frame3.png: it would overwrite the input scene/frame3.png", -1},
-        {{"scene/frame%d.png", "-o", "bad.csv", "--points", "bad.csv"}, registered, 1,
-         "morvane-track: will not write bad.csv: it would overwrite the input bad.csv", -1},
-        {{"three.avi", "--overlay", "three.avi"}, registered, 1,
-         "morvane-track: will not write three.avi: it would overwrite the input three.avi", -1},
-        {{"scene/frame%d.png", "--overlay", "scene/"}, registered, 1,
-         "morvane-track: will not write scene/: it would overwrite the input scene/frame0.png", -1},
-        {{"scene", "-o", "/dev/full"}, registered, 1, "morvane-track: cannot write /dev/full: No space left on device", -1},
-        {{"bad.csv"}, registered, 1, "morvane-track: cannot open the input bad.csv: not a video that can be opened", -1},
-        {{"resized", "--quiet", "--overlay", "out.xyz"}, registered, 1, "morvane-track: cannot write the video out.xyz", -1},
-        {{"missing"}, registered, 1, "morvane-track: cannot open the input missing: no such file or folder", -1},
-        {{"scene", "--iterations", "0"}, registered, 1,
-         "morvane-track: the component refused stop_iterations = 0: Number of iterations must be a positive integer", -1},
-        {{"scene", "--levels", "31"}, registered, 1,
-         "morvane-track: the component refused the frame size 198x146: Image dimension is incompatible with "
-         "pyramid decimation.", -1},
-        {{"resized", "--quiet"}, registered, 1, "morvane-track: frame 3 (resized/3.png) is 100x80, not 198x146 as the first frame", 3},
-        {{"damaged", "--quiet"}, registered, 1, "morvane-track: cannot read frame 3 (damaged/3.png): not an image that can be decoded", 3},
-        {{"scene"}, none, 1, "morvane-track: " + scratch_.unregistered_message() + " (0x80040154)", -1},
-        {{"scene"}, file_removed, 1, "morvane-track: cannot create the component Morvane.CoMorvane (0x800401F8)", -1},
     };
+    // The rows of failure_cases.txt (its first lines describe the format), then those without registration.
+    std::vector<Failure> failures;
+    std::ifstream cases(FAILURE_CASES_FILE);
+    for (std::string line; std::getline(cases, line);) {
+        const std::size_t arrow = line.find(" => ");
+        std::istringstream words(line.substr(0, arrow));
+        Failure row{{}, registered, 0, line.substr(arrow + 4), 0};
+        if (line.starts_with("#") || !(words >> row.status >> row.frames_written))
+            continue;
+        for (std::string word; words >> word;)
+            row.arguments.push_back(word);
+        failures.push_back(row);
+    }
+    ASSERT_EQ(failures.size(), 22u) << FAILURE_CASES_FILE;
+    failures.push_back({{"scene"}, none, 1, "morvane-track: " + scratch_.unregistered_message() + " (0x80040154)", -1});
+    failures.push_back({{"scene"}, file_removed, 1, "morvane-track: cannot create the component Morvane.CoMorvane (0x800401F8)", -1});
     for (const auto &failure : failures) {
         SCOPED_TRACE(failure.message);
         if (failure.registration != registered)
