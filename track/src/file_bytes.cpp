@@ -1,6 +1,8 @@
 // Reads through poll, so that a pipe without a writer yet never blocks beyond a wake-up.
 #include "file_bytes.h"
 
+#include <file_descriptor.h>
+
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -12,22 +14,6 @@
 namespace morvane::track {
 
 namespace {
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor()
-    {
-        if (fd_ >= 0)
-            close(fd_);
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 // Waits until fd has data or its writer left; false when a wake-up descriptor
 // turned readable first. poll passes over the negative ones.
@@ -50,7 +36,7 @@ FileRead read_file(const std::string &file, const WakeDescriptors &wakes, std::v
                    std::string &error)
 {
     // Non-blocking: opening a pipe for reading would otherwise wait for its writer.
-    const Descriptor in(open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    const FileDescriptor in(open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (in.get() < 0) {
         error = std::strerror(errno);
         return FileRead::failed;

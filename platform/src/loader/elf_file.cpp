@@ -15,28 +15,21 @@
 #include <unistd.h>
 #include <vector>
 
+#include <file_descriptor.h>
+
 namespace morvane::loader {
 namespace {
 
 class FileReader {
 public:
-    FileReader() = default;
-    ~FileReader()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FileReader(const FileReader &) = delete;
-    FileReader &operator=(const FileReader &) = delete;
-
-    void adopt(int fd) { fd_ = fd; }
+    void adopt(int fd) { fd_.reset(fd); }
 
     // Reads exactly size bytes at offset; false on a short read or an error.
     bool read(uint64_t offset, void *out, size_t size) const
     {
         auto *p = static_cast<char *>(out);
         while (size > 0) {
-            const ssize_t got = ::pread(fd_, p, size, static_cast<off_t>(offset));
+            const ssize_t got = ::pread(fd_.get(), p, size, static_cast<off_t>(offset));
             if (got < 0 && errno == EINTR)
                 continue;
             if (got <= 0)
@@ -49,7 +42,7 @@ public:
     }
 
 private:
-    int fd_ = -1;
+    FileDescriptor fd_;
 };
 
 DWORD error_from_errno(int error)

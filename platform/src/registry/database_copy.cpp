@@ -4,6 +4,8 @@
 // copy serves reads until the journal or the file moves.
 #include "registry/database.h"
 
+#include <file_descriptor.h>
+
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -19,23 +21,6 @@ namespace {
 // and a writer takes all of them for writing before it changes the file.
 constexpr off_t shared_lock_first = 0x40000000 + 2;
 constexpr off_t shared_lock_size = 510;
-
-// A descriptor closed when it goes.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-    ~FileDescriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 // A private folder removed with what it holds when it goes.
 class PrivateFolder {

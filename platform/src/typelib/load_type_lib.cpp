@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include <file_descriptor.h>
+
 namespace morvane::typelib {
 
 namespace {
@@ -32,21 +34,14 @@ public:
     // Non-blocking, so that naming a pipe cannot hang the caller; it is then refused
     // as not a regular file.
     explicit File(const char *path) : fd_(::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {}
-    ~File()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    File(const File &) = delete;
-    File &operator=(const File &) = delete;
 
-    bool is_open() const { return fd_ >= 0; }
+    bool is_open() const { return fd_.get() >= 0; }
 
     // Reads exactly `size` bytes from the current position.
     bool read(std::uint8_t *data, std::size_t size)
     {
         while (size > 0) {
-            const ssize_t got = ::read(fd_, data, size);
+            const ssize_t got = ::read(fd_.get(), data, size);
             if (got < 0 && errno == EINTR)
                 continue;
             if (got <= 0)
@@ -59,14 +54,14 @@ public:
     bool regular_size(off_t &size) const
     {
         struct stat info;
-        if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode))
+        if (::fstat(fd_.get(), &info) != 0 || !S_ISREG(info.st_mode))
             return false;
         size = info.st_size;
         return true;
     }
 
 private:
-    int fd_;
+    FileDescriptor fd_;
 };
 
 bool utf8_path(LPCOLESTR file, std::string &path)
